@@ -1,0 +1,8 @@
+# Benchmarks print their own figures; nothing asserts on time.
+file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+foreach(src ${bench_sources})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(bench_${name} ${src})
+  target_link_libraries(bench_${name} PRIVATE shell)
+  target_link_options(bench_${name} PRIVATE -static)
+endforeach()

@@ -1,0 +1,40 @@
+#include "foundation/Prompt.h"
+
+namespace {
+
+PromptResponder& responder()
+{
+    static PromptResponder current;
+    return current;
+}
+
+} // namespace
+
+PromptResponder SetPromptResponder(PromptResponder next)
+{
+    PromptResponder previous = std::move(responder());
+    responder() = std::move(next);
+    return previous;
+}
+
+bool AnswerPrompt(const PromptRequest& request, PromptAnswer& answer)
+{
+    if (!responder())
+        return false;
+    answer = responder()(request);
+    return true;
+}
+
+int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags)
+{
+    PromptRequest request;
+    request.kind = PromptKind::MessageBox;
+    request.owner = owner;
+    request.text = text;
+    request.caption = caption;
+    request.flags = flags;
+    PromptAnswer answer;
+    if (AnswerPrompt(request, answer))
+        return answer.result;
+    return MessageBoxW(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), flags);
+}

@@ -1,0 +1,7 @@
+#pragma once
+// Where settings live: HKCU "Software\Varnock\Dravnetta", unless the environment variable
+// DRAVNETTA_SETTINGS_KEY names another key (test runs point it at a scratch key).
+#include <string>
+
+const std::wstring& SettingsKeyPath();
+void SetSettingsKeyPath(const std::wstring& path);

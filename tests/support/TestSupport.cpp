@@ -1,0 +1,162 @@
+#include "support/TestSupport.h"
+#include "foundation/Errors.h"
+#include "foundation/RegKey.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <fstream>
+
+namespace testing_support {
+namespace {
+
+std::wstring environment(const wchar_t* name)
+{
+    wchar_t buffer[1024];
+    DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
+    return length > 0 && length < 1024 ? std::wstring(buffer, length) : std::wstring();
+}
+
+bool exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::atomic<unsigned> scratch_counter{0};
+
+std::wstring unique_name()
+{
+    return std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++scratch_counter) + L"_" +
+           std::to_wstring(GetTickCount());
+}
+
+} // namespace
+
+std::wstring SharedPath(const std::wstring& relative)
+{
+    std::wstring root = environment(L"DRAVNETTA_SHARED");
+    if (root.empty())
+        return std::wstring();
+    std::wstring path = root + L"\\" + relative;
+    return exists(path) ? path : std::wstring();
+}
+
+std::wstring TestDataPath(const std::wstring& name)
+{
+    return SharedPath(L"testdata\\" + name);
+}
+
+std::wstring BuildPath(const std::wstring& relative)
+{
+    std::wstring root = environment(L"DRAVNETTA_BUILD");
+    if (root.empty()) {
+        wchar_t buffer[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, buffer);
+        root = buffer;
+    }
+    for (wchar_t& c : root)
+        if (c == L'/')
+            c = L'\\';
+    return root + L"\\" + relative;
+}
+
+ScratchRegistryKey::ScratchRegistryKey() : path_(L"Software\\DravnettaTests\\" + unique_name())
+{
+    tfc::check_status(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                                 nullptr),
+                 L"RegCreateKeyEx");
+}
+
+ScratchRegistryKey::~ScratchRegistryKey()
+{
+    RegCloseKey(key_);
+    tfc::DeleteRegistryTree(HKEY_CURRENT_USER, path_);
+}
+
+ScratchFolder::ScratchFolder()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"DravnettaTest_" + unique_name();
+    if (!CreateDirectoryW(path_.c_str(), nullptr))
+        tfc::throw_last_error(L"CreateDirectory");
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::wstring from = path_ + L'\0';
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    SHFileOperationW(&operation);
+}
+
+std::wstring ScratchFolder::copy_in(const std::wstring& source, const std::wstring& name) const
+{
+    std::wstring target = file(name);
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
+        tfc::throw_last_error(L"CopyFile");
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return target;
+}
+
+ScriptedPrompts::ScriptedPrompts()
+{
+    previous_ = SetPromptResponder([this](const PromptRequest& request) {
+        asked_.push_back(request);
+        if (answers_.empty()) {
+            ADD_FAILURE() << "Unexpected prompt";
+            return PromptAnswer{IDCANCEL, {}, false};
+        }
+        PromptAnswer answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    });
+}
+
+ScriptedPrompts::~ScriptedPrompts()
+{
+    SetPromptResponder(previous_);
+}
+
+void ScriptedPrompts::answer(int result)
+{
+    answers_.push_back(PromptAnswer{result, {}, false});
+}
+
+void ScriptedPrompts::answer(PromptAnswer answer)
+{
+    answers_.push_back(std::move(answer));
+}
+
+std::vector<BYTE> ReadFileBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    std::vector<BYTE> bytes(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    if (!ok)
+        tfc::throw_last_error(L"ReadFile");
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok)
+        tfc::throw_last_error(L"WriteFile");
+}
+
+} // namespace testing_support

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the editor and starts it under Wine; a file path may follow and is opened.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/tools/setup.sh"
+"$here/tools/build.sh" x86_64 Release "$here/build/run-x86_64"
+: "${WINEPREFIX:=$HOME/.dravnetta-wine}"
+export WINEPREFIX
+. "$here/tools/wine-env.sh"
+args=()
+for f in "$@"; do
+  p=$(realpath -m "$f")
+  args+=("Z:${p//\//\\}")
+done
+exec "$WINE64" "$here/build/run-x86_64/Dravnetta.exe" "${args[@]}"
