@@ -27,11 +27,13 @@ std::wstring to_wide(const std::string& text, UINT code_page)
         return std::wstring();
     // MB_PRECOMPOSED is refused by UTF-8 and other code pages that take no flags.
     DWORD flags = (code_page == CP_UTF8 || code_page == CP_UTF7 || code_page >= 50220) ? 0 : MB_PRECOMPOSED;
-    int length = MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int length =
+        MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0)
         throw_last_error(L"MultiByteToWideChar");
     std::wstring result(static_cast<size_t>(length), L'\0');
-    length = MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), &result[0], length);
+    length =
+        MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), &result[0], length);
     if (length <= 0)
         throw_last_error(L"MultiByteToWideChar");
     result.resize(static_cast<size_t>(length));

@@ -5,7 +5,8 @@
 
 namespace tamblewick_foundation_classes_v1_0 {
 
-Win32Error::Win32Error(DWORD code, const wchar_t* function) : code_(code), function_(function ? function : L"")
+Win32Error::Win32Error(DWORD code, const wchar_t* function)
+    : code_(code), function_(function ? function : L"")
 {
 }
 
@@ -25,13 +26,15 @@ const char* Win32Error::what() const noexcept
 std::wstring Win32Error::system_message() const
 {
     try {
-        DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+        DWORD flags =
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
         HMODULE module = nullptr;
         // Network errors live in their own message module; when it is missing (Wine) the system is asked.
         if (code_ >= 2100 && code_ <= 2999) {
             module = LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
             if (module)
-                flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_HMODULE;
+                flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                        FORMAT_MESSAGE_FROM_HMODULE;
         }
         wchar_t* text = nullptr;
         DWORD length = FormatMessageW(flags, module, code_, 0x400 /* user default language */,
@@ -52,7 +55,8 @@ std::wstring Win32Error::system_message() const
 
 std::wstring Win32Error::description() const
 {
-    return function_ + L" reported error " + std::to_wstring(static_cast<int>(code_)) + L":\r\n  " + system_message();
+    return function_ + L" reported error " + std::to_wstring(static_cast<int>(code_)) + L":\r\n  " +
+           system_message();
 }
 
 void throw_last_error(const wchar_t* function)

@@ -1,5 +1,6 @@
 #pragma once
-// The class library's exceptions: a failed platform call, an already explained failure, a user-facing failure.
+// The class library's exceptions: a failed platform call, an already explained failure, a user-facing
+// failure.
 #include <windows.h>
 #include <exception>
 #include <string>

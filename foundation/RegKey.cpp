@@ -19,8 +19,9 @@ void RegKey::create(HKEY parent, const std::wstring& subkey, DWORD options, REGS
                     LPSECURITY_ATTRIBUTES security, DWORD* disposition)
 {
     close();
-    check_status(RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, options, access, security, &key_, disposition),
-                 L"RegCreateKeyEx");
+    check_status(
+        RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, options, access, security, &key_, disposition),
+        L"RegCreateKeyEx");
 }
 
 bool RegKey::open(HKEY parent, const std::wstring& subkey, REGSAM access)
@@ -61,7 +62,8 @@ std::wstring RegKey::query_string(const std::wstring& name) const
     check_status(status, L"RegQueryValueEx");
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         throw Win32Error(ERROR_INVALID_DATA, L"RegQueryValueEx");
-    // Values written by others may lack their terminator or hold an odd byte: take whole units, strip real zeros.
+    // Values written by others may lack their terminator or hold an odd byte: take whole units, strip real
+    // zeros.
     std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
     while (!text.empty() && text.back() == L'\0')
         text.pop_back();
@@ -73,7 +75,8 @@ DWORD RegKey::query_dword(const std::wstring& name) const
     DWORD value = 0;
     DWORD type = 0;
     DWORD size = sizeof(value);
-    LONG status = RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    LONG status =
+        RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     if (status == ERROR_MORE_DATA)
         throw Win32Error(ERROR_INVALID_DATA, L"RegQueryValueEx");
     check_status(status, L"RegQueryValueEx");
@@ -88,14 +91,16 @@ std::vector<BYTE> RegKey::query_binary(const std::wstring& name) const
     check_status(RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, nullptr, &size), L"RegQueryValueEx");
     std::vector<BYTE> data(size);
     if (size != 0)
-        check_status(RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, data.data(), &size), L"RegQueryValueEx");
+        check_status(RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, data.data(), &size),
+                     L"RegQueryValueEx");
     data.resize(size);
     return data;
 }
 
 void RegKey::set_value(const std::wstring& name, DWORD type, const void* data, DWORD size)
 {
-    check_status(RegSetValueExW(key_, name.c_str(), 0, type, static_cast<const BYTE*>(data), size), L"RegSetValueEx");
+    check_status(RegSetValueExW(key_, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+                 L"RegSetValueEx");
 }
 
 void RegKey::set_string(const std::wstring& name, const std::wstring& value)
@@ -111,8 +116,8 @@ void RegKey::set_dword(const std::wstring& name, DWORD value)
 std::vector<std::wstring> EnumRegistryValueNames(HKEY key)
 {
     DWORD count = 0, longest = 0;
-    check_status(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest, nullptr,
-                                  nullptr, nullptr),
+    check_status(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest,
+                                  nullptr, nullptr, nullptr),
                  L"RegQueryInfoKey");
     std::vector<std::wstring> names;
     std::vector<wchar_t> buffer(longest + 2);

@@ -8,10 +8,10 @@ using tamblewick_foundation_classes_v1_0::RegKey;
 Options gOptions;
 
 const wchar_t* const Options::colour_names[COLOR_COUNT] = {
-    L"COLOR_DIFFERENT_START",  L"COLOR_DIFFERENT_END",  L"COLOR_BASE_ONLY_START", L"COLOR_BASE_ONLY_END",
-    L"COLOR_INVALID_START",    L"COLOR_INVALID_END",    L"COLOR_HAS_ERRORS_START", L"COLOR_HAS_ERRORS_END",
-    L"COLOR_VALID_START",      L"COLOR_VALID_END",      L"COLOR_SELECTED_START",  L"COLOR_SELECTED_END",
-    L"COLOR_FOCUSED_START",    L"COLOR_FOCUSED_END",
+    L"COLOR_DIFFERENT_START", L"COLOR_DIFFERENT_END", L"COLOR_BASE_ONLY_START",  L"COLOR_BASE_ONLY_END",
+    L"COLOR_INVALID_START",   L"COLOR_INVALID_END",   L"COLOR_HAS_ERRORS_START", L"COLOR_HAS_ERRORS_END",
+    L"COLOR_VALID_START",     L"COLOR_VALID_END",     L"COLOR_SELECTED_START",   L"COLOR_SELECTED_END",
+    L"COLOR_FOCUSED_START",   L"COLOR_FOCUSED_END",
 };
 
 namespace {
@@ -43,7 +43,9 @@ template <typename Write> void write_value(Write write)
 
 } // namespace
 
-Options::Options()
+Options::Options() : Options(HKEY_CURRENT_USER, SettingsKeyPath()) {}
+
+Options::Options(HKEY root, const std::wstring& settings_path) : root_(root), settings_path_(settings_path)
 {
     SetDefaults();
     Load();
@@ -72,14 +74,9 @@ void Options::SetDefaults()
 
 void Options::Load()
 {
-    Load(HKEY_CURRENT_USER, SettingsKeyPath());
-}
-
-void Options::Load(HKEY root, const std::wstring& settings_path)
-{
     try {
         RegKey key;
-        key.create(root, settings_path + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_READ);
+        key.create(root_, settings_path_ + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_READ);
         for (int i = 0; i < COLOR_COUNT; ++i)
             read_value(key, colour_names[i], [&] { colours[i] = key.query_dword(colour_names[i]); });
         read_value(key, L"SI_STATE_ON_SAVE", [&] {
@@ -101,10 +98,13 @@ void Options::Load(HKEY root, const std::wstring& settings_path)
         read_value(key, L"REFERENCE_TRACKING_ROW_THRESHOLD", [&] {
             tracking_threshold = static_cast<int>(key.query_dword(L"REFERENCE_TRACKING_ROW_THRESHOLD"));
         });
-        read_value(key, L"ENABLE_FIELD_TIPS", [&] { field_tips = key.query_dword(L"ENABLE_FIELD_TIPS") != 0; });
+        read_value(key, L"ENABLE_FIELD_TIPS",
+                   [&] { field_tips = key.query_dword(L"ENABLE_FIELD_TIPS") != 0; });
         read_value(key, L"BIT_FLAGS_DISPLAY", [&] {
             DWORD stored = key.query_dword(L"BIT_FLAGS_DISPLAY");
-            bit_flags_display = stored == 0 ? BIT_FLAGS_DEFAULT : stored == 1 ? BIT_FLAGS_HEX : BIT_FLAGS_DECIMAL;
+            bit_flags_display = stored == 0   ? BIT_FLAGS_DEFAULT
+                                : stored == 1 ? BIT_FLAGS_HEX
+                                              : BIT_FLAGS_DECIMAL;
         });
         read_value(key, L"BIT_FLAGS_MENU_NUMBERS",
                    [&] { bit_flags_menu_numbers = key.query_dword(L"BIT_FLAGS_MENU_NUMBERS") != 0; });
@@ -115,18 +115,13 @@ void Options::Load(HKEY root, const std::wstring& settings_path)
 
 void Options::Save() const
 {
-    Save(HKEY_CURRENT_USER, SettingsKeyPath());
-}
-
-void Options::Save(HKEY root, const std::wstring& settings_path) const
-{
     try {
         RegKey key;
-        key.create(root, settings_path + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_WRITE);
+        key.create(root_, settings_path_ + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_WRITE);
         for (int i = 0; i < COLOR_COUNT; ++i)
             write_value([&] { key.set_dword(colour_names[i], colours[i]); });
         write_value([&] {
-            key.set_string(L"SI_STATE_ON_SAVE", last_saved_by_state == SI_UNCHANGED      ? L"unchanged"
+            key.set_string(L"SI_STATE_ON_SAVE", last_saved_by_state == SI_UNCHANGED     ? L"unchanged"
                                                 : last_saved_by_state == SI_CUSTOM_NAME ? L"custom_name"
                                                                                         : L"username");
         });
@@ -137,8 +132,8 @@ void Options::Save(HKEY root, const std::wstring& settings_path) const
         write_value([&] { key.set_dword(L"ENABLE_FIELD_TIPS", field_tips ? 1 : 0); });
         write_value([&] {
             key.set_dword(L"BIT_FLAGS_DISPLAY", bit_flags_display == BIT_FLAGS_DEFAULT ? 0
-                                                : bit_flags_display == BIT_FLAGS_HEX ? 1
-                                                                                     : 2);
+                                                : bit_flags_display == BIT_FLAGS_HEX   ? 1
+                                                                                       : 2);
         });
         write_value([&] { key.set_dword(L"BIT_FLAGS_MENU_NUMBERS", bit_flags_menu_numbers ? 1 : 0); });
     } catch (...) {

@@ -39,6 +39,8 @@ public:
 
     // Loads from the settings key (see SettingsKeyPath); never throws.
     Options();
+    // Loads from, and at destruction saves to, "<settings_path>\Options" under root.
+    Options(HKEY root, const std::wstring& settings_path);
     // Saves; never throws.
     ~Options();
     Options(const Options&) = delete;
@@ -48,10 +50,8 @@ public:
     // Reads the "Options" key under the settings key: a missing or mistyped value keeps its default,
     // and the others are still read.
     void Load();
-    void Load(HKEY root, const std::wstring& settings_path);
     // Writes every value back; a value that cannot be written is skipped.
     void Save() const;
-    void Save(HKEY root, const std::wstring& settings_path) const;
 
     // ARGB, alpha in the top byte.
     DWORD colours[COLOR_COUNT];
@@ -66,6 +66,10 @@ public:
     bool bit_flags_menu_numbers;
 
     static const wchar_t* const colour_names[COLOR_COUNT];
+
+private:
+    HKEY root_;
+    std::wstring settings_path_;
 };
 
 extern Options gOptions;

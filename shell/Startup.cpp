@@ -30,8 +30,8 @@ int RunDravnetta(HINSTANCE instance, int show)
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
     window_class.lpszClassName = L"Tamblewick_MainWindow";
     RegisterClassExW(&window_class);
-    HWND window = CreateWindowExW(0, L"Tamblewick_MainWindow", L"Dravnetta - Varnock", WS_OVERLAPPEDWINDOW, 100, 100,
-                                  800, 600, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, L"Tamblewick_MainWindow", L"Dravnetta - Varnock", WS_OVERLAPPEDWINDOW,
+                                  100, 100, 800, 600, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
     ShowWindow(window, show);

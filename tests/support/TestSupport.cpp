@@ -63,9 +63,9 @@ std::wstring BuildPath(const std::wstring& relative)
 
 ScratchRegistryKey::ScratchRegistryKey() : path_(L"Software\\DravnettaTests\\" + unique_name())
 {
-    tfc::check_status(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                                 nullptr),
-                 L"RegCreateKeyEx");
+    tfc::check_status(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &key_, nullptr),
+                      L"RegCreateKeyEx");
 }
 
 ScratchRegistryKey::~ScratchRegistryKey()
@@ -133,8 +133,8 @@ void ScriptedPrompts::answer(PromptAnswer answer)
 
 std::vector<BYTE> ReadFileBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         tfc::throw_last_error(L"CreateFile");
     std::vector<BYTE> bytes(GetFileSize(file, nullptr));
@@ -153,7 +153,8 @@ void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
     if (file == INVALID_HANDLE_VALUE)
         tfc::throw_last_error(L"CreateFile");
     DWORD written = 0;
-    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    BOOL ok =
+        bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     if (!ok)
         tfc::throw_last_error(L"WriteFile");

@@ -1,0 +1,53 @@
+#include "foundation/FileUtil.h"
+#include "foundation/Errors.h"
+
+bool FileExists(const std::wstring& path, WIN32_FIND_DATAW* data)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(path.c_str(), data ? data : &found);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(handle);
+    return true;
+}
+
+void CreateDirectoryRecursive(const std::wstring& path)
+{
+    if (path.empty() || FileExists(path))
+        return;
+    std::wstring::size_type slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return;
+    // "C:" itself cannot be found with FindFirstFile; stop at the drive.
+    if (slash > 0 && !(slash == 2 && path[1] == L':'))
+        CreateDirectoryRecursive(path.substr(0, slash));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        tfc::throw_last_error(L"CreateDirectory");
+}
+
+void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& name)
+{
+    std::wstring::size_type slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) {
+        folder.clear();
+        name = path;
+    } else {
+        folder = path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter)
+{
+    std::vector<std::wstring> pieces;
+    std::wstring::size_type start = 0;
+    for (;;) {
+        std::wstring::size_type at = text.find(delimiter, start);
+        if (at == std::wstring::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Small path and string routines shared everywhere.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// True for files and folders.
+bool FileExists(const std::wstring& path, WIN32_FIND_DATAW* data = nullptr);
+// Makes the folder and any missing parents; a path without a backslash is not created.
+void CreateDirectoryRecursive(const std::wstring& path);
+void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& name);
+// Always one more piece than there are delimiters.
+std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter);

@@ -1,0 +1,72 @@
+#include "foundation/TempFiles.h"
+#include "foundation/Errors.h"
+#include "foundation/FileUtil.h"
+
+#include <windows.h>
+
+TempFiles::~TempFiles()
+{
+    for (const auto& entry : files_)
+        DeleteFileW(entry.second.c_str());
+}
+
+std::wstring TempFiles::GetFolder() const
+{
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        tfc::throw_last_error(L"GetTempPath");
+    std::wstring folder = std::wstring(temp, length) + sub_folder_;
+    CreateDirectoryRecursive(folder);
+    return folder;
+}
+
+void TempFiles::forget_previous(const std::wstring& key)
+{
+    auto found = files_.find(key);
+    if (found != files_.end()) {
+        DeleteFileW(found->second.c_str());
+        files_.erase(found);
+    }
+}
+
+std::wstring TempFiles::Create(const std::wstring& key, const std::wstring& folder)
+{
+    forget_previous(key);
+    std::wstring where = folder.empty() ? GetFolder() : folder;
+    wchar_t path[MAX_PATH];
+    if (GetTempFileNameW(where.c_str(), L"INS", 0, path) == 0)
+        tfc::throw_last_error(L"GetTempFileName");
+    files_[key.empty() ? std::wstring(path) : key] = path;
+    return path;
+}
+
+void TempFiles::Adopt(const std::wstring& key, const std::wstring& path)
+{
+    if (FindPath(key.empty() ? path : key) == path)
+        return;
+    forget_previous(key);
+    files_[key.empty() ? path : key] = path;
+}
+
+std::wstring TempFiles::FindPath(const std::wstring& key) const
+{
+    auto found = files_.find(key);
+    return found == files_.end() ? std::wstring() : found->second;
+}
+
+std::wstring TempFiles::Release(const std::wstring& key)
+{
+    auto found = files_.find(key);
+    if (found == files_.end())
+        return std::wstring();
+    std::wstring path = found->second;
+    files_.erase(found);
+    return path;
+}
+
+TempFiles& GlobalTempFiles()
+{
+    static TempFiles files;
+    return files;
+}
