@@ -2,7 +2,8 @@
 # its sources found by globbing so that adding a file needs no edit here.
 function(dravnetta_library name where)
   cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
-  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${where})
+  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${where} OR NOT EXISTS ${CMAKE_SOURCE_DIR}/${where})
+    # A folder that is still empty (git keeps none) gets a stub below.
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${where}/*.cpp)
   else()
     set(sources ${CMAKE_SOURCE_DIR}/${where})
