@@ -3,8 +3,10 @@
 #include "foundation/FileDialogs.h"
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
+#include "foundation/WindowText.h"
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -138,4 +140,26 @@ TEST(FileDialogs, MultipleSelectionAndPromptSeam)
     EXPECT_EQ(BrowseForSaveFile(nullptr, L"", L"", 0, L"Save", L"msi"), L"");
     ASSERT_EQ(prompts.asked().size(), 2u);
     EXPECT_EQ(prompts.asked()[1].kind, PromptKind::SaveFile);
+}
+
+TEST(WindowText, ListViewCellsAreReadInTwoSizes)
+{
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | LVS_REPORT, 0, 0, 200, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(list);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_WIDTH;
+    column.cx = 100;
+    ListView_InsertColumn(list, 0, &column);
+    std::wstring long_text(600, L'w');
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.pszText = &long_text[0];
+    ListView_InsertItem(list, &item);
+    std::wstring short_text = L"short";
+    ListView_SetItemText(list, 0, 0, &short_text[0]);
+    EXPECT_EQ(GetListViewItemText(list, 0, 0), L"short");
+    ListView_SetItemText(list, 0, 0, &long_text[0]);
+    EXPECT_EQ(GetListViewItemText(list, 0, 0).size(), 511u);
+    DestroyWindow(list);
 }
