@@ -1,0 +1,15 @@
+#include "model/MsiHandle.h"
+
+MsiHandle::MsiHandle(MSIHANDLE handle)
+{
+    if (handle)
+        owner_ = std::make_shared<Owner>(handle);
+}
+
+MsiHandle::Owner::~Owner()
+{
+    // A close that fails leaves nothing to undo; destructors never throw.
+    if (handle)
+        MsiCloseHandle(handle);
+    handle = 0;
+}
