@@ -25,6 +25,7 @@
 //
 // An exception thrown by `dialog_proc` is caught in one place and shown as the constructor's ErrorHandling
 // says, with the constructor's name in the trail line; the procedure then returns FALSE.
+#include "foundation/Errors.h" // also the tfc alias
 #include "foundation/ProcedureErrors.h"
 
 #include <windows.h>

@@ -27,6 +27,7 @@
 // ErrorHandling says, with the constructor's name in the trail line; the message then counts as handled
 // and the procedure returns 0. The object must outlive its window: destroy it with `destroy_window`, which
 // detaches first, so that no message reaches a half-destroyed object.
+#include "foundation/Errors.h" // also the tfc alias
 #include "foundation/ProcedureErrors.h"
 
 #include <windows.h>

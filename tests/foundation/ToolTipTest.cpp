@@ -1,0 +1,119 @@
+#include "WindowTesting.h"
+#include "foundation/ToolTip.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+class CountingSink : public ToolTip::Sink
+{
+public:
+    void GetToolTipText(NMTTDISPINFOW* info) override
+    {
+        ++asked;
+        from = info->hdr.hwndFrom;
+        tool = info->hdr.idFrom;
+        tooltip_text_ = L"tip #" + std::to_wstring(asked);
+        Sink::GetToolTipText(info);
+    }
+    int asked = 0;
+    HWND from = nullptr;
+    UINT_PTR tool = 0;
+};
+
+// A sink that sets nothing.
+class SilentSink : public ToolTip::Sink
+{
+public:
+    void GetToolTipText(NMTTDISPINFOW*) override { ++asked; }
+    int asked = 0;
+};
+
+std::wstring tip_text(HWND control, HWND host, HWND tool)
+{
+    wchar_t buffer[80] = {L'?', 0};
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = host;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = buffer;
+    SendMessageW(control, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+    return buffer;
+}
+
+HWND make_button(const wchar_t* text)
+{
+    return CreateWindowExW(0, L"BUTTON", text, WS_POPUP, 10, 10, 80, 24, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+} // namespace
+
+TEST(ToolTip, TextsComeFromTheSupplierEachTimeAndTwoTipsLiveSideBySide)
+{
+    HWND first_button = make_button(L"one");
+    HWND second_button = make_button(L"two");
+    CountingSink counting;
+    SilentSink silent;
+    {
+        auto owned = std::make_unique<ToolTip>();
+        ToolTip& first = *owned;
+        ToolTip second; // the class "tt" is registered already: both must work
+        first.Create(&counting);
+        second.Create(&silent);
+        ASSERT_TRUE(first.IsCreated());
+        ASSERT_TRUE(second.IsCreated());
+        EXPECT_NE(first.host(), second.host());
+        EXPECT_TRUE(GetWindowLongPtrW(first.control(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_FALSE(IsWindowVisible(first.host()));
+
+        first.AddTool(first_button);
+        second.AddTool(second_button);
+        EXPECT_EQ(SendMessageW(first.control(), TTM_GETTOOLCOUNT, 0, 0), 1);
+
+        EXPECT_EQ(tip_text(first.control(), first.host(), first_button), L"tip #1");
+        EXPECT_EQ(tip_text(first.control(), first.host(), first_button), L"tip #2");
+        EXPECT_EQ(counting.from, first.control());
+        EXPECT_EQ(counting.tool, reinterpret_cast<UINT_PTR>(first_button));
+
+        // A supplier that sets no text leaves the tip empty.
+        EXPECT_EQ(tip_text(second.control(), second.host(), second_button), L"");
+        EXPECT_EQ(silent.asked, 1);
+
+        // Without a supplier nothing is asked and nothing breaks.
+        first.SetSupplier(nullptr);
+        tip_text(first.control(), first.host(), first_button);
+        EXPECT_EQ(counting.asked, 2);
+
+        HWND control = first.control();
+        HWND host = first.host();
+        second.Create(&counting); // a second Create only changes the supplier
+        EXPECT_EQ(tip_text(second.control(), second.host(), second_button), L"tip #3");
+        owned.reset();
+        EXPECT_FALSE(IsWindow(control));
+        EXPECT_FALSE(IsWindow(host));
+    }
+    DestroyWindow(first_button);
+    DestroyWindow(second_button);
+}
+
+TEST(ToolTip, FixedTextToolOverARectangle)
+{
+    HWND button = make_button(L"tabs");
+    ToolTip tip;
+    tip.Create(nullptr);
+    RECT rect = {0, 0, 40, 24};
+    tip.AddTool(button, 1, rect, L"Row Relationships");
+    wchar_t buffer[80] = {};
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = button;
+    info.uId = 1;
+    info.lpszText = buffer;
+    SendMessageW(tip.control(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+    EXPECT_STREQ(buffer, L"Row Relationships");
+    DestroyWindow(button);
+}
