@@ -56,6 +56,12 @@ public:
 
 constexpr UINT kThrowMessage = WM_COMMAND;
 
+LRESULT CALLBACK pass_on_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                  DWORD_PTR)
+{
+    return DefSubclassProc(window, message, wparam, lparam);
+}
+
 // Throws `error` when the window gets kThrowMessage.
 template <typename E> std::function<void(HWND, UINT, WPARAM, LPARAM)> thrower(E error)
 {
@@ -158,9 +164,7 @@ TEST(WindowBinding, DetachUnderAnotherSubclassStillReachesTheControl)
     RecordingWindow object;
     object.attach(edit);
     // A tooltip's TTF_SUBCLASS puts a subclass like this one above ours.
-    SUBCLASSPROC above = [](HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) -> LRESULT {
-        return DefSubclassProc(w, m, wp, lp);
-    };
+    SUBCLASSPROC above = &pass_on_subclass;
     ASSERT_TRUE(SetWindowSubclass(edit, above, 1, 0));
     object.detach(edit);
     object.messages.clear();
