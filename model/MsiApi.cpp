@@ -10,10 +10,10 @@ namespace msi {
 namespace {
 
 // Runs one library call unless the test seam makes it fail.
-template <typename Call> UINT run(const wchar_t* name, Call call)
+template <typename Call> UINT run(const wchar_t* name, Call call, const wchar_t* detail = nullptr)
 {
     UINT injected = 0;
-    if (detail::TakeInjectedFailure(name, injected))
+    if (detail::TakeInjectedFailure(name, injected, detail))
         return injected;
     return call();
 }
@@ -56,7 +56,10 @@ void DatabaseCommit(MSIHANDLE database)
 MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql)
 {
     MSIHANDLE view = 0;
-    run_checked(L"MsiDatabaseOpenView", [&] { return MsiDatabaseOpenViewW(database, sql.c_str(), &view); });
+    tfc::check_status(run(
+                          L"MsiDatabaseOpenView",
+                          [&] { return MsiDatabaseOpenViewW(database, sql.c_str(), &view); }, sql.c_str()),
+                      L"MsiDatabaseOpenView");
     return MsiHandle(view);
 }
 

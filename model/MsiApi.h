@@ -40,6 +40,12 @@ void ViewModify(MSIHANDLE view, MSIMODIFY mode, MSIHANDLE record);
 void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE view, MSIHANDLE record,
                        const std::function<void(MSIHANDLE record)>& fill);
 
+// Wine shares one stream object between the database and every record fetched with it, and a commit
+// writes a stream that was added in this session from wherever the last read left it (1627 when not at
+// its start). Whoever reads a stream that may not be committed yet puts it back: fetching its `_Streams`
+// row (name = table and key texts joined by ".") rewinds it. Harmless where streams are not shared.
+void RewindStream(MSIHANDLE database, const std::wstring& name);
+
 // Records. Fields count from 1; field 0 is the format text.
 MsiHandle CreateRecord(UINT fields);
 UINT RecordGetFieldCount(MSIHANDLE record);

@@ -20,6 +20,7 @@ struct CallFaults
     tfc::CriticalSection lock;
     std::map<std::wstring, std::vector<PendingFailure>> pending;
     std::map<std::wstring, unsigned> counts;
+    std::vector<std::pair<std::wstring, std::wstring>> trace;
 };
 
 CallFaults& faults()
@@ -48,6 +49,7 @@ void ClearCallFaults()
     tfc::CriticalSectionLock hold(state.lock);
     state.pending.clear();
     state.counts.clear();
+    state.trace.clear();
     gArmed = false;
     gCounting = false;
 }
@@ -57,6 +59,7 @@ void StartCountingCalls()
     CallFaults& state = faults();
     tfc::CriticalSectionLock hold(state.lock);
     state.counts.clear();
+    state.trace.clear();
     gCounting = true;
 }
 
@@ -68,16 +71,25 @@ unsigned CallCount(const std::wstring& function)
     return found == state.counts.end() ? 0 : found->second;
 }
 
+std::vector<std::pair<std::wstring, std::wstring>> CallTrace()
+{
+    CallFaults& state = faults();
+    tfc::CriticalSectionLock hold(state.lock);
+    return state.trace;
+}
+
 namespace detail {
 
-bool TakeInjectedFailure(const wchar_t* function, UINT& code)
+bool TakeInjectedFailure(const wchar_t* function, UINT& code, const wchar_t* detail)
 {
     if (!gArmed && !gCounting)
         return false;
     CallFaults& state = faults();
     tfc::CriticalSectionLock hold(state.lock);
-    if (gCounting)
+    if (gCounting) {
         ++state.counts[function];
+        state.trace.emplace_back(function, detail ? detail : L"");
+    }
     auto found = state.pending.find(function);
     if (found == state.pending.end())
         return false;

@@ -4,6 +4,8 @@
 // Calls are named as in their errors, without the W: "MsiDatabaseCommit", "MsiViewExecute".
 #include <windows.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace msi {
 
@@ -14,6 +16,8 @@ void ClearCallFaults();
 // Counting starts at 0 with StartCountingCalls; CallCount answers the calls made since.
 void StartCountingCalls();
 unsigned CallCount(const std::wstring& function);
+// Every call since StartCountingCalls in order, with its SQL text for "MsiDatabaseOpenView".
+std::vector<std::pair<std::wstring, std::wstring>> CallTrace();
 
 // Clears pending failures and counts on both ends of a test.
 class ScopedCallFaults
@@ -27,7 +31,7 @@ public:
 
 namespace detail {
 // Called by every wrapper before it runs the call: true with the code to answer when it must fail.
-bool TakeInjectedFailure(const wchar_t* function, UINT& code);
+bool TakeInjectedFailure(const wchar_t* function, UINT& code, const wchar_t* detail = nullptr);
 } // namespace detail
 
 } // namespace msi

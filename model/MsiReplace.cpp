@@ -413,6 +413,15 @@ void move_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& k
 
 } // namespace
 
+void RewindStream(MSIHANDLE database, const std::wstring& name)
+{
+    Cell key;
+    key.null = false;
+    key.text = name;
+    MsiHandle view = run_statement(database, L"SELECT `Name`, `Data` FROM `_Streams` WHERE `Name`=?", {&key});
+    ViewFetch(view.get());
+}
+
 void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE view, MSIHANDLE record,
                        const std::function<void(MSIHANDLE record)>& fill)
 {
@@ -435,6 +444,24 @@ void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE 
     std::vector<Cell> new_keys;
     for (size_t index : keys.view_index)
         new_keys.push_back(new_cells[index]);
+
+    // Every stream read above may be one added in this session: put them back at their start.
+    struct Rewind
+    {
+        MSIHANDLE database;
+        std::vector<std::wstring> names;
+        ~Rewind()
+        {
+            try {
+                for (const std::wstring& name : names)
+                    RewindStream(database, name);
+            } catch (...) {
+            }
+        }
+    } rewind{database, {}};
+    if (std::find(view_columns.kinds.begin(), view_columns.kinds.end(), CellKind::stream) !=
+        view_columns.kinds.end())
+        rewind.names = {stream_name(table, old_keys), stream_name(table, new_keys)};
 
     bool same_key = true;
     for (size_t at = 0; at < old_keys.size(); ++at)

@@ -70,6 +70,12 @@ std::vector<std::vector<std::string>> SelectRows(MSIHANDLE database, const std::
         }
         rows.push_back(row);
     }
+    // Fetching the rows again puts streams added in this session back at their start (see RewindStream).
+    msi::ViewClose(view.get());
+    MsiHandle again = params.empty() ? MsiHandle() : ParamRecord(params);
+    msi::ViewExecute(view.get(), again.get());
+    while (msi::ViewFetch(view.get())) {
+    }
     return rows;
 }
 
