@@ -1,6 +1,7 @@
 #include "foundation/Window.h"
 #include "foundation/Errors.h"
 
+#include <cwchar>
 #include <stdexcept>
 
 namespace tamblewick_foundation_classes_v1_0 {
@@ -28,7 +29,11 @@ bool is_requested_class(const wchar_t* wanted, const CBT_CREATEWNDW* creation)
         return true;
     if (IS_INTRESOURCE(wanted) || IS_INTRESOURCE(created))
         return !IS_INTRESOURCE(wanted) || !IS_INTRESOURCE(created) || wanted == created;
-    return lstrcmpiW(wanted, created) == 0;
+    if (lstrcmpiW(wanted, created) == 0)
+        return true;
+    // A class of a side-by-side library may come with its version in front: "6.0.2600.0!SysTabControl32".
+    const wchar_t* bang = wcsrchr(created, L'!');
+    return bang && lstrcmpiW(wanted, bang + 1) == 0;
 }
 
 } // namespace
@@ -90,6 +95,9 @@ HWND Window::create_window(DWORD ex_style, const wchar_t* class_name, const wcha
     remove_creation_hook();
     if (!window)
         throw Win32Error(error, L"CreateWindowEx");
+    // Should the hook not have recognised the creation, bind late rather than leave the window unbound.
+    if (GetWindowLongPtrW(window, GWLP_USERDATA) != reinterpret_cast<LONG_PTR>(this))
+        attach(window);
     return window;
 }
 

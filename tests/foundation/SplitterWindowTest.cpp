@@ -94,14 +94,3 @@ TEST_F(Panes, HorizontalBarAndTheFirstDragAfterARelayout)
     expect_rect(rect(shifted), 320, 150, 340, 170); // moved by the true delta
     expect_rect(rect(splitter.bar()), 5, 135, 305, 140);
 }
-
-TEST_F(Panes, MovesWithoutTheButtonDoNothing)
-{
-    HWND left = pane(0, 0, 100, 200);
-    HWND right = pane(105, 0, 95, 200);
-    SplitterWindow splitter(true);
-    splitter.Create(parent_, {left}, {right});
-    SendMessageW(splitter.bar(), WM_MOUSEMOVE, 0, MAKELPARAM(30, 5));
-    expect_rect(rect(left), 0, 0, 100, 200);
-    EXPECT_EQ(GetCapture(), nullptr);
-}

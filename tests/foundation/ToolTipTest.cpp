@@ -99,21 +99,3 @@ TEST(ToolTip, TextsComeFromTheSupplierEachTimeAndTwoTipsLiveSideBySide)
     DestroyWindow(first_button);
     DestroyWindow(second_button);
 }
-
-TEST(ToolTip, FixedTextToolOverARectangle)
-{
-    HWND button = make_button(L"tabs");
-    ToolTip tip;
-    tip.Create(nullptr);
-    RECT rect = {0, 0, 40, 24};
-    tip.AddTool(button, 1, rect, L"Row Relationships");
-    wchar_t buffer[80] = {};
-    TTTOOLINFOW info = {};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;
-    info.hwnd = button;
-    info.uId = 1;
-    info.lpszText = buffer;
-    SendMessageW(tip.control(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
-    EXPECT_STREQ(buffer, L"Row Relationships");
-    DestroyWindow(button);
-}
