@@ -1,0 +1,215 @@
+#include "model/TransformContent.h"
+#include "model/TransformStreamNames.h"
+#include "foundation/Errors.h"
+
+namespace msi {
+namespace {
+
+const wchar_t kTables[] = L"_Tables";
+const wchar_t kColumns[] = L"_Columns";
+
+// The fixed schemas of the two system tables, as _Columns would describe them.
+const std::vector<TransformColumn>& tables_schema()
+{
+    static const std::vector<TransformColumn> schema = {{L"Name", 0x2D40}};
+    return schema;
+}
+
+const std::vector<TransformColumn>& columns_schema()
+{
+    static const std::vector<TransformColumn> schema = {
+        {L"Table", 0x2D40}, {L"Number", 0x2502}, {L"Name", 0x0D40}, {L"Type", 0x0502}};
+    return schema;
+}
+
+TransformCell text_cell(const std::wstring& text)
+{
+    TransformCell cell;
+    cell.kind = text.empty() ? TransformCell::Null : TransformCell::Text;
+    cell.text = text;
+    return cell;
+}
+
+TransformCell integer_cell(int value)
+{
+    TransformCell cell;
+    cell.kind = TransformCell::Integer;
+    cell.integer = value;
+    return cell;
+}
+
+void put(std::vector<BYTE>& out, unsigned value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        out.push_back(BYTE((value >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+void ThrowTransformRefused(const std::wstring& reason)
+{
+    throw tfc::ManageableError(reason + L" The transform was not saved.", L"Could not save the transform.");
+}
+
+// Records, checked against Wine's reader: a 16-bit mask, then the cells it names.
+//   mask & 1    insert (or replace an existing row): the first mask >> 8 columns;
+//   mask == 0   delete: the key columns;
+//   otherwise   update: the key columns plus each column i whose bit (1 << i) is set.
+void TransformContent::Insert(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                              const TransformRow& row)
+{
+    // Wine drops an insert whose stream cell has no data stream (checked), so a row with a null stream
+    // cell is inserted up to that cell (the rest read as null), and the cells after it that are not
+    // null follow as an update of the new row. That needs their columns to have mask bits.
+    size_t count = columns.size();
+    for (size_t i = 0; i < columns.size() && count == columns.size(); ++i)
+        if (columns[i].IsStream() && row[i].kind == TransformCell::Null)
+            count = i;
+    std::vector<size_t> rest;
+    for (size_t i = count; i < columns.size(); ++i)
+        if (row[i].kind != TransformCell::Null)
+            rest.push_back(i);
+    if (!rest.empty() && rest.back() >= 16)
+        count = columns.size();
+
+    add_record(table, columns, row, 1u | (static_cast<unsigned>(count) << 8), std::vector<bool>(count, true));
+    if (count < columns.size() && !rest.empty())
+        Update(table, columns, row, rest);
+}
+
+void TransformContent::Update(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                              const TransformRow& row, const std::vector<size_t>& changed)
+{
+    // Only columns 0-15 have a bit; a change further right rewrites the whole row, which Wine applies
+    // to an existing key as a replacement.
+    bool wide = false;
+    for (size_t column : changed)
+        wide = wide || column >= 16;
+    if (wide) {
+        Insert(table, columns, row);
+        return;
+    }
+    unsigned mask = 0;
+    std::vector<bool> present(columns.size(), false);
+    for (size_t i = 0; i < columns.size(); ++i)
+        present[i] = columns[i].IsKey();
+    for (size_t column : changed) {
+        mask |= 1u << column;
+        present[column] = true;
+    }
+    add_record(table, columns, row, mask, present);
+}
+
+void TransformContent::Delete(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                              const TransformRow& row)
+{
+    std::vector<bool> present(columns.size(), false);
+    for (size_t i = 0; i < columns.size(); ++i)
+        present[i] = columns[i].IsKey();
+    add_record(table, columns, row, 0, present);
+}
+
+void TransformContent::AddTable(const std::wstring& table)
+{
+    Insert(kTables, tables_schema(), {text_cell(table)});
+}
+
+// A dropped table is one delete in _Tables, as native transforms have it. Wine then keeps the table's
+// _Columns rows and data (checked), but the table is gone from _Tables and so from the database.
+void TransformContent::DropTable(const std::wstring& table)
+{
+    Delete(kTables, tables_schema(), {text_cell(table)});
+}
+
+void TransformContent::AddColumn(const std::wstring& table, int number, const TransformColumn& column)
+{
+    TransformCell number_cell = number > 0 ? integer_cell(number) : TransformCell();
+    Insert(kColumns, columns_schema(),
+           {text_cell(table), number_cell, text_cell(column.name), integer_cell(column.type)});
+}
+
+void TransformContent::add_record(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                                  const TransformRow& row, unsigned mask, const std::vector<bool>& present)
+{
+    Record record;
+    record.mask = mask;
+    for (size_t i = 0; i < present.size(); ++i) {
+        if (!present[i])
+            continue;
+        record.fields.push_back(encode(table, columns[i], row[i]));
+        if (columns[i].IsStream() && row[i].kind == TransformCell::Stream)
+            add_cell_stream(table, columns, row, row[i].bytes);
+    }
+    records_[table].push_back(std::move(record));
+}
+
+TransformContent::Field TransformContent::encode(const std::wstring& table, const TransformColumn& column,
+                                                 const TransformCell& cell)
+{
+    Field field;
+    if (column.IsStream()) {
+        // 1 marks a present stream, as native transforms write it; Wine looks for the data stream anyway.
+        field.raw = cell.kind == TransformCell::Stream ? 1 : 0;
+    } else if (column.IsString()) {
+        field.string = true;
+        if (cell.kind == TransformCell::Text && !pool_.Reference(cell.text, field.raw))
+            ThrowTransformRefused(L"The text \"" + cell.text + L"\" in the table " + table +
+                                  L" cannot be held in the code page " + std::to_wstring(pool_.CodePage()) +
+                                  L" of the transform.");
+    } else if (cell.kind == TransformCell::Integer) {
+        // Null is 0; values are offset so that no stored value is 0 (checked against Wine).
+        if (column.IsShort()) {
+            if (cell.integer < -32767 || cell.integer > 32767)
+                ThrowTransformRefused(L"The value " + std::to_wstring(cell.integer) + L" in the table " +
+                                      table + L" does not fit its 2-byte column " + column.name + L".");
+            field.raw = static_cast<unsigned>(cell.integer + 0x8000);
+        } else {
+            field.raw = static_cast<unsigned>(cell.integer) ^ 0x80000000u;
+            field.width = 4;
+        }
+    } else if (!column.IsShort()) {
+        field.width = 4;
+    }
+    return field;
+}
+
+// A stream cell's data is the stream "Table.Key1.Key2" (integers in decimal), without the table prefix.
+void TransformContent::add_cell_stream(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                                       const TransformRow& row, const std::string& bytes)
+{
+    std::wstring name = table;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!columns[i].IsKey())
+            continue;
+        name += L".";
+        name += row[i].kind == TransformCell::Integer ? std::to_wstring(row[i].integer) : row[i].text;
+    }
+    std::wstring packed = PackStreamName(name, false);
+    if (packed.size() > kMaxStreamNameUnits)
+        ThrowTransformRefused(L"The stream name " + name + L" is too long for a transform.");
+    cell_streams_.emplace_back(packed, std::vector<BYTE>(bytes.begin(), bytes.end()));
+}
+
+std::vector<std::pair<std::wstring, std::vector<BYTE>>> TransformContent::Streams() const
+{
+    std::vector<std::pair<std::wstring, std::vector<BYTE>>> streams;
+    streams.emplace_back(PackStreamName(L"_StringPool", true), pool_.PoolStream());
+    streams.emplace_back(PackStreamName(L"_StringData", true), pool_.DataStream());
+    const int string_width = pool_.LongReferences() ? 3 : 2;
+    for (const auto& table : records_) {
+        std::wstring packed = PackStreamName(table.first, true);
+        if (packed.size() > kMaxStreamNameUnits)
+            ThrowTransformRefused(L"The table name " + table.first + L" is too long for a transform.");
+        std::vector<BYTE> bytes;
+        for (const Record& record : table.second) {
+            put(bytes, record.mask, 2);
+            for (const Field& field : record.fields)
+                put(bytes, field.raw, field.string ? string_width : field.width);
+        }
+        streams.emplace_back(packed, std::move(bytes));
+    }
+    streams.insert(streams.end(), cell_streams_.begin(), cell_streams_.end());
+    return streams;
+}
+
+} // namespace msi

@@ -1,0 +1,48 @@
+#include "model/TransformStreamNames.h"
+
+namespace msi {
+namespace {
+
+// 6-bit value of a packable character, or -1.
+int packed_value(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'A' && c <= L'Z')
+        return c - L'A' + 10;
+    if (c >= L'a' && c <= L'z')
+        return c - L'a' + 36;
+    if (c == L'.')
+        return 62;
+    if (c == L'_')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+// Checked against Wine: "_Columns", "_Tables", "_StringPool", "_StringData", "Property" and
+// "BINARY.1" pack to the units Wine's own databases use.
+std::wstring PackStreamName(const std::wstring& name, bool table_stream)
+{
+    std::wstring packed;
+    if (table_stream)
+        packed += wchar_t(0x4840);
+    for (size_t i = 0; i < name.size(); ++i) {
+        int first = packed_value(name[i]);
+        if (first < 0) {
+            packed += name[i];
+            continue;
+        }
+        int second = i + 1 < name.size() ? packed_value(name[i + 1]) : -1;
+        if (second < 0) {
+            packed += wchar_t(0x4800 + first);
+        } else {
+            packed += wchar_t(0x3800 + first + (second << 6));
+            ++i;
+        }
+    }
+    return packed;
+}
+
+} // namespace msi

@@ -1,0 +1,156 @@
+#include "model/TransformTableData.h"
+#include "model/MsiApi.h"
+#include "foundation/Errors.h"
+#include "foundation/FileUtil.h"
+#include "foundation/TempFiles.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace msi {
+namespace {
+
+std::wstring quoted(const std::wstring& name)
+{
+    return L"`" + name + L"`";
+}
+
+std::string read_stream(MSIHANDLE record, UINT field)
+{
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD read = RecordReadStream(record, field, buffer, sizeof(buffer));
+        if (read == 0)
+            break;
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+TransformCell read_cell(MSIHANDLE record, UINT field, const TransformColumn& column)
+{
+    TransformCell cell;
+    if (RecordIsNull(record, field))
+        return cell;
+    if (column.IsStream()) {
+        cell.kind = TransformCell::Stream;
+        cell.bytes = read_stream(record, field);
+    } else if (column.IsString()) {
+        cell.kind = TransformCell::Text;
+        cell.text = RecordGetString(record, field);
+        if (cell.text.empty())
+            cell.kind = TransformCell::Null; // an empty text is stored as null
+    } else {
+        cell.kind = TransformCell::Integer;
+        cell.integer = RecordGetInteger(record, field);
+    }
+    return cell;
+}
+
+std::string read_file(const std::wstring& path)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+} // namespace
+
+bool TransformCell::operator==(const TransformCell& other) const
+{
+    return kind == other.kind && integer == other.integer && text == other.text && bytes == other.bytes;
+}
+
+bool TransformCell::operator<(const TransformCell& other) const
+{
+    return std::tie(kind, integer, text, bytes) <
+           std::tie(other.kind, other.integer, other.text, other.bytes);
+}
+
+std::vector<size_t> TransformTable::KeyColumns() const
+{
+    std::vector<size_t> keys;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].IsKey())
+            keys.push_back(i);
+    return keys;
+}
+
+std::vector<std::wstring> ReadTableNames(MSIHANDLE database)
+{
+    std::vector<std::wstring> names;
+    MsiHandle view = DatabaseOpenView(database, L"SELECT `Name` FROM `_Tables`");
+    ViewExecute(view.get(), 0);
+    while (MsiHandle record = ViewFetch(view.get()))
+        names.push_back(RecordGetString(record.get(), 1));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::map<std::wstring, std::vector<TransformColumn>> ReadAllColumns(MSIHANDLE database)
+{
+    std::map<std::wstring, std::map<int, TransformColumn>> numbered;
+    MsiHandle view = DatabaseOpenView(database, L"SELECT `Table`, `Number`, `Name`, `Type` FROM `_Columns`");
+    ViewExecute(view.get(), 0);
+    while (MsiHandle record = ViewFetch(view.get())) {
+        TransformColumn column;
+        column.name = RecordGetString(record.get(), 3);
+        column.type = RecordGetInteger(record.get(), 4) & 0xFFFF;
+        if (column.type & 0x4000)
+            continue; // temporary: never stored, never transformed
+        numbered[RecordGetString(record.get(), 1)][RecordGetInteger(record.get(), 2)] = column;
+    }
+    std::map<std::wstring, std::vector<TransformColumn>> tables;
+    for (auto& table : numbered)
+        for (auto& column : table.second)
+            tables[table.first].push_back(column.second);
+    return tables;
+}
+
+void ReadTableRows(MSIHANDLE database, TransformTable& table)
+{
+    std::wstring sql = L"SELECT ";
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        sql += (i ? L", " : L"") + quoted(table.columns[i].name);
+    sql += L" FROM " + quoted(table.name);
+    const std::vector<size_t> keys = table.KeyColumns();
+
+    MsiHandle view = DatabaseOpenView(database, sql);
+    ViewExecute(view.get(), 0);
+    while (MsiHandle record = ViewFetch(view.get())) {
+        TransformRow row;
+        for (size_t i = 0; i < table.columns.size(); ++i)
+            row.push_back(read_cell(record.get(), static_cast<UINT>(i + 1), table.columns[i]));
+        TransformRow key;
+        for (size_t k : keys)
+            key.push_back(row[k]);
+        table.rows[key] = std::move(row);
+    }
+}
+
+UINT ReadDatabaseCodePage(MSIHANDLE database)
+{
+    // The export is three lines: two empty ones, then "<code page>\t_ForceCodepage".
+    TempFiles files; // deletes the export
+    std::wstring path = files.Create(L""), folder, name;
+    SplitPathAtLastBackslash(path, folder, name);
+    DatabaseExport(database, L"_ForceCodepage", folder, name);
+
+    std::string text = read_file(path);
+    size_t tab = text.find("\t_ForceCodepage");
+    size_t start = tab == std::string::npos ? std::string::npos : text.find_last_of('\n', tab);
+    if (start == std::string::npos)
+        throw tfc::Win32Error(ERROR_INVALID_DATA, L"MsiDatabaseExport");
+    return static_cast<UINT>(std::stoul(text.substr(start + 1, tab - start - 1)));
+}
+
+} // namespace msi
