@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <thread>
 
 using namespace regfile_test;
 using reg_file_parser::KeyInfoSet;
@@ -492,4 +494,28 @@ TEST(RegFileGrammar, EndlessContinuation)
     Parsed parsed = ParseLines(body);
     EXPECT_FALSE(parsed.full);
     EXPECT_EQ(StopInBody(parsed), body.find(L"\"a\""));
+}
+
+TEST(RegFileGrammar, ParsesFromSeveralThreadsTakeTurns)
+{
+    // The rule set and its closures are shared by the whole run; each parse must still see only its
+    // own key collection.
+    const std::wstring text = ImportBuffer(Utf16Bytes(WithCrLf(kExport5), true));
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                Parsed parsed;
+                Parse(text, parsed);
+                size_t values = 0;
+                for (const auto& key : parsed.keys)
+                    values += key.second.size();
+                if (parsed.full && parsed.keys.size() == 4 && values == 15)
+                    ++good;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(good.load(), 100);
 }
