@@ -9,7 +9,7 @@
 //         PaneWindow() : Window(L"PaneWindow") {}
 //         ~PaneWindow() override { destroy_window(window_); }
 //         void Create(HWND parent) {
-//             register_window_class(L"PaneWindow");
+//             tfc::register_window_class(L"PaneWindow");
 //             window_ = create_window(0, L"PaneWindow", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent);
 //         }
 //         LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override {
