@@ -1,0 +1,35 @@
+#pragma once
+// The summary information of a database: one typed property per defined property id, read when the
+// database opens and written back when it is saved.
+#include "model/SummaryProperty.h"
+
+#include <windows.h>
+#include <msi.h>
+#include <map>
+#include <memory>
+#include <string>
+
+struct SummaryPropertyDef
+{
+    VARTYPE type; // VT_I2, VT_I4, VT_LPSTR or VT_FILETIME
+    std::wstring label;
+};
+
+// The 17 defined property ids (10 and 17 are not among them) with their types and labels.
+const std::map<UINT, SummaryPropertyDef>& SummaryPropertyDefs();
+
+using SummaryInfoMap = std::map<UINT, std::shared_ptr<MsiSIProperty>>;
+
+namespace MsiSummaryInfo {
+
+// Reads every defined property into the map; absent ones become null entries.
+void Load(MSIHANDLE database, SummaryInfoMap& summary);
+
+// Writes every property that is not null and commits the stream. With stamp, "Last Saved By" becomes
+// saved_by, "Last Saved Time" the local time and "Creating Application" this program first. A property
+// that was cleared is removed from the stream; where the library refuses that, the save fails
+// (tfc::Win32Error "MsiSummaryInfoSetProperty" with a trail line naming the property) instead of
+// keeping the old value behind the user's back.
+void Persist(MSIHANDLE database, SummaryInfoMap& summary, bool stamp, const std::wstring& saved_by);
+
+} // namespace MsiSummaryInfo
