@@ -34,3 +34,12 @@ dravnetta_test(test_regimport regimport regimport)
 dravnetta_test(test_views views views)
 dravnetta_test(test_validation validation validation)
 dravnetta_test(test_shell shell shell)
+
+# msidump: a console program that prints any database through the model; the model tests share its code.
+add_executable(msidump ${CMAKE_SOURCE_DIR}/tests/tools/MsiDump.cpp ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
+target_link_libraries(msidump PRIVATE model)
+target_include_directories(msidump PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_options(msidump PRIVATE -static -municode)
+if(TARGET test_model)
+  target_sources(test_model PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
+endif()

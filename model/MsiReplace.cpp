@@ -35,16 +35,20 @@ CellKind kind_of_type(const std::wstring& type)
     return CellKind::text;
 }
 
-// A temporary file that goes at the end of the operation.
+// A temporary file that goes at the end of the operation. Made beside the registry's files but not
+// recorded there: a save may replay changes on a worker thread, and the global registry is not locked.
 class ScopedTempFile
 {
 public:
-    ScopedTempFile() : path_(GlobalTempFiles().Create(std::wstring())) {}
-    ~ScopedTempFile()
+    ScopedTempFile()
     {
-        GlobalTempFiles().Release(path_);
-        DeleteFileW(path_.c_str());
+        std::wstring folder = GlobalTempFiles().GetFolder();
+        wchar_t path[MAX_PATH];
+        if (GetTempFileNameW(folder.c_str(), L"INS", 0, path) == 0)
+            tfc::throw_last_error(L"GetTempFileName");
+        path_ = path;
     }
+    ~ScopedTempFile() { DeleteFileW(path_.c_str()); }
     ScopedTempFile(const ScopedTempFile&) = delete;
     ScopedTempFile& operator=(const ScopedTempFile&) = delete;
     const std::wstring& path() const { return path_; }

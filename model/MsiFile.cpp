@@ -1,0 +1,256 @@
+#include "model/MsiFile.h"
+#include "model/MsiApi.h"
+#include "model/MsiQuery.h"
+#include "foundation/Errors.h"
+#include "foundation/FileUtil.h"
+#include "foundation/Format.h"
+#include "foundation/TempFiles.h"
+
+#include <boost/regex.hpp>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+bool HasTime(const FILETIME& time)
+{
+    return time.dwLowDateTime != 0 || time.dwHighDateTime != 0;
+}
+
+// The file's last-write time, or 0 when it cannot be read.
+FILETIME ReadLastWriteTime(const std::wstring& path)
+{
+    FILETIME written = {0, 0};
+    HANDLE file =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return written;
+    if (!GetFileTime(file, nullptr, nullptr, &written))
+        written = FILETIME{0, 0};
+    CloseHandle(file);
+    return written;
+}
+
+void RestoreLastWriteTime(const std::wstring& path, const FILETIME& written)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+}
+
+// A temporary file for one exchange with the installer, gone when the exchange is over.
+class ExchangeFile
+{
+public:
+    ExchangeFile() : path_(GlobalTempFiles().Create(std::wstring()))
+    {
+        SplitPathAtLastBackslash(path_, folder_, name_);
+    }
+    ~ExchangeFile()
+    {
+        GlobalTempFiles().Release(path_);
+        DeleteFileW(path_.c_str());
+    }
+    ExchangeFile(const ExchangeFile&) = delete;
+    ExchangeFile& operator=(const ExchangeFile&) = delete;
+    const std::wstring& path() const { return path_; }
+    const std::wstring& folder() const { return folder_; }
+    const std::wstring& name() const { return name_; }
+
+private:
+    std::wstring path_, folder_, name_;
+};
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    std::string text;
+    char block[4096];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, block, sizeof(block), &read, nullptr)) {
+            DWORD error = GetLastError();
+            CloseHandle(file);
+            throw tfc::Win32Error(error, L"ReadFile");
+        }
+        if (read == 0)
+            break;
+        text.append(block, read);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    DWORD written = 0;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        throw tfc::Win32Error(error, L"WriteFile");
+    }
+    CloseHandle(file);
+}
+
+const wchar_t* const kSystemTables[] = {L"_Streams", L"_Storages", L"_Tables", L"_Columns"};
+
+} // namespace
+
+MsiFile::MsiFile() = default;
+
+MsiFile::~MsiFile()
+{
+    // Tables go while the database is still open.
+    tables_.clear();
+    if (!read_only_ && HasTime(saved_time_) && database_) {
+        database_.reset();
+        RestoreLastWriteTime(path_, saved_time_);
+    }
+}
+
+void MsiFile::Reset()
+{
+    tables_.clear();
+    summary_.clear();
+    change_log_.clear();
+    database_.reset();
+    path_.clear();
+    read_only_ = true;
+    saved_time_ = FILETIME{0, 0};
+}
+
+bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
+{
+    Reset();
+    bool read_only = mode == MSIDBOPEN_READONLY;
+    // Wine running as root writes into write-protected files: honour the attribute ourselves.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        read_only = true;
+    FILETIME saved = ReadLastWriteTime(path);
+    MsiHandle database;
+    if (!read_only) {
+        try {
+            database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+        } catch (const tfc::Win32Error&) {
+            // A writable open that fails falls back to read-only without a message.
+            read_only = true;
+        }
+    }
+    if (read_only)
+        database = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
+
+    path_ = path;
+    database_ = database;
+    read_only_ = read_only;
+    saved_time_ = saved;
+    try {
+        LoadTables(database_.get());
+        MsiSummaryInfo::Load(database_.get(), summary_);
+    } catch (...) {
+        // Nothing half-read stays behind, so the next open starts clean.
+        Reset();
+        throw;
+    }
+    return read_only_;
+}
+
+void MsiFile::LoadTables(MSIHANDLE database)
+{
+    MsiHandle view = MsiQuery::OpenAndExecute(database, L"SELECT * FROM `_Tables`", 0);
+    while (MsiHandle record = msi::ViewFetch(view.get()))
+        AddTable(MsiTableRef(new MsiTable(MsiRecord::GetString(record.get(), 1), this, true, true)));
+    for (const wchar_t* name : kSystemTables)
+        AddTable(MsiTableRef(new MsiTable(name, this, false, false)));
+    // Stream rows are named by their first column, so they get a key text and a condition.
+    MsiTableRef streams = FindTable(L"_Streams");
+    if (streams && !streams->columns().empty())
+        streams->columns()[0]->set_key(true);
+}
+
+void MsiFile::AddTable(const MsiTableRef& table)
+{
+    if (!tables_.insert(TableMap::value_type(table->name(), table)).second)
+        throw std::runtime_error("Tried to add a table that already exists");
+}
+
+MsiTableRef& MsiFile::FindOrInsertTable(const std::wstring& name)
+{
+    return tables_[name];
+}
+
+MsiTableRef MsiFile::FindTable(const std::wstring& name) const
+{
+    auto found = tables_.find(name);
+    return found == tables_.end() ? MsiTableRef() : found->second;
+}
+
+void MsiFile::EraseTable(const std::wstring& name)
+{
+    tables_.erase(name);
+}
+
+void MsiFile::RefreshSchemaTables()
+{
+    MsiTableRef columns = FindTable(L"_Columns");
+    if (!columns)
+        throw std::runtime_error("Internal error - No columns table");
+    MsiTableRef tables = FindTable(L"_Tables");
+    if (!tables)
+        throw std::runtime_error("Internal error - No tables table");
+    MsiTableRef fresh_columns(new MsiTable(L"_Columns", this, false, false));
+    MsiTableRef fresh_tables(new MsiTable(L"_Tables", this, false, false));
+    columns->CopyFrom(*fresh_columns);
+    tables->CopyFrom(*fresh_tables);
+}
+
+UINT MsiFile::GetCodepage()
+{
+    ExchangeFile exchange;
+    msi::DatabaseExport(database_.get(), L"_ForceCodepage", exchange.folder(), exchange.name());
+    std::string text = ReadWholeFile(exchange.path());
+    boost::smatch match;
+    if (!boost::regex_search(text, match, boost::regex("\n([^\n]*)\t"))) {
+        tfc::Format(L"Failed to parse the code page idt");
+        throw tfc::NullError();
+    }
+    return static_cast<UINT>(std::strtoul(match[1].str().c_str(), nullptr, 10));
+}
+
+void MsiFile::SetCodepage(UINT code_page)
+{
+    ExchangeFile exchange;
+    WriteWholeFile(exchange.path(), "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage");
+    try {
+        msi::DatabaseImport(database_.get(), exchange.folder(), exchange.name());
+    } catch (const tfc::Win32Error&) {
+        throw tfc::ManageableError(
+            L"This is most likely an invalid code page for the characters within the msi",
+            L"Unable to change the code page");
+    }
+}
+
+void MsiFile::SwitchToPath(const std::wstring& path)
+{
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    path_ = path;
+    database_ = database;
+    read_only_ = false;
+    change_log_.clear();
+}
+
+void MsiFile::SetHandle(const MsiHandle& database, bool read_only)
+{
+    database_ = database;
+    read_only_ = read_only;
+}

@@ -1,0 +1,94 @@
+#pragma once
+// One open installer database: its path and handle, every table, the summary information, the read-only
+// flag, the change log, the event sources, and the file's last-write time as it was when opened (put back
+// when a writable database closes unsaved, since the installer library touches the file).
+#include "model/EventEngine.h"
+#include "model/MsiHandle.h"
+#include "model/MsiTable.h"
+#include "model/SummaryInfo.h"
+
+#include <windows.h>
+#include <msiquery.h>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+
+class MsiModification;
+
+class MsiFile
+{
+public:
+    enum TableEvents
+    {
+        SchemaChanged = 0, // defined, never raised
+        TableDropped = 1,
+        RowAdded = 2,
+        RowModified = 3,
+        RowDeleted = 4
+    };
+    using TableEventArg = std::tuple<TableEvents, RowIterator>;
+    using TableEventEngine = EventEngine<MsiTable*, TableEventArg>;
+    using FileEventEngine = EventEngine<MsiFile*, MsiTable*>;
+    // Ordinal, case-sensitive names.
+    using TableMap = std::map<std::wstring, MsiTableRef>;
+    using ChangeLog = std::list<std::shared_ptr<MsiModification>>;
+
+    MsiFile();
+    virtual ~MsiFile();
+    MsiFile(const MsiFile&) = delete;
+    MsiFile& operator=(const MsiFile&) = delete;
+
+    // Opens with MSIDBOPEN_READONLY or MSIDBOPEN_TRANSACT and reads every table and the summary
+    // information. A write-protected file, or one that will not open transacted, opens read-only.
+    // Returns the read-only flag. A failure throws and leaves the object closed and empty.
+    bool Open(const std::wstring& path, const wchar_t* mode);
+    void LoadTables(MSIHANDLE database);
+    // Throws "Tried to add a table that already exists" for a name already present.
+    void AddTable(const MsiTableRef& table);
+    MsiTableRef& FindOrInsertTable(const std::wstring& name);
+    // The table of that name, or empty.
+    MsiTableRef FindTable(const std::wstring& name) const;
+    void EraseTable(const std::wstring& name);
+    // Reads `_Columns` and `_Tables` again into the same table objects (after a table was added or dropped).
+    void RefreshSchemaTables();
+
+    UINT GetCodepage();
+    // Goes straight to the open database, not through the change log. A code page the installer refuses
+    // throws ManageableError and leaves the database as it was.
+    void SetCodepage(UINT code_page);
+
+    // Reopens at another path, transacted and writable, with an empty change log; tables stay in memory.
+    void SwitchToPath(const std::wstring& path);
+    // Takes another database handle (transforms).
+    void SetHandle(const MsiHandle& database, bool read_only);
+
+    const std::wstring& path() const { return path_; }
+    MSIHANDLE handle() const { return database_.get(); }
+    const MsiHandle& database() const { return database_; }
+    TableMap& tables() { return tables_; }
+    const TableMap& tables() const { return tables_; }
+    SummaryInfoMap& summary_info() { return summary_; }
+    bool read_only() const { return read_only_; }
+    ChangeLog& change_log() { return change_log_; }
+    TableEventEngine& table_events() { return table_events_; }
+    FileEventEngine& file_events() { return file_events_; }
+    // 0 when there is none; a save clears it so that closing no longer puts it back.
+    const FILETIME& saved_time() const { return saved_time_; }
+    void ClearSavedTime() { saved_time_ = FILETIME{0, 0}; }
+
+private:
+    // Closed and empty, as after construction.
+    void Reset();
+
+    std::wstring path_;
+    MsiHandle database_;
+    TableMap tables_;
+    SummaryInfoMap summary_;
+    bool read_only_ = true;
+    ChangeLog change_log_;
+    TableEventEngine table_events_;
+    FileEventEngine file_events_;
+    FILETIME saved_time_ = {0, 0};
+};

@@ -1,0 +1,316 @@
+#include "model/MsiTable.h"
+#include "model/MsiApi.h"
+#include "model/MsiFile.h"
+#include "model/MsiQuery.h"
+#include "model/MsiSchema.h"
+#include "foundation/Clipboard.h"
+#include "foundation/Errors.h"
+#include "foundation/Format.h"
+
+#include <set>
+#include <stdexcept>
+
+namespace {
+
+MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column)
+{
+    if (msi::RecordIsNull(record, field))
+        return MakeNullFieldData();
+    switch (column.kind()) {
+    case MsiFieldKind::Integer:
+        return MakeIntegerFieldData(msi::RecordGetInteger(record, field));
+    case MsiFieldKind::Binary: {
+        // The bytes stay in the database until the cell is extracted.
+        MsiFieldDataRef cell(new MsiFieldData());
+        MsiBinaryData().StoreInto(*cell);
+        return cell;
+    }
+    case MsiFieldKind::String:
+        break;
+    }
+    return MsiFieldDataRef(new MsiFieldData(MsiRecord::GetString(record, field)));
+}
+
+std::wstring JoinedNames(const MsiColumns& columns, bool keys_only)
+{
+    std::wstring text;
+    for (const MsiFieldDefRef& column : columns) {
+        if (keys_only && !column->is_key())
+            continue;
+        if (!text.empty())
+            text += L", ";
+        text += MsiQuery::QuoteName(column->name());
+    }
+    return text;
+}
+
+} // namespace
+
+RowIterator AppendRow(MsiRowList& rows, const MsiRow& row)
+{
+    return rows.insert(rows.end(), row);
+}
+
+MsiTable::MsiTable(const std::wstring& name, MsiFile* owner, bool user_table, bool read_keys)
+    : name_(name), owner_(owner), user_table_(user_table)
+{
+    Load(database_handle(), read_keys);
+}
+
+MsiTable::MsiTable(const std::wstring& name, MsiFile* owner) : name_(name), owner_(owner), user_table_(true)
+{
+}
+
+MsiTable::~MsiTable() = default;
+
+MSIHANDLE MsiTable::database_handle() const
+{
+    if (!owner_ || !owner_->handle())
+        throw std::runtime_error("The table belongs to no open database");
+    return owner_->handle();
+}
+
+void MsiTable::Load(MSIHANDLE database, bool read_keys)
+{
+    std::set<std::wstring> keys;
+    if (read_keys) {
+        MsiHandle record = msi::DatabaseGetPrimaryKeys(database, name_);
+        UINT count = msi::RecordGetFieldCount(record.get());
+        for (UINT field = 1; field <= count; ++field)
+            keys.insert(MsiRecord::GetString(record.get(), field));
+    }
+    MsiHandle view = MsiQuery::OpenAndExecute(database, L"SELECT * FROM " + MsiQuery::QuoteName(name_), 0);
+    MsiHandle types = msi::ViewGetColumnInfo(view.get(), MSICOLINFO_TYPES);
+    MsiHandle names = msi::ViewGetColumnInfo(view.get(), MSICOLINFO_NAMES);
+    UINT count = msi::RecordGetFieldCount(names.get());
+    std::shared_ptr<MsiSchema> schema = MsiSchema::Instance();
+    MsiColumns columns;
+    for (UINT field = 1; field <= count; ++field) {
+        std::wstring column = MsiRecord::GetString(names.get(), field);
+        columns.push_back(MakeFieldDef(column, keys.count(column) > 0,
+                                       MsiRecord::GetString(types.get(), field), static_cast<int>(field - 1),
+                                       schema->FindField(name_, column)));
+    }
+    columns_ = columns;
+    while (MsiHandle record = msi::ViewFetch(view.get())) {
+        MsiRow row;
+        row.reserve(count);
+        for (UINT field = 1; field <= count; ++field)
+            row.push_back(ReadCell(record.get(), field, *columns_[field - 1]));
+        rows_.push_back(std::move(row));
+    }
+}
+
+MsiFieldDefRef MsiTable::FindColumn(const std::wstring& name) const
+{
+    for (const MsiFieldDefRef& column : columns_) {
+        if (column->name() == name)
+            return column;
+    }
+    return MsiFieldDefRef();
+}
+
+bool MsiTable::HasKeyColumns() const
+{
+    for (const MsiFieldDefRef& column : columns_) {
+        if (column->is_key())
+            return true;
+    }
+    return false;
+}
+
+std::wstring MsiTable::CreateSql() const
+{
+    std::wstring sql = L"CREATE TABLE " + MsiQuery::QuoteName(name_) + L" (";
+    for (size_t at = 0; at < columns_.size(); ++at) {
+        if (at)
+            sql += L", ";
+        sql += columns_[at]->sql_definition();
+    }
+    return sql + L" PRIMARY KEY " + JoinedNames(columns_, true) + L")";
+}
+
+std::wstring MsiTable::InsertSql() const
+{
+    std::wstring marks;
+    for (size_t at = 0; at < columns_.size(); ++at)
+        marks += at ? L", ?" : L"?";
+    return L"INSERT INTO " + MsiQuery::QuoteName(name_) + L" (" + JoinedNames(columns_, false) +
+           L") VALUES (" + marks + L")";
+}
+
+SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
+{
+    bool keyed = HasKeyColumns();
+    std::vector<const MsiFieldDef*> parts;
+    for (const MsiFieldDefRef& column : columns_) {
+        if (keyed ? column->is_key() : column->kind() != MsiFieldKind::Binary)
+            parts.push_back(column.get());
+    }
+    SqlCondition condition;
+    std::vector<const MsiFieldDef*> valued;
+    for (const MsiFieldDef* column : parts) {
+        if (!condition.text.empty())
+            condition.text += L" AND ";
+        condition.text += MsiQuery::QuoteName(column->name());
+        if (row[column->column_index()]->is_null()) {
+            condition.text += L" IS NULL";
+        } else {
+            condition.text += L"=?";
+            valued.push_back(column);
+        }
+    }
+    if (!valued.empty()) {
+        condition.params = msi::CreateRecord(static_cast<UINT>(valued.size()));
+        for (size_t at = 0; at < valued.size(); ++at)
+            valued[at]->set_non_null_record_data(condition.params.get(), static_cast<UINT>(at + 1),
+                                                 *row[valued[at]->column_index()]);
+    }
+    return condition;
+}
+
+std::vector<std::wstring> MsiTable::KeyValues(const MsiRow& row) const
+{
+    bool keyed = HasKeyColumns();
+    std::vector<std::wstring> values;
+    for (const MsiFieldDefRef& column : columns_) {
+        if (!keyed || column->is_key())
+            values.push_back(column->display_str(*row[column->column_index()]));
+    }
+    return values;
+}
+
+std::wstring MsiTable::RowKeyText(const MsiRow& row) const
+{
+    std::wstring text;
+    std::vector<std::wstring> values = KeyValues(row);
+    for (size_t at = 0; at < values.size(); ++at) {
+        if (at)
+            text += L"|";
+        text += values[at];
+    }
+    return text;
+}
+
+std::wstring MsiTable::RowText(const MsiRow& row)
+{
+    std::wstring text;
+    for (size_t at = 0; at < columns_.size(); ++at) {
+        const MsiFieldDef& column = *columns_[at];
+        if (column.kind() == MsiFieldKind::Binary)
+            ExtractCell(const_cast<MsiRow&>(row), column);
+        if (at)
+            text += L"\t";
+        text += QuoteClipboardCell(column.clipboard_str(*row[at]));
+    }
+    return text;
+}
+
+MsiHandle MsiTable::RecordFromRow(const MsiRow& row) const
+{
+    MsiHandle record = msi::CreateRecord(static_cast<UINT>(columns_.size()));
+    for (size_t at = 0; at < columns_.size(); ++at)
+        columns_[at]->set_record_data(record.get(), static_cast<UINT>(at + 1), *row[at]);
+    return record;
+}
+
+void MsiTable::Create(MSIHANDLE database) const
+{
+    MsiQuery::OpenAndExecute(database, CreateSql(), 0);
+}
+
+void MsiTable::InsertRows(MSIHANDLE database) const
+{
+    std::wstring sql = InsertSql();
+    MsiHandle view = MsiQuery::OpenView(database, sql);
+    for (const MsiRow& row : rows_) {
+        // A fresh record each time: a record's streams are used up by the execute that writes them.
+        MsiHandle record = RecordFromRow(row);
+        MsiQuery::Execute(view.get(), sql, record.get());
+    }
+}
+
+void MsiTable::ExtractBinaries()
+{
+    for (MsiRow& row : rows_)
+        ExtractRowBinaries(row);
+}
+
+void MsiTable::ExtractRowBinaries(MsiRow& row)
+{
+    for (const MsiFieldDefRef& column : columns_)
+        ExtractCell(row, *column);
+}
+
+void MsiTable::ExtractCell(MsiRow& row, const MsiFieldDef& column)
+{
+    MsiFieldData& cell = *row[column.column_index()];
+    if (column.kind() != MsiFieldKind::Binary || cell.is_null())
+        return;
+    if (MsiBinaryData(cell).state == MsiBinaryData::Extracted)
+        return;
+    MsiBinaryData::Extract(cell, database_handle(), KeyWhereClause(row), name_, column.name());
+}
+
+void MsiTable::CopyFrom(const MsiTable& other)
+{
+    MsiRowList rows;
+    for (const MsiRow& source : other.rows_) {
+        MsiRow row;
+        row.reserve(source.size());
+        for (size_t at = 0; at < source.size(); ++at)
+            row.push_back(other.columns_[at]->clone_data(*source[at]));
+        rows.push_back(std::move(row));
+    }
+    columns_ = other.columns_;
+    rows_.swap(rows);
+}
+
+std::vector<MsiRow> MsiTable::MergeFrom(const MsiTable& source)
+{
+    MsiColumns columns = columns_;
+    if (columns.empty()) {
+        for (const MsiFieldDefRef& column : source.columns_)
+            columns.push_back(MakeConcreteFieldDef(*column));
+    }
+    if (columns.size() != source.columns_.size()) {
+        tfc::Format(L"Differing field counts. Target: %i. Source: %i")
+            << static_cast<unsigned long>(columns.size())
+            << static_cast<unsigned long>(source.columns_.size());
+        throw tfc::NullError();
+    }
+    for (size_t at = 0; at < columns.size(); ++at) {
+        const MsiFieldDef& target = *columns[at];
+        const MsiFieldDef& other = *source.columns_[at];
+        unsigned long index = static_cast<unsigned long>(at);
+        if (target.name() != other.name()) {
+            tfc::Format(L"Differing field names for field index: %i") << index;
+            throw tfc::NullError();
+        }
+        if (target.kind() != other.kind()) {
+            tfc::Format(L"Differing field types for field index: %i. Target: %s. Source: %s")
+                << index << target.sql_definition() << other.sql_definition();
+            throw tfc::NullError();
+        }
+        if (target.is_key() != other.is_key()) {
+            tfc::Format(L"Differing key specification for field index: %i. Target: %s. Source: %s")
+                << index << (target.is_key() ? L"key" : L"not key") << (other.is_key() ? L"key" : L"not key");
+            throw tfc::NullError();
+        }
+    }
+    columns_ = columns;
+
+    std::set<std::wstring> present;
+    for (const MsiRow& row : rows_)
+        present.insert(RowKeyText(row));
+    std::vector<MsiRow> missing;
+    for (const MsiRow& row : source.rows_) {
+        if (!present.insert(source.RowKeyText(row)).second)
+            continue;
+        MsiRow copy;
+        for (size_t at = 0; at < row.size(); ++at)
+            copy.push_back(source.columns_[at]->clone_data(*row[at]));
+        missing.push_back(std::move(copy));
+    }
+    return missing;
+}
