@@ -1,17 +1,22 @@
 #include "model/MsiTransformFallback.h"
+#include "model/TransformSummaryWriter.h"
+#include "model/TransformWriter.h"
 
 namespace msi {
 
-// No transform writer yet: the platform's answer stands.
-UINT GenerateTransformWithoutPlatform(MSIHANDLE, MSIHANDLE, const std::wstring&, UINT platform_result)
+// The program's own writer stands in. Its failures throw with their own cause (a text the code page
+// cannot hold, a schema change a transform cannot carry, a failed storage call) rather than a code.
+UINT GenerateTransformWithoutPlatform(MSIHANDLE database, MSIHANDLE reference, const std::wstring& path, UINT)
 {
-    return platform_result;
+    return WriteTransform(database, reference, path) ? ERROR_SUCCESS : ERROR_NO_DATA;
 }
 
-UINT CreateTransformSummaryInfoWithoutPlatform(MSIHANDLE, MSIHANDLE, const std::wstring&, int, int,
-                                               UINT platform_result)
+UINT CreateTransformSummaryInfoWithoutPlatform(MSIHANDLE database, MSIHANDLE reference,
+                                               const std::wstring& path, int error_conditions, int validation,
+                                               UINT)
 {
-    return platform_result;
+    WriteTransformSummary(database, reference, path, error_conditions, validation);
+    return ERROR_SUCCESS;
 }
 
 } // namespace msi

@@ -2,7 +2,8 @@
 // Where the program's own transform writer plugs in. Wine's installer library answers 120 (not
 // implemented) or 1627 (function failed) to MsiDatabaseGenerateTransformW and
 // MsiCreateTransformSummaryInfoW; the layer (MsiApi.cpp) then calls these instead and reports what they
-// return as if the library had answered it. Until a writer exists they hand the platform's answer back.
+// return as if the library had answered it. They run the program's own writer (TransformWriter.h,
+// TransformSummaryWriter.h), which throws ManageableError or Win32Error when it cannot write.
 #include <windows.h>
 #include <msi.h>
 #include <string>

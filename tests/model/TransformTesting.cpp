@@ -1,4 +1,5 @@
 #include "TransformTesting.h"
+#include "model/TransformStorage.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 
@@ -71,7 +72,12 @@ std::string cell_text(MSIHANDLE record, UINT field, wchar_t type)
         char buffer[4096];
         while (DWORD read = msi::RecordReadStream(record, field, buffer, sizeof(buffer)))
             bytes.append(buffer, read);
-        return "b[" + std::to_string(bytes.size()) + "]:" + bytes;
+        if (bytes.size() <= 64)
+            return "b[" + std::to_string(bytes.size()) + "]:" + bytes;
+        unsigned long long hash = 14695981039346656037ull; // FNV-1a
+        for (char c : bytes)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return "b[" + std::to_string(bytes.size()) + "]#" + std::to_string(hash);
     }
     if (type == L'i' || type == L'I' || type == L'j' || type == L'J')
         return "i:" + std::to_string(msi::RecordGetInteger(record, field));
@@ -117,19 +123,39 @@ DatabaseText DumpDatabase(MSIHANDLE database)
     return text;
 }
 
-std::wstring ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder)
+MsiHandle ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder,
+                      bool reopen)
 {
     static int counter = 0;
     std::wstring copy = folder + L"\\applied" + std::to_wstring(++counter) + L".msi";
     if (!CopyFileW(base.c_str(), copy.c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
-    {
-        MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);
-        msi::DatabaseApplyTransform(database.get(), transform, 0);
-        msi::DatabaseCommit(database.get());
-    }
+    MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);
+    msi::DatabaseApplyTransform(database.get(), transform, 0);
+    if (!reopen)
+        return database;
+    msi::DatabaseCommit(database.get());
+    database.reset();
     EXPECT_TRUE(DeleteFileW(transform.c_str())) << "the transform is still in use";
-    return copy;
+    return msi::OpenDatabase(copy, MSIDBOPEN_READONLY);
+}
+
+std::string ReadTransformStream(const std::wstring& transform, const std::wstring& packed_name)
+{
+    msi::ComRef<IStorage> storage;
+    msi::CheckHresult(StgOpenStorage(transform.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr,
+                                     0, storage.receive()),
+                      L"StgOpenStorage");
+    msi::ComRef<IStream> stream;
+    msi::CheckHresult(storage->OpenStream(packed_name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                          stream.receive()),
+                      L"IStorage::OpenStream");
+    std::string bytes;
+    char buffer[4096];
+    ULONG read = 0;
+    while (SUCCEEDED(stream->Read(buffer, sizeof(buffer), &read)) && read > 0)
+        bytes.append(buffer, read);
+    return bytes;
 }
 
 } // namespace transform_testing

@@ -45,8 +45,13 @@ void SetCodePage(MSIHANDLE database, UINT code_page);
 using DatabaseText = std::map<std::wstring, std::vector<std::string>>;
 DatabaseText DumpDatabase(MSIHANDLE database);
 
-// Copies base to a new file in folder, applies the transform, commits, closes, and answers the copy's
-// path. The transform file is deleted after the copy was closed, to show nothing still reads from it.
-std::wstring ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder);
+// Copies base to a new file in folder and applies the transform. With reopen, the copy is committed and
+// closed, the transform file deleted (nothing may still read from it) and the copy opened again
+// read-only; without, the copy stays open as it was applied.
+MsiHandle ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder,
+                      bool reopen = true);
+
+// The bytes of one stream (packed name) of a transform file, read with the structured-storage calls.
+std::string ReadTransformStream(const std::wstring& transform, const std::wstring& packed_name);
 
 } // namespace transform_testing

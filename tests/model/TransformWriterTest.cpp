@@ -80,12 +80,11 @@ protected:
     }
 
     // Writes the transform, applies it to a fresh copy of the base and compares with the changed database.
-    void expect_round_trip()
+    void expect_round_trip(bool reopen = true)
     {
         std::wstring transform = folder_.file(L"t" + std::to_wstring(++files_) + L".mst");
         ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
-        std::wstring applied = ApplyToCopy(base_, transform, folder_.path());
-        MsiHandle result = msi::OpenDatabase(applied, MSIDBOPEN_READONLY);
+        MsiHandle result = ApplyToCopy(base_, transform, folder_.path(), reopen);
         DatabaseText expected = DumpDatabase(changed_.get());
         DatabaseText actual = DumpDatabase(result.get());
 
@@ -168,4 +167,125 @@ TEST_F(TransformWriterTest, NullStreamCellsInNewRows)
     Exec(db, L"CREATE TABLE `Later` (`K` SHORT NOT NULL, `D` OBJECT, `N` LONG PRIMARY KEY `K`)");
     Exec(db, L"INSERT INTO `Later` (`K`, `N`) VALUES (1, 10)");
     expect_round_trip();
+}
+
+TEST_F(TransformWriterTest, NoDifferencesWritesNothing)
+{
+    open_pair();
+    std::wstring transform = folder_.file(L"none.mst");
+    // Through the layer, as the transform's save calls it: the library's own call fails under Wine.
+    EXPECT_FALSE(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), transform));
+    EXPECT_FALSE(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), L""));
+    // Summary information and rows put back as they were are no difference either.
+    MsiHandle summary = msi::GetSummaryInformation(changed_.get(), nullptr, 1);
+    msi::SummaryValue title;
+    title.type = VT_LPSTR;
+    title.text = L"Another title";
+    msi::SummaryInfoSetProperty(summary.get(), 2, title);
+    msi::SummaryInfoPersist(summary.get());
+    Exec(changed_.get(), L"DELETE FROM `Pairs` WHERE `A` = 'x' AND `B` = 1");
+    Exec(changed_.get(), L"INSERT INTO `Pairs` (`A`, `B`, `Value`) VALUES ('x', 1, 'one')");
+    EXPECT_FALSE(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), transform));
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    Exec(changed_.get(), L"UPDATE `Pairs` SET `Value` = 'One' WHERE `A` = 'x' AND `B` = 1");
+    EXPECT_TRUE(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), L""));
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), transform));
+    EXPECT_NE(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Wine applies a changed stream cell but keeps the old bytes (a library fault); the transform itself
+// must carry the new ones, under the cell's stream name.
+TEST_F(TransformWriterTest, ChangedStreamCellIsInTheTransform)
+{
+    open_pair();
+    Exec(changed_.get(), L"DELETE FROM `Blobs` WHERE `Name` = 'one'");
+    Exec(changed_.get(), L"INSERT INTO `Blobs` (`Name`, `Data`) VALUES ('one', ?)",
+         {File(bytes_file("new bytes"))});
+    std::wstring transform = folder_.file(L"stream.mst");
+    ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
+    EXPECT_EQ(ReadTransformStream(transform, msi::PackStreamName(L"Blobs.one", false)), "new bytes");
+    // The record updates the Data column (bit 1) of key 'one': mask, key id, stream marker 1.
+    std::string records = ReadTransformStream(transform, msi::PackStreamName(L"Blobs", true));
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records.substr(0, 2), std::string("\x02\x00", 2));
+    EXPECT_EQ(records.substr(4, 2), std::string("\x01\x00", 2));
+}
+
+TEST_F(TransformWriterTest, ColumnChangesATransformCannotHoldAreRefused)
+{
+    open_pair();
+    Exec(changed_.get(), L"DROP TABLE `Pairs`");
+    Exec(changed_.get(), L"CREATE TABLE `Pairs` (`A` CHAR(20) NOT NULL, `B` LONG NOT NULL, `Value` CHAR(50) "
+                         L"PRIMARY KEY `A`, `B`)");
+    std::wstring transform = folder_.file(L"refused.mst");
+    EXPECT_THROW(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), transform),
+                 tfc::ManageableError);
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The pool is kept in the base database's code page: a text that code page cannot hold fails the save
+// rather than turning into '?', and no file is left behind.
+TEST_F(TransformWriterTest, TextOutsideTheCodePageFailsTheSave)
+{
+    std::wstring base = folder_.file(L"latin.msi");
+    CreateDatabase(base, {L"CREATE TABLE `T` (`K` CHAR(20) NOT NULL, `V` CHAR(20) PRIMARY KEY `K`)"}, 1252);
+    std::wstring changed_path = folder_.copy_in(base, L"latin-changed.msi");
+    MsiHandle changed = msi::OpenDatabase(changed_path, MSIDBOPEN_TRANSACT);
+    MsiHandle reference = msi::OpenDatabase(base, MSIDBOPEN_READONLY);
+    Exec(changed.get(), L"INSERT INTO `T` (`K`, `V`) VALUES ('k', ?)", {Str(L"\x65E5\x672C\x8A9E")});
+    std::wstring transform = folder_.file(L"latin.mst");
+    try {
+        msi::DatabaseGenerateTransform(changed.get(), reference.get(), transform);
+        ADD_FAILURE() << "no error";
+    } catch (const tfc::ManageableError& error) {
+        EXPECT_NE(error.message.find(L"\x65E5\x672C\x8A9E"), std::wstring::npos);
+        EXPECT_NE(error.message.find(L"1252"), std::wstring::npos);
+        EXPECT_EQ(error.caption, L"Could not save the transform.");
+    }
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Latin text the code page holds goes through; a best-fit look-alike does not.
+    Exec(changed.get(), L"DELETE FROM `T` WHERE `K` = 'k'");
+    Exec(changed.get(), L"INSERT INTO `T` (`K`, `V`) VALUES ('k', ?)", {Str(L"caf\x00E9 \x20AC")});
+    EXPECT_TRUE(msi::DatabaseGenerateTransform(changed.get(), reference.get(), transform));
+    Exec(changed.get(), L"INSERT INTO `T` (`K`, `V`) VALUES ('fit', ?)", {Str(L"\x0100")}); // A with macron
+    EXPECT_THROW(msi::DatabaseGenerateTransform(changed.get(), reference.get(), folder_.file(L"fit.mst")),
+                 tfc::ManageableError);
+}
+
+// A multi-byte code page: pool lengths are bytes, not characters.
+TEST_F(TransformWriterTest, JapaneseTextInACodePage932Database)
+{
+    std::wstring base = folder_.file(L"japanese.msi");
+    CreateDatabase(base, {L"CREATE TABLE `T` (`K` CHAR(20) NOT NULL, `V` CHAR(20) PRIMARY KEY `K`)"}, 932);
+    base_ = base;
+    changed_path_ = folder_.copy_in(base, L"japanese-changed.msi");
+    changed_ = msi::OpenDatabase(changed_path_, MSIDBOPEN_TRANSACT);
+    reference_ = msi::OpenDatabase(base, MSIDBOPEN_READONLY);
+    Exec(changed_.get(), L"INSERT INTO `T` (`K`, `V`) VALUES (?, ?)",
+         {Str(L"\x65E5\x672C"), Str(L"\x8A9E abc")});
+    Exec(changed_.get(), L"INSERT INTO `T` (`K`, `V`) VALUES ('plain', 'ascii')");
+    expect_round_trip();
+}
+
+// More than 65535 strings need 3-byte string references, and a text of 64 KiB or more a pool entry of
+// two slots.
+TEST_F(TransformWriterTest, LongTextsAndManyStrings)
+{
+    open_pair();
+    std::string idt = "Name\tValue\r\ns20\tL0\r\nBig\tName\r\n";
+    for (int i = 0; i < 66000; ++i)
+        idt += "n" + std::to_string(i) + "\tv" + std::to_string(i) + "\r\n";
+    testing_support::WriteFileBytes(folder_.file(L"Big.idt"), std::vector<BYTE>(idt.begin(), idt.end()));
+    msi::DatabaseImport(changed_.get(), folder_.path(), L"Big.idt");
+    std::wstring long_text(70000, L'x');
+    long_text += L"end";
+    // Two references: a count of 1 would read the same as the length's high word.
+    Exec(changed_.get(), L"UPDATE `Items` SET `Note` = ? WHERE `Key` = 'beta'", {Str(long_text)});
+    Exec(changed_.get(), L"UPDATE `Items` SET `Note` = ? WHERE `Key` = 'delta'", {Str(long_text)});
+    // Compared before the copy's commit: Wine's commit that takes a database past 65535 strings leaves
+    // the tables it never loaded with 2-byte references, which breaks them (a library fault).
+    expect_round_trip(false);
 }
