@@ -14,7 +14,6 @@
 
 #include <windows.h>
 #include <mutex>
-#include <stdexcept>
 
 namespace reg_file_parser {
 
@@ -174,8 +173,8 @@ template <typename ScannerT> struct reg_file_grammar::definition
         const auto& self = static_cast<const reg_file_grammar_instance&>(grammar);
 
         // The expression "[^"\\]*(\\.[^"\\]*)*" with its outer repetition done here: as one
-        // expression, Boost.Regex keeps backtracking state for every escape and gives up after some
-        // ten thousand of them. The pieces only repeat single characters.
+        // expression, Boost.Regex keeps backtracking state for every escape and throws on strings with
+        // many thousands of them. The pieces only repeat single characters.
         quoted_string = string_start >> *string_escape >> ch_p(L'"');
         blank = ch_p(L' ') | ch_p(L'\t');
         line_end = *blank >> eol_p;
