@@ -352,3 +352,27 @@ TEST_F(GeneratedSchema, OwnershipFollowsTheTrees)
     for (const RelationshipDefPtr& relationship : schema_->relationships())
         EXPECT_NE(RelationshipKind::Owns, relationship->kind()) << relationship->Describe();
 }
+
+TEST_F(GeneratedSchema, DescribesEveryColumnOfTheSamplePackages)
+{
+    int checked = 0;
+    for (const wchar_t* name : {L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"}) {
+        std::wstring path = testing_support::TestDataPath(name);
+        if (path.empty())
+            continue;
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
+        for (const auto& table : SelectRows(database.get(), L"SELECT `Name` FROM `_Tables`")) {
+            std::wstring table_name = tfc::to_wide(table[0]);
+            MsiHandle view = Execute(database.get(), L"SELECT * FROM `" + table_name + L"`");
+            MsiHandle names = msi::ViewGetColumnInfo(view.get(), MSICOLINFO_NAMES);
+            for (UINT field = 1; field <= msi::RecordGetFieldCount(names.get()); ++field) {
+                std::wstring column = msi::RecordGetString(names.get(), field);
+                EXPECT_TRUE(schema_->FindField(table_name, column))
+                    << name << ": " << table_name << "." << column;
+                ++checked;
+            }
+        }
+    }
+    if (checked == 0)
+        GTEST_SKIP() << "no sample packages";
+}
