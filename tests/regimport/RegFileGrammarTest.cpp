@@ -118,50 +118,50 @@ Value OneValue(const std::wstring& line)
 
 void ExpectSampleExport(const KeyInfoSet& keys)
 {
+    struct Expected
+    {
+        const wchar_t* name;
+        int type;
+        const wchar_t* text;
+        size_t byte_count;
+        std::uint32_t number;
+    };
+    const Expected expected[] = {{L"", 1, L"\"Default text\"", 0, 0},
+                                 {L"\"Path\"", 1, LR"("C:\\Program Files\\Sample \"quoted\" [1]")", 0, 0},
+                                 {L"\"Empty\"", 1, L"\"\"", 0, 0},
+                                 {L"\"Answer\"", 4, L"", 0, 42},
+                                 {L"\"All bits\"", 4, L"", 0, 0xFFFFFFFFu},
+                                 {L"\"Binary\"", 3, L"", 3, 0},
+                                 {L"\"No bytes\"", 3, L"", 0, 0},
+                                 {L"\"Expand\"", 2, L"", 14, 0},
+                                 {L"\"Multi\"", 7, L"", 10, 0},
+                                 {L"\"Quad\"", 11, L"", 8, 0},
+                                 {L"\"None\"", 0, L"", 0, 0},
+                                 {L"\"Wrapped\"", 3, L"", 0x31, 0},
+                                 {L"\"Old style\"", 7, L"", 2, 0}};
     ASSERT_EQ(keys.size(), 4u);
     const KeyInfo* sample = FindKey(keys, L"[HKEY_CURRENT_USER\\Software\\Varnock\\Sample]");
     ASSERT_NE(sample, nullptr);
-    ASSERT_EQ(sample->second.size(), 14u);
-    EXPECT_EQ(sample->second[0].name, L"");
-    EXPECT_EQ(sample->second[0].type, 1);
-    EXPECT_EQ(sample->second[0].text, L"\"Default text\"");
-
-    const Value* path = FindValue(*sample, L"\"Path\"");
-    ASSERT_NE(path, nullptr);
-    EXPECT_EQ(path->text, LR"("C:\\Program Files\\Sample \"quoted\" [1]")");
-    EXPECT_EQ(FindValue(*sample, L"\"Empty\"")->text, L"\"\"");
-
-    const Value* answer = FindValue(*sample, L"\"Answer\"");
-    EXPECT_EQ(answer->type, 4);
-    EXPECT_EQ(answer->number, 42u);
-    EXPECT_TRUE(answer->text.empty());
-    EXPECT_TRUE(answer->bytes.empty());
-    EXPECT_EQ(FindValue(*sample, L"\"All bits\"")->number, 0xFFFFFFFFu);
-
-    const Value* binary = FindValue(*sample, L"\"Binary\"");
-    EXPECT_EQ(binary->type, 3);
-    EXPECT_EQ(binary->bytes, (Bytes{0x01, 0xAB, 0xFF}));
-    EXPECT_EQ(binary->number, 0u);
-    EXPECT_EQ(FindValue(*sample, L"\"No bytes\"")->type, 3);
-    EXPECT_TRUE(FindValue(*sample, L"\"No bytes\"")->bytes.empty());
-    EXPECT_EQ(FindValue(*sample, L"\"Expand\"")->type, 2);
-    EXPECT_EQ(FindValue(*sample, L"\"Expand\"")->bytes.size(), 14u);
-    EXPECT_EQ(FindValue(*sample, L"\"Multi\"")->type, 7);
-    EXPECT_EQ(FindValue(*sample, L"\"Quad\"")->type, 11);
-    EXPECT_EQ(FindValue(*sample, L"\"None\"")->type, 0);
-
-    const Value* wrapped = FindValue(*sample, L"\"Wrapped\"");
-    ASSERT_EQ(wrapped->bytes.size(), 0x31u);
-    for (size_t i = 0; i < wrapped->bytes.size(); ++i)
-        EXPECT_EQ(wrapped->bytes[i], i) << i;
-    EXPECT_EQ(FindValue(*sample, L"\"Old style\"")->type, 7);
-    EXPECT_EQ(FindValue(*sample, L"\"Old style\"")->bytes, (Bytes{0, 0}));
+    ASSERT_EQ(sample->second.size(), std::size(expected) + 1);
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const Value& value = sample->second[i];
+        SCOPED_TRACE(testing::PrintToString(value.name));
+        EXPECT_EQ(value.name, expected[i].name);
+        EXPECT_EQ(value.type, expected[i].type);
+        EXPECT_EQ(value.text, expected[i].text);
+        EXPECT_EQ(value.bytes.size(), expected[i].byte_count);
+        EXPECT_EQ(value.number, expected[i].number);
+    }
+    EXPECT_EQ(FindValue(*sample, L"\"Binary\"")->bytes, (Bytes{0x01, 0xAB, 0xFF}));
+    // The wrapped list holds 0, 1, 2... across its three lines.
+    const Bytes& wrapped = FindValue(*sample, L"\"Wrapped\"")->bytes;
+    for (size_t i = 0; i < wrapped.size(); ++i)
+        EXPECT_EQ(wrapped[i], i) << i;
 
     // Line breaks inside quotes belong to the name or string.
-    const Value* multi_line = &sample->second.back();
-    EXPECT_NE(multi_line->name.find(L"Multi"), std::wstring::npos);
-    EXPECT_NE(multi_line->text.find(L"first"), std::wstring::npos);
-    EXPECT_NE(multi_line->text.find(L"second"), std::wstring::npos);
+    const Value& multi_line = sample->second.back();
+    EXPECT_NE(multi_line.name.find(L"line"), std::wstring::npos);
+    EXPECT_NE(multi_line.text.find(L"second"), std::wstring::npos);
 
     const KeyInfo* empty = FindKey(keys, L"[HKEY_CURRENT_USER\\Software\\Varnock\\Sample\\Empty key]");
     ASSERT_NE(empty, nullptr);
