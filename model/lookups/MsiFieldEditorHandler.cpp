@@ -1,0 +1,7 @@
+#include "model/lookups/MsiFieldEditorHandler.h"
+
+std::wstring MsiFieldEditorHandler::ValidateFieldValue(const MsiFieldDef&, RowIterator,
+                                                       const MsiFieldDataRef&)
+{
+    return std::wstring();
+}
