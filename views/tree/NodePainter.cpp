@@ -1,0 +1,82 @@
+#include "views/tree/NodePainter.h"
+#include "views/tree/TreeView.h"
+#include "shell/Options.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+namespace {
+
+// The cell gradient of the table lists, vertical, start colour at the edges and end colour in the
+// middle. Does nothing when GDI+ was not started.
+void fill_gradient(HDC dc, DWORD start, DWORD end, const RECT& rect)
+{
+    using namespace Gdiplus;
+    using namespace Gdiplus::DllExports;
+    GpGraphics* graphics = nullptr;
+    if (GdipCreateFromHDC(dc, &graphics) != Ok)
+        return;
+    GpLineGradient* brush = nullptr;
+    Rect area(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    if (GdipCreateLineBrushFromRectI(&area, start, end, LinearGradientModeVertical, WrapModeTile, &brush) ==
+        Ok) {
+        GdipSetLineLinearBlend(brush, 0.5f, 1.0f);
+        GdipFillRectangleI(graphics, brush, area.X, area.Y, area.Width, area.Height);
+        GdipDeleteBrush(brush);
+    }
+    GdipDeleteGraphics(graphics);
+}
+
+} // namespace
+
+LRESULT NodePainter::OnCustomDraw(NMTVCUSTOMDRAW* draw)
+{
+    return PaintNode(*this, draw);
+}
+
+COLORREF NodePainter::TextColourForDepth(int depth)
+{
+    return depth % 2 ? RGB(0xA0, 0xA0, 0xA0) : RGB(0, 0, 0);
+}
+
+LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw)
+{
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPOSTPAINT:
+        break;
+    default:
+        return 0;
+    }
+    TreeView* tree = node.GetTree();
+    if (!tree || !tree->GetWindow())
+        return 0;
+    HWND window = tree->GetWindow();
+    RECT rect = {};
+    *reinterpret_cast<HTREEITEM*>(&rect) = node.GetItem();
+    if (!SendMessageW(window, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)))
+        return 0;
+    HDC dc = draw->nmcd.hdc;
+    auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (caret == node.GetItem()) {
+        fill_gradient(dc, gOptions.colours[Options::COLOR_VALID_START],
+                      gOptions.colours[Options::COLOR_VALID_END], rect);
+        fill_gradient(dc, gOptions.colours[Options::COLOR_SELECTED_START],
+                      gOptions.colours[Options::COLOR_SELECTED_END], rect);
+    }
+    rect.left += 2;
+    rect.bottom -= 2;
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    HGDIOBJ old_font = font ? SelectObject(dc, font) : nullptr;
+    int old_mode = SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, TextColourForDepth(node.Depth()));
+    DrawTextW(dc, node.GetLabel().c_str(), static_cast<int>(node.GetLabel().size()), &rect,
+              DT_SINGLELINE | DT_BOTTOM);
+    SetBkMode(dc, old_mode);
+    if (old_font)
+        SelectObject(dc, old_font);
+    return CDRF_SKIPDEFAULT;
+}
