@@ -84,6 +84,7 @@ TEST(EventEngine, SubscribersDestroyedDuringTheWalk)
     EXPECT_NE(log[1], victim);
 
     // A subscriber that unsubscribes itself and says so: the others are still told exactly once.
+    first->action = nullptr;
     log.clear();
     Recorder* remaining_a = a ? a.get() : c.get();
     remaining_a->action = [&] {
