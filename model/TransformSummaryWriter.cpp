@@ -88,6 +88,40 @@ std::string ansi_text(const std::wstring& text)
     return bytes;
 }
 
+// Wine's ole32 skips the padding after the last value by seeking, so the stream can end up to 3 bytes
+// short of the section size it declares, and Wine's installer library then reads no property at all
+// (checked). The missing bytes are zeros: write them.
+void pad_to_declared_size(IStorage* storage)
+{
+    ComRef<IStream> stream;
+    CheckHresult(storage->OpenStream(L"\x0005SummaryInformation", nullptr,
+                                     STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, stream.receive()),
+                 L"IStorage::OpenStream");
+    BYTE header[48 + 4] = {};
+    ULONG read = 0;
+    CheckHresult(stream->Read(header, sizeof(header), &read), L"IStream::Read");
+    if (read < sizeof(header))
+        return;
+    auto u32 = [&](size_t at) {
+        return static_cast<ULONG>(header[at] | header[at + 1] << 8 | header[at + 2] << 16 |
+                                  header[at + 3] << 24);
+    };
+    ULONG section = u32(44); // the one section's offset; its first word is its size
+    if (section != 48)
+        return;
+    ULONG declared = section + u32(48);
+    STATSTG stat = {};
+    CheckHresult(stream->Stat(&stat, STATFLAG_NONAME), L"IStream::Stat");
+    ULONGLONG size = stat.cbSize.QuadPart;
+    if (size >= declared || declared - size > 3)
+        return;
+    LARGE_INTEGER end = {};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    CheckHresult(stream->Seek(end, STREAM_SEEK_SET, nullptr), L"IStream::Seek");
+    const BYTE zeros[3] = {};
+    CheckHresult(stream->Write(zeros, static_cast<ULONG>(declared - size), nullptr), L"IStream::Write");
+}
+
 } // namespace
 
 // Checked under Wine: ole32 writes this property set and MsiGetSummaryInformationW and
@@ -142,6 +176,8 @@ void WriteTransformSummary(MSIHANDLE database, MSIHANDLE reference, const std::w
         CheckHresult(properties->WriteMultiple(1, &ids[i], &values[i], 2),
                      L"IPropertyStorage::WriteMultiple");
     CheckHresult(properties->Commit(STGC_DEFAULT), L"IPropertyStorage::Commit");
+    properties.reset();
+    pad_to_declared_size(storage.get());
 }
 
 } // namespace msi
