@@ -4,19 +4,13 @@
 // file. Cell bytes: state (4), digest length n (4), digest (n), file path (UTF-16, no terminator).
 #include "model/MsiFieldData.h"
 #include "model/MsiHandle.h"
+#include "model/MsiQuery.h"
 
 #include <windows.h>
 #include <wincrypt.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-// A WHERE condition with its "?" parameters (params may be empty when the text has none).
-struct SqlCondition
-{
-    std::wstring text;
-    MsiHandle params;
-};
 
 class MsiBinaryData
 {

@@ -47,6 +47,25 @@ std::wstring QuoteName(const std::wstring& name)
     return L"`" + name + L"`";
 }
 
+void ReplaceOneRow(MSIHANDLE database, const std::wstring& table, const SqlCondition& where,
+                   const std::function<void(MSIHANDLE record)>& fill)
+{
+    std::wstring sql = L"SELECT * FROM " + QuoteName(table) + L" WHERE " + where.text;
+    {
+        // Counted apart, so that the row is changed only once it is known to be the only one.
+        MsiHandle count = OpenAndExecute(database, sql, where.params.get());
+        if (!msi::ViewFetch(count.get()))
+            throw std::runtime_error("The row to change is no longer in the database");
+        if (msi::ViewFetch(count.get()))
+            throw std::runtime_error("The condition of the row to change selects more than one row");
+    }
+    MsiHandle view = OpenAndExecute(database, sql, where.params.get());
+    MsiHandle record = msi::ViewFetch(view.get());
+    if (!record)
+        throw std::runtime_error("The row to change is no longer in the database");
+    msi::ReplaceFetchedRow(database, table, view.get(), record.get(), fill);
+}
+
 std::wstring RecordText(MSIHANDLE record)
 {
     std::wstring text;

@@ -4,8 +4,16 @@
 // they travel as "?" parameters in a record.
 #include "model/MsiApi.h"
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// A WHERE condition with its "?" parameters (params is empty when the text has none).
+struct SqlCondition
+{
+    std::wstring text;
+    MsiHandle params;
+};
 
 namespace MsiQuery {
 
@@ -16,6 +24,10 @@ MsiHandle OpenAndExecute(MSIHANDLE database, const std::wstring& sql, MSIHANDLE 
 bool TableExists(MSIHANDLE database, const std::wstring& name);
 // `name`; a name holding a backquote cannot be written in installer SQL and throws.
 std::wstring QuoteName(const std::wstring& name);
+// Replaces the one row of the table that the condition selects (see msi::ReplaceFetchedRow): fill writes
+// the new values into the fetched record. No row, or more than one, throws and changes nothing.
+void ReplaceOneRow(MSIHANDLE database, const std::wstring& table, const SqlCondition& where,
+                   const std::function<void(MSIHANDLE record)>& fill);
 // Every field of a record as text, joined by ", " (for trail lines).
 std::wstring RecordText(MSIHANDLE record);
 

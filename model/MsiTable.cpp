@@ -192,13 +192,13 @@ std::wstring MsiTable::RowKeyText(const MsiRow& row) const
     return text;
 }
 
-std::wstring MsiTable::RowText(const MsiRow& row)
+std::wstring MsiTable::RowText(MsiRow& row)
 {
     std::wstring text;
     for (size_t at = 0; at < columns_.size(); ++at) {
         const MsiFieldDef& column = *columns_[at];
         if (column.kind() == MsiFieldKind::Binary)
-            ExtractCell(const_cast<MsiRow&>(row), column);
+            ExtractCell(row, column);
         if (at)
             text += L"\t";
         text += QuoteClipboardCell(column.clipboard_str(*row[at]));

@@ -95,7 +95,7 @@ public:
     // The key values joined by "|": how a row is named everywhere.
     std::wstring RowKeyText(const MsiRow& row) const;
     // Clipboard texts of the cells, quoted for tab-separated text, joined by tabs (streams extracted).
-    std::wstring RowText(const MsiRow& row);
+    std::wstring RowText(MsiRow& row);
     // A record with one field per column holding the row (streams must be extracted).
     MsiHandle RecordFromRow(const MsiRow& row) const;
 

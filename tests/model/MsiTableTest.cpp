@@ -209,6 +209,12 @@ TEST_F(MsiTableTest, CreateAndInsertRowsWriteAnotherDatabase)
     file.Open(path_, MSIDBOPEN_READONLY);
     MsiTable& table = *file.FindTable(L"People");
     table.ExtractBinaries();
+    // A cell set from the user's file still writes that file's bytes after the file is gone.
+    std::wstring user_file = folder_.file(L"user.bin");
+    std::string user_bytes = "the user's photo";
+    testing_support::WriteFileBytes(user_file, std::vector<BYTE>(user_bytes.begin(), user_bytes.end()));
+    table.columns()[3]->set_field_data(*row(table, L"Plain|<null>")[3], user_file);
+    DeleteFileW(user_file.c_str());
     std::wstring copy = folder_.file(L"copy.msi");
     {
         MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_CREATE);
@@ -221,10 +227,11 @@ TEST_F(MsiTableTest, CreateAndInsertRowsWriteAnotherDatabase)
     MsiTable& same = *written.FindTable(L"People");
     ASSERT_EQ(5u, same.rows().size());
     EXPECT_EQ(table.CreateSql(), same.CreateSql());
-    for (const wchar_t* key : {L"O'Brien|ob", L"Plain|<null>", L"x' OR `Name`<>'x|crafted"}) {
+    for (const wchar_t* key : {L"O'Brien|ob", L"x' OR `Name`<>'x|crafted"}) {
         MsiRow& person = row(same, key);
         EXPECT_EQ("photo of " + std::to_string(person[2]->integer()), extracted(same, person));
     }
+    EXPECT_EQ(user_bytes, extracted(same, row(same, L"Plain|<null>")));
 }
 
 TEST_F(MsiTableTest, CopyAndMerge)
