@@ -1,0 +1,166 @@
+#include "model/MsiModification.h"
+#include "model/MsiApi.h"
+#include "model/MsiQuery.h"
+#include "model/ViewCache.h"
+#include "foundation/Errors.h"
+#include "foundation/TempFiles.h"
+
+#include <climits>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// A cell that names no value in a condition: null, or the integer the installer stores as null.
+bool IsNullKey(const MsiFieldDef& column, const MsiFieldData& cell)
+{
+    if (cell.is_null())
+        return true;
+    return column.kind() == MsiFieldKind::Integer && column.integer_value(cell) == INT_MIN;
+}
+
+// A file for one "_ForceCodepage" import. Not recorded in the temporary-file registry: a replay may run
+// on a worker thread, and the registry takes no lock.
+class CodepageFile
+{
+public:
+    explicit CodepageFile(UINT code_page)
+    {
+        std::wstring folder = GlobalTempFiles().GetFolder();
+        wchar_t path[MAX_PATH];
+        if (GetTempFileNameW(folder.c_str(), L"CPG", 0, path) == 0)
+            tfc::throw_last_error(L"GetTempFileName");
+        path_ = path;
+        size_t slash = path_.rfind(L'\\');
+        folder_ = path_.substr(0, slash);
+        name_ = path_.substr(slash + 1);
+        std::string text = "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage";
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            tfc::throw_last_error(L"CreateFile");
+        DWORD written = 0;
+        BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        if (!ok)
+            throw tfc::Win32Error(error, L"WriteFile");
+    }
+    ~CodepageFile() { DeleteFileW(path_.c_str()); }
+    CodepageFile(const CodepageFile&) = delete;
+    CodepageFile& operator=(const CodepageFile&) = delete;
+    const std::wstring& folder() const { return folder_; }
+    const std::wstring& name() const { return name_; }
+
+private:
+    std::wstring path_, folder_, name_;
+};
+
+} // namespace
+
+LoggedCell LogCell(const MsiFieldDefRef& column, const MsiFieldData& cell)
+{
+    return LoggedCell{column, MsiFieldDataRef(new MsiFieldData(cell))};
+}
+
+RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)
+{
+    bool keyed = table.HasKeyColumns();
+    RowCondition condition;
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (keyed ? !column->is_key() : column->kind() == MsiFieldKind::Binary)
+            continue;
+        std::wstring name = MsiQuery::QuoteName(column->name());
+        if (!condition.text.empty()) {
+            condition.text += L" AND ";
+            condition.columns += L", ";
+        }
+        condition.columns += name;
+        const MsiFieldData& cell = *row[column->column_index()];
+        // "`K`=?" with a null parameter matches nothing: a null key is found with IS NULL.
+        if (IsNullKey(*column, cell)) {
+            condition.text += name + L" IS NULL";
+        } else {
+            condition.text += name + L"=?";
+            condition.params.push_back(LogCell(column, cell));
+        }
+    }
+    return condition;
+}
+
+MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells)
+{
+    if (cells.empty())
+        return MsiHandle();
+    MsiHandle record = msi::CreateRecord(static_cast<UINT>(cells.size()));
+    for (size_t at = 0; at < cells.size(); ++at)
+        cells[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *cells[at].value);
+    return record;
+}
+
+MsiSqlModification::MsiSqlModification(std::wstring sql, std::vector<LoggedCell> params, bool changes_schema)
+    : sql_(std::move(sql)), params_(std::move(params)), changes_schema_(changes_schema)
+{
+}
+
+void MsiSqlModification::Apply(MSIHANDLE database, ViewCache* cache)
+{
+    bool caching = cache && cache->Serves(database);
+    if (caching && changes_schema_) {
+        // Statements prepared before a table is created or dropped fail afterwards (1627).
+        cache->Clear();
+        caching = false;
+    }
+    MsiHandle view = caching ? cache->Find(sql_) : MsiHandle();
+    bool cached = static_cast<bool>(view);
+    if (cached)
+        msi::ViewClose(view.get());
+    else
+        view = MsiQuery::OpenView(database, sql_);
+    MsiHandle record = RecordFromCells(params_);
+    MsiQuery::Execute(view.get(), sql_, record.get());
+    // Only a view that worked is kept.
+    if (caching && !cached)
+        cache->Add(sql_, view);
+}
+
+MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const RowCondition& condition)
+    : MsiSqlModification(L"DELETE FROM " + MsiQuery::QuoteName(table) + L" WHERE " + condition.text,
+                         condition.params),
+      table_(table), condition_(condition)
+{
+}
+
+void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
+{
+    {
+        std::wstring sql = L"SELECT " + condition_.columns + L" FROM " + MsiQuery::QuoteName(table_) +
+                           L" WHERE " + condition_.text;
+        MsiHandle params = RecordFromCells(condition_.params);
+        MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
+        if (!msi::ViewFetch(view.get()))
+            throw std::runtime_error("The row to delete is no longer in the database");
+    }
+    MsiSqlModification::Apply(database, cache);
+}
+
+MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition condition,
+                                             std::vector<LoggedCell> values)
+    : table_(std::move(table)), condition_(std::move(condition)), values_(std::move(values))
+{
+}
+
+void MsiModifyModification::Apply(MSIHANDLE database, ViewCache*)
+{
+    SqlCondition where{condition_.text, RecordFromCells(condition_.params)};
+    MsiQuery::ReplaceOneRow(database, table_, where, [this](MSIHANDLE record) {
+        for (size_t at = 0; at < values_.size(); ++at)
+            values_[at].column->set_record_data(record, static_cast<UINT>(at + 1), *values_[at].value);
+    });
+}
+
+void MsiCodepageModification::Apply(MSIHANDLE database, ViewCache*)
+{
+    CodepageFile file(code_page_);
+    msi::DatabaseImport(database, file.folder(), file.name());
+}

@@ -1,0 +1,109 @@
+#pragma once
+// Change-log entries: each knows how to make one change on any database handle, the open one first and
+// later a copy that a save to another path replays the log on. Entries keep copies of the cells they
+// write, taken when the change was made, so a replay repeats exactly what was done whatever happened to
+// the rows since. Records are built from those copies right before each execute: a record's stream is
+// used up by the execute that writes it.
+#include "model/MsiHandle.h"
+#include "model/MsiTable.h"
+
+#include <windows.h>
+#include <msiquery.h>
+#include <string>
+#include <vector>
+
+class ViewCache;
+
+// A value an entry writes, with the column that writes it into a record.
+struct LoggedCell
+{
+    MsiFieldDefRef column;
+    MsiFieldDataRef value;
+};
+
+// A copy of the cell taken now (a stream cell copies its reference to the extracted file).
+LoggedCell LogCell(const MsiFieldDefRef& column, const MsiFieldData& cell);
+
+// The WHERE condition that names one row by its key cells ("`A`=? AND `B` IS NULL"), the parameters
+// being copies of the non-null key cells in the order of their marks. A table without key columns is
+// named by all its cells but streams.
+struct RowCondition
+{
+    std::wstring text;
+    std::vector<LoggedCell> params;
+    // The quoted names of the columns the condition tests, joined by ", " (what a check selects).
+    std::wstring columns;
+};
+RowCondition KeyCondition(const MsiTable& table, const MsiRow& row);
+
+// A record holding the cells, field n for cells[n - 1]; empty when there are none.
+MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells);
+
+class MsiModification
+{
+public:
+    virtual ~MsiModification() = default;
+    // Makes the change on the database. Views may come from and go to the cache when it serves the
+    // database; null means no cache.
+    virtual void Apply(MSIHANDLE database, ViewCache* cache) = 0;
+};
+
+// One SQL statement with its parameters.
+class MsiSqlModification : public MsiModification
+{
+public:
+    // changes_schema: the statement creates or drops a table, so views prepared before are stale.
+    MsiSqlModification(std::wstring sql, std::vector<LoggedCell> params, bool changes_schema = false);
+    void Apply(MSIHANDLE database, ViewCache* cache) override;
+
+    const std::wstring& sql() const { return sql_; }
+    const std::vector<LoggedCell>& params() const { return params_; }
+    bool changes_schema() const { return changes_schema_; }
+
+private:
+    std::wstring sql_;
+    std::vector<LoggedCell> params_;
+    bool changes_schema_;
+};
+
+// The deletion of one row. A row that is not there is an error: the installer's DELETE says nothing
+// when its condition matches no row.
+class MsiDeleteModification : public MsiSqlModification
+{
+public:
+    MsiDeleteModification(const std::wstring& table, const RowCondition& condition);
+    void Apply(MSIHANDLE database, ViewCache* cache) override;
+
+private:
+    std::wstring table_;
+    RowCondition condition_;
+};
+
+// A row found by its old key and replaced whole by the values it had after the change (a key change
+// moves it). Finding no row, or more than one, is an error.
+class MsiModifyModification : public MsiModification
+{
+public:
+    MsiModifyModification(std::wstring table, RowCondition condition, std::vector<LoggedCell> values);
+    void Apply(MSIHANDLE database, ViewCache* cache) override;
+
+    const RowCondition& condition() const { return condition_; }
+    const std::vector<LoggedCell>& values() const { return values_; }
+
+private:
+    std::wstring table_;
+    RowCondition condition_;
+    std::vector<LoggedCell> values_;
+};
+
+// A code page forced on the database through a "_ForceCodepage" table file.
+class MsiCodepageModification : public MsiModification
+{
+public:
+    explicit MsiCodepageModification(UINT code_page) : code_page_(code_page) {}
+    void Apply(MSIHANDLE database, ViewCache* cache) override;
+    UINT code_page() const { return code_page_; }
+
+private:
+    UINT code_page_;
+};
