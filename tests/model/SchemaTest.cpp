@@ -1,4 +1,5 @@
 #include "model/MsiSchema.h"
+#include "model/MsiFile.h"
 #include "model/MsiApi.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
@@ -237,6 +238,32 @@ TEST(SchemaLoad, MissingFileFailsUntilItIsBack)
     std::shared_ptr<MsiSchema> schema = MsiSchema::Instance();
     EXPECT_TRUE(schema->FindField(L"File", L"File"));
     EXPECT_EQ(schema, MsiSchema::Instance());
+}
+
+TEST(SchemaLoad, DatabaseOpensOnlyWithTheSchemaFileInPlace)
+{
+    RestoreSchemaPath restore;
+    testing_support::ScratchFolder folder;
+    std::wstring database = folder.file(L"a.msi");
+    CreateDatabaseFile(database,
+                       {L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `Attributes` SHORT "
+                        L"NOT NULL PRIMARY KEY `Component`)"});
+    std::wstring schema = folder.file(L"schema.dat");
+    MsiSchema::SetFilePath(schema);
+
+    MsiFile file;
+    try {
+        file.Open(database, MSIDBOPEN_READONLY);
+        FAIL() << "opened without a schema file";
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(L"MsiOpenDatabase", error.function());
+    }
+    ASSERT_TRUE(CopyFileW(MsiSchema::DefaultPath().c_str(), schema.c_str(), FALSE));
+    file.Open(database, MSIDBOPEN_READONLY);
+    MsiTableRef table = file.FindTable(L"Component");
+    ASSERT_TRUE(table);
+    EXPECT_EQ(MsiSchema::Instance()->FindField(L"Component", L"Attributes"),
+              table->columns()[1]->field_schema());
 }
 
 // The file generated at build time, which lies beside the test program as beside the editor.
