@@ -293,3 +293,51 @@ TEST_F(MsiTableTest, CopyAndMerge)
         EXPECT_TRUE(target.rows().empty());
     }
 }
+
+TEST_F(MsiTableTest, EveryColumnTypeRoundTripsThroughCreateTable)
+{
+    const std::vector<std::wstring> types = {L"s72", L"S255", L"s0", L"S0", L"l64", L"L0",
+                                             L"i2",  L"I2",   L"i4", L"I4", L"v0",  L"V0"};
+    MsiTableRef table(new MsiTable(L"Types", nullptr));
+    for (size_t at = 0; at < types.size(); ++at)
+        table->columns().push_back(
+            MakeFieldDef(L"C" + std::to_wstring(at), at == 0, types[at], static_cast<int>(at), nullptr));
+    std::wstring path = folder_.file(L"types.msi");
+    {
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_CREATE);
+        table->Create(database.get());
+        msi::DatabaseCommit(database.get());
+    }
+    MsiFile file;
+    file.Open(path, MSIDBOPEN_READONLY);
+    MsiTable& loaded = *file.FindTable(L"Types");
+    ASSERT_EQ(types.size(), loaded.columns().size());
+    for (size_t at = 0; at < types.size(); ++at) {
+        EXPECT_EQ(types[at], loaded.columns()[at]->type_text());
+        EXPECT_EQ(table->columns()[at]->sql_definition(), loaded.columns()[at]->sql_definition());
+        EXPECT_EQ(at == 0, loaded.columns()[at]->is_key());
+    }
+}
+
+TEST(MsiQuery, FailedExecuteNamesTheStatementAndItsParameters)
+{
+    testing_support::ScratchFolder folder;
+    std::wstring path = folder.file(L"q.msi");
+    CreateDatabaseFile(path, {L"CREATE TABLE `T` (`K` CHAR(9) NOT NULL, `N` SHORT PRIMARY KEY `K`)"});
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    MsiHandle params = ParamRecord({Param::Text(L"O'Brien"), Param::Int(7)});
+    const std::wstring sql = L"INSERT INTO `T` (`K`, `N`) VALUES (?, ?)";
+    msi::ScopedCallFaults faults;
+    msi::FailCall(L"MsiViewExecute", 1, ERROR_FUNCTION_FAILED);
+    tfc::clear_thread_messages();
+    EXPECT_THROW(MsiQuery::OpenAndExecute(database.get(), sql, params.get()), tfc::Win32Error);
+    EXPECT_EQ(L"Failed to execute sql query: " + sql + L"\r\n\twith params: O'Brien, 7",
+              tfc::joined_thread_messages());
+    tfc::clear_thread_messages();
+
+    EXPECT_FALSE(MsiQuery::TableExists(database.get(), L"O'Brien"));
+    EXPECT_TRUE(MsiQuery::TableExists(database.get(), L"T"));
+    EXPECT_THROW(MsiQuery::QuoteName(L"a`b"), std::runtime_error);
+    // An unknown component has no qualifiers, and that is no error.
+    EXPECT_TRUE(EnumQualifiedComponents(L"{6F1E1C5A-0000-4C1D-9D4E-000000000001}").empty());
+}
