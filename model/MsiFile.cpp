@@ -1,5 +1,6 @@
 #include "model/MsiFile.h"
 #include "model/MsiApi.h"
+#include "model/MsiModification.h"
 #include "model/MsiQuery.h"
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
@@ -110,7 +111,9 @@ MsiFile::MsiFile() = default;
 
 MsiFile::~MsiFile()
 {
-    // Tables go while the database is still open.
+    // Cached views go first: they hold a share of the handle. Tables go while the database is still open.
+    view_cache_.Unbind();
+    relationships_.Clear();
     tables_.clear();
     if (!read_only_ && HasTime(saved_time_) && database_) {
         database_.reset();
@@ -120,6 +123,8 @@ MsiFile::~MsiFile()
 
 void MsiFile::Reset()
 {
+    view_cache_.Unbind();
+    relationships_.Clear();
     tables_.clear();
     summary_.clear();
     change_log_.clear();
@@ -231,6 +236,7 @@ void MsiFile::SetCodepage(UINT code_page)
 {
     ExchangeFile exchange;
     WriteWholeFile(exchange.path(), "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage");
+    std::lock_guard<std::mutex> hold(change_lock_);
     try {
         msi::DatabaseImport(database_.get(), exchange.folder(), exchange.name());
     } catch (const tfc::Win32Error&) {
@@ -238,11 +244,15 @@ void MsiFile::SetCodepage(UINT code_page)
             L"This is most likely an invalid code page for the characters within the msi",
             L"Unable to change the code page");
     }
+    // Logged, so that a save to another path carries the code page too.
+    change_log_.push_back(std::make_shared<MsiCodepageModification>(code_page));
 }
 
 void MsiFile::SwitchToPath(const std::wstring& path)
 {
     MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    std::lock_guard<std::mutex> hold(change_lock_);
+    view_cache_.Unbind();
     path_ = path;
     database_ = database;
     read_only_ = false;
@@ -251,6 +261,8 @@ void MsiFile::SwitchToPath(const std::wstring& path)
 
 void MsiFile::SetHandle(const MsiHandle& database, bool read_only)
 {
+    std::lock_guard<std::mutex> hold(change_lock_);
+    view_cache_.Unbind();
     database_ = database;
     read_only_ = read_only;
 }

@@ -5,13 +5,16 @@
 #include "model/EventEngine.h"
 #include "model/MsiHandle.h"
 #include "model/MsiTable.h"
+#include "model/SchemaRelationships.h"
 #include "model/SummaryInfo.h"
+#include "model/ViewCache.h"
 
 #include <windows.h>
 #include <msiquery.h>
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tuple>
 
@@ -55,9 +58,33 @@ public:
     void RefreshSchemaTables();
 
     UINT GetCodepage();
-    // Goes straight to the open database, not through the change log. A code page the installer refuses
-    // throws ManageableError and leaves the database as it was.
+    // Goes to the open database at once and into the change log, so a save to another path gets it too.
+    // A code page the installer refuses throws ManageableError and leaves the database as it was.
     void SetCodepage(UINT code_page);
+
+    // Row and table changes (MsiFileChanges.cpp). Each is made on the open database first; only when that
+    // worked is it logged, made in memory, reflected in the row references and announced. A failure
+    // changes nothing and announces nothing. Deletions and drops are announced while the row or table is
+    // still in memory, additions and modifications once they are made.
+    // Stream cells of the row must be extracted (or set from files).
+    RowIterator AddRow(MsiTable& table, const MsiRow& row);
+    void DeleteRow(MsiTable& table, RowIterator row);
+    // Changes one cell; the row's stream cells are extracted first. The table is found by its column.
+    void ModifyRow(const MsiFieldDef& column, RowIterator row, const MsiFieldDataRef& value);
+    void ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator row, const MsiFieldDataRef& value);
+    // Creates a table of the source's columns and copies its rows (the source's streams are extracted).
+    MsiTableRef AddTableWithRows(MsiTable& source);
+    void DropTable(MsiTable& table);
+    // Brings every user table of the other file in: missing tables whole, missing rows of tables both have.
+    void MergeTables(MsiFile& other);
+
+    // Saving (MsiFileSave.cpp). To the own path (any letter case) commits and then empties the change
+    // log; to another path the file is copied beside the target, the log replayed on the copy, which is
+    // committed and then takes the target's place, so a failure leaves an existing target as it was.
+    // stamp sets "Last Saved By" (saved_by), the save time and the creating application.
+    virtual void Save(const std::wstring& target, bool stamp, const std::wstring& saved_by);
+    virtual void SaveInPlace(bool stamp, const std::wstring& saved_by);
+    virtual void SaveDatabaseAs(const std::wstring& target, bool stamp, const std::wstring& saved_by);
 
     // Reopens at another path, transacted and writable, with an empty change log; tables stay in memory.
     void SwitchToPath(const std::wstring& path);
@@ -73,6 +100,7 @@ public:
     bool read_only() const { return read_only_; }
     ChangeLog& change_log() { return change_log_; }
     TableEventEngine& table_events() { return table_events_; }
+    SchemaRelationships& relationships() { return relationships_; }
     FileEventEngine& file_events() { return file_events_; }
     // 0 when there is none; a save clears it so that closing no longer puts it back.
     const FILETIME& saved_time() const { return saved_time_; }
@@ -81,6 +109,10 @@ public:
 private:
     // Closed and empty, as after construction.
     void Reset();
+    // Makes the change on the open database and logs it; a failure logs nothing.
+    void ApplyAndLog(const std::shared_ptr<MsiModification>& entry);
+    // The table that holds the column, or a runtime error.
+    MsiTable& TableOfColumn(const MsiFieldDef& column);
 
     std::wstring path_;
     MsiHandle database_;
@@ -88,6 +120,12 @@ private:
     SummaryInfoMap summary_;
     bool read_only_ = true;
     ChangeLog change_log_;
+    SchemaRelationships relationships_;
+    // Prepared views on the own handle. Declared after the handle, so it goes first.
+    ViewCache view_cache_;
+    // Held around log appends, applies, replays and cache flushes: a validation job may save (replay the
+    // log) on its worker thread while the user-interface thread edits.
+    std::mutex change_lock_;
     TableEventEngine table_events_;
     FileEventEngine file_events_;
     FILETIME saved_time_ = {0, 0};

@@ -11,7 +11,10 @@
 #include <boost/noncopyable.hpp>
 #include <boost/pool/pool_alloc.hpp>
 #include <list>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class MsiFile;
@@ -51,6 +54,21 @@ RowIterator AppendRow(MsiRowList& rows, const MsiRow& row);
 
 class MsiTable;
 using MsiTableRef = tfc::RefersTo<MsiTable>;
+
+using RelationshipSet = std::set<RelationshipDefPtr, RelationshipDefLess>;
+// A row of a table as a result key.
+struct RelatedRowLess
+{
+    bool operator()(const std::pair<MsiTable*, RowIterator>& a,
+                    const std::pair<MsiTable*, RowIterator>& b) const
+    {
+        if (a.first != b.first)
+            return std::less<MsiTable*>()(a.first, b.first);
+        return RowIteratorLess()(a.second, b.second);
+    }
+};
+// Rows of another table with the relationships through which a row refers to each of them.
+using RelatedRows = std::map<std::pair<MsiTable*, RowIterator>, RelationshipSet, RelatedRowLess>;
 
 class MsiTable : public tfc::RefCounted, boost::noncopyable
 {
@@ -113,6 +131,15 @@ public:
     // none) and returns copies of its rows whose keys this table lacks, in order, for the caller to add.
     // A mismatch adds its reason to the trail and throws tfc::NullError; this table is then untouched.
     std::vector<MsiRow> MergeFrom(const MsiTable& source);
+
+    // Row references (defined in TableRelationships.cpp). The names of the tables rows may refer to.
+    virtual std::set<std::wstring> ReferencedTables() const;
+    // Adds related_row when the row refers to it; changed (a column of related, null for a new row)
+    // limits the relationships tried to those through that column.
+    virtual void MatchRelatedRows(RelatedRows& result, RowIterator row, MsiTable& related,
+                                  RowIterator related_row, const MsiFieldDef* changed) const;
+    // Adds every row of related that the row refers to.
+    virtual void FindRelatedRows(RelatedRows& result, RowIterator row, MsiTable& related) const;
 
 private:
     MSIHANDLE database_handle() const;

@@ -3,16 +3,6 @@
 
 #include <boost/tuple/tuple.hpp>
 
-namespace {
-
-// The tables whose rows [..] references in formatted text name by key.
-bool NamedByText(const std::wstring& table)
-{
-    return table == L"Component" || table == L"Directory" || table == L"Property" || table == L"File";
-}
-
-} // namespace
-
 void SchemaRelationships::TableRowRelationships::Insert(RowIterator referring, RowIterator referred,
                                                         const RelationshipSet& relationships)
 {
@@ -71,7 +61,7 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
     try {
         for (auto& entry : file.tables()) {
             MsiTable& table = *entry.second;
-            for (const std::wstring& name : table_relationships::ReferencedTables(table)) {
+            for (const std::wstring& name : table.ReferencedTables()) {
                 if (progress)
                     progress(L"Building relationships for tables: " + table.name() + L" -> " + name);
                 MsiTableRef related = file.FindTable(name);
@@ -80,7 +70,7 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
                 TableRowRelationships& links = MakePair(table, *related);
                 for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row) {
                     RelatedRows found;
-                    table_relationships::FindRelatedRows(table, found, row, *related);
+                    table.FindRelatedRows(found, row, *related);
                     for (const auto& link : found)
                         links.Insert(row, link.first.second, link.second);
                 }
@@ -125,7 +115,7 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         }
         if (!add)
             continue;
-        bool recompute = !changed || (key_changed && NamedByText(table.name()));
+        bool recompute = !changed || (key_changed && table_relationships::NamedByText(table.name()));
         for (const RelationshipDefPtr& relationship : through_changed) {
             if (!relationship->pairs().empty() &&
                 relationship->pairs().begin()->first->table() == pair->referring->name())
@@ -136,7 +126,7 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         MsiTable& referring = *pair->referring;
         for (RowIterator other = referring.rows().begin(); other != referring.rows().end(); ++other) {
             RelatedRows found;
-            table_relationships::MatchRelatedRows(referring, found, other, table, row, changed);
+            referring.MatchRelatedRows(found, other, table, row, changed);
             for (const auto& link : found)
                 pair->links->Insert(other, row, link.second);
         }
@@ -150,7 +140,7 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         if (!add)
             continue;
         RelatedRows found;
-        table_relationships::FindRelatedRows(table, found, row, *pair->referred);
+        table.FindRelatedRows(found, row, *pair->referred);
         for (const auto& link : found)
             pair->links->Insert(row, link.first.second, link.second);
     }
@@ -163,11 +153,11 @@ void SchemaRelationships::AddTable(MsiTable& table, MsiFile& file)
         return;
     for (auto& entry : file.tables()) {
         MsiTable& other = *entry.second;
-        if (table_relationships::ReferencedTables(other).count(table.name()))
+        if (other.ReferencedTables().count(table.name()))
             MakePair(other, table);
         if (&other != &table)
             continue;
-        for (const std::wstring& name : table_relationships::ReferencedTables(table)) {
+        for (const std::wstring& name : table.ReferencedTables()) {
             if (MsiTableRef referred = file.FindTable(name))
                 MakePair(table, *referred);
         }

@@ -12,15 +12,6 @@ const boost::wregex PropertyReferenceRegex(L"\\[([\\$#![:word:]][[:word:]\\.]*)\
 
 const wchar_t* const kTextReferenceTables[] = {L"Component", L"Directory", L"File", L"Property"};
 
-bool IsTextReferenceTable(const std::wstring& name)
-{
-    for (const wchar_t* table : kTextReferenceTables) {
-        if (name == table)
-            return true;
-    }
-    return false;
-}
-
 bool HoldsFormattedText(const MsiFieldDef& column)
 {
     if (!column.field_schema())
@@ -176,10 +167,21 @@ bool PassesThrough(const RelationshipDef& relationship, const MsiFieldDef& chang
 
 namespace table_relationships {
 
-std::set<std::wstring> ReferencedTables(const MsiTable& table)
+bool NamedByText(const std::wstring& table)
+{
+    for (const wchar_t* name : kTextReferenceTables) {
+        if (table == name)
+            return true;
+    }
+    return false;
+}
+
+} // namespace table_relationships
+
+std::set<std::wstring> MsiTable::ReferencedTables() const
 {
     std::set<std::wstring> names;
-    for (const MsiFieldDefRef& column : table.columns()) {
+    for (const MsiFieldDefRef& column : columns_) {
         const MsiFieldSchema::Ptr& schema = column->field_schema();
         if (!schema)
             continue;
@@ -193,8 +195,9 @@ std::set<std::wstring> ReferencedTables(const MsiTable& table)
     return names;
 }
 
-void FindRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator row, MsiTable& related)
+void MsiTable::FindRelatedRows(RelatedRows& result, RowIterator row, MsiTable& related) const
 {
+    const MsiTable& table = *this;
     std::vector<std::wstring> values;
     for (const RelationshipDefPtr& relationship : RelationshipsBetween(table.name(), related.name())) {
         std::vector<UsablePair> pairs = UsablePairs(*relationship, table, related);
@@ -205,7 +208,7 @@ void FindRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator row
                 result[std::make_pair(&related, candidate)].insert(relationship);
         }
     }
-    if (!IsTextReferenceTable(related.name()) || related.owner() != table.owner())
+    if (!table_relationships::NamedByText(related.name()) || related.owner() != table.owner())
         return;
     TextReferences references = ReferencesInRow(table, *row);
     const std::set<std::wstring>& names = references.For(related.name());
@@ -218,9 +221,10 @@ void FindRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator row
     }
 }
 
-void MatchRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator row, MsiTable& related,
-                      RowIterator related_row, const MsiFieldDef* changed)
+void MsiTable::MatchRelatedRows(RelatedRows& result, RowIterator row, MsiTable& related,
+                                RowIterator related_row, const MsiFieldDef* changed) const
 {
+    const MsiTable& table = *this;
     std::vector<std::wstring> values;
     for (const RelationshipDefPtr& relationship : RelationshipsBetween(table.name(), related.name())) {
         if (changed && !PassesThrough(*relationship, *changed))
@@ -229,7 +233,7 @@ void MatchRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator ro
         if (!pairs.empty() && ValuesOf(pairs, *row, values) && Agrees(pairs, values, *related_row))
             result[std::make_pair(&related, related_row)].insert(relationship);
     }
-    if (!IsTextReferenceTable(related.name()) || related.owner() != table.owner())
+    if (!table_relationships::NamedByText(related.name()) || related.owner() != table.owner())
         return;
     if (changed && changed->column_index() != 0)
         return;
@@ -237,5 +241,3 @@ void MatchRelatedRows(const MsiTable& table, RelatedRows& result, RowIterator ro
     if (KeyNamed(related, *related_row, references.For(related.name())))
         result[std::make_pair(&related, related_row)].insert(MsiSchema::Instance()->FormattedRelationship());
 }
-
-} // namespace table_relationships

@@ -1,0 +1,159 @@
+// Row and table changes of an open database. Each change is made on the database first and logged only
+// when that worked, so the log never holds a change the database refused and a save to another path
+// replays exactly what the open database holds; memory, row references and events follow.
+#include "model/MsiFile.h"
+#include "model/MsiModification.h"
+#include "model/MsiQuery.h"
+
+#include <stdexcept>
+
+namespace {
+
+std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
+{
+    std::vector<LoggedCell> cells;
+    cells.reserve(row.size());
+    for (size_t at = 0; at < row.size(); ++at)
+        cells.push_back(LogCell(table.columns()[at], *row[at]));
+    return cells;
+}
+
+// Writes the new value into the row's own cell, as its column stores values.
+void StoreValue(const MsiFieldDef& column, MsiFieldData& cell, const MsiFieldData& value)
+{
+    if (value.is_null()) {
+        cell.set_null();
+        return;
+    }
+    switch (column.kind()) {
+    case MsiFieldKind::Integer:
+        cell.set_integer(column.integer_value(value));
+        break;
+    case MsiFieldKind::String:
+        cell.set_string(column.display_str(value));
+        break;
+    case MsiFieldKind::Binary:
+        cell.set_bytes(value.bytes());
+        break;
+    }
+}
+
+} // namespace
+
+void MsiFile::ApplyAndLog(const std::shared_ptr<MsiModification>& entry)
+{
+    std::lock_guard<std::mutex> hold(change_lock_);
+    view_cache_.Bind(database_);
+    entry->Apply(database_.get(), &view_cache_);
+    change_log_.push_back(entry);
+}
+
+MsiTable& MsiFile::TableOfColumn(const MsiFieldDef& column)
+{
+    for (auto& entry : tables_) {
+        for (const MsiFieldDefRef& candidate : entry.second->columns()) {
+            if (candidate.get() == &column)
+                return *entry.second;
+        }
+    }
+    throw std::runtime_error("The column belongs to no table of the database");
+}
+
+RowIterator MsiFile::AddRow(MsiTable& table, const MsiRow& row)
+{
+    if (row.size() != table.columns().size())
+        throw std::runtime_error("The row does not hold one value for every column of the table");
+    ApplyAndLog(std::make_shared<MsiSqlModification>(table.InsertSql(), LogRow(table, row)));
+    RowIterator added = AppendRow(table.rows(), row);
+    relationships_.UpdateForRowChange(table, false, true, nullptr, added);
+    table_events_.Notify(&table, TableEventArg(RowAdded, added));
+    return added;
+}
+
+void MsiFile::DeleteRow(MsiTable& table, RowIterator row)
+{
+    ApplyAndLog(std::make_shared<MsiDeleteModification>(table.name(), KeyCondition(table, *row)));
+    // Told while the row can still be read.
+    table.row_events().Notify(row, MsiTable::RowDeleted);
+    table_events_.Notify(&table, TableEventArg(RowDeleted, row));
+    relationships_.UpdateForRowChange(table, true, false, nullptr, row);
+    table.rows().erase(row);
+}
+
+void MsiFile::ModifyRow(const MsiFieldDef& column, RowIterator row, const MsiFieldDataRef& value)
+{
+    ModifyRow(TableOfColumn(column), column, row, value);
+}
+
+void MsiFile::ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator row,
+                        const MsiFieldDataRef& value)
+{
+    if (column.column_index() < 0 || static_cast<size_t>(column.column_index()) >= table.columns().size())
+        throw std::runtime_error("The column belongs to no table of the database");
+    const MsiFieldDef& own_column = *table.columns()[column.column_index()];
+    // The whole row is written back, so its streams must be in files (extracting again does nothing).
+    table.ExtractRowBinaries(*row);
+    RowCondition old_key = KeyCondition(table, *row);
+    MsiFieldData& cell = *(*row)[own_column.column_index()];
+    MsiFieldData before = cell;
+    StoreValue(own_column, cell, *value);
+    try {
+        ApplyAndLog(std::make_shared<MsiModifyModification>(table.name(), old_key, LogRow(table, *row)));
+    } catch (...) {
+        cell = before;
+        throw;
+    }
+    relationships_.UpdateForRowChange(table, true, true, &own_column, row);
+    table.row_events().Notify(row, MsiTable::RowModified);
+    table_events_.Notify(&table, TableEventArg(RowModified, row));
+}
+
+MsiTableRef MsiFile::AddTableWithRows(MsiTable& source)
+{
+    // Rows are copied through files: streams still in the source's database are read out first.
+    source.ExtractBinaries();
+    ApplyAndLog(std::make_shared<MsiSqlModification>(source.CreateSql(), std::vector<LoggedCell>(), true));
+    MsiTableRef table(new MsiTable(source.name(), this, true, true));
+    tables_[source.name()] = table;
+    relationships_.AddTable(*table, *this);
+    file_events_.Notify(this, table.get());
+    for (const MsiRow& source_row : source.rows()) {
+        MsiRow row;
+        row.reserve(source_row.size());
+        for (size_t at = 0; at < source_row.size(); ++at)
+            row.push_back(source.columns()[at]->clone_data(*source_row[at]));
+        AddRow(*table, row);
+    }
+    RefreshSchemaTables();
+    return table;
+}
+
+void MsiFile::DropTable(MsiTable& table)
+{
+    MsiTableRef keep(&table); // alive for the subscribers, whatever the map held
+    ApplyAndLog(std::make_shared<MsiSqlModification>(L"DROP TABLE " + MsiQuery::QuoteName(table.name()),
+                                                     std::vector<LoggedCell>(), true));
+    relationships_.RemoveTable(table);
+    // Told while the table is still in the map.
+    table_events_.Notify(&table, TableEventArg(TableDropped, table.rows().end()));
+    EraseTable(table.name());
+    RefreshSchemaTables();
+}
+
+void MsiFile::MergeTables(MsiFile& other)
+{
+    for (auto& entry : other.tables()) {
+        MsiTable& source = *entry.second;
+        if (!source.user_table())
+            continue;
+        source.ExtractBinaries();
+        MsiTableRef mine = FindTable(source.name());
+        if (!mine) {
+            AddTableWithRows(source);
+            continue;
+        }
+        for (const MsiRow& row : mine->MergeFrom(source))
+            AddRow(*mine, row);
+    }
+    RefreshSchemaTables();
+}
