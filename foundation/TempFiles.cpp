@@ -32,6 +32,7 @@ void TempFiles::forget_previous(const std::wstring& key)
 
 std::wstring TempFiles::Create(const std::wstring& key, const std::wstring& folder)
 {
+    tamblewick_foundation_classes_v1_0::CriticalSectionLock guard(lock_);
     forget_previous(key);
     std::wstring where = folder.empty() ? GetFolder() : folder;
     wchar_t path[MAX_PATH];
@@ -43,6 +44,7 @@ std::wstring TempFiles::Create(const std::wstring& key, const std::wstring& fold
 
 void TempFiles::Adopt(const std::wstring& key, const std::wstring& path)
 {
+    tamblewick_foundation_classes_v1_0::CriticalSectionLock guard(lock_);
     if (FindPath(key.empty() ? path : key) == path)
         return;
     forget_previous(key);
@@ -51,12 +53,14 @@ void TempFiles::Adopt(const std::wstring& key, const std::wstring& path)
 
 std::wstring TempFiles::FindPath(const std::wstring& key) const
 {
+    tamblewick_foundation_classes_v1_0::CriticalSectionLock guard(lock_);
     auto found = files_.find(key);
     return found == files_.end() ? std::wstring() : found->second;
 }
 
 std::wstring TempFiles::Release(const std::wstring& key)
 {
+    tamblewick_foundation_classes_v1_0::CriticalSectionLock guard(lock_);
     auto found = files_.find(key);
     if (found == files_.end())
         return std::wstring();

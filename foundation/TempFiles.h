@@ -1,5 +1,8 @@
 #pragma once
-// Temporary files in "%TEMP%\Dravnetta", deleted when their registry goes.
+// Temporary files in "%TEMP%\Dravnetta", deleted when their registry goes. Locked: a validation worker
+// extracts stream cells while the user-interface thread does the same.
+#include "foundation/MessageTrail.h"
+
 #include <map>
 #include <string>
 
@@ -25,6 +28,7 @@ public:
 private:
     void forget_previous(const std::wstring& key);
 
+    mutable tamblewick_foundation_classes_v1_0::CriticalSection lock_;
     std::map<std::wstring, std::wstring> files_;
     std::map<std::wstring, std::wstring> unused_;
     std::wstring sub_folder_ = L"Dravnetta";
