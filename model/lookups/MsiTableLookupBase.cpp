@@ -1,4 +1,5 @@
 #include "model/lookups/MsiTableLookupBase.h"
+#include "model/MsiFile.h"
 
 MsiTableLookupBase::~MsiTableLookupBase() = default;
 
@@ -40,9 +41,32 @@ LRESULT MsiTableLookupBase::DrawCell(int, int, int, HWND, int, unsigned, UINT, b
     return 0;
 }
 
-std::wstring MsiTableLookupBase::CheckRequiredRelationships(const MsiFieldDef&, RowIterator)
+std::wstring MsiTableLookupBase::CheckRequiredRelationships(const MsiFieldDef& def, RowIterator row)
 {
-    return std::wstring();
+    MsiTable* table = GetTable();
+    if (!table)
+        return std::wstring();
+    size_t column = static_cast<size_t>(def.column_index());
+    if (column < row->size() && def.nullable() && row->at(column)->is_null())
+        return std::wstring();
+    MsiFile* file = table->owner();
+    if (!file || !file->relationships().IsEnabled() || !def.field_schema())
+        return std::wstring();
+    std::wstring text;
+    for (const RelationshipDefPtr& relationship : def.field_schema()->outgoing) {
+        if (!relationship->required() || relationship->pairs().empty())
+            continue;
+        bool satisfied = false;
+        if (MsiTableRef referred = file->FindTable(relationship->pairs().begin()->second->table())) {
+            for (const auto& rows : file->relationships().GetReferencedRows(*table, row, referred.get())) {
+                for (const SchemaRelationships::LinkedRow& linked : rows.second)
+                    satisfied = satisfied || linked.relationships.count(relationship) > 0;
+            }
+        }
+        if (!satisfied)
+            text += L"Required relationship not satisfied: \r\n\t" + relationship->Describe() + L"\r\n";
+    }
+    return text;
 }
 
 bool MsiTableLookupBase::IsEditableRow(RowIterator row)

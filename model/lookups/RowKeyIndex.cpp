@@ -1,0 +1,152 @@
+#include "model/lookups/RowKeyIndex.h"
+
+RowKeyIndex::RowKeyIndex(MsiTable& table) : table_(table)
+{
+    if (MsiFile* file = table.owner()) {
+        file->table_events().Subscribe(&table, this);
+        watched_ = file;
+    }
+}
+
+RowKeyIndex::~RowKeyIndex()
+{
+    StopWatching();
+}
+
+void RowKeyIndex::StopWatching()
+{
+    if (watched_)
+        watched_->table_events().Unsubscribe(this);
+    watched_ = nullptr;
+}
+
+size_t RowKeyIndex::KeyColumnCount() const
+{
+    size_t count = 0;
+    for (const MsiFieldDefRef& column : table_.columns()) {
+        if (column->is_key())
+            ++count;
+    }
+    return count;
+}
+
+void RowKeyIndex::AfterOwnEdit()
+{
+    if (!watched_)
+        valid_ = false;
+}
+
+std::wstring RowKeyIndex::KeyOf(const std::vector<std::wstring>& key_values) const
+{
+    // Each part with its length in front, so no text can run into the next.
+    std::wstring key;
+    for (const std::wstring& text : key_values) {
+        key += std::to_wstring(text.size());
+        key += L':';
+        key += text;
+    }
+    return key;
+}
+
+std::wstring RowKeyIndex::KeyOf(const MsiRow& row) const
+{
+    std::vector<std::wstring> texts;
+    for (const MsiFieldDefRef& column : table_.columns()) {
+        if (column->is_key() && static_cast<size_t>(column->column_index()) < row.size())
+            texts.push_back(column->display_str(*row[column->column_index()]));
+    }
+    return KeyOf(texts);
+}
+
+void RowKeyIndex::Build()
+{
+    rows_by_key_.clear();
+    key_by_row_.clear();
+    rows_by_key_.reserve(table_.rows().size());
+    key_by_row_.reserve(table_.rows().size());
+    for (RowIterator row = table_.rows().begin(); row != table_.rows().end(); ++row)
+        Insert(row);
+    valid_ = true;
+}
+
+void RowKeyIndex::Insert(RowIterator row)
+{
+    std::wstring key = KeyOf(*row);
+    rows_by_key_.emplace(key, row);
+    key_by_row_[&*row] = std::move(key);
+}
+
+void RowKeyIndex::Erase(RowIterator row)
+{
+    auto known = key_by_row_.find(&*row);
+    if (known == key_by_row_.end())
+        return;
+    auto range = rows_by_key_.equal_range(known->second);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == row) {
+            rows_by_key_.erase(it);
+            break;
+        }
+    }
+    key_by_row_.erase(known);
+}
+
+void RowKeyIndex::Find(const std::vector<std::wstring>& key_values, std::vector<RowIterator>& rows)
+{
+    rows.clear();
+    if (!valid_)
+        Build();
+    auto range = rows_by_key_.equal_range(KeyOf(key_values));
+    for (auto it = range.first; it != range.second; ++it)
+        rows.push_back(it->second);
+}
+
+bool RowKeyIndex::notify(MsiTable* const&, const MsiFile::TableEventArg& arg, Engine&)
+{
+    MsiFile::TableEvents event = std::get<0>(arg);
+    RowIterator row = std::get<1>(arg);
+    switch (event) {
+    case MsiFile::RowAdded:
+        if (valid_)
+            Insert(row);
+        return false;
+    case MsiFile::RowModified:
+        if (valid_) {
+            Erase(row);
+            Insert(row);
+        }
+        return false;
+    case MsiFile::RowDeleted:
+        if (valid_)
+            Erase(row);
+        return false;
+    case MsiFile::TableDropped:
+        // The table object may be gone soon and its address reused: watch no more.
+        valid_ = false;
+        StopWatching();
+        return true;
+    case MsiFile::SchemaChanged:
+        valid_ = false;
+        return false;
+    }
+    return false;
+}
+
+int RowPositions::Find(const std::vector<RowIterator>& rows, RowIterator row)
+{
+    if (!valid_) {
+        positions_.clear();
+        positions_.reserve(rows.size());
+        for (size_t position = 0; position < rows.size(); ++position)
+            positions_.emplace(&*rows[position], static_cast<int>(position));
+        valid_ = true;
+    }
+    auto found = positions_.find(&*row);
+    return found == positions_.end() ? -1 : found->second;
+}
+
+void RowPositions::Appended(const std::vector<RowIterator>& rows)
+{
+    if (valid_ && !rows.empty())
+        positions_.emplace(&*rows.back(), static_cast<int>(rows.size() - 1));
+}

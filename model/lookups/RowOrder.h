@@ -1,0 +1,46 @@
+#pragma once
+// The order of rows in a column, shared by the table and comparison lookups: integer columns by signed
+// value with null (0x80000000) first, every other column by display text in the user's default locale
+// ignoring case (CompareStringW). Sorting is stable, and descending is the exact reverse relation, so rows
+// that compare equal keep the order they had: the previous sort column acts as the secondary key.
+#include "model/MsiFieldData.h"
+#include "model/MsiFieldDef.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <vector>
+
+// True when a sorts before b (CompareStringW with LOCALE_USER_DEFAULT and NORM_IGNORECASE says less).
+bool TextSortsBefore(const std::wstring& a, const std::wstring& b);
+
+// What a cell is compared by: its integer value for integer columns, else its display text.
+struct SortKey
+{
+    int32_t number = 0;
+    std::wstring text;
+};
+SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
+
+// Stable sort of entries by their keys (keys[i] belongs to entries[i]); both vectors keep their pairing.
+template <typename Entry>
+void StableSortByKeys(std::vector<Entry>& entries, const std::vector<SortKey>& keys, bool integer,
+                      bool ascending)
+{
+    std::vector<size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    auto less = [&](size_t a, size_t b) {
+        if (!ascending)
+            std::swap(a, b);
+        if (integer)
+            return keys[a].number < keys[b].number;
+        return TextSortsBefore(keys[a].text, keys[b].text);
+    };
+    std::stable_sort(order.begin(), order.end(), less);
+    std::vector<Entry> sorted;
+    sorted.reserve(entries.size());
+    for (size_t from : order)
+        sorted.push_back(entries[from]);
+    entries.swap(sorted);
+}
