@@ -1,0 +1,296 @@
+// The owner-data list in a real window: texts through LVN_GETDISPINFOW, sorting by header clicks, the cell
+// cursor driven by synthesized keys and clicks, editing, and handlers that go away.
+#include "GridTesting.h"
+
+#include "foundation/WindowText.h"
+#include "views/grid/ObjectBase.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <numeric>
+
+using namespace grid_testing;
+
+namespace {
+
+// Counts how often it was opened and where.
+class ProbeEditor : public InPlaceEditor
+{
+public:
+    void BeginEdit(HWND parent, const RECT& cell) override
+    {
+        parent_ = parent;
+        cell_ = cell;
+    }
+    bool EndEdit(const std::wstring&) override { return true; }
+    bool IsCancelled() const override { return false; }
+    HWND parent_ = nullptr;
+    RECT cell_ = {};
+};
+
+// Rows of texts in memory, sorted on request; every cell editable with a probe editor.
+class TextHandler : public ObjectBase
+{
+public:
+    TextHandler(std::vector<std::wstring> captions, std::vector<std::vector<std::wstring>> rows)
+        : captions(std::move(captions)), rows(std::move(rows))
+    {
+        order.resize(this->rows.size());
+        std::iota(order.begin(), order.end(), 0);
+    }
+
+    LRESULT GetDispInfo(ObjectWindow&, NMLVDISPINFOW* info) override
+    {
+        int item = info->item.iItem;
+        int column = info->item.iSubItem;
+        // Item counts may be stale: positions past the rows answer an empty text.
+        if (item < 0 || item >= static_cast<int>(order.size()) || column < 0 ||
+            column >= static_cast<int>(captions.size()))
+            SetDispText(info, std::wstring());
+        else
+            SetDispText(info, rows[order[item]][column]);
+        return 1;
+    }
+    void Sort(int old_column, int new_column, bool ascending) override
+    {
+        sorts.push_back({old_column, new_column, ascending ? 1 : 0});
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return ascending ? rows[a][new_column] < rows[b][new_column]
+                             : rows[b][new_column] < rows[a][new_column];
+        });
+    }
+    InPlaceEditorPtr CreateEditor(ObjectWindow&, int item, int column) override
+    {
+        edits.push_back({item, column});
+        editor = std::make_shared<ProbeEditor>();
+        return editor;
+    }
+    LRESULT OnKeyDown(ObjectWindow& list, NMLVKEYDOWN* key) override
+    {
+        keys.push_back({key->wVKey, list.GetCurrentColumn()});
+        return 0;
+    }
+    void Show(ObjectWindow& list) { list.SetHandler(this, captions, static_cast<int>(rows.size()), -1, 0); }
+
+    std::vector<std::wstring> captions;
+    std::vector<std::vector<std::wstring>> rows;
+    std::vector<int> order;
+    std::vector<std::vector<int>> sorts;
+    std::vector<std::pair<int, int>> edits;
+    std::vector<std::pair<WORD, int>> keys;
+    std::shared_ptr<ProbeEditor> editor;
+};
+
+TextHandler ThreeRows()
+{
+    return TextHandler({L"Name", L"Value", L"Note"},
+                       {{L"b", L"2", L"second"}, {L"c", L"1", L"third"}, {L"a", L"3", L"first"}});
+}
+
+int HeaderFormat(HWND list, int column)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    HDITEMW item = {};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+POINT HeaderItemCentre(HWND list, int column)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT rect = {};
+    SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&rect));
+    POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    MapWindowPoints(header, list, &point, 1);
+    return point;
+}
+
+POINT CellCentre(HWND list, int item, int column)
+{
+    RECT rect = {};
+    rect.top = column;
+    rect.left = LVIR_LABEL;
+    SendMessageW(list, LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&rect));
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+void SelectAndFocus(ObjectWindow& list, int item)
+{
+    list.SetSelection({item});
+    list.FocusItem(item);
+}
+
+} // namespace
+
+TEST(ListView, CellTextsComeFromTheHandler)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    HWND list = host.list_window();
+    EXPECT_EQ(3, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(3, host.list().GetColumnCount());
+    EXPECT_EQ(L"c", GetListViewItemText(list, 1, 0));
+    EXPECT_EQ(L"third", GetListViewItemText(list, 1, 2));
+    EXPECT_EQ(L"3", GetListViewItemText(list, 2, 1));
+    UpdateWindow(list);
+
+    // A text longer than the list's buffer is cut to the buffer, never past it.
+    handler.rows[0][2] = std::wstring(5000, L'x');
+    wchar_t buffer[64];
+    wmemset(buffer, L'#', 64);
+    LVITEMW item = {};
+    item.iSubItem = 2;
+    item.pszText = buffer;
+    item.cchTextMax = 32;
+    EXPECT_EQ(31, SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item)));
+    EXPECT_EQ(L'#', buffer[32]);
+}
+
+TEST(ListView, HeaderClicksSortAndMoveTheArrow)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    HWND list = host.list_window();
+
+    ClickAt(list, HeaderItemCentre(list, 1));
+    ASSERT_TRUE(PumpUntil([&] { return handler.sorts.size() == 1; }));
+    EXPECT_EQ((std::vector<int>{-1, 1, 1}), handler.sorts[0]);
+    EXPECT_EQ(HDF_SORTUP, HeaderFormat(list, 1));
+    EXPECT_EQ(0, HeaderFormat(list, 0));
+    EXPECT_EQ(L"c", GetListViewItemText(list, 0, 0)) << "rows in the order of column 1";
+    EXPECT_EQ(L"a", GetListViewItemText(list, 2, 0));
+
+    Sleep(GetDoubleClickTime() + 50); // two clicks, not a double click
+    ClickAt(list, HeaderItemCentre(list, 1));
+    ASSERT_TRUE(PumpUntil([&] { return handler.sorts.size() == 2; }));
+    EXPECT_EQ((std::vector<int>{1, 1, 0}), handler.sorts[1]) << "the same column again: descending";
+    EXPECT_EQ(HDF_SORTDOWN, HeaderFormat(list, 1));
+    EXPECT_EQ(L"a", GetListViewItemText(list, 0, 0));
+
+    Sleep(GetDoubleClickTime() + 50);
+    ClickAt(list, HeaderItemCentre(list, 0));
+    ASSERT_TRUE(PumpUntil([&] { return handler.sorts.size() == 3; }));
+    EXPECT_EQ((std::vector<int>{1, 0, 1}), handler.sorts[2]) << "another column starts ascending";
+    EXPECT_EQ(HDF_SORTUP, HeaderFormat(list, 0));
+    EXPECT_EQ(0, HeaderFormat(list, 1));
+    EXPECT_EQ(0, host.list().GetSortColumn());
+}
+
+TEST(ListView, KeysMoveTheCellCursorInDisplayOrder)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    ObjectWindow& list = host.list();
+    SelectAndFocus(list, 1);
+    host.Activate();
+    ASSERT_EQ(host.list_window(), GetFocus());
+
+    PressKey(VK_LEFT);
+    EXPECT_EQ(-1, list.GetCurrentColumn()) << "Left without a cursor does nothing";
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(0, list.GetCurrentColumn());
+    PressKey(VK_RIGHT);
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(2, list.GetCurrentColumn());
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(2, list.GetCurrentColumn()) << "Right at the last column stays";
+    PressKey(VK_LEFT);
+    EXPECT_EQ(1, list.GetCurrentColumn());
+    ASSERT_FALSE(handler.keys.empty());
+    EXPECT_EQ(VK_LEFT, handler.keys.back().first) << "the handler hears keys after the cursor moved";
+    EXPECT_EQ(1, handler.keys.back().second);
+
+    // After the user dragged the columns into another order.
+    int order[] = {2, 0, 1};
+    SendMessageW(host.list_window(), LVM_SETCOLUMNORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
+    list.SetCurrentColumn(-1);
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(2, list.GetCurrentColumn()) << "the first column shown";
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(0, list.GetCurrentColumn());
+    PressKey(VK_LEFT);
+    PressKey(VK_LEFT);
+    EXPECT_EQ(2, list.GetCurrentColumn());
+}
+
+TEST(ListView, EnterF2AndCtrlAWorkOnTheFocusedRow)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    ObjectWindow& list = host.list();
+    host.Activate();
+
+    SelectAndFocus(list, 2);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(handler.edits.empty()) << "no current column: nothing to edit";
+    list.SetCurrentColumn(1);
+    PressKey(VK_RETURN);
+    ASSERT_EQ(1u, handler.edits.size());
+    EXPECT_EQ(std::make_pair(2, 1), handler.edits[0]);
+    ASSERT_TRUE(handler.editor);
+    EXPECT_EQ(host.list_window(), handler.editor->parent_);
+    EXPECT_EQ(list.GetEditor(), handler.editor) << "the list holds the open editor";
+    PressKey(VK_F2);
+    EXPECT_EQ(2u, handler.edits.size());
+
+    PressKey('A', true);
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), list.GetSelectedItems());
+    list.SetSelection({});
+    PressKey(VK_RETURN);
+    EXPECT_EQ(2u, handler.edits.size()) << "a focused row that is not selected is not edited";
+}
+
+TEST(ListView, ASecondClickOnTheCurrentCellEditsIt)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    ObjectWindow& list = host.list();
+    HWND window = host.list_window();
+
+    ClickAt(window, CellCentre(window, 1, 2));
+    EXPECT_EQ(2, list.GetCurrentColumn());
+    EXPECT_EQ(1, list.GetFocusedItem());
+    EXPECT_TRUE(handler.edits.empty()) << "the click that focuses the row only moves the cursor";
+    Sleep(GetDoubleClickTime() + 50); // two clicks, not a double click
+    ClickAt(window, CellCentre(window, 1, 2));
+    ASSERT_EQ(1u, handler.edits.size());
+    EXPECT_EQ(std::make_pair(1, 2), handler.edits[0]);
+
+    Sleep(GetDoubleClickTime() + 50);
+    ClickAt(window, CellCentre(window, 0, 1), true);
+    ASSERT_TRUE(PumpUntil([&] { return handler.edits.size() == 2; }));
+    EXPECT_EQ(std::make_pair(0, 1), handler.edits[1]) << "a double click edits whatever the cursor was";
+}
+
+TEST(ListView, AHandlerThatDiesIsDetachedBeforeTheNextPaint)
+{
+    ListHost host;
+    HWND list = host.list_window();
+    {
+        TextHandler handler = ThreeRows();
+        handler.Show(host.list());
+        UpdateWindow(list);
+        EXPECT_EQ(&handler, host.list().GetHandler());
+        EXPECT_EQ(&host.list(), handler.AttachedList());
+    }
+    EXPECT_EQ(nullptr, host.list().GetHandler());
+    EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(list);
+    PumpPending();
+
+    // A node moved to another list leaves the first one.
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    ListHost other;
+    handler.Show(other.list());
+    EXPECT_EQ(nullptr, host.list().GetHandler());
+    EXPECT_EQ(&other.list(), handler.AttachedList());
+    EXPECT_EQ(L"b", GetListViewItemText(other.list_window(), 0, 0));
+}
