@@ -1,45 +1,38 @@
-// Start-up: for now an empty main window with the program's title.
+// Start-up: COM, the common controls and GDI+, then the frame until it closes.
+#include "shell/MainWindow.h"
+
+#include "foundation/ErrorDialog.h"
+#include "foundation/Convert.h"
+#include "foundation/MessageTrail.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <objidl.h>
+#include <gdiplus.h>
 
-namespace {
-
-LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
-} // namespace
-
-int RunDravnetta(HINSTANCE instance, int show)
+int RunDravnetta(HINSTANCE, int)
 {
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-
-    WNDCLASSEXW window_class = {};
-    window_class.cbSize = sizeof(window_class);
-    window_class.lpfnWndProc = main_window_procedure;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    window_class.lpszClassName = L"Tamblewick_MainWindow";
-    RegisterClassExW(&window_class);
-    HWND window = CreateWindowExW(0, L"Tamblewick_MainWindow", L"Dravnetta - Varnock", WS_OVERLAPPEDWINDOW,
-                                  100, 100, 800, 600, nullptr, nullptr, instance, nullptr);
-    if (!window)
-        return 1;
-    ShowWindow(window, show);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR gdiplus = 0;
+    Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
+    int result = 1;
+    {
+        std::unique_ptr<MainWindow> frame;
+        try {
+            frame = std::make_unique<MainWindow>();
+            result = frame->Run();
+        } catch (const tfc::Win32Error& error) {
+            ShowErrorDialog(nullptr, error.description());
+        } catch (const std::exception& error) {
+            ShowErrorDialog(nullptr, tfc::NarrowToWide(error.what()));
+        }
+        // GDI+ goes after the last window, before the frame object.
+        Gdiplus::GdiplusShutdown(gdiplus);
     }
     CoUninitialize();
-    return static_cast<int>(message.wParam);
+    return result;
 }

@@ -1,0 +1,16 @@
+#include "shell/DocumentTab.h"
+
+void HasDirtyFlag::SetDirty(bool dirty)
+{
+    if (dirty)
+        GetSystemTimeAsFileTime(&changed_);
+    else
+        changed_ = {0, 0};
+}
+
+void MDIChild::OnCommand(HMENU, UINT) {}
+
+bool MDIChild::OpenDroppedFile(const std::vector<std::wstring>&)
+{
+    return false;
+}

@@ -1,0 +1,105 @@
+#pragma once
+// How the main window, the tab strip, the trees and the dialogs see an open document.
+#include <windows.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MainWindow;
+class MsiFile;
+class MsiTableLookupBase;
+class MsiTableNode;
+class ObjectWindow;
+class TreeView;
+
+// The time of the first unsaved change; zero means clean.
+class HasDirtyFlag
+{
+public:
+    virtual ~HasDirtyFlag() = default;
+    // True stores the current system time, false zero.
+    virtual void SetDirty(bool dirty);
+    bool HasChanges() const { return changed_.dwLowDateTime != 0 || changed_.dwHighDateTime != 0; }
+    const FILETIME& ChangeTime() const { return changed_; }
+
+private:
+    FILETIME changed_ = {0, 0};
+};
+
+class StatusBarManager
+{
+public:
+    virtual ~StatusBarManager() = default;
+    virtual void SetStatusText(const std::wstring& text, int part) = 0;
+    // Width of each part in percent of the bar; empty: one part.
+    virtual void SetStatusParts(const std::vector<int>& percentages) = 0;
+};
+
+// A document as the main window and the tab strip see it.
+class MDIChild
+{
+public:
+    explicit MDIChild(bool read_only = false) : read_only_(read_only) {}
+    virtual ~MDIChild() = default;
+    MDIChild(const MDIChild&) = delete;
+    MDIChild& operator=(const MDIChild&) = delete;
+
+    virtual HWND GetWindowHandle() = 0;
+    // File name, "*" while dirty, " (Read only)" when read-only.
+    virtual std::wstring GetTitle() = 0;
+    virtual std::wstring GetPath() = 0;
+    // Makes the document's window at the given place in `parent` and opens the document.
+    virtual void Create(HWND parent, int x, int y, int width, int height) = 0;
+    // The close guard: false keeps the document open.
+    virtual bool CanClose() = 0;
+    virtual void MergeMenus() {}
+    virtual void UnmergeMenus() {}
+    // A command of one of the document's merged menus (menu null for an accelerator).
+    virtual void OnCommand(HMENU menu, UINT id);
+    virtual bool IsDirty() = 0;
+    virtual void Save() = 0;
+    virtual void SaveAs() = 0;
+    virtual void Backup() = 0;
+    virtual void UpdateStatusBar() = 0;
+    // Opens the help page of the selected table; false when there is none.
+    virtual bool ShowTableHelp() { return false; }
+    // Files dropped on the frame while this document is current; true when it took them.
+    virtual bool OpenDroppedFile(const std::vector<std::wstring>& paths);
+
+    bool IsReadOnly() const { return read_only_; }
+
+protected:
+    bool read_only_;
+};
+
+// A document tab as its trees, table nodes and dialogs see it.
+class EditableMsiFileTab : public HasDirtyFlag, public StatusBarManager, public MDIChild
+{
+public:
+    using MDIChild::MDIChild;
+
+    virtual MainWindow* GetMainWindow() = 0;
+    // The table list that every tree page fills.
+    virtual ObjectWindow* GetTreeContext() = 0;
+    virtual TreeView* GetTablesTree() = 0;
+    virtual MsiTableNode* FindTableNode(const std::wstring& name) = 0;
+    // A transform tab answers only for tables of the edited file.
+    virtual MsiTableNode* FindEditableTableNode(const std::wstring& name) = 0;
+    virtual void DropTable(MsiTableNode* node) = 0;
+    virtual void AddTableViews(MsiFile& database, bool only_database_tables) = 0;
+    virtual MsiFile& GetMsiFile() = 0;
+    virtual std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) = 0;
+    // Whether the view tab control shows this page now (0 Tables, 1 Dialogs, 2 Components, 3 Features).
+    virtual bool IsShowingObject(int page) = 0;
+};
+
+// What the view tab control asks of its document tab.
+class MainTabCtrlParent
+{
+public:
+    virtual ~MainTabCtrlParent() = default;
+    virtual MainWindow* GetMainWindow() = 0;
+    virtual ObjectWindow* GetTreeContext() = 0;
+    // The owner of message boxes.
+    virtual HWND GetParentWindow() = 0;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// The bottom pane: a vertical tab strip that switches between the row-relationship pane and the
+// validation results pane.
+#include "foundation/ToolTip.h"
+#include "foundation/Window.h"
+
+class MainWindow;
+
+// One pane of the bottom strip.
+class LogTabWindow
+{
+public:
+    virtual ~LogTabWindow() = default;
+    virtual void Show() { ShowWindow(GetWindowHandle(), SW_SHOWNORMAL); }
+    virtual void Hide() { ShowWindow(GetWindowHandle(), SW_HIDE); }
+    virtual HWND GetWindowHandle() = 0;
+};
+
+// Holds a pane's place until its own window class takes it.
+class EmptyLogPane : public LogTabWindow
+{
+public:
+    ~EmptyLogPane() override;
+    void Create(HWND parent, const RECT& rect);
+    HWND GetWindowHandle() override { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+class LogTabsWindow : public tfc::Window, private ToolTip::Sink
+{
+public:
+    LogTabsWindow();
+    ~LogTabsWindow() override;
+
+    void Create(MainWindow* frame, HWND parent, int x, int y, int width, int height);
+    HWND GetWindowHandle() const { return window_; }
+    LogTabWindow& RowLinksPane() { return row_links_; }
+    LogTabWindow& ValidationPane() { return validation_; }
+    // TCN_SELCHANGE, which the frame receives: shows the pane of the selected tab.
+    void OnSelectionChange();
+
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    void OnCreate(HWND window);
+    void OnSize();
+    RECT PaneRect() const;
+
+    HWND window_ = nullptr;
+    MainWindow* frame_ = nullptr;
+    EmptyLogPane validation_;
+    EmptyLogPane row_links_;
+    ToolTip tip_;
+};

@@ -1,0 +1,81 @@
+#pragma once
+// The strip of open documents: shows one at a time, remembers the order in which they were last
+// active (for Ctrl+Tab) and closes them.
+#include "foundation/Window.h"
+#include "shell/DocumentTab.h"
+
+#include <list>
+#include <memory>
+#include <vector>
+
+class MainWindow;
+
+// The tab control of the strip; it keeps its handle and passes every message on.
+class MDITabs : public tfc::Window
+{
+public:
+    MDITabs() : Window(L"MDITabs", tfc::ErrorHandling::Quiet) {}
+    ~MDITabs() override { destroy_window(window_); }
+    HWND Create(HWND parent);
+    HWND GetWindowHandle() const { return window_; }
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    HWND window_ = nullptr;
+};
+
+class MDITabsParent : public tfc::Window
+{
+public:
+    explicit MDITabsParent(MainWindow* owner);
+    ~MDITabsParent() override;
+
+    void Create(HWND frame, int x, int y, int width, int height);
+    HWND GetWindowHandle() const { return window_; }
+    HWND GetTabControl() const { return tabs_.GetWindowHandle(); }
+    MainWindow* GetMainWindow() const { return owner_; }
+
+    // Creates the document's window (which opens it) and makes it current. When its creation throws,
+    // the strip is left as it was and the exception goes on.
+    void AddTab(const std::shared_ptr<MDIChild>& document);
+    // Asks the current document; false when there is none or it refuses.
+    bool CloseCurrent();
+    bool CanCloseAll();
+    MDIChild* CurrentTab() const;
+    void SelectTab(int index);
+    void NextTab();
+    void PreviousTab();
+    // Ctrl released: the document reached by cycling becomes the most recent.
+    void CommitTabOrder();
+    bool IsCycling() const { return cycling_; }
+    // Index in tab order, or -1.
+    int IndexOfDocument(const MDIChild* document) const;
+    // Sets the text of the document's tab item; nothing when the strip does not hold it.
+    void SetTabText(const MDIChild* document, const std::wstring& text);
+
+    const std::vector<std::shared_ptr<MDIChild>>& Documents() const { return documents_; }
+    // Most recent first.
+    const std::list<int>& ActivationOrder() const { return order_; }
+
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    void OnCreate(HWND window);
+    void OnSize();
+    LRESULT OnNotify(NMHDR* header);
+    void OnRightClick();
+    // The three steps of every selection change.
+    void BeforeSelectionChange();
+    void AfterSelectionChange();
+    int CurrentIndex() const;
+    int ItemHeight() const;
+    void MoveToFront(int index);
+
+    HWND window_ = nullptr;
+    MDITabs tabs_;
+    std::vector<std::shared_ptr<MDIChild>> documents_;
+    MainWindow* owner_;
+    int previous_ = -1;
+    std::list<int> order_;
+    bool cycling_ = false;
+};

@@ -1,0 +1,475 @@
+#include "shell/MainWindow.h"
+
+#include "foundation/CmdLine.h"
+#include "foundation/FileDialogs.h"
+#include "foundation/ErrorDialog.h"
+#include "foundation/MessageTrail.h"
+#include "foundation/Prompt.h"
+#include "foundation/SettingsKey.h"
+#include "resources/ShellIds.h"
+
+#include <shellapi.h>
+#include <stdexcept>
+
+namespace {
+
+const wchar_t kFrameClass[] = L"Tamblewick_MainWindow";
+const wchar_t kAppTitle[] = L"Dravnetta - Varnock";
+const wchar_t kPlacementValue[] = L"WindowPlacement";
+
+// The wait cursor for as long as it lives.
+class WaitCursor
+{
+public:
+    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
+};
+
+} // namespace
+
+MainWindow::MainWindow() : Window(L"MainWindow"), tabs_(this), splitter_(false), jobs_(runner_, progress_)
+{
+    mru_key_.create(HKEY_CURRENT_USER, SettingsKeyPath() + L"\\MRU", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS);
+}
+
+MainWindow::~MainWindow()
+{
+    if (frame_ && IsWindow(frame_))
+        destroy_window(frame_);
+    for (auto& entry : accelerators_)
+        DestroyAcceleratorTable(entry.second);
+    if (images_)
+        ImageList_Destroy(images_);
+}
+
+int MainWindow::Run()
+{
+    Create();
+    return MessageLoop();
+}
+
+void MainWindow::Create()
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = DefWindowProcW;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APPLICATION_ICON));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
+    window_class.lpszClassName = kFrameClass;
+    // A frame made again in the same run (tests) finds its class there.
+    if (!RegisterClassExW(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        tfc::throw_last_error(L"RegisterClassEx");
+    create_window(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kFrameClass, kAppTitle,
+                  WS_OVERLAPPEDWINDOW, 100, 100, 800, 600, nullptr);
+    if (maximise_after_create_)
+        ShowWindow(frame_, SW_SHOWMAXIMIZED);
+    maximise_after_create_ = false;
+    if (!accelerators_.count(frame_))
+        accelerators_[frame_] = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
+}
+
+void MainWindow::SetCommandLine(const std::wstring& command_line)
+{
+    command_line_ = command_line;
+    has_command_line_ = true;
+}
+
+std::vector<std::wstring> MainWindow::CommandLinePaths(const wchar_t* command_line)
+{
+    ::CmdLine parser;
+    parser.parse(command_line, true);
+    return parser.paths;
+}
+
+LRESULT MainWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(window);
+        return 0;
+    case WM_SIZE:
+        OnSize(static_cast<UINT>(wparam), LOWORD(lparam), HIWORD(lparam));
+        return 0;
+    case WM_ACTIVATE:
+        if (OnActivate(LOWORD(wparam)))
+            return 0;
+        break;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lparam);
+        if (header->hwndFrom == log_tabs_.GetWindowHandle() && header->code == TCN_SELCHANGE) {
+            log_tabs_.OnSelectionChange();
+            return 0;
+        }
+        break;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (wparam == VK_CONTROL && tabs_.IsCycling())
+            tabs_.CommitTabOrder();
+        break;
+    case WM_COMMAND:
+        if (HIWORD(wparam) == 0 || HIWORD(wparam) == 1) {
+            OnCommand(LOWORD(wparam));
+            return 0;
+        }
+        break;
+    case WM_MENUCOMMAND:
+        OnMenuCommand(reinterpret_cast<HMENU>(lparam), static_cast<UINT>(wparam));
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wparam));
+        return 0;
+    case JobControl::kJobsFinished:
+        return jobs_.OnJobsFinished(lparam);
+    }
+    return call_previous_proc(window, message, wparam, lparam);
+}
+
+void MainWindow::OnCreate(HWND window)
+{
+    frame_ = window;
+    jobs_.SetFrame(frame_);
+    BuildImageList();
+    RECT client = {};
+    GetClientRect(frame_, &client);
+    int width = client.right, height = client.bottom;
+    int split = (4 * height - 60) / 5;
+    tabs_.Create(frame_, 5, 5, width - 15, split - 10);
+    log_tabs_.Create(this, frame_, 5, split, width - 10, height - 5 - split);
+    splitter_.Create(frame_, {tabs_.GetWindowHandle()}, {log_tabs_.GetWindowHandle()});
+    status_bar_ =
+        CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS | SBARS_SIZEGRIP, 0,
+                        0, 0, 0, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!status_bar_)
+        tfc::throw_last_error(L"CreateWindowEx");
+    // The modeless Find dialog joins here when the table views bring it.
+
+    MENUINFO menu_info = {};
+    menu_info.cbSize = sizeof(menu_info);
+    menu_info.fMask = MIM_APPLYTOSUBMENUS | MIM_STYLE | MIM_MENUDATA;
+    menu_info.dwStyle = MNS_NOTIFYBYPOS;
+    menu_info.dwMenuData = 0;
+    if (!SetMenuInfo(GetMenu(frame_), &menu_info))
+        tfc::throw_last_error(L"SetMenuInfo");
+    DragAcceptFiles(frame_, TRUE);
+    std::vector<std::wstring> paths =
+        CommandLinePaths(has_command_line_ ? command_line_.c_str() : GetCommandLineW());
+    SetFocus(log_tabs_.GetWindowHandle());
+    RestorePlacement();
+    OpenFiles(paths, false);
+    SetStatusParts({});
+}
+
+void MainWindow::BuildImageList()
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2 * IDI_TREE_COUNT, 0);
+    if (!images_)
+        tfc::throw_last_error(L"ImageList_Create");
+    for (int i = 0; i < IDI_TREE_COUNT; ++i) {
+        auto icon = static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(IDI_TREE_FIRST + i), IMAGE_ICON, 16, 16, 0));
+        ImageList_AddIcon(images_, icon);
+        if (icon)
+            DestroyIcon(icon);
+    }
+    // The selected or empty look of image i is image i + 38.
+    for (int i = 0; i < IDI_TREE_COUNT; ++i) {
+        HICON blended = ImageList_GetIcon(images_, i, ILD_BLEND50);
+        ImageList_AddIcon(images_, blended);
+        if (blended)
+            DestroyIcon(blended);
+    }
+}
+
+void MainWindow::RestorePlacement()
+{
+    WINDOWPLACEMENT placement = {};
+    DWORD size = sizeof(placement);
+    bool valid = false;
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath().c_str(), 0, nullptr, 0, KEY_READ,
+                                  nullptr, &key, nullptr);
+    tfc::check_status(status, L"RegCreateKeyEx");
+    DWORD type = 0;
+    valid = RegQueryValueExW(key, kPlacementValue, nullptr, &type, reinterpret_cast<BYTE*>(&placement),
+                             &size) == ERROR_SUCCESS &&
+            type == REG_BINARY && size == sizeof(placement);
+    RegCloseKey(key);
+    if (!valid) {
+        ShowWindow(frame_, SW_SHOW);
+        return;
+    }
+    placement.length = sizeof(placement);
+    placement.flags = WPF_RESTORETOMAXIMIZED;
+    // A frame never starts minimised or hidden. A maximised one is put on its normal rectangle while
+    // hidden and maximised once creation is over: maximised during WM_CREATE, the creation maximises it
+    // again and takes the maximised rectangle for the normal one, so restoring would not shrink it.
+    bool maximised = placement.showCmd == SW_SHOWMAXIMIZED;
+    placement.showCmd = maximised ? SW_HIDE : SW_SHOWNORMAL;
+    if (!SetWindowPlacement(frame_, &placement))
+        ShowWindow(frame_, SW_SHOW);
+    else
+        maximise_after_create_ = maximised;
+}
+
+void MainWindow::SavePlacement()
+{
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath().c_str(), 0, nullptr, 0,
+                                  KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    tfc::check_status(status, L"RegCreateKeyEx");
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
+    if (GetWindowPlacement(frame_, &placement))
+        RegSetValueExW(key, kPlacementValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&placement),
+                       sizeof(placement));
+    RegCloseKey(key);
+}
+
+void MainWindow::Layout(int width, int status_top, int split)
+{
+    MoveWindow(tabs_.GetWindowHandle(), 5, 5, width - 15, split - 10, TRUE);
+    MoveWindow(log_tabs_.GetWindowHandle(), 5, split, width - 10, status_top - 5 - split, TRUE);
+    MoveWindow(splitter_.bar(), 5, split - 5, width - 15, 5, TRUE);
+}
+
+void MainWindow::OnSize(UINT kind, int width, int height)
+{
+    if (!status_bar_)
+        return;
+    SendMessageW(status_bar_, WM_SIZE, kind, MAKELPARAM(width, height));
+    RECT status = {};
+    GetWindowRect(status_bar_, &status);
+    MapWindowPoints(nullptr, frame_, reinterpret_cast<POINT*>(&status), 2);
+    InvalidateRect(status_bar_, nullptr, TRUE);
+    int status_height = status.bottom - status.top;
+    int split = (4 * (height - status_height) - 60) / 5;
+    Layout(width, status.top, split);
+    // The parts keep their percentages; a minimised frame has no width to share out.
+    if (kind != SIZE_MINIMIZED && width > 0)
+        ApplyStatusParts();
+}
+
+bool MainWindow::OnActivate(WORD state)
+{
+    if (state == WA_INACTIVE) {
+        last_focus_ = GetFocus();
+        return false;
+    }
+    if (!last_focus_)
+        return false;
+    SetFocus(IsWindow(last_focus_) ? last_focus_ : log_tabs_.GetWindowHandle());
+    return true;
+}
+
+void MainWindow::SetTitle(const std::wstring& document_title)
+{
+    std::wstring title = document_title.empty() ? kAppTitle : document_title + L" - " + kAppTitle;
+    SetWindowTextW(frame_, title.c_str());
+}
+
+void MainWindow::SetStatusText(const std::wstring& text, int part)
+{
+    SendMessageW(status_bar_, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(status_bar_, SB_SETTIPTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void MainWindow::SetStatusParts(const std::vector<int>& percentages)
+{
+    status_parts_ = percentages.empty() ? std::vector<int>{100} : percentages;
+    ApplyStatusParts();
+}
+
+void MainWindow::ApplyStatusParts()
+{
+    RECT client = {};
+    GetClientRect(frame_, &client);
+    std::vector<int> edges;
+    int edge = 0;
+    for (int percentage : status_parts_) {
+        edge += client.right * percentage / 100;
+        edges.push_back(edge);
+    }
+    SendMessageW(status_bar_, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
+void MainWindow::SetDocumentAccelerators(HWND window, HACCEL table)
+{
+    for (auto it = accelerators_.begin(); it != accelerators_.end();) {
+        if (it->first != frame_ && it->second != table) {
+            DestroyAcceleratorTable(it->second);
+            it = accelerators_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    accelerators_[window] = table;
+}
+
+int MainWindow::MessageLoop()
+{
+    if (!accelerators_.count(frame_))
+        accelerators_[frame_] =
+            LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
+    MSG message;
+    BOOL result;
+    // -1 is an error, not a message: only a positive result goes on.
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0)
+        ProcessMessage(message);
+    return result;
+}
+
+void MainWindow::ProcessMessage(MSG& message)
+{
+    if ((message.message == WM_KEYUP || message.message == WM_SYSKEYUP) && message.wParam == VK_CONTROL &&
+        frame_)
+        SendMessageW(frame_, message.message, message.wParam, message.lParam);
+    for (const auto& entry : accelerators_) {
+        if (entry.second && TranslateAcceleratorW(entry.first, entry.second, &message))
+            return;
+    }
+    if (find_dialog_ && IsDialogMessageW(find_dialog_, &message))
+        return;
+    bool enter_or_escape =
+        message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+    if (!enter_or_escape && frame_ && IsDialogMessageW(frame_, &message))
+        return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+void MainWindow::OnClose()
+{
+    if (!tabs_.CanCloseAll())
+        return;
+    if (IsWindowVisible(frame_))
+        SavePlacement();
+    PostQuitMessage(0);
+    destroy_window(frame_);
+}
+
+void MainWindow::OnCommand(UINT id)
+{
+    MDIChild* current = tabs_.CurrentTab();
+    switch (id) {
+    case ID_FILE_EXIT:
+        OnClose();
+        break;
+    case ID_FILE_CLOSE:
+        OnCloseFile();
+        break;
+    case ID_FILE_NOT_IMPLEMENTED:
+        ShowMessageBox(frame_, L"Not yet implemented", L"", MB_OK);
+        break;
+    case ID_FILE_SAVE:
+        OnSave();
+        break;
+    case ID_FILE_SAVE_AS:
+        if (current) {
+            current->SaveAs();
+            SetTitle(current->GetTitle());
+        }
+        break;
+    case ID_FILE_BACKUP:
+        if (current)
+            current->Backup();
+        break;
+    case ID_WINDOW_NEXT:
+        tabs_.NextTab();
+        break;
+    case ID_WINDOW_PREVIOUS:
+        tabs_.PreviousTab();
+        break;
+    }
+}
+
+void MainWindow::OnMenuCommand(HMENU menu, UINT position)
+{
+    MENUINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIM_MENUDATA;
+    GetMenuInfo(menu, &info);
+    wchar_t text[260] = {};
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA;
+    item.dwTypeData = text;
+    item.cch = 260;
+    if (!GetMenuItemInfoW(menu, position, TRUE, &item))
+        return;
+    if (info.dwMenuData) {
+        reinterpret_cast<MDIChild*>(info.dwMenuData)->OnCommand(menu, item.wID);
+    } else if (item.wID == ID_FILE_RECENT) {
+        OpenFiles({text}, false);
+    } else if (item.wID == ID_WINDOW_DOCUMENT) {
+        int index = tabs_.IndexOfDocument(reinterpret_cast<MDIChild*>(item.dwItemData));
+        tabs_.SelectTab(index);
+    } else {
+        OnCommand(item.wID);
+    }
+}
+
+void MainWindow::OnSave()
+{
+    MDIChild* current = tabs_.CurrentTab();
+    if (current && current->IsDirty())
+        current->Save();
+}
+
+void MainWindow::OnCloseFile()
+{
+    WaitCursor wait;
+    tabs_.CloseCurrent();
+    if (tabs_.Documents().empty())
+        SetStatusParts({});
+}
+
+void MainWindow::OnDropFiles(HDROP drop)
+{
+    std::vector<std::wstring> paths;
+    GetDroppedFiles(drop, paths);
+    DragFinish(drop);
+    OpenFiles(paths, true);
+}
+
+void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current)
+{
+    WaitCursor wait;
+    MDIChild* current = tabs_.CurrentTab();
+    if (offer_to_current && paths.size() == 1 && current && current->OpenDroppedFile(paths))
+        return;
+    for (const std::wstring& path : paths) {
+        try {
+            if (!document_factory_)
+                throw std::runtime_error("no document kind for this file");
+            tabs_.AddTab(document_factory_(*this, path));
+        } catch (...) {
+            // The failure's own text is not shown: the trail it left goes with it.
+            tfc::clear_thread_messages();
+            ShowMessageBox(frame_, L"Failed to open file: " + path, L"Failed to open file", MB_OK);
+        }
+    }
+}
+
+bool MainWindow::RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded)
+{
+    return jobs_.RunTasks(tasks, subscriber, threaded);
+}
+
+void MainWindow::JobsFinished(JobRunner& runner)
+{
+    jobs_.JobsFinished(runner);
+}
+
+void MainWindow::Cancel()
+{
+    jobs_.Cancel();
+}

@@ -1,0 +1,81 @@
+#pragma once
+// What the database and transform tabs share: the tab window with its "Show empty tables" check box,
+// view tabs, table list and splitter; the title with its dirty mark; the close guard; merging the
+// tab's menus into the main menu; and the status bar text.
+#include "foundation/SplitterWindow.h"
+#include "foundation/TempFiles.h"
+#include "foundation/Window.h"
+#include "shell/DocumentTab.h"
+#include "shell/MainTabCtrl.h"
+#include "views/grid/ObjectWindow.h"
+
+#include <string>
+
+class MDITabsParent;
+
+class MsiFileTabBase : public tfc::Window, private MainTabCtrlParent, public EditableMsiFileTab
+{
+public:
+    // `error_name` is the deriving class's name for the error wrapper's trail lines.
+    MsiFileTabBase(const wchar_t* error_name, MDITabsParent* owner, StatusBarManager* status, bool read_only);
+    ~MsiFileTabBase() override;
+
+    // The tab window and its controls at the given place; the deriving tab then opens its document.
+    void Create(HWND parent, int x, int y, int width, int height) override;
+    HWND GetWindowHandle() override { return window_; }
+    std::wstring GetTitle() override;
+    // Rebuilds the title and puts it on this document's tab, when the strip holds it.
+    void UpdateTabText();
+    void SelectView(int page);
+    bool CanClose() override;
+    void MergeMenus() override;
+    void UnmergeMenus() override;
+    bool IsDirty() override { return HasChanges(); }
+    void UpdateStatusBar() override;
+
+    void SetDirty(bool dirty) override;
+    void SetStatusText(const std::wstring& text, int part) override;
+    void SetStatusParts(const std::vector<int>& percentages) override;
+    MainWindow* GetMainWindow() override;
+    ObjectWindow* GetTreeContext() override { return &list_; }
+    TreeView* GetTablesTree() override { return &view_tabs_.GetPage(MainTabCtrl::TABLES); }
+    bool IsShowingObject(int page) override;
+
+    MainTabCtrl& GetViewTabs() { return view_tabs_; }
+    HWND GetCheckBox() const { return check_box_; }
+    HWND GetSplitterBar() const { return splitter_.bar(); }
+    TempFiles& GetTempFiles() { return temp_files_; }
+    MDITabsParent* GetOwner() const { return owner_; }
+
+    // The caption of the tabs' questions: string 111.
+    static std::wstring LoadAppName();
+
+protected:
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+    // Accelerator table 115, registered with the frame when the menus are merged.
+    virtual HACCEL LoadDocumentAccelerators();
+    // The tab's own menu bar (103 for a database, 122 for a transform); the caller destroys it.
+    virtual HMENU LoadMenuBar() = 0;
+    // The "Show empty tables" check box was clicked.
+    virtual void OnShowEmptyTables() {}
+    // Fills a Dialogs, Components or Features page whose tree is still empty.
+    virtual void FillTreeView(int page, const std::wstring& table_name);
+    void Layout();
+    void SetClosing(bool closing) { closing_ = closing; }
+
+private:
+    HWND GetParentWindow() override { return window_; }
+    void CreateControls(HWND window);
+    LRESULT ShowView(NMHDR* header);
+
+    MDITabsParent* owner_;
+    HWND check_box_ = nullptr;
+    ObjectWindow list_;
+    MainTabCtrl view_tabs_;
+    StatusBarManager* status_;
+    TempFiles temp_files_;
+    bool closing_ = false;
+    SplitterWindow splitter_;
+    std::wstring title_;
+    HWND window_ = nullptr;
+};
