@@ -1,5 +1,6 @@
 #include "TransformTesting.h"
 #include "model/MsiApi.h"
+#include "model/MsiCallFaults.h"
 #include "model/TransformStreamNames.h"
 #include "model/TransformWriter.h"
 #include "foundation/Convert.h"
@@ -151,6 +152,11 @@ TEST_F(TransformWriterTest, RowsTablesColumnsAndStreamsRoundTrip)
          {File(bytes_file("fresh"))});
     Exec(db, L"INSERT INTO `Fresh` (`K`, `N`, `D`) VALUES ('f2', -1, ?)", {File(bytes_file(""))});
     Exec(db, L"CREATE TABLE `Empty` (`K` SHORT NOT NULL PRIMARY KEY `K`)");
+    // Integer keys name their stream cells in signed decimal.
+    Exec(db,
+         L"CREATE TABLE `Numbered` (`K` SHORT NOT NULL, `J` LONG NOT NULL, `D` OBJECT PRIMARY KEY `K`, `J`)");
+    Exec(db, L"INSERT INTO `Numbered` (`K`, `J`, `D`) VALUES (-5, 70000, ?)", {File(bytes_file("negative"))});
+    Exec(db, L"INSERT INTO `Numbered` (`K`, `J`, `D`) VALUES (7, -1, ?)", {File(bytes_file("positive"))});
     expect_round_trip();
 }
 
@@ -288,4 +294,48 @@ TEST_F(TransformWriterTest, LongTextsAndManyStrings)
     // Compared before the copy's commit: Wine's commit that takes a database past 65535 strings leaves
     // the tables it never loaded with 2-byte references, which breaks them (a library fault).
     expect_round_trip(false);
+}
+
+// Wine reads the data of stream cells a transform adds from the transform file, lazily: the data must
+// still be there after the applying database's commit, another edit and commit (a save in place), a
+// close and a reopen, with the transform file gone.
+TEST_F(TransformWriterTest, StreamCellsAddedByATransformSurviveCommitAndReopen)
+{
+    open_pair();
+    Exec(changed_.get(), L"INSERT INTO `Blobs` (`Name`, `Data`) VALUES ('added', ?)",
+         {File(bytes_file("added"))});
+    std::wstring transform = folder_.file(L"streams.mst");
+    ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
+
+    std::wstring copy = folder_.copy_in(base_, L"backing.msi");
+    {
+        MsiHandle backing = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);
+        msi::DatabaseApplyTransform(backing.get(), transform, 0);
+        msi::DatabaseCommit(backing.get());
+        Exec(backing.get(), L"UPDATE `Items` SET `Label` = 'saved' WHERE `Key` = 'alpha'");
+        msi::DatabaseCommit(backing.get());
+    }
+    ASSERT_TRUE(DeleteFileW(transform.c_str()));
+    MsiHandle reopened = msi::OpenDatabase(copy, MSIDBOPEN_READONLY);
+    EXPECT_EQ(DumpDatabase(reopened.get())[L"Blobs"], DumpDatabase(changed_.get())[L"Blobs"]);
+}
+
+TEST_F(TransformWriterTest, FailuresLeaveNoFile)
+{
+    open_pair();
+    Exec(changed_.get(), L"UPDATE `Pairs` SET `Value` = 'changed' WHERE `A` = 'y'");
+    std::wstring transform = folder_.file(L"failed.mst");
+    {
+        msi::ScopedCallFaults faults;
+        msi::FailCall(L"MsiViewFetch", 12, ERROR_FUNCTION_FAILED);
+        EXPECT_THROW(msi::DatabaseGenerateTransform(changed_.get(), reference_.get(), transform),
+                     tfc::Win32Error);
+    }
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
+    try {
+        msi::WriteTransform(changed_.get(), reference_.get(), folder_.file(L"missing\\folder.mst"));
+        ADD_FAILURE() << "no error";
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(error.function(), L"StgCreateDocfile");
+    }
 }
