@@ -41,8 +41,8 @@ void MDITabsParent::Create(HWND frame, int x, int y, int width, int height)
 {
     tfc::register_window_class(L"MDITabsParent", IDC_ARROW,
                                LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APPLICATION_ICON)));
-    window_ = create_window(WS_EX_CONTROLPARENT, L"MDITabsParent", L"", WS_CHILD | WS_VISIBLE, x, y, width,
-                            height, frame);
+    window_ = create_window(WS_EX_CONTROLPARENT, L"MDITabsParent", L"",
+                            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, frame);
 }
 
 LRESULT MDITabsParent::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)

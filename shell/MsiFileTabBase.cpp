@@ -50,7 +50,9 @@ void MsiFileTabBase::Create(HWND parent, int x, int y, int width, int height)
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kTabClass;
     RegisterClassExW(&window_class);
-    create_window(WS_EX_CONTROLPARENT, kTabClass, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent);
+    // Children clipped: erasing the tab's background must not wipe controls that are not repainted.
+    create_window(WS_EX_CONTROLPARENT, kTabClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width,
+                  height, parent);
 }
 
 LRESULT MsiFileTabBase::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
