@@ -37,6 +37,9 @@ public:
     virtual void AddRow(const std::vector<MsiFieldDataRef>& values) = 0;
     // One text per column (pasted rows, the registry import); a first key that exists already gets a number.
     virtual void AddRowFromText(const std::vector<std::wstring>& texts) = 0;
+    // How many texts AddRowFromText takes, which is what a copied row holds: ColumnCount without computed
+    // columns (the Directory view's target path). Pasting compares field counts with this.
+    virtual int TextColumnCount() { return ColumnCount(); }
     // A prefix that, followed by any digits, is no key of the table yet.
     virtual std::wstring MakeUniqueKey(const std::wstring& text) = 0;
     // The position of the row with these key texts (exact, case-sensitive), RowCount when there is none.

@@ -17,7 +17,6 @@ LookupDatabase::LookupDatabase(const std::vector<std::wstring>& statements,
     }
     reopen();
 }
-
 void LookupDatabase::reopen()
 {
     file_.reset();

@@ -1,0 +1,3 @@
+#include "model/lookups/MsiStreamsTableLookup.h"
+
+template class MsiStreamsTableLookupTemplate<MsiTableLookup>;
