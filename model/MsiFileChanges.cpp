@@ -63,7 +63,7 @@ RowIterator MsiFile::AddRow(MsiTable& table, const MsiRow& row)
 {
     if (row.size() != table.columns().size())
         throw std::runtime_error("The row does not hold one value for every column of the table");
-    ApplyAndLog(std::make_shared<MsiSqlModification>(table.InsertSql(), LogRow(table, row)));
+    ApplyAndLog(std::make_shared<MsiInsertModification>(table, row));
     RowIterator added = AppendRow(table.rows(), row);
     relationships_.UpdateForRowChange(table, false, true, nullptr, added);
     table_events_.Notify(&table, TableEventArg(RowAdded, added));

@@ -3,6 +3,7 @@
 #include "model/MsiQuery.h"
 #include "model/ViewCache.h"
 #include "foundation/Errors.h"
+#include "foundation/Format.h"
 #include "foundation/TempFiles.h"
 
 #include <climits>
@@ -55,6 +56,47 @@ public:
 private:
     std::wstring path_, folder_, name_;
 };
+
+std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
+{
+    std::vector<LoggedCell> cells;
+    cells.reserve(row.size());
+    for (size_t at = 0; at < row.size(); ++at)
+        cells.push_back(LogCell(table.columns()[at], *row[at]));
+    return cells;
+}
+
+// The name the installer gives a row's stream: the table, then the key values, joined by ".". Empty when
+// the table has no stream column.
+std::wstring StreamName(const MsiTable& table, const MsiRow& row)
+{
+    bool has_stream = false;
+    for (const MsiFieldDefRef& column : table.columns())
+        has_stream = has_stream || column->kind() == MsiFieldKind::Binary;
+    if (!has_stream)
+        return std::wstring();
+    std::wstring name = table.name();
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (!column->is_key())
+            continue;
+        const MsiFieldData& cell = *row[column->column_index()];
+        name += L".";
+        if (IsNullKey(*column, cell))
+            continue;
+        name += column->kind() == MsiFieldKind::Integer ? std::to_wstring(column->integer_value(cell))
+                                                        : cell.string();
+    }
+    return name;
+}
+
+bool StreamExists(MSIHANDLE database, const std::wstring& name)
+{
+    MsiHandle params = msi::CreateRecord(1);
+    msi::RecordSetString(params.get(), 1, name);
+    MsiHandle view =
+        MsiQuery::OpenAndExecute(database, L"SELECT `Name` FROM `_Streams` WHERE `Name`=?", params.get());
+    return static_cast<bool>(msi::ViewFetch(view.get()));
+}
 
 } // namespace
 
@@ -122,6 +164,24 @@ void MsiSqlModification::Apply(MSIHANDLE database, ViewCache* cache)
     // Only a view that worked is kept.
     if (caching && !cached)
         cache->Add(sql_, view);
+}
+
+MsiInsertModification::MsiInsertModification(const MsiTable& table, const MsiRow& row)
+    : MsiSqlModification(table.InsertSql(), LogRow(table, row)), table_(table.name()),
+      stream_name_(StreamName(table, row))
+{
+}
+
+void MsiInsertModification::Apply(MSIHANDLE database, ViewCache* cache)
+{
+    if (!stream_name_.empty() && StreamExists(database, stream_name_)) {
+        tfc::Format(
+            L"The installer library keeps the stream %s of a deleted row of table %s and would not store "
+            L"the new row's stream under that name")
+            << stream_name_ << table_;
+        throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewExecute");
+    }
+    MsiSqlModification::Apply(database, cache);
 }
 
 MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const RowCondition& condition)

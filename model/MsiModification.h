@@ -66,6 +66,20 @@ private:
     bool changes_schema_;
 };
 
+// The insertion of one row. In a table with a stream column the row is refused when a stream of its
+// name (table and key values joined by ".") is still in `_Streams`: Wine keeps the streams of deleted
+// rows and gives them to a new row of that key without a word, even when its own cell is null.
+class MsiInsertModification : public MsiSqlModification
+{
+public:
+    MsiInsertModification(const MsiTable& table, const MsiRow& row);
+    void Apply(MSIHANDLE database, ViewCache* cache) override;
+
+private:
+    std::wstring table_;
+    std::wstring stream_name_; // empty when the table has no stream column
+};
+
 // The deletion of one row. A row that is not there is an error: the installer's DELETE says nothing
 // when its condition matches no row.
 class MsiDeleteModification : public MsiSqlModification

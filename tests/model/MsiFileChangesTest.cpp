@@ -1,0 +1,198 @@
+// Row and table changes through MsiFile on real database files under the platform's installer library:
+// what reaches the file, what the log replays elsewhere, and that a refused change leaves memory, log and
+// file as they were.
+#include "model/MsiFile.h"
+#include "model/MsiApi.h"
+#include "model/MsiCallFaults.h"
+#include "model/MsiModification.h"
+#include "foundation/Errors.h"
+#include "foundation/MessageTrail.h"
+#include "ChangesTesting.h"
+#include "MsiTestDatabase.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace model_testing;
+using changes_testing::Bytes;
+using changes_testing::FilePicture;
+
+namespace {
+
+using MsiFileChangesTest = changes_testing::SmallDatabaseTest;
+
+} // namespace
+
+TEST_F(MsiFileChangesTest, ChangesReachTheFileAsMadeInMemory)
+{
+    std::wstring stream_d = folder_.file(L"d.bin");
+    testing_support::WriteFileBytes(stream_d, Bytes(std::string(5000, 'd')));
+    MsiTable& items = table(L"Item");
+    file_->AddRow(items, item_row(L"d", 4, L"note d", stream_d));
+    // A row that owns a stream: another cell, then its key.
+    file_->ModifyRow(column(L"Item", L"Note"), row(L"Item", L"a"), text(L"changed a"));
+    file_->ModifyRow(column(L"Item", L"Name"), row(L"Item", L"a"), text(L"a2"));
+    file_->ModifyRow(column(L"Item", L"Number"), row(L"Item", L"b"), MakeNullFieldData());
+    file_->DeleteRow(items, row(L"Item", L"c"));
+    // A key of two columns, one of them null.
+    MsiTable& pairs = table(L"Pair");
+    file_->DeleteRow(pairs, row(L"Pair", L"none", L"Value"));
+    file_->DeleteRow(pairs, row(L"Pair", L"one", L"Value"));
+    EXPECT_EQ(1u, pairs.rows().size());
+    std::wstring expected = memory_picture();
+
+    file_->SaveInPlace(false, L"");
+    EXPECT_TRUE(file_->change_log().empty());
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
+    EXPECT_EQ("stream of row a", stored_stream(path_, L"a2"));
+    EXPECT_EQ(std::string(5000, 'd'), stored_stream(path_, L"d"));
+    EXPECT_EQ("<no row>", stored_stream(path_, L"a"));
+}
+
+TEST_F(MsiFileChangesTest, KeyRotationReplaysAsMade)
+{
+    MsiTable& plain = table(L"Plain");
+    const MsiFieldDef& key = *plain.columns()[0];
+    file_->ModifyRow(key, row(L"Plain", L"A"), text(L"C"));
+    file_->ModifyRow(key, row(L"Plain", L"B"), text(L"A"));
+    file_->ModifyRow(key, row(L"Plain", L"C"), text(L"B"));
+    file_->ModifyRow(*plain.columns()[1], row(L"Plain", L"A"), text(L"second, now A"));
+    std::wstring expected = memory_picture();
+    EXPECT_NE(std::wstring::npos, expected.find(L"B\tfirst\t"));
+
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    EXPECT_EQ(4u, file_->change_log().size());
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(copy));
+    EXPECT_EQ(FilePicture(path_), FilePicture(copy));
+}
+
+TEST_F(MsiFileChangesTest, AddingRowsPreparesTheirStatementOnce)
+{
+    msi::ScopedCallFaults faults;
+    msi::StartCountingCalls();
+    MsiTable& plain = table(L"Plain");
+    for (const wchar_t* key : {L"P", L"Q", L"R"})
+        file_->AddRow(plain, {text(key), text(L"value")});
+    unsigned inserts = 0;
+    for (const auto& call : msi::CallTrace()) {
+        if (call.first == L"MsiDatabaseOpenView" && call.second.find(L"INSERT") == 0)
+            ++inserts;
+    }
+    EXPECT_EQ(1u, inserts);
+    EXPECT_EQ(3u, msi::CallCount(L"MsiViewExecute"));
+    EXPECT_EQ(3u, file_->change_log().size());
+}
+
+TEST_F(MsiFileChangesTest, TablesDroppedAndMadeAgainTakeFreshStatements)
+{
+    // A table of no database to copy from.
+    MsiTable source(L"Extra", nullptr);
+    source.columns().push_back(MakeFieldDef(L"Key", true, L"s20", 0, nullptr));
+    source.columns().push_back(MakeFieldDef(L"Count", false, L"I4", 1, nullptr));
+    for (int at = 0; at < 10; ++at)
+        AppendRow(source.rows(), {text(L"k" + std::to_wstring(at)), MakeIntegerFieldData(at)});
+
+    MsiTableRef extra = file_->AddTableWithRows(source);
+    EXPECT_EQ(11u, file_->change_log().size());
+    EXPECT_EQ(10u, extra->rows().size());
+    file_->DropTable(*extra);
+    EXPECT_FALSE(file_->FindTable(L"Extra"));
+    // The INSERT prepared before the drop would answer 1627 on the new table.
+    extra = file_->AddTableWithRows(source);
+    file_->AddRow(*extra, {text(L"more"), MakeNullFieldData()});
+    EXPECT_EQ(11u + 1u + 11u + 1u, file_->change_log().size());
+
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    file_->SaveInPlace(false, L"");
+    close();
+    std::wstring saved = FilePicture(copy);
+    EXPECT_EQ(FilePicture(path_), saved);
+    EXPECT_NE(std::wstring::npos, saved.find(L"more\t<null>"));
+    EXPECT_NE(std::wstring::npos, saved.find(L"k9\t9"));
+}
+
+TEST_F(MsiFileChangesTest, RefusedChangesLeaveMemoryLogAndFileAsTheyWere)
+{
+    msi::ScopedCallFaults faults;
+    MsiTable& plain = table(L"Plain");
+    MsiTable& items = table(L"Item");
+    file_->ModifyRow(*plain.columns()[1], row(L"Plain", L"A"), text(L"kept"));
+    std::wstring before = memory_picture();
+    size_t logged = file_->change_log().size();
+
+    // Refused by the database: a key that exists.
+    EXPECT_ANY_THROW(file_->AddRow(plain, {text(L"B"), text(L"duplicate")}));
+    EXPECT_ANY_THROW(file_->ModifyRow(*plain.columns()[0], row(L"Plain", L"A"), text(L"B")));
+    // Refused on the way by the layer's seam.
+    msi::FailCall(L"MsiViewExecute", 1, ERROR_FUNCTION_FAILED);
+    EXPECT_ANY_THROW(file_->AddRow(plain, {text(L"N"), text(L"new")}));
+    msi::FailCall(L"MsiViewModify", 1, ERROR_FUNCTION_FAILED);
+    EXPECT_ANY_THROW(file_->ModifyRow(*items.columns()[2], row(L"Item", L"b"), text(L"lost")));
+    // The check finds the row, then the DELETE fails.
+    msi::FailCall(L"MsiViewExecute", 2, ERROR_FUNCTION_FAILED);
+    EXPECT_ANY_THROW(file_->DeleteRow(plain, row(L"Plain", L"B")));
+    msi::FailCall(L"MsiViewExecute", 1, ERROR_FUNCTION_FAILED);
+    EXPECT_ANY_THROW(file_->DropTable(plain));
+    msi::ClearCallFaults();
+    tfc::clear_thread_messages();
+
+    EXPECT_EQ(before, memory_picture());
+    EXPECT_EQ(logged, file_->change_log().size());
+    EXPECT_TRUE(file_->FindTable(L"Plain"));
+    // A later save elsewhere replays only what was made, and so does the own file.
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    EXPECT_EQ(before, saved_picture(copy));
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(before, saved_picture(path_));
+}
+
+TEST_F(MsiFileChangesTest, ChangingARowThatIsGoneIsAnError)
+{
+    MsiTable& plain = table(L"Plain");
+    MsiRow stale = *row(L"Plain", L"B");
+    file_->DeleteRow(plain, row(L"Plain", L"B"));
+    // The row is back in memory but not in the database: neither change may pass as done.
+    RowIterator ghost = AppendRow(plain.rows(), stale);
+    size_t logged = file_->change_log().size();
+    EXPECT_THROW(file_->DeleteRow(plain, ghost), std::runtime_error);
+    EXPECT_THROW(file_->ModifyRow(*plain.columns()[1], ghost, text(L"lost")), std::runtime_error);
+    EXPECT_EQ(L"second", plain.columns()[1]->display_str(*(*ghost)[1]));
+    EXPECT_EQ(logged, file_->change_log().size());
+    EXPECT_EQ(2u, plain.rows().size());
+}
+
+TEST_F(MsiFileChangesTest, StreamsWineWouldNotStoreAreRefused)
+{
+    MsiTable& items = table(L"Item");
+    std::wstring stream_new = folder_.file(L"new.bin");
+    testing_support::WriteFileBytes(stream_new, Bytes("new bytes"));
+    file_->DeleteRow(items, row(L"Item", L"a"));
+    std::wstring before = memory_picture();
+    size_t logged = file_->change_log().size();
+    // The deleted row's stream stays in `_Streams`: a new row under its key would get it back silently,
+    // with a stream of its own or with none.
+    EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", stream_new)), tfc::Win32Error);
+    EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", L"")), tfc::Win32Error);
+    // A row's own stream cannot be rewritten in place either; the cell keeps its old value.
+    file_->AddRow(items, item_row(L"e", 5, L"", stream_a_));
+    logged += 1;
+    before = memory_picture();
+    MsiFieldDataRef other(new MsiFieldData());
+    column(L"Item", L"Data").set_field_data(*other, stream_new);
+    EXPECT_THROW(file_->ModifyRow(column(L"Item", L"Data"), row(L"Item", L"e"), other), tfc::Win32Error);
+    tfc::clear_thread_messages();
+    EXPECT_EQ(before, memory_picture());
+    EXPECT_EQ(logged, file_->change_log().size());
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ("<no row>", stored_stream(path_, L"a"));
+    EXPECT_EQ("stream of row a", stored_stream(path_, L"e"));
+    EXPECT_EQ("<null>", stored_stream(path_, L"b"));
+}
