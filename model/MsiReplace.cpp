@@ -394,13 +394,13 @@ void move_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& k
         if (stored_at < moved.columns.names.size())
             moved.cells[stored_at] = new_cells[at];
     }
-    for (size_t at = 0; at < moved.columns.names.size(); ++at) {
-        if (moved.columns.kinds[at] == CellKind::stream && !moved.cells[at].null) {
-            std::wstring name = stream_name(table, new_keys);
-            if (stream_exists(database, name))
-                refuse_stream_write(table, name);
-            break;
-        }
+    // A name left in `_Streams` by a deleted row would hand its old bytes to the moved row, even to a
+    // null stream cell.
+    if (std::find(moved.columns.kinds.begin(), moved.columns.kinds.end(), CellKind::stream) !=
+        moved.columns.kinds.end()) {
+        std::wstring name = stream_name(table, new_keys);
+        if (stream_exists(database, name))
+            refuse_stream_write(table, name);
     }
     delete_row(database, table, keys.names, old_keys);
     try {

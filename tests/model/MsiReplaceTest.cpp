@@ -243,3 +243,26 @@ TEST_F(MsiReplaceTest, StreamNameLeftByADeletedRowIsNotReused)
         EXPECT_EQ(expected, committed_rows(database));
     }
 }
+
+TEST_F(MsiReplaceTest, NullStreamMovedOntoADeletedRowsNameDoesNotInheritItsBytes)
+{
+    MsiHandle database = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+    Execute(database.get(), L"DELETE FROM `T` WHERE `K`='a'");
+    Rows before = rows(database.get());
+    // b has no stream; Wine would show a's old stream under b's new key.
+    try {
+        replace(database.get(), L"b", 2, [](MSIHANDLE record) {
+            msi::RecordSetString(record, 1, L"a");
+            msi::RecordSetInteger(record, 2, 1);
+        });
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(L"MsiViewModify", error.function());
+        tfc::clear_thread_messages();
+        EXPECT_EQ(before, rows(database.get()));
+        EXPECT_EQ(before, committed_rows(database));
+        return;
+    }
+    Rows expected = {{"a", "1", "<null>", "<null>", "<null>"}, kInitialRows[2]};
+    EXPECT_EQ(expected, rows(database.get()));
+    EXPECT_EQ(expected, committed_rows(database));
+}
