@@ -1,7 +1,14 @@
 #include "GridTesting.h"
 
+#include "views/grid/CreateFieldEditor.h"
+
+#include "foundation/Errors.h"
+
 #include <gtest/gtest.h>
+#include <objidl.h>
+#include <gdiplus.h>
 #include <msiquery.h>
+#include <algorithm>
 #include <vector>
 
 namespace grid_testing {
@@ -43,6 +50,11 @@ void PumpPending()
     }
 }
 
+void Settle(DWORD milliseconds)
+{
+    PumpUntil([] { return false; }, milliseconds);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
 {
     DWORD start = GetTickCount();
@@ -55,9 +67,20 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
     return true;
 }
 
-ListHost::ListHost()
+namespace {
+
+// The lists shown in the host window, by their window handles.
+std::map<HWND, ObjectWindow*>& ShownLists()
 {
-    static ATOM atom = [] {
+    static std::map<HWND, ObjectWindow*> lists;
+    return lists;
+}
+
+// One top-level window for the whole test program: destroying a top-level window costs Wine two seconds
+// under Xvfb, while its children come and go freely.
+HWND SharedHostWindow()
+{
+    static HWND window = [] {
         WNDCLASSEXW window_class = {};
         window_class.cbSize = sizeof(window_class);
         window_class.lpfnWndProc = &ListHost::HostProc;
@@ -65,17 +88,25 @@ ListHost::ListHost()
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
         window_class.lpszClassName = L"GridTestHost";
-        return RegisterClassExW(&window_class);
+        RegisterClassExW(&window_class);
+        return CreateWindowExW(0, L"GridTestHost", L"Grid test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                               600, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }();
-    (void)atom;
-    window_ = CreateWindowExW(0, L"GridTestHost", L"Grid test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
-                              600, 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return window;
+}
+
+} // namespace
+
+ListHost::ListHost()
+{
+    window_ = SharedHostWindow();
     list_ = std::make_unique<ObjectWindow>();
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(list_.get()));
     list_->Create(window_, nullptr);
+    ShownLists()[list_->GetWindowHandle()] = list_.get();
     RECT client = {};
     GetClientRect(window_, &client);
     MoveWindow(list_->GetWindowHandle(), 0, 0, client.right, client.bottom, TRUE);
+    SetWindowPos(list_->GetWindowHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
     Activate();
@@ -83,9 +114,8 @@ ListHost::ListHost()
 
 ListHost::~ListHost()
 {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    ShownLists().erase(list_->GetWindowHandle());
     list_.reset();
-    DestroyWindow(window_);
     PumpPending();
 }
 
@@ -99,12 +129,12 @@ void ListHost::Activate()
 
 LRESULT CALLBACK ListHost::HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
-    auto* list = reinterpret_cast<ObjectWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (list && message == WM_NOTIFY) {
+    if (message == WM_NOTIFY) {
         auto* header = reinterpret_cast<NMHDR*>(lparam);
-        if (header->hwndFrom == list->GetWindowHandle()) {
+        auto shown = ShownLists().find(header->hwndFrom);
+        if (shown != ShownLists().end()) {
             try {
-                return list->OnNotify(header);
+                return shown->second->OnNotify(header);
             } catch (const std::exception& error) {
                 ADD_FAILURE() << "OnNotify threw: " << error.what();
             } catch (...) {
@@ -134,7 +164,7 @@ bool ModalDriver::finished() const
     return g_finished;
 }
 
-void PressKey(WORD key, bool control, bool shift)
+void PressKey(WORD key, bool control, bool shift, bool pump)
 {
     std::vector<INPUT> inputs;
     if (control)
@@ -148,10 +178,11 @@ void PressKey(WORD key, bool control, bool shift)
     if (control)
         inputs.push_back(KeyInput(VK_CONTROL, true));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    PumpPending();
+    if (pump)
+        PumpPending();
 }
 
-void TypeText(const std::wstring& text)
+void TypeText(const std::wstring& text, bool pump)
 {
     std::vector<INPUT> inputs;
     for (wchar_t c : text) {
@@ -164,7 +195,8 @@ void TypeText(const std::wstring& text)
         }
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    PumpPending();
+    if (pump)
+        PumpPending();
 }
 
 void ClickAt(HWND window, POINT client_point, bool twice)
@@ -225,6 +257,176 @@ RowIterator FindRowByKey(MsiTable& table, const std::wstring& key)
             return row;
     }
     return table.rows().end();
+}
+
+namespace {
+
+struct FoundDialog
+{
+    const std::wstring* caption;
+    HWND dialog;
+};
+
+BOOL CALLBACK FindDialogProc(HWND window, LPARAM data)
+{
+    auto* found = reinterpret_cast<FoundDialog*>(data);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    if (!found->caption->empty() && *found->caption != title)
+        return TRUE;
+    found->dialog = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND FindThreadDialog(const std::wstring& caption)
+{
+    FoundDialog found = {&caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &FindDialogProc, reinterpret_cast<LPARAM>(&found));
+    return found.dialog;
+}
+
+void ClickButton(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void EnsureGdiplus()
+{
+    static ULONG_PTR token = [] {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR started = 0;
+        Gdiplus::GdiplusStartup(&started, &input, nullptr);
+        return started;
+    }();
+    (void)token;
+}
+
+void SaveScreenshot(HWND window, const std::wstring& path)
+{
+    EnsureGdiplus();
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    {
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        // The PNG encoder's class id.
+        CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        EXPECT_EQ(Gdiplus::Ok, image.Save(path.c_str(), &png, nullptr));
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+LookupHandler::LookupHandler(std::shared_ptr<MsiTableLookupBase> lookup) : lookup(std::move(lookup)) {}
+
+void LookupHandler::Show(ObjectWindow& list)
+{
+    list_ = &list;
+    std::vector<std::wstring> captions;
+    for (int column = lookup->FirstColumn(); column < lookup->ColumnCount(); ++column)
+        captions.push_back(lookup->GetFieldDef(column)->name());
+    list.SetHandler(this, captions, lookup->RowCount(), 0, lookup->GetSortDirection(0));
+}
+
+int LookupHandler::SortColumn() const
+{
+    return list_ ? std::max(0, list_->GetSortColumn()) : 0;
+}
+
+LRESULT LookupHandler::GetDispInfo(ObjectWindow&, NMLVDISPINFOW* info)
+{
+    int item = info->item.iItem;
+    int column = info->item.iSubItem;
+    if (item < 0 || item >= lookup->RowCount() || column < 0 || column >= lookup->ColumnCount())
+        SetDispText(info, std::wstring());
+    else
+        SetDispText(info, lookup->GetCellText(column, item, SortColumn()));
+    return 1;
+}
+
+LRESULT LookupHandler::OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw)
+{
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+        return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+        int item = static_cast<int>(draw->nmcd.dwItemSpec);
+        int column = draw->iSubItem;
+        if (item >= lookup->RowCount() || column >= lookup->ColumnCount())
+            return CDRF_DODEFAULT;
+        COLORREF colour = lookup->GetCellTextColour(column, item, SortColumn());
+        if (colour)
+            draw->clrText = colour;
+        UINT state = static_cast<UINT>(
+            SendMessageW(list.GetWindowHandle(), LVM_GETITEMSTATE, item, LVIS_FOCUSED | LVIS_SELECTED));
+        auto flags = row_flags.find(item);
+        return lookup->DrawListCell(column, item, SortColumn(), list.GetWindowHandle(),
+                                    flags == row_flags.end() ? 0 : flags->second, state,
+                                    column == list.GetCurrentColumn());
+    }
+    }
+    return CDRF_DODEFAULT;
+}
+
+void LookupHandler::Sort(int old_column, int new_column, bool ascending)
+{
+    std::vector<int> selected = list_->GetSelectedItems();
+    int focused = list_->GetFocusedItem();
+    lookup->Sort(new_column, ascending, std::max(0, old_column), selected, focused);
+    list_->SetSelection(selected);
+    if (focused >= 0)
+        list_->FocusItem(focused);
+}
+
+InPlaceEditorPtr LookupHandler::CreateEditor(ObjectWindow&, int item, int column)
+{
+    if (!editor_handler)
+        return CreateLookupEditor(lookup, column, item, SortColumn(), this);
+    SetLookupEditHandler(lookup, this);
+    return CreateFieldEditor(*editor_handler, *lookup->GetTable(), lookup->GetIndexedRow(item, SortColumn()),
+                             *lookup->GetFieldDef(column));
+}
+
+void LookupHandler::Refresh(bool)
+{
+    ++refreshes;
+    if (list_) {
+        list_->SetItemCount(lookup->RowCount());
+        InvalidateRect(list_->GetWindowHandle(), nullptr, FALSE);
+    }
+}
+
+std::wstring RecordingHandler::ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
+                                                  const MsiFieldDataRef& value)
+{
+    ++validations;
+    return target_.ValidateFieldValue(def, row, value);
+}
+
+void RecordingHandler::CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
+                                        bool changed)
+{
+    ++commits;
+    last_changed = changed;
+    last_value = value;
+    target_.CommitFieldValue(def, row, value, changed);
 }
 
 } // namespace grid_testing

@@ -3,22 +3,30 @@
 // a document tab does, message pumping, a driver that works a modal editor from a timer, synthesized keys,
 // and a package copied into a scratch folder and opened.
 #include "model/MsiFile.h"
+#include "model/lookups/EditHandler.h"
+#include "model/lookups/MsiTableLookupBase.h"
+#include "views/grid/ObjectBase.h"
 #include "views/grid/ObjectWindow.h"
 
 #include "support/TestSupport.h"
 
 #include <windows.h>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 namespace grid_testing {
 
 void PumpPending();
+// Dispatches messages for a while, so that the activation and focus changes the X server reports late have
+// arrived before the next step (a new editor would otherwise lose the activation to them).
+void Settle(DWORD milliseconds = 300);
 // Dispatches messages until `done` or the timeout; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
 
-// A top-level window 600 x 400 at the screen's corner, shown and active, with an ObjectWindow filling it.
+// An ObjectWindow filling a top-level window 600 x 400 at the screen's corner, shown and active; the
+// window passes the list's notifications to it.
 class ListHost
 {
 public:
@@ -33,8 +41,9 @@ public:
     // Makes the host the foreground window and gives the list the focus.
     void Activate();
 
-private:
     static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+private:
     HWND window_ = nullptr;
     std::unique_ptr<ObjectWindow> list_;
 };
@@ -54,12 +63,67 @@ private:
 };
 
 // A key pressed and released through the input queue, with Control and Shift held as asked. The message
-// goes to the window with the focus, and GetKeyState sees the modifiers.
-void PressKey(WORD key, bool control = false, bool shift = false);
+// goes to the window with the focus, and GetKeyState sees the modifiers. `pump`: dispatch it at once
+// (false inside a modal loop, whose own dispatch must see it).
+void PressKey(WORD key, bool control = false, bool shift = false, bool pump = true);
 // A left click at a point of a window's client area, through the input queue.
 void ClickAt(HWND window, POINT client_point, bool twice = false);
 // Types the text into the window with the focus, as characters.
-void TypeText(const std::wstring& text);
+void TypeText(const std::wstring& text, bool pump = true);
+// The visible dialog box of this thread with that caption (empty: any), or null.
+HWND FindThreadDialog(const std::wstring& caption = std::wstring());
+// Clicks a dialog's button as the button reports it.
+void ClickButton(HWND dialog, int id);
+
+// GDI+ for the lookups' cell drawing, started once for the test program.
+void EnsureGdiplus();
+// The window as it is on the screen, written as a PNG file.
+void SaveScreenshot(HWND window, const std::wstring& path);
+
+// A small table node for the tests: shows a lookup in the list, answers texts and colours from it, sorts it,
+// makes its editors and counts the refreshes the lookup asks for. With `editor_handler` set, editors are
+// made by the factory directly with that handler (which may record and pass on to the lookup).
+class LookupHandler : public ObjectBase, public EditHandler
+{
+public:
+    explicit LookupHandler(std::shared_ptr<MsiTableLookupBase> lookup);
+    void Show(ObjectWindow& list);
+    int SortColumn() const;
+
+    LRESULT GetDispInfo(ObjectWindow& list, NMLVDISPINFOW* info) override;
+    LRESULT OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw) override;
+    void Sort(int old_column, int new_column, bool ascending) override;
+    InPlaceEditorPtr CreateEditor(ObjectWindow& list, int item, int column) override;
+    void Refresh(bool row_count_changed) override;
+
+    std::shared_ptr<MsiTableLookupBase> lookup;
+    MsiFieldEditorHandler* editor_handler = nullptr;
+    // Validation flags to draw a row with, by position (the results pane's part in the program).
+    std::map<int, unsigned> row_flags;
+    int refreshes = 0;
+
+private:
+    ObjectWindow* list_ = nullptr;
+};
+
+// Passes everything on to the lookup and records what the editor asked.
+class RecordingHandler : public MsiFieldEditorHandler
+{
+public:
+    explicit RecordingHandler(MsiFieldEditorHandler& target) : target_(target) {}
+    std::wstring ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
+                                    const MsiFieldDataRef& value) override;
+    void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
+                          bool changed) override;
+
+    int validations = 0;
+    int commits = 0;
+    bool last_changed = false;
+    MsiFieldDataRef last_value;
+
+private:
+    MsiFieldEditorHandler& target_;
+};
 
 // A copy of a shared test package opened through the model; empty path when the package is absent.
 class OpenPackage

@@ -230,8 +230,7 @@ TEST_F(TreeViewTest, ContextMenusGoToTheNodeUnderTheCursorOrTheCaret)
     EXPECT_EQ(first->menus + second->menus, 0);
 
     RECT rect = {};
-    *reinterpret_cast<HTREEITEM*>(&rect) = second->GetItem();
-    ASSERT_TRUE(SendMessageW(control, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)));
+    ASSERT_TRUE(TreeView::GetItemRect(control, second->GetItem(), true, rect));
     POINT point = {rect.left + 2, rect.top + 2};
     ClientToScreen(control, &point);
     tree_->OnContextMenu(point.x, point.y);
@@ -265,4 +264,38 @@ TEST_F(TreeViewTest, DisplayInfoComesFromTheNode)
     node->AddChild(new ProbeNode(L"inner"));
     tree_->OnNotify(&info.hdr);
     EXPECT_EQ(info.item.cChildren, 1);
+}
+
+namespace {
+
+class PaintedNode : public NodePainter
+{
+public:
+    explicit PaintedNode(const std::wstring& label) : NodePainter(label) {}
+    void OnSelected(ObjectWindow*) override {}
+};
+
+} // namespace
+
+TEST_F(TreeViewTest, PaintedNodesDrawTheirOwnLabels)
+{
+    auto* grouping = tree_->Root()->AddChild(new PaintedNode(L"grouping"));
+    Select(grouping);
+    HWND control = tree_->GetWindow();
+    NMTVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = control;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(tree_->OnNotify(&draw.nmcd.hdr), CDRF_NOTIFYITEMDRAW);
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(grouping);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    EXPECT_EQ(tree_->OnNotify(&draw.nmcd.hdr), CDRF_NOTIFYPOSTPAINT);
+    draw.nmcd.hdc = GetDC(control);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPOSTPAINT;
+    EXPECT_EQ(tree_->OnNotify(&draw.nmcd.hdr), CDRF_SKIPDEFAULT);
+    ReleaseDC(control, draw.nmcd.hdc);
+    // A plain node leaves the drawing to the control.
+    auto* plain = tree_->Root()->AddChild(new ProbeNode(L"plain"));
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(plain);
+    EXPECT_EQ(tree_->OnNotify(&draw.nmcd.hdr), 0);
 }

@@ -19,6 +19,9 @@ void DialogFieldEditor::BeginEdit(HWND list, const RECT& cell)
     cell_ = cell;
     run_modal(resource_, list);
     dialog_ = nullptr;
+    // The owner comes back active; the keys belong to the list again, as after a text edit.
+    if (IsWindow(list))
+        SetFocus(list);
     // A dialog that went away without an ending of its own (its owner was destroyed) still tells the
     // handler once.
     if (!HasCommitted())

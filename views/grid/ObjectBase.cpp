@@ -1,6 +1,8 @@
 #include "views/grid/ObjectBase.h"
 #include "views/grid/ObjectWindow.h"
 
+#include "model/lookups/MsiTableLookup.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -8,6 +10,44 @@ ObjectBase::~ObjectBase()
 {
     if (attached_list_)
         attached_list_->DetachHandler(this);
+    for (const auto& entry : edit_lookups_) {
+        std::shared_ptr<MsiTableLookupBase> lookup = entry.first.lock();
+        if (!lookup)
+            continue;
+        // A plain lookup tells whom it holds; any other is cleared, which costs nothing: every edit sets
+        // its handler before it commits.
+        auto* plain = dynamic_cast<MsiTableLookup*>(lookup.get());
+        if (!plain || plain->GetEditHandler() == entry.second)
+            lookup->SetEditHandler(nullptr);
+    }
+}
+
+void ObjectBase::RememberEditHandler(const std::shared_ptr<MsiTableLookupBase>& lookup, EditHandler* handler)
+{
+    for (auto& entry : edit_lookups_) {
+        if (entry.first.lock() == lookup) {
+            entry.second = handler;
+            return;
+        }
+    }
+    // Forget lookups that are gone, so the list stays as short as the lookups this object edits.
+    edit_lookups_.erase(std::remove_if(edit_lookups_.begin(), edit_lookups_.end(),
+                                       [](const auto& entry) { return entry.first.expired(); }),
+                        edit_lookups_.end());
+    edit_lookups_.emplace_back(lookup, handler);
+}
+
+void ObjectBase::SetLookupEditHandler(const std::shared_ptr<MsiTableLookupBase>& lookup, EditHandler* handler)
+{
+    lookup->SetEditHandler(handler);
+    RememberEditHandler(lookup, handler);
+}
+
+InPlaceEditorPtr ObjectBase::CreateLookupEditor(const std::shared_ptr<MsiTableLookupBase>& lookup, int column,
+                                                int position, int sort_column, EditHandler* handler)
+{
+    RememberEditHandler(lookup, handler);
+    return lookup->CreateEditor(column, position, sort_column, handler);
 }
 
 LRESULT ObjectBase::GetDispInfo(ObjectWindow&, NMLVDISPINFOW*)

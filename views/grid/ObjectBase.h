@@ -8,7 +8,11 @@
 #include <commctrl.h>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+class EditHandler;
+class MsiTableLookupBase;
 class ObjectWindow;
 
 class ObjectBase : public ToolTip::Sink
@@ -39,6 +43,13 @@ public:
     // The list that shows this handler now, or null.
     ObjectWindow* AttachedList() const { return attached_list_; }
 
+    // Sets `handler` (this object's EditHandler side) as the lookup's edit handler and remembers it: the
+    // destructor takes it back from a lookup that still holds it, so no later edit calls a freed handler.
+    void SetLookupEditHandler(const std::shared_ptr<MsiTableLookupBase>& lookup, EditHandler* handler);
+    // The lookup's editor for the cell, with `handler` set and remembered as above.
+    InPlaceEditorPtr CreateLookupEditor(const std::shared_ptr<MsiTableLookupBase>& lookup, int column,
+                                        int position, int sort_column, EditHandler* handler);
+
 protected:
     // Hands `text` to the list for an LVN_GETDISPINFOW text request: kept in display_text_ and copied into
     // the record's buffer, cut to what the buffer holds (the list only draws it; editors read the field).
@@ -49,5 +60,8 @@ protected:
 
 private:
     friend class ObjectWindow;
+    void RememberEditHandler(const std::shared_ptr<MsiTableLookupBase>& lookup, EditHandler* handler);
+
     ObjectWindow* attached_list_ = nullptr;
+    std::vector<std::pair<std::weak_ptr<MsiTableLookupBase>, EditHandler*>> edit_lookups_;
 };

@@ -1,0 +1,76 @@
+#include "EditorTesting.h"
+
+#include "views/grid/CreateFieldEditor.h"
+#include "views/grid/InPlaceTextEditor.h"
+
+namespace grid_testing {
+
+void EditorTest::SetUp()
+{
+    InstallFieldEditorFactory();
+    host = std::make_unique<ListHost>();
+}
+
+void EditorTest::TearDown()
+{
+    handler.reset();
+    recorder.reset();
+    lookup.reset();
+    package.reset();
+    host.reset();
+}
+
+bool EditorTest::Open(const std::wstring& name, const std::wstring& table, bool read_only)
+{
+    package = std::make_unique<OpenPackage>(name, read_only);
+    if (!package->ok())
+        return false;
+    Show(table);
+    return true;
+}
+
+void EditorTest::Show(const std::wstring& table)
+{
+    handler.reset();
+    recorder.reset();
+    table_name = table;
+    lookup = std::make_shared<MsiTableLookup>(package->table(table));
+    recorder = std::make_unique<RecordingHandler>(*lookup);
+    handler = std::make_unique<LookupHandler>(lookup);
+    handler->editor_handler = recorder.get();
+    handler->Show(host->list());
+}
+
+void EditorTest::SaveAndReopen()
+{
+    handler.reset();
+    recorder.reset();
+    lookup.reset();
+    package->SaveAndReopen();
+    Show(table_name);
+}
+
+int EditorTest::Position(const std::vector<std::wstring>& keys)
+{
+    int position = lookup->FindRow(keys, 0);
+    EXPECT_LT(position, lookup->RowCount()) << "no such row";
+    return position;
+}
+
+void EditorTest::Focus(int position, int column)
+{
+    ObjectWindow& list = host->list();
+    list.SetSelection({position});
+    list.FocusItem(position);
+    list.SetCurrentColumn(column);
+    host->Activate();
+}
+
+HWND EditorTest::EditWindow()
+{
+    auto* editor = dynamic_cast<InPlaceTextEditor*>(host->list().GetEditor().get());
+    return editor && editor->GetEditWindow() && IsWindow(editor->GetEditWindow()) ? editor->GetEditWindow()
+                                                                                  : nullptr;
+}
+
+} // namespace grid_testing
