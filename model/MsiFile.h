@@ -65,7 +65,7 @@ public:
     // Row and table changes (MsiFileChanges.cpp). Each is made on the open database first; only when that
     // worked is it logged, made in memory, reflected in the row references and announced. A failure
     // changes nothing and announces nothing. Deletions and drops are announced while the row or table is
-    // still in memory, additions and modifications once they are made.
+    // still in memory, additions and modifications once they are made. A read-only database refuses them.
     // Stream cells of the row must be extracted (or set from files).
     RowIterator AddRow(MsiTable& table, const MsiRow& row);
     void DeleteRow(MsiTable& table, RowIterator row);

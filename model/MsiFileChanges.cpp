@@ -42,6 +42,9 @@ void StoreValue(const MsiFieldDef& column, MsiFieldData& cell, const MsiFieldDat
 
 void MsiFile::ApplyAndLog(const std::shared_ptr<MsiModification>& entry)
 {
+    // Wine takes changes into a database opened read-only and then can never save them.
+    if (read_only_ || !database_)
+        throw std::runtime_error("The database is open read-only");
     std::lock_guard<std::mutex> hold(change_lock_);
     view_cache_.Bind(database_);
     entry->Apply(database_.get(), &view_cache_);
