@@ -124,7 +124,7 @@ MsiHandle CreateRecord(UINT fields)
         return record ? 0u : ERROR_OUTOFMEMORY;
     });
     if (result != 0)
-        throw tfc::Win32Error(0, L"MsiCreateRecord");
+        throw tfc::Win32Error(result, L"MsiCreateRecord");
     return MsiHandle(record);
 }
 
@@ -204,6 +204,9 @@ SummaryValue SummaryInfoGetProperty(MSIHANDLE summary, UINT property)
         return MsiSummaryInfoGetPropertyW(summary, property, &value.type, &value.integer, &value.time, buffer,
                                           size);
     });
+    // Only a text property touches the buffer and its size; for the others it would read as 255 zeros.
+    if (value.type != VT_LPSTR)
+        value.text.clear();
     return value;
 }
 

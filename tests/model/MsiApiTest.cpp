@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <msidefs.h>
 
 using namespace model_testing;
 
@@ -63,6 +64,35 @@ TEST(MsiApi, FetchEndsEmptyAndLongTextsReadWhole)
     EXPECT_FALSE(msi::ViewFetch(view.get()));
 }
 
+TEST(MsiApi, SummaryPropertiesCarryTextOnlyForTexts)
+{
+    testing_support::ScratchFolder folder;
+    std::wstring path = folder.file(L"a.msi");
+    CreateDatabaseFile(path, {L"CREATE TABLE `T` (`K` INT NOT NULL PRIMARY KEY `K`)"});
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    {
+        MsiHandle summary = msi::GetSummaryInformation(database.get(), nullptr, 4);
+        msi::SummaryValue title;
+        title.type = VT_LPSTR;
+        title.text = L"Title";
+        msi::SummaryInfoSetProperty(summary.get(), PID_TITLE, title);
+        msi::SummaryValue pages;
+        pages.type = VT_I4;
+        pages.integer = 200;
+        msi::SummaryInfoSetProperty(summary.get(), PID_PAGECOUNT, pages);
+        msi::SummaryInfoPersist(summary.get());
+    }
+    MsiHandle summary = msi::GetSummaryInformation(database.get(), nullptr, 0);
+    EXPECT_EQ(L"Title", msi::SummaryInfoGetProperty(summary.get(), PID_TITLE).text);
+    msi::SummaryValue pages = msi::SummaryInfoGetProperty(summary.get(), PID_PAGECOUNT);
+    EXPECT_EQ(static_cast<UINT>(VT_I4), pages.type);
+    EXPECT_EQ(200, pages.integer);
+    EXPECT_EQ(L"", pages.text);
+    msi::SummaryValue missing = msi::SummaryInfoGetProperty(summary.get(), PID_KEYWORDS);
+    EXPECT_EQ(static_cast<UINT>(VT_EMPTY), missing.type);
+    EXPECT_EQ(L"", missing.text);
+}
+
 TEST(MsiCallFaults, ChosenCallFailsAndOthersRun)
 {
     testing_support::ScratchFolder folder;
@@ -88,6 +118,14 @@ TEST(MsiCallFaults, ChosenCallFailsAndOthersRun)
         }
     }
     EXPECT_EQ(3u, msi::CallCount(L"MsiViewExecute"));
+
+    msi::FailCall(L"MsiCreateRecord", 1, ERROR_OUTOFMEMORY);
+    try {
+        msi::CreateRecord(1);
+        FAIL() << "the record was made";
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_OUTOFMEMORY), error.code());
+    }
 
     msi::FailCall(L"MsiDatabaseCommit", 1, ERROR_FUNCTION_FAILED);
     EXPECT_THROW(msi::DatabaseCommit(database.get()), tfc::Win32Error);
