@@ -35,6 +35,14 @@ dravnetta_test(test_views views views)
 dravnetta_test(test_validation validation validation)
 dravnetta_test(test_shell shell shell)
 
+# Test programs with windows share one display and Wine's one foreground window: focus taken or input
+# synthesized by one must not land in another's window, so these take turns; the others run alongside.
+foreach(windowed test_foundation test_views test_validation test_shell)
+  if(TEST ${windowed})
+    set_tests_properties(${windowed} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endforeach()
+
 # msidump: a console program that prints any database through the model; the model tests share its code.
 add_executable(msidump ${CMAKE_SOURCE_DIR}/tests/tools/MsiDump.cpp ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
 target_link_libraries(msidump PRIVATE model)
