@@ -75,9 +75,10 @@ std::wstring MsiNumericFieldDef::description() const
 
 std::wstring MsiNumericFieldDef::display_str(const MsiFieldData& cell) const
 {
-    int value = integer_value(cell);
-    if (cell.is_null() || value == INT32_MIN)
+    // The installer stores the null markers as null, so that is what the cell will read as.
+    if (cell.is_null() || holds_null_marker(cell))
         return L"<null>";
+    int value = integer_value(cell);
     wchar_t text[32];
     if (GetNumericDisplayFormat(field_schema().get()) == FieldCategory::Hex) {
         const wchar_t* format = width() == 2 ? L"0x%04x" : width() == 4 ? L"0x%08x" : L"0x%x";
@@ -126,9 +127,14 @@ bool MsiNumericFieldDef::holds_null_marker(const MsiFieldData& cell) const
 MsiValidation MsiNumericFieldDef::validate(const MsiFieldData& cell) const
 {
     // The installer stores these values as null, so a required column must not take them.
-    if (holds_null_marker(cell) && !nullable())
-        return {{2, L"The field must have a value"}};
-    return MsiFieldDef::validate(cell);
+    if (holds_null_marker(cell))
+        return nullable() ? MsiValidation() : MsiValidation{{2, L"The field must have a value"}};
+    MsiValidation messages = MsiFieldDef::validate(cell);
+    // A 2-byte column cannot hold more: the installer refuses such a row, or keeps only part of it.
+    int value = integer_value(cell);
+    if (!cell.is_null() && width() == 2 && (value < -32768 || value > 32767))
+        messages.emplace_back(1, L"Out of range for a 2 byte integer");
+    return messages;
 }
 
 void MsiNumericFieldDef::set_non_null_record_data(MSIHANDLE record, UINT field,

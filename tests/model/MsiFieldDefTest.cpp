@@ -1,6 +1,8 @@
 #include "model/MsiBinaryData.h"
 #include "model/MsiFieldDef.h"
+#include "foundation/Convert.h"
 #include "shell/Options.h"
+#include "MsiTestDatabase.h"
 #include "support/TestSupport.h"
 #include "tools/ModelDump.h"
 
@@ -161,6 +163,49 @@ TEST(MsiFieldDef, NumbersParseAsUnsigned32BitText)
     EXPECT_EQ(L"5", required->clipboard_str(*five));
     EXPECT_EQ(5, required->clone_data(*five)->integer());
     EXPECT_THROW(Column(L"s72")->integer_value(*five), std::runtime_error);
+}
+
+TEST(MsiFieldDef, TwoByteColumnsTakeOnlyWhatTheInstallerStores)
+{
+    MsiFieldDefRef optional = Column(L"I2");
+    MsiFieldDefRef required = Column(L"i2");
+    // -32768 is stored as null: shown and checked as null.
+    MsiFieldDataRef marker = Parsed(*optional, L"-32768");
+    EXPECT_EQ(L"<null>", optional->display_str(*marker));
+    EXPECT_TRUE(optional->validate(*marker).empty());
+    EXPECT_EQ(L"The field must have a value", required->validate(*marker).at(0).second);
+    for (const wchar_t* text : {L"32768", L"40000", L"65535", L"-32769", L"99999"}) {
+        SCOPED_TRACE(text);
+        MsiValidation messages = optional->validate(*Parsed(*optional, text));
+        ASSERT_EQ(1u, messages.size());
+        EXPECT_EQ(L"Out of range for a 2 byte integer", messages[0].second);
+        EXPECT_EQ(1u, required->validate(*Parsed(*required, text)).size());
+    }
+    EXPECT_TRUE(Column(L"i4")->validate(*Parsed(*required, L"40000")).empty());
+
+    // Whatever passes the check is what the database gives back.
+    testing_support::ScratchFolder folder;
+    std::wstring path = folder.file(L"short.msi");
+    model_testing::CreateDatabaseFile(path,
+                                      {L"CREATE TABLE `T` (`K` SHORT NOT NULL, `V` SHORT PRIMARY KEY `K`)"});
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    int key = 0;
+    for (const wchar_t* text : {L"32767", L"-32767", L"0", L"-32768", L"32768", L"70000", L"-40000"}) {
+        SCOPED_TRACE(text);
+        MsiFieldDataRef cell = Parsed(*optional, text);
+        if (!optional->validate(*cell).empty())
+            continue;
+        MsiHandle record = msi::CreateRecord(2);
+        msi::RecordSetInteger(record.get(), 1, ++key);
+        optional->set_record_data(record.get(), 2, *cell);
+        MsiHandle view = msi::DatabaseOpenView(database.get(), L"INSERT INTO `T` (`K`, `V`) VALUES (?, ?)");
+        msi::ViewExecute(view.get(), record.get());
+        auto rows = model_testing::SelectRows(database.get(), L"SELECT `V` FROM `T` WHERE `K`=?",
+                                              {model_testing::Param::Int(key)});
+        ASSERT_EQ(1u, rows.size());
+        EXPECT_EQ(tfc::to_narrow(optional->display_str(*cell)), rows[0][0]);
+    }
+    EXPECT_EQ(4, key);
 }
 
 TEST(MsiFieldDef, BitFlagColumnsFollowTheDisplayOption)
