@@ -74,3 +74,13 @@ bool MsiTableLookupBase::IsEditableRow(RowIterator row)
     MsiTable* table = GetTable();
     return table != nullptr && row != table->rows().end();
 }
+
+bool MsiTableLookupBase::ShowStreamOwnerByName(const std::wstring& stream_name)
+{
+    size_t dot = stream_name.find(L'.');
+    if (!owner_node_ || dot == std::wstring::npos)
+        return false;
+    FindCriteria owner(owner_node_->GetOwnerPath(), stream_name.substr(0, dot), std::wstring(),
+                       {stream_name.substr(dot + 1)});
+    return owner_node_->SelectTable(owner);
+}

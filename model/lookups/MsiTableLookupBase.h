@@ -105,6 +105,10 @@ public:
     bool IsEditableRow(RowIterator row);
 
 protected:
+    // A `_Streams` row is edited at its owner: the stream's name is the owner's table, ".", and a key.
+    // True when the owner node's tab showed that row.
+    bool ShowStreamOwnerByName(const std::wstring& stream_name);
+
     TableLookupOwner* owner_node_ = nullptr;
 };
 

@@ -146,16 +146,9 @@ std::shared_ptr<InPlaceEditor> MsiTableLookup::CreateEditor(int column, int posi
                                                             EditHandler* handler)
 {
     RowIterator row = GetIndexedRow(position, sort_column);
-    if (table_->name() == L"_Streams" && owner_node_) {
-        // A stream cell is edited where it belongs: its name is the owner's table, ".", and the key.
-        std::wstring name = GetFieldDef(0)->display_str(*row->at(0));
-        size_t dot = name.find(L'.');
-        if (dot != std::wstring::npos) {
-            FindCriteria owner(owner_node_->GetOwnerPath(), name.substr(0, dot), std::wstring(),
-                               {name.substr(dot + 1)});
-            if (owner_node_->SelectTable(owner))
-                return std::shared_ptr<InPlaceEditor>();
-        }
+    if (table_->name() == L"_Streams") {
+        if (ShowStreamOwnerByName(GetFieldDef(0)->display_str(*row->at(0))))
+            return std::shared_ptr<InPlaceEditor>();
     } else if (!table_->user_table()) {
         return std::shared_ptr<InPlaceEditor>();
     }

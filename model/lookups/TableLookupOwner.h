@@ -33,6 +33,8 @@ public:
     virtual HWND GetOwnerWindow() = 0;
     // The owner node as the edit handler it sets on the lookup when it starts an edit.
     virtual EditHandler* GetOwnerEditHandler() = 0;
+    // The column by which the node's list is sorted now (the sort column of its positions).
+    virtual int GetListSortColumn() = 0;
     // The tab shows the table and row of the location (the tab's SelectTable); false when it cannot.
     virtual bool SelectTable(const FindCriteria& location) = 0;
     // The node selects the row and column of the location in its list (MsiTableNode::SelectRow).

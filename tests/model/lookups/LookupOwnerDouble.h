@@ -21,6 +21,7 @@ public:
     std::wstring GetOwnerPath() override { return path; }
     HWND GetOwnerWindow() override { return nullptr; }
     EditHandler* GetOwnerEditHandler() override { return &handler; }
+    int GetListSortColumn() override { return sort_column; }
     bool SelectTable(const FindCriteria& location) override
     {
         tables_selected.push_back(location);
@@ -42,6 +43,7 @@ public:
     }
 
     std::wstring path = L"C:\\owner.msi";
+    int sort_column = 0;
     RecordingEditHandler handler;
     bool select_table_answer = true;
     bool cancel_referencing_rows = false;

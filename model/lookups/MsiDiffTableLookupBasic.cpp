@@ -1,0 +1,445 @@
+// The merged rows of a transform view: the key map, Indexes over its entries, states, texts, sorting
+// and search.
+#include "model/lookups/MsiDiffTableLookupBasic.h"
+#include "model/lookups/CellAppearance.h"
+#include "model/lookups/RowOrder.h"
+#include "model/lookups/UniqueKey.h"
+
+#include <commctrl.h>
+#include <stdexcept>
+
+int MsiDiffTableLookupBasic::Index::PositionOf(Entry entry)
+{
+    if (!positions_valid_) {
+        positions_.clear();
+        positions_.reserve(rows.size());
+        for (size_t position = 0; position < rows.size(); ++position)
+            positions_.emplace(&rows[position]->second, static_cast<int>(position));
+        positions_valid_ = true;
+    }
+    auto found = positions_.find(&entry->second);
+    return found == positions_.end() ? -1 : found->second;
+}
+
+void MsiDiffTableLookupBasic::Index::Appended()
+{
+    if (positions_valid_ && !rows.empty())
+        positions_.emplace(&rows.back()->second, static_cast<int>(rows.size() - 1));
+}
+
+MsiDiffTableLookupBasic::MsiDiffTableLookupBasic(MsiTable* base, MsiTable* transformed)
+    : base_(base), transformed_(nullptr)
+{
+    if (!base && !transformed)
+        throw std::invalid_argument("A comparison needs a table on at least one side");
+    Watch(transformed);
+}
+
+MsiDiffTableLookupBasic::~MsiDiffTableLookupBasic()
+{
+    Unwatch();
+}
+
+void MsiDiffTableLookupBasic::Watch(MsiTable* table)
+{
+    transformed_ = table;
+    if (table && table->owner()) {
+        watched_ = table->owner();
+        watched_->table_events().Subscribe(table, this);
+    }
+}
+
+void MsiDiffTableLookupBasic::Unwatch()
+{
+    if (watched_)
+        watched_->table_events().Unsubscribe(this);
+    watched_ = nullptr;
+}
+
+void MsiDiffTableLookupBasic::SetEditableTable(MsiTable* table)
+{
+    Unwatch();
+    Watch(table);
+    ResetIndexes();
+}
+
+void MsiDiffTableLookupBasic::DetachEditableTable()
+{
+    Unwatch();
+    transformed_ = nullptr;
+    pending_ = false;
+    ResetIndexes();
+}
+
+void MsiDiffTableLookupBasic::ResetIndexes()
+{
+    indexes_.clear();
+    key_map_valid_ = false;
+}
+
+void MsiDiffTableLookupBasic::BuildKeyMap()
+{
+    // Indexes point into the map.
+    indexes_.clear();
+    key_map_.clear();
+    if (base_) {
+        for (RowIterator row = base_->rows().begin(); row != base_->rows().end(); ++row) {
+            MergedRow merged;
+            merged.base = row;
+            merged.in_base = true;
+            key_map_.emplace(base_->RowKeyText(*row), merged);
+        }
+    }
+    if (transformed_) {
+        for (RowIterator row = transformed_->rows().begin(); row != transformed_->rows().end(); ++row) {
+            MergedRow& merged = key_map_[transformed_->RowKeyText(*row)];
+            merged.transformed = row;
+            merged.in_transformed = true;
+        }
+    }
+    key_map_valid_ = true;
+}
+
+void MsiDiffTableLookupBasic::EnsureKeyMap()
+{
+    if (!key_map_valid_)
+        BuildKeyMap();
+}
+
+int MsiDiffTableLookupBasic::ColumnCount()
+{
+    size_t base = base_ ? base_->columns().size() : 0;
+    size_t transformed = transformed_ ? transformed_->columns().size() : 0;
+    return static_cast<int>(std::max(base, transformed));
+}
+
+int MsiDiffTableLookupBasic::TextColumnCount()
+{
+    return transformed_ ? static_cast<int>(transformed_->columns().size()) : ColumnCount();
+}
+
+int MsiDiffTableLookupBasic::RowCount()
+{
+    EnsureKeyMap();
+    return static_cast<int>(key_map_.size());
+}
+
+std::wstring MsiDiffTableLookupBasic::GetTableName()
+{
+    return transformed_ ? transformed_->name() : base_->name();
+}
+
+MsiFieldDefRef MsiDiffTableLookupBasic::GetFieldDef(int column)
+{
+    if (base_ && column >= 0 && static_cast<size_t>(column) < base_->columns().size())
+        return base_->columns()[column];
+    if (!transformed_)
+        throw std::out_of_range("No such column in the comparison");
+    return transformed_->columns().at(column);
+}
+
+MsiDiffTableLookupBasic::IndexPtr MsiDiffTableLookupBasic::BuildIndex(int column)
+{
+    EnsureKeyMap();
+    if (column < 0 || column >= ColumnCount())
+        throw std::out_of_range("No such column in the comparison");
+    if (indexes_.size() < static_cast<size_t>(ColumnCount()))
+        indexes_.resize(ColumnCount());
+    IndexPtr& index = indexes_[column];
+    if (!index) {
+        index = std::make_shared<Index>();
+        index->rows.reserve(key_map_.size());
+        for (Entry entry = key_map_.begin(); entry != key_map_.end(); ++entry)
+            index->rows.push_back(entry);
+    }
+    return index;
+}
+
+MsiDiffTableLookupBasic::Entry MsiDiffTableLookupBasic::EntryAt(int position, int sort_column)
+{
+    return BuildIndex(sort_column)->rows.at(position);
+}
+
+bool MsiDiffTableLookupBasic::DisplayedRow(const MergedRow& merged, MsiTable*& table, RowIterator& row) const
+{
+    if (merged.in_transformed) {
+        table = transformed_;
+        row = merged.transformed;
+        return true;
+    }
+    if (merged.in_base) {
+        table = base_;
+        row = merged.base;
+        return true;
+    }
+    return false;
+}
+
+const MsiFieldData* MsiDiffTableLookupBasic::DisplayedCell(int column, const MergedRow& merged,
+                                                           MsiFieldDefRef& def) const
+{
+    MsiTable* table = nullptr;
+    RowIterator row;
+    if (!DisplayedRow(merged, table, row) || column < 0 ||
+        static_cast<size_t>(column) >= table->columns().size())
+        return nullptr;
+    def = table->columns()[column];
+    return row->at(column).get();
+}
+
+RowIterator MsiDiffTableLookupBasic::GetIndexedRow(int position, int sort_column)
+{
+    Entry entry = EntryAt(position, sort_column);
+    if (entry->second.in_transformed)
+        return entry->second.transformed;
+    return transformed_ ? transformed_->rows().end() : RowIterator();
+}
+
+int MsiDiffTableLookupBasic::GetSortDirection(int column)
+{
+    return BuildIndex(column)->direction;
+}
+
+std::wstring MsiDiffTableLookupBasic::GetCellText(int column, int position, int sort_column)
+{
+    MsiFieldDefRef def;
+    const MsiFieldData* cell = DisplayedCell(column, EntryAt(position, sort_column)->second, def);
+    return cell ? def->display_str(*cell) : std::wstring();
+}
+
+std::wstring MsiDiffTableLookupBasic::GetCellEditText(int column, int position, int sort_column)
+{
+    MsiFieldDefRef def;
+    const MsiFieldData* cell = DisplayedCell(column, EntryAt(position, sort_column)->second, def);
+    return cell && !cell->is_null() ? def->display_str(*cell) : std::wstring();
+}
+
+std::wstring MsiDiffTableLookupBasic::GetCellClipboardText(int column, int position, int sort_column)
+{
+    MsiTable* table = nullptr;
+    RowIterator row;
+    if (!DisplayedRow(EntryAt(position, sort_column)->second, table, row) || column < 0 ||
+        static_cast<size_t>(column) >= table->columns().size())
+        return std::wstring();
+    const MsiFieldDef& def = *table->columns()[column];
+    if (def.kind() == MsiFieldKind::Binary)
+        table->ExtractCell(*row, def);
+    return def.clipboard_str(*row->at(column));
+}
+
+std::wstring MsiDiffTableLookupBasic::GetRowClipboardText(int position, int sort_column)
+{
+    MsiTable* table = nullptr;
+    RowIterator row;
+    if (!DisplayedRow(EntryAt(position, sort_column)->second, table, row))
+        return std::wstring();
+    return table->RowText(*row);
+}
+
+std::vector<std::wstring> MsiDiffTableLookupBasic::GetKeyValuesAt(int position, int sort_column)
+{
+    MsiTable* table = nullptr;
+    RowIterator row;
+    if (!DisplayedRow(EntryAt(position, sort_column)->second, table, row))
+        return std::vector<std::wstring>();
+    return table->KeyValues(*row);
+}
+
+std::vector<std::wstring> MsiDiffTableLookupBasic::GetRowKeyValues(RowIterator row)
+{
+    if (!transformed_ || row == transformed_->rows().end())
+        return std::vector<std::wstring>();
+    return transformed_->KeyValues(*row);
+}
+
+FindCriteria MsiDiffTableLookupBasic::GetCellLocation(int column, int position, int sort_column)
+{
+    return FindCriteria(std::wstring(), GetTableName(), GetFieldDef(column)->name(),
+                        GetKeyValuesAt(position, sort_column));
+}
+
+int MsiDiffTableLookupBasic::FindRow(const std::vector<std::wstring>& key_values, int sort_column)
+{
+    int not_found = RowCount();
+    if (key_values.empty())
+        return not_found;
+    std::wstring key;
+    for (size_t at = 0; at < key_values.size(); ++at) {
+        if (at > 0)
+            key += L'|';
+        key += key_values[at];
+    }
+    Entry entry = key_map_.find(key);
+    if (entry == key_map_.end())
+        return not_found;
+    int position = BuildIndex(sort_column)->PositionOf(entry);
+    return position < 0 ? not_found : position;
+}
+
+int MsiDiffTableLookupBasic::FindEditableRow(const std::vector<std::wstring>& key_values, int sort_column)
+{
+    int position = FindRow(key_values, sort_column);
+    if (position != RowCount() && !EntryAt(position, sort_column)->second.in_transformed)
+        return RowCount();
+    return position;
+}
+
+void MsiDiffTableLookupBasic::Sort(int new_column, bool ascending, int old_column, std::vector<int>& selected,
+                                   int& focused)
+{
+    if (old_column < 0 || old_column >= ColumnCount())
+        old_column = new_column;
+    IndexPtr old_index = BuildIndex(old_column);
+    bool had_focus = focused != -1;
+    Entry focused_entry;
+    if (had_focus)
+        focused_entry = old_index->rows.at(focused);
+    std::vector<Entry> selected_entries;
+    for (int position : selected)
+        selected_entries.push_back(old_index->rows.at(position));
+
+    IndexPtr index = BuildIndex(new_column);
+    int wanted = ascending ? 1 : 2;
+    bool sort = true;
+    if (new_column == old_column) {
+        sort = index->direction != wanted;
+    } else {
+        index->rows = old_index->rows;
+        index->Changed();
+    }
+    if (sort) {
+        if (!index->rows.empty()) {
+            bool integer = GetFieldDef(new_column)->kind() == MsiFieldKind::Integer;
+            std::vector<SortKey> keys;
+            keys.reserve(index->rows.size());
+            for (Entry entry : index->rows) {
+                MsiFieldDefRef def;
+                const MsiFieldData* cell = DisplayedCell(new_column, entry->second, def);
+                SortKey key;
+                if (cell)
+                    key = SortKeyOf(*def, *cell);
+                else if (integer)
+                    key.number = INT32_MIN;
+                keys.push_back(key);
+            }
+            StableSortByKeys(index->rows, keys, integer, ascending);
+            index->Changed();
+        }
+        index->direction = wanted;
+    }
+
+    selected.clear();
+    for (Entry entry : selected_entries)
+        selected.push_back(index->PositionOf(entry));
+    if (had_focus)
+        focused = index->PositionOf(focused_entry);
+}
+
+std::wstring MsiDiffTableLookupBasic::MakeUniqueKey(const std::wstring& text)
+{
+    EnsureKeyMap();
+    std::vector<std::wstring> keys;
+    for (const auto& entry : key_map_) {
+        MsiTable* table = nullptr;
+        RowIterator row;
+        if (!DisplayedRow(entry.second, table, row))
+            continue;
+        for (const MsiFieldDefRef& def : table->columns()) {
+            const MsiFieldData& cell = *row->at(def->column_index());
+            if (def->is_key() && !cell.is_null())
+                keys.push_back(def->display_str(cell));
+        }
+    }
+    return UniqueKeyPrefix(text, keys);
+}
+
+int MsiDiffTableLookupBasic::RowState(int position, int sort_column)
+{
+    const MergedRow& merged = EntryAt(position, sort_column)->second;
+    if (merged.in_base && merged.in_transformed)
+        return InBoth;
+    return merged.in_transformed ? Added : BaseOnly;
+}
+
+bool MsiDiffTableLookupBasic::CellsEqual(int column, RowIterator base_row, RowIterator row)
+{
+    const MsiFieldDef& base_def = *base_->columns()[column];
+    const MsiFieldDef& def = *transformed_->columns()[column];
+    MsiFieldData& base_cell = *base_row->at(column);
+    MsiFieldData& cell = *row->at(column);
+    if (base_def.kind() == MsiFieldKind::Binary && def.kind() == MsiFieldKind::Binary) {
+        if (base_cell.is_null() || cell.is_null())
+            return base_cell.is_null() == cell.is_null();
+        // Compared by content: a cell not read yet has no digest.
+        base_->ExtractCell(*base_row, base_def);
+        transformed_->ExtractCell(*row, def);
+        MsiBinaryData base_data(base_cell), data(cell);
+        return base_data.digest && data.digest && *base_data.digest == *data.digest;
+    }
+    return base_def.display_str(base_cell) == def.display_str(cell);
+}
+
+int MsiDiffTableLookupBasic::CellState(int column, int position, int sort_column)
+{
+    if (!base_)
+        return CellAdded;
+    if (!transformed_)
+        return CellRemoved;
+    const MergedRow& merged = EntryAt(position, sort_column)->second;
+    if (!merged.in_transformed)
+        return CellRemoved;
+    if (!merged.in_base)
+        return CellAdded;
+    if (static_cast<size_t>(column) >= transformed_->columns().size())
+        return CellRemoved;
+    if (static_cast<size_t>(column) >= base_->columns().size())
+        return CellAdded;
+    return CellsEqual(column, merged.base, merged.transformed) ? CellUnchanged : CellChanged;
+}
+
+std::wstring MsiDiffTableLookupBasic::GetOriginalCellText(int column, int position, int sort_column)
+{
+    if (!base_ || column < 0 || static_cast<size_t>(column) >= base_->columns().size())
+        return std::wstring();
+    const MergedRow& merged = EntryAt(position, sort_column)->second;
+    if (!merged.in_base)
+        return std::wstring();
+    return base_->columns()[column]->display_str(*merged.base->at(column));
+}
+
+bool MsiDiffTableLookupBasic::HasDifferences()
+{
+    if (!base_ || !transformed_ || base_->rows().size() != transformed_->rows().size() ||
+        base_->columns().size() != transformed_->columns().size())
+        return true;
+    for (size_t column = 0; column < base_->columns().size(); ++column) {
+        if (base_->columns()[column]->kind() != transformed_->columns()[column]->kind())
+            return true;
+    }
+    EnsureKeyMap();
+    if (key_map_.size() != base_->rows().size())
+        return true;
+    for (const auto& entry : key_map_) {
+        if (!entry.second.in_base || !entry.second.in_transformed)
+            return true;
+        for (size_t column = 0; column < base_->columns().size(); ++column) {
+            if (!CellsEqual(static_cast<int>(column), entry.second.base, entry.second.transformed))
+                return true;
+        }
+    }
+    return false;
+}
+
+std::wstring MsiDiffTableLookupBasic::GetCellTipText(int column, int position, int sort_column)
+{
+    const MergedRow& merged = EntryAt(position, sort_column)->second;
+    MsiFieldDefRef def;
+    const MsiFieldData* cell = DisplayedCell(column, merged, def);
+    if (!cell)
+        return std::wstring();
+    // Required relationships are those of the edited database.
+    std::wstring relationships;
+    if (merged.in_transformed)
+        relationships = CheckRequiredRelationships(*def, merged.transformed);
+    return CellTipText(*def, *cell, relationships);
+}
