@@ -81,7 +81,7 @@ void TransformContent::Update(const std::wstring& table, const std::vector<Trans
                               const TransformRow& row, const std::vector<size_t>& changed)
 {
     // Only columns 0-15 have a bit; a change further right rewrites the whole row, which Wine applies
-    // to an existing key as a replacement.
+    // to an existing key as a replacement (checked).
     bool wide = false;
     for (size_t column : changed)
         wide = wide || column >= 16;
@@ -114,8 +114,8 @@ void TransformContent::AddTable(const std::wstring& table)
     Insert(kTables, tables_schema(), {text_cell(table)});
 }
 
-// A dropped table is one delete in _Tables, as native transforms have it. Wine then keeps the table's
-// _Columns rows and data (checked), but the table is gone from _Tables and so from the database.
+// A dropped table is one delete in _Tables, as native transforms have it (checked: the table leaves
+// _Tables). Wine is said to keep the table's _Columns rows; nothing reads tables that _Tables lacks.
 void TransformContent::DropTable(const std::wstring& table)
 {
     Delete(kTables, tables_schema(), {text_cell(table)});
@@ -148,7 +148,7 @@ TransformContent::Field TransformContent::encode(const std::wstring& table, cons
 {
     Field field;
     if (column.IsStream()) {
-        // 1 marks a present stream, as native transforms write it; Wine looks for the data stream anyway.
+        // 1 marks a present stream, as native transforms write it.
         field.raw = cell.kind == TransformCell::Stream ? 1 : 0;
     } else if (column.IsString()) {
         field.string = true;
@@ -157,7 +157,7 @@ TransformContent::Field TransformContent::encode(const std::wstring& table, cons
                                   L" cannot be held in the code page " + std::to_wstring(pool_.CodePage()) +
                                   L" of the transform.");
     } else if (cell.kind == TransformCell::Integer) {
-        // Null is 0; values are offset so that no stored value is 0 (checked against Wine).
+        // Null is 0; values are offset so that no stored value is 0 (checked with both extremes).
         if (column.IsShort()) {
             if (cell.integer < -32767 || cell.integer > 32767)
                 ThrowTransformRefused(L"The value " + std::to_wstring(cell.integer) + L" in the table " +
@@ -173,7 +173,8 @@ TransformContent::Field TransformContent::encode(const std::wstring& table, cons
     return field;
 }
 
-// A stream cell's data is the stream "Table.Key1.Key2" (integers in decimal), without the table prefix.
+// A stream cell's data is the stream "Table.Key1.Key2" (integers in signed decimal), without the table
+// prefix (checked, string and integer keys).
 void TransformContent::add_cell_stream(const std::wstring& table, const std::vector<TransformColumn>& columns,
                                        const TransformRow& row, const std::string& bytes)
 {

@@ -21,8 +21,8 @@ int packed_value(wchar_t c)
 
 } // namespace
 
-// Checked against Wine: "_Columns", "_Tables", "_StringPool", "_StringData", "Property" and
-// "BINARY.1" pack to the units Wine's own databases use.
+// Checked: "_Columns", "_Tables", "_StringPool" and "BINARY.1" pack to the units native databases use,
+// and Wine finds the table and stream cell streams named so.
 std::wstring PackStreamName(const std::wstring& name, bool table_stream)
 {
     std::wstring packed;

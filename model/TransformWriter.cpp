@@ -82,7 +82,8 @@ void diff_rows(TransformContent& content, const TransformTable& before, const Tr
 void add_table(TransformContent& content, const TransformTable& table)
 {
     content.AddTable(table.name);
-    // Number 0 (null): the reader numbers a new table's columns itself, as native transforms expect.
+    // Number 0 (null): the reader numbers a new table's columns itself, as native transforms have it
+    // (checked).
     for (const TransformColumn& column : table.columns)
         content.AddColumn(table.name, 0, column);
     for (const auto& row : table.rows)
@@ -92,8 +93,8 @@ void add_table(TransformContent& content, const TransformTable& table)
 void diff_table(TransformContent& content, const TransformTable& before, const TransformTable& after)
 {
     size_t common = common_columns(after.name, before.columns, after.columns);
-    // An appended column has an explicit number: a null one would restart the count at 1 and
-    // overwrite the table's first column (Wine).
+    // An appended column has an explicit number (checked); Wine would count a null one from 1 again
+    // and overwrite the table's first column.
     for (size_t i = common; i < after.columns.size(); ++i)
         content.AddColumn(after.name, static_cast<int>(i + 1), after.columns[i]);
     diff_rows(content, before, after);
