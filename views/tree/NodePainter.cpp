@@ -56,8 +56,7 @@ LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw)
         return 0;
     HWND window = tree->GetWindow();
     RECT rect = {};
-    *reinterpret_cast<HTREEITEM*>(&rect) = node.GetItem();
-    if (!SendMessageW(window, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)))
+    if (!TreeView::GetItemRect(window, node.GetItem(), true, rect))
         return 0;
     HDC dc = draw->nmcd.hdc;
     auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_GETNEXTITEM, TVGN_CARET, 0));

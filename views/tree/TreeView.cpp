@@ -1,6 +1,7 @@
 #include "views/tree/TreeView.h"
 #include "foundation/Errors.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -47,10 +48,16 @@ HTREEITEM TreeView::InsertNode(HTREEITEM parent, HTREEITEM insert_after, Contain
     if (!item)
         tfc::throw_last_error(L"TreeView_InsertItem");
     RECT rect = {};
-    *reinterpret_cast<HTREEITEM*>(&rect) = item;
-    if (SendMessageW(window_, TVM_GETITEMRECT, FALSE, reinterpret_cast<LPARAM>(&rect)))
+    if (GetItemRect(window_, item, false, rect))
         InvalidateRect(window_, &rect, FALSE);
     return item;
+}
+
+bool TreeView::GetItemRect(HWND tree, HTREEITEM item, bool text_only, RECT& rect)
+{
+    // The message takes the item in the rectangle's first bytes.
+    std::memcpy(&rect, &item, sizeof(item));
+    return SendMessageW(tree, TVM_GETITEMRECT, text_only, reinterpret_cast<LPARAM>(&rect)) != FALSE;
 }
 
 ContainerNode* TreeView::NodeFromItem(HTREEITEM item) const
@@ -163,8 +170,7 @@ LRESULT TreeView::OnContextMenu(int x, int y)
         if (!node)
             return 0;
         RECT rect = {};
-        *reinterpret_cast<HTREEITEM*>(&rect) = item;
-        if (!SendMessageW(window_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)))
+        if (!GetItemRect(window_, item, true, rect))
             return 0;
         POINT point = {rect.right, rect.bottom};
         ClientToScreen(window_, &point);

@@ -1,7 +1,8 @@
 #pragma once
 // One tree-view control whose items stand for nodes: inserts nodes and routes the control's
 // notifications to them. The owner creates the control and hands every WM_NOTIFY and WM_CONTEXTMENU
-// from it to OnNotify and OnContextMenu.
+// from it to OnNotify and OnContextMenu. A tree with check boxes needs TVS_CHECKBOXES before the first
+// item is inserted: Wine gives items inserted earlier no check box.
 #include "foundation/Errors.h"
 #include "foundation/RefCounted.h"
 #include "views/tree/StaticNode.h"
@@ -39,6 +40,8 @@ public:
     void Clear();
 
     LRESULT OnNotify(NMHDR* header);
+    // TVM_GETITEMRECT: the item's text or whole row; false when it is not visible.
+    static bool GetItemRect(HWND tree, HTREEITEM item, bool text_only, RECT& rect);
     LRESULT OnContextMenu(int x, int y);
 
 private:
