@@ -92,6 +92,12 @@ public:
         }
     }
 
+    // The names each source's notification goes by: row events, table events, a table added to a file.
+    void NotifyRow(const Key& row, const Arg& code) { Notify(row, code); }
+    void NotifyTable(const Key& table, const Arg& event) { Notify(table, event); }
+    void NotifyTableAdded(const Key& file, const Arg& table) { Notify(file, table); }
+    void UnsubscribeRow(Subscriber* subscriber) { Unsubscribe(subscriber); }
+
     bool HasSubscribers(const Key& key) const { return by_key_.find(key) != by_key_.end(); }
     size_t SubscriptionCount() const { return order_.size(); }
 

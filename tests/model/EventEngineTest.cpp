@@ -91,7 +91,7 @@ TEST(EventEngine, SubscribersDestroyedDuringTheWalk)
         engine.Unsubscribe(remaining_a);
         return true;
     };
-    engine.Notify(7, 2);
+    engine.NotifyRow(7, 2);
     EXPECT_EQ(std::count(log.begin(), log.end(), b.get()), 1);
     EXPECT_EQ(std::count(log.begin(), log.end(), remaining_a), 1);
     log.clear();
