@@ -106,6 +106,12 @@ public:
     const FILETIME& saved_time() const { return saved_time_; }
     void ClearSavedTime() { saved_time_ = FILETIME{0, 0}; }
 
+protected:
+    // Transforms point the file at their backing database while they save it.
+    void SetPath(const std::wstring& path) { path_ = path; }
+    // Closes the prepared views; the cache still serves the handle.
+    void ClearViewCache() { view_cache_.Clear(); }
+
 private:
     // Closed and empty, as after construction.
     void Reset();
