@@ -3,10 +3,11 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/tools/setup.sh"
-"$here/tools/build.sh" x86_64 Release "$here/build/run-x86_64"
 : "${WINEPREFIX:=$HOME/.dravnetta-wine}"
 export WINEPREFIX
 . "$here/tools/wine-env.sh"
+# The build runs its schema generator under Wine too: in the same prefix.
+"$here/tools/build.sh" x86_64 Release "$here/build/run-x86_64"
 args=()
 for f in "$@"; do
   p=$(realpath -m "$f")
