@@ -24,7 +24,8 @@ bool EncodeInCodePage(const std::wstring& text, UINT code_page, std::string& byt
     bytes.clear();
     if (text.empty())
         return true;
-    UINT page = code_page == 0 ? CP_ACP : code_page;
+    // Resolved first: an ANSI code page of 65001 takes none of the flags below.
+    UINT page = code_page == 0 ? GetACP() : code_page;
     const int length = static_cast<int>(text.size());
     BOOL used_default = FALSE;
     DWORD flags = takes_no_flags(page) ? (page == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0) : WC_NO_BEST_FIT_CHARS;

@@ -2,6 +2,7 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
 #include "model/TransformStreamNames.h"
+#include "model/TransformStringPool.h"
 #include "model/TransformWriter.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
@@ -115,6 +116,22 @@ TEST(TransformStreamNames, PackLikeTheInstallerLibrary)
     EXPECT_EQ(msi::PackStreamName(L"BINARY.1", false), (std::wstring{0x3C8B, 0x3A97, 0x409B, 0x387E}));
     // Characters outside the packed set stay as they are and break up pairs.
     EXPECT_EQ(msi::PackStreamName(L"a-b", false), (std::wstring{0x4800 + 36, L'-', 0x4800 + 37}));
+}
+
+// Exact or nothing, also in code pages whose converter takes no best-fit flag.
+TEST(TransformStringPool, EncodesExactlyOrRefuses)
+{
+    std::string bytes;
+    EXPECT_TRUE(msi::EncodeInCodePage(L"\x20AC", 1252, bytes));
+    EXPECT_EQ(bytes, "\x80");
+    EXPECT_FALSE(msi::EncodeInCodePage(L"\x0100", 1252, bytes)); // best fit would give 'A'
+    EXPECT_TRUE(msi::EncodeInCodePage(L"\x65E5\x672C", 932, bytes));
+    EXPECT_EQ(bytes.size(), 4u);
+    EXPECT_TRUE(msi::EncodeInCodePage(L"\x65E5\xD83D\xDE00", 65001, bytes));
+    EXPECT_EQ(bytes.size(), 7u);
+    EXPECT_FALSE(msi::EncodeInCodePage(L"a\xD800b", 65001, bytes)); // a lone surrogate
+    EXPECT_TRUE(msi::EncodeInCodePage(L"\x65E5", 54936, bytes));    // takes no flags either
+    EXPECT_EQ(bytes.size(), 2u);
 }
 
 TEST_F(TransformWriterTest, RowsTablesColumnsAndStreamsRoundTrip)
