@@ -8,10 +8,14 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <commctrl.h>
+#include <string>
 
 int main(int argc, char** argv)
 {
-    SetSettingsKeyPath(L"Software\\DravnettaTests\\Settings");
+    // One key per program: test programs run side by side, and each deletes its key when it ends.
+    const std::wstring settings =
+        L"Software\\DravnettaTests\\Settings" + std::to_wstring(GetCurrentProcessId());
+    SetSettingsKeyPath(settings);
     SetPromptResponder([](const PromptRequest& request) {
         ADD_FAILURE() << "Unexpected prompt of kind " << static_cast<int>(request.kind);
         return PromptAnswer{IDCANCEL, {}, false};
@@ -21,6 +25,6 @@ int main(int argc, char** argv)
     InitCommonControlsEx(&controls);
     testing::InitGoogleMock(&argc, argv);
     int result = RUN_ALL_TESTS();
-    tfc::DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\DravnettaTests\\Settings");
+    tfc::DeleteRegistryTree(HKEY_CURRENT_USER, settings);
     return result;
 }
