@@ -1,0 +1,407 @@
+// Row references over a small database and a schema of our own: which rows a row refers to through the
+// schema's relationships and [..] references in formatted text, and tracking kept current by the row
+// operations (always the same as building it afresh).
+#include "model/MsiSchema.h"
+#include "foundation/MessageTrail.h"
+#include "ChangesTesting.h"
+
+using namespace model_testing;
+using changes_testing::LinksPicture;
+using changes_testing::RebuiltLinksPicture;
+
+namespace {
+
+const wchar_t kCreateSchema[] =
+    L"CREATE TABLE `Schema` (`Table` CHAR(64) NOT NULL, `Column` CHAR(64) NOT NULL, `Qualifier` CHAR(255), "
+    L"`Category` CHAR(32), `Unused` SHORT, `Type` CHAR(32), `Description` LONGCHAR, `NamedValues` LONGCHAR "
+    L"PRIMARY KEY `Table`, `Column`, `Qualifier`)";
+const wchar_t kCreateRelationships[] =
+    L"CREATE TABLE `Relationships` (`TableA` CHAR(64) NOT NULL, `ColumnA` CHAR(64) NOT NULL, "
+    L"`TableB` CHAR(64) NOT NULL, `ColumnB` CHAR(64) NOT NULL, `Number` SHORT NOT NULL, `Optional` SHORT, "
+    L"`Kind` SHORT PRIMARY KEY `TableA`, `ColumnA`, `TableB`, `ColumnB`, `Number`)";
+
+struct Link
+{
+    const wchar_t* table_a;
+    const wchar_t* column_a;
+    const wchar_t* table_b;
+    const wchar_t* column_b;
+    int number;
+};
+
+// Puts the schema back on the file beside the test program whatever happens.
+struct SchemaPath
+{
+    explicit SchemaPath(const std::wstring& path) { MsiSchema::SetFilePath(path); }
+    ~SchemaPath() { MsiSchema::SetFilePath(L""); }
+};
+
+class RowReferencesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::wstring schema = folder_.file(L"schema.dat");
+        CreateDatabaseFile(schema, {kCreateSchema, kCreateRelationships});
+        {
+            MsiHandle database = msi::OpenDatabase(schema, MSIDBOPEN_TRANSACT);
+            const wchar_t* columns[][3] = {{L"Property", L"Property", nullptr},
+                                           {L"Property", L"Value", nullptr},
+                                           {L"Directory", L"Directory", nullptr},
+                                           {L"Directory", L"Directory_Parent", nullptr},
+                                           {L"Component", L"Component", nullptr},
+                                           {L"Component", L"Directory_", nullptr},
+                                           {L"Component", L"Condition", L"Formatted"},
+                                           {L"Component", L"KeyPath", nullptr},
+                                           {L"File", L"File", nullptr},
+                                           {L"File", L"Component_", nullptr},
+                                           {L"Shortcut", L"Target", L"Formatted"},
+                                           {L"Shortcut", L"Component_", nullptr},
+                                           {L"Pair", L"A", nullptr},
+                                           {L"Pair", L"B", nullptr},
+                                           {L"Link", L"A_", nullptr},
+                                           {L"Link", L"B_", nullptr},
+                                           {L"Flags", L"Mask", L"Hex"},
+                                           {L"Use", L"Mask_", nullptr}};
+            for (const auto& column : columns)
+                Execute(database.get(),
+                        L"INSERT INTO `Schema` (`Table`, `Column`, `Category`, `Unused`) VALUES (?, ?, ?, 0)",
+                        {Param::Text(column[0]), Param::Text(column[1]),
+                         column[2] ? Param::Text(column[2]) : Param::Null()});
+            const Link links[] = {{L"Component", L"Directory_", L"Directory", L"Directory", 1},
+                                  {L"Component", L"KeyPath", L"File", L"File", 1},
+                                  {L"Directory", L"Directory_Parent", L"Directory", L"Directory", 1},
+                                  {L"File", L"Component_", L"Component", L"Component", 1},
+                                  {L"Shortcut", L"Component_", L"Component", L"Component", 1},
+                                  {L"Link", L"A_", L"Pair", L"A", 1},
+                                  {L"Link", L"B_", L"Pair", L"B", 1},
+                                  {L"Use", L"Mask_", L"Flags", L"Mask", 1}};
+            for (const Link& link : links)
+                Execute(database.get(),
+                        L"INSERT INTO `Relationships` (`TableA`, `ColumnA`, `TableB`, `ColumnB`, `Number`, "
+                        L"`Optional`, `Kind`) VALUES (?, ?, ?, ?, ?, ?, 0)",
+                        {Param::Text(link.table_a), Param::Text(link.column_a), Param::Text(link.table_b),
+                         Param::Text(link.column_b), Param::Int(link.number),
+                         Param::Int(link.column_a == std::wstring(L"KeyPath") ? 1 : 0)});
+            msi::DatabaseCommit(database.get());
+        }
+        schema_.reset(new SchemaPath(schema));
+
+        path_ = folder_.file(L"references.msi");
+        CreateDatabaseFile(
+            path_,
+            {L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR PRIMARY KEY "
+             L"`Property`)",
+             L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
+             L"`DefaultDir` CHAR(255) NOT NULL PRIMARY KEY `Directory`)",
+             L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `Directory_` CHAR(72) NOT NULL, "
+             L"`Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY KEY `Component`)",
+             L"CREATE TABLE `File` (`File` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY "
+             L"`File`)",
+             L"CREATE TABLE `Shortcut` (`Shortcut` CHAR(72) NOT NULL, `Target` CHAR(72) NOT NULL, "
+             L"`Component_` "
+             L"CHAR(72) NOT NULL PRIMARY KEY `Shortcut`)",
+             L"CREATE TABLE `Pair` (`A` CHAR(20) NOT NULL, `B` CHAR(20) NOT NULL PRIMARY KEY `A`, `B`)",
+             L"CREATE TABLE `Link` (`Link` CHAR(20) NOT NULL, `A_` CHAR(20), `B_` CHAR(20) PRIMARY KEY "
+             L"`Link`)",
+             L"CREATE TABLE `Flags` (`Flags` CHAR(20) NOT NULL, `Mask` LONG PRIMARY KEY `Flags`)",
+             L"CREATE TABLE `Use` (`Use` CHAR(20) NOT NULL, `Mask_` LONG PRIMARY KEY `Use`)"});
+        MsiHandle database = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        // Values in the table's column order.
+        auto insert = [&](const wchar_t* table, std::vector<Param> values) {
+            MsiHandle view = Execute(database.get(), std::wstring(L"SELECT * FROM `") + table + L"`");
+            MsiHandle names = msi::ViewGetColumnInfo(view.get(), MSICOLINFO_NAMES);
+            std::wstring columns, marks;
+            for (size_t at = 0; at < values.size(); ++at) {
+                columns += (at ? L", `" : L"`") +
+                           msi::RecordGetString(names.get(), static_cast<UINT>(at + 1)) + L"`";
+                marks += at ? L", ?" : L"?";
+            }
+            Execute(database.get(),
+                    std::wstring(L"INSERT INTO `") + table + L"` (" + columns + L") VALUES (" + marks + L")",
+                    values);
+        };
+        auto t = [](const wchar_t* text) { return Param::Text(text); };
+        insert(L"Property", {t(L"INSTALLDIR"), t(L"C:\\")});
+        insert(L"Property", {t(L"1"), t(L"one")});
+        insert(L"Property", {t(L"Other"), t(L"[INSTALLDIR] is not formatted here")});
+        insert(L"Directory", {t(L"TARGETDIR"), Param::Null(), t(L"SourceDir")});
+        insert(L"Directory", {t(L"INSTALLDIR"), t(L"TARGETDIR"), t(L"Product")});
+        insert(L"Component",
+               {t(L"Comp1"), t(L"INSTALLDIR"),
+                t(L"[INSTALLDIR] AND [#File1] OR [!File2] [$Comp2] [ ] [%TEMP] [1] [INSTALLDIR]"),
+                t(L"File1")});
+        insert(L"Component", {t(L"Comp2"), t(L"TARGETDIR"), Param::Null(), Param::Null()});
+        insert(L"File", {t(L"File1"), t(L"Comp1")});
+        insert(L"File", {t(L"File2"), t(L"Comp2")});
+        insert(L"File", {t(L"<null>"), t(L"Comp2")});
+        insert(L"Shortcut", {t(L"S1"), t(L"[$Comp1]"), t(L"Comp1")});
+        insert(L"Pair", {t(L"a"), t(L"b")});
+        insert(L"Pair", {t(L"a"), t(L"c")});
+        insert(L"Pair", {t(L"d"), t(L"b")});
+        insert(L"Link", {t(L"L1"), t(L"a"), t(L"b")});
+        insert(L"Link", {t(L"L2"), t(L"a"), t(L"x")});
+        insert(L"Link", {t(L"L3"), t(L"x"), t(L"b")});
+        insert(L"Link", {t(L"L4"), Param::Null(), t(L"b")});
+        insert(L"Flags", {t(L"F1"), Param::Int(16)});
+        insert(L"Use", {t(L"U1"), Param::Int(16)});
+        insert(L"Use", {t(L"U2"), Param::Null()});
+        msi::DatabaseCommit(database.get());
+        database.reset();
+        file_.Open(path_, MSIDBOPEN_TRANSACT);
+    }
+
+    MsiTable& table(const wchar_t* name) { return *file_.FindTable(name); }
+
+    RowIterator row(const wchar_t* table_name, const std::wstring& key)
+    {
+        MsiTable& found = table(table_name);
+        for (RowIterator it = found.rows().begin(); it != found.rows().end(); ++it) {
+            if (found.RowKeyText(*it) == key)
+                return it;
+        }
+        ADD_FAILURE() << "no row";
+        return found.rows().end();
+    }
+
+    static std::wstring describe(const RelationshipSet& relationships)
+    {
+        std::wstring text;
+        for (const RelationshipDefPtr& relationship : relationships)
+            text += relationship->Describe() + L"; ";
+        return text;
+    }
+
+    // "Table:key [relationships]" of every row the row refers to in related.
+    std::vector<std::wstring> found(const wchar_t* table_name, const std::wstring& key,
+                                    const wchar_t* related)
+    {
+        RelatedRows result;
+        table(table_name).FindRelatedRows(result, row(table_name, key), table(related));
+        std::vector<std::wstring> lines;
+        for (const auto& entry : result)
+            lines.push_back(entry.first.first->RowKeyText(*entry.first.second) + L" [" +
+                            describe(entry.second) + L"]");
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    std::wstring relationship(const wchar_t* table_a, const wchar_t* table_b)
+    {
+        return MsiSchema::Instance()->FindRelationship(table_a, table_b, 1)->Describe() + L"; ";
+    }
+
+    testing_support::ScratchFolder folder_;
+    std::unique_ptr<SchemaPath> schema_;
+    std::wstring path_;
+    MsiFile file_;
+};
+
+using Lines = std::vector<std::wstring>;
+
+} // namespace
+
+TEST_F(RowReferencesTest, TablesReferToTheirRelationshipsAndFormattedTextToTheFourKeyedTables)
+{
+    using Names = std::set<std::wstring>;
+    EXPECT_EQ((Names{L"Component", L"Directory", L"File", L"Property"}),
+              table(L"Component").ReferencedTables());
+    EXPECT_EQ((Names{L"Component", L"Directory", L"File", L"Property"}),
+              table(L"Shortcut").ReferencedTables());
+    EXPECT_EQ((Names{L"Pair"}), table(L"Link").ReferencedTables());
+    EXPECT_EQ((Names{L"Directory"}), table(L"Directory").ReferencedTables());
+    EXPECT_EQ(Names(), table(L"Property").ReferencedTables());
+}
+
+TEST_F(RowReferencesTest, FormattedTextNamesRowsByKey)
+{
+    const std::wstring formatted = L"Formatted; ";
+    EXPECT_EQ((Lines{L"1 [" + formatted + L"]", L"INSTALLDIR [" + formatted + L"]"}),
+              found(L"Component", L"Comp1", L"Property"));
+    // Reached through a relationship and through the text: one entry with both.
+    EXPECT_EQ((Lines{L"INSTALLDIR [" + formatted + relationship(L"Component", L"Directory") + L"]"}),
+              found(L"Component", L"Comp1", L"Directory"));
+    EXPECT_EQ((Lines{L"File1 [" + formatted + relationship(L"Component", L"File") + L"]",
+                     L"File2 [" + formatted + L"]"}),
+              found(L"Component", L"Comp1", L"File"));
+    EXPECT_EQ((Lines{L"Comp2 [" + formatted + L"]"}), found(L"Component", L"Comp1", L"Component"));
+    EXPECT_EQ((Lines{L"Comp1 [" + formatted + relationship(L"Shortcut", L"Component") + L"]"}),
+              found(L"Shortcut", L"S1", L"Component"));
+    // Text of a column that is not formatted refers to nothing.
+    EXPECT_EQ(Lines(), found(L"Property", L"Other", L"Property"));
+}
+
+TEST_F(RowReferencesTest, NullCellsReferToNothing)
+{
+    // A null key path does not reach the file whose key reads "<null>".
+    EXPECT_EQ(Lines(), found(L"Component", L"Comp2", L"File"));
+    EXPECT_EQ((Lines{L"TARGETDIR [" + relationship(L"Component", L"Directory") + L"]"}),
+              found(L"Component", L"Comp2", L"Directory"));
+    EXPECT_EQ(Lines(), found(L"Directory", L"TARGETDIR", L"Directory"));
+    EXPECT_EQ(Lines(), found(L"Use", L"U2", L"Flags"));
+    // Numbers match by value, though one side is shown in hexadecimal.
+    EXPECT_EQ((Lines{L"F1 [" + relationship(L"Use", L"Flags") + L"]"}), found(L"Use", L"U1", L"Flags"));
+}
+
+TEST_F(RowReferencesTest, RelationshipsOverTwoColumnsNeedBoth)
+{
+    std::wstring both = relationship(L"Link", L"Pair");
+    EXPECT_EQ((Lines{L"a|b [" + both + L"]"}), found(L"Link", L"L1", L"Pair"));
+    EXPECT_EQ(Lines(), found(L"Link", L"L2", L"Pair"));
+    EXPECT_EQ(Lines(), found(L"Link", L"L3", L"Pair"));
+    EXPECT_EQ(Lines(), found(L"Link", L"L4", L"Pair"));
+}
+
+TEST_F(RowReferencesTest, MatchingAChangedColumnTriesOnlyItsRelationships)
+{
+    MsiTable& components = table(L"Component");
+    auto match = [&](const wchar_t* related, const std::wstring& key, const wchar_t* changed) {
+        RelatedRows result;
+        const MsiFieldDef* column = changed ? table(related).FindColumn(changed).get() : nullptr;
+        components.MatchRelatedRows(result, row(L"Component", L"Comp1"), table(related), row(related, key),
+                                    column);
+        return result.empty() ? std::wstring() : describe(result.begin()->second);
+    };
+    EXPECT_EQ(L"", match(L"Property", L"INSTALLDIR", L"Value"));
+    EXPECT_EQ(L"Formatted; ", match(L"Property", L"INSTALLDIR", L"Property"));
+    EXPECT_EQ(L"", match(L"Directory", L"INSTALLDIR", L"DefaultDir"));
+    EXPECT_EQ(L"", match(L"Directory", L"INSTALLDIR", L"Directory_Parent"));
+    EXPECT_EQ(L"Formatted; " + relationship(L"Component", L"Directory"),
+              match(L"Directory", L"INSTALLDIR", L"Directory"));
+    EXPECT_EQ(L"Formatted; " + relationship(L"Component", L"Directory"),
+              match(L"Directory", L"INSTALLDIR", nullptr));
+    EXPECT_EQ(L"", match(L"Directory", L"TARGETDIR", nullptr));
+}
+
+TEST_F(RowReferencesTest, TrackingAnswersByTableAndOnlyWhileOn)
+{
+    SchemaRelationships& tracking = file_.relationships();
+    EXPECT_FALSE(tracking.IsEnabled());
+    EXPECT_TRUE(tracking.GetReferencingRows(table(L"Component"), row(L"Component", L"Comp1")).empty());
+
+    struct Status
+    {
+        std::vector<int> parts;
+        std::vector<std::wstring> texts;
+        void SetStatusParts(const std::vector<int>& percentages) { parts = percentages; }
+        void SetStatusText(const std::wstring& text, int part)
+        {
+            EXPECT_EQ(0, part);
+            texts.push_back(text);
+        }
+    } status;
+    tracking.Build(file_, &status);
+    EXPECT_TRUE(tracking.IsEnabled());
+    EXPECT_EQ(std::vector<int>{100}, status.parts);
+    EXPECT_NE(status.texts.end(), std::find(status.texts.begin(), status.texts.end(),
+                                            L"Building relationships for tables: Component -> Directory"));
+    EXPECT_EQ(L"Building relationships for tables: Use -> Flags", status.texts.back());
+
+    SchemaRelationships::RowsByTable referring =
+        tracking.GetReferencingRows(table(L"Component"), row(L"Component", L"Comp1"));
+    std::set<std::wstring> tables;
+    for (const auto& entry : referring)
+        tables.insert(entry.first->name());
+    EXPECT_EQ((std::set<std::wstring>{L"File", L"Shortcut"}), tables);
+    referring =
+        tracking.GetReferencingRows(table(L"Component"), row(L"Component", L"Comp1"), &table(L"File"));
+    ASSERT_EQ(1u, referring.size());
+    ASSERT_EQ(1u, referring.begin()->second.size());
+    EXPECT_EQ(L"File1", table(L"File").RowKeyText(*referring.begin()->second[0].row));
+    EXPECT_TRUE(tracking.GetReferencedRows(table(L"Property"), row(L"Property", L"Other")).empty());
+    EXPECT_EQ(RebuiltLinksPicture(file_), LinksPicture(file_, tracking));
+
+    tracking.Clear();
+    EXPECT_FALSE(tracking.IsEnabled());
+    EXPECT_TRUE(tracking.GetReferencedRows(table(L"File"), row(L"File", L"File1")).empty());
+}
+
+TEST_F(RowReferencesTest, TablesAddedWhileOffLeaveTrackingOff)
+{
+    // Wine opens no file that a transacted handle holds: the source comes from a copy.
+    std::wstring copy = folder_.file(L"copy.msi");
+    ASSERT_TRUE(CopyFileW(path_.c_str(), copy.c_str(), FALSE));
+    MsiFile other;
+    other.Open(copy, MSIDBOPEN_READONLY);
+    MsiTableRef shortcuts = other.FindTable(L"Shortcut");
+    file_.DropTable(table(L"Shortcut"));
+    file_.AddTableWithRows(*shortcuts);
+    SchemaRelationships& tracking = file_.relationships();
+    EXPECT_FALSE(tracking.IsEnabled());
+    EXPECT_TRUE(tracking.GetReferencedRows(table(L"Shortcut"), row(L"Shortcut", L"S1")).empty());
+    EXPECT_TRUE(tracking.GetReferencingRows(table(L"Component"), row(L"Component", L"Comp1")).empty());
+
+    // While on, a table added later links like the rest.
+    tracking.Build(file_);
+    file_.DropTable(table(L"Shortcut"));
+    EXPECT_EQ(RebuiltLinksPicture(file_), LinksPicture(file_, tracking));
+    file_.AddTableWithRows(*shortcuts);
+    EXPECT_EQ(1u, tracking.GetReferencedRows(table(L"Shortcut"), row(L"Shortcut", L"S1")).size());
+    EXPECT_EQ(RebuiltLinksPicture(file_), LinksPicture(file_, tracking));
+}
+
+TEST_F(RowReferencesTest, RowChangesKeepTheLinksAsABuildWouldMakeThem)
+{
+    SchemaRelationships& tracking = file_.relationships();
+    tracking.Build(file_);
+    std::wstring initial = LinksPicture(file_, tracking);
+    auto text = [](const wchar_t* value) { return MsiFieldDataRef(new MsiFieldData(value)); };
+    auto check = [&](const char* step) {
+        EXPECT_EQ(RebuiltLinksPicture(file_), LinksPicture(file_, tracking)) << step;
+    };
+
+    // Renaming a property that formatted text names drops its formatted link; the old name brings it back.
+    MsiTable& properties = table(L"Property");
+    file_.ModifyRow(*properties.FindColumn(L"Property"), row(L"Property", L"INSTALLDIR"),
+                    text(L"INSTALLDIR2"));
+    check("property renamed");
+    EXPECT_EQ(1u, tracking.GetReferencingRows(properties, row(L"Property", L"1")).size());
+    EXPECT_TRUE(tracking.GetReferencingRows(properties, row(L"Property", L"INSTALLDIR2")).empty());
+    file_.ModifyRow(*properties.FindColumn(L"Value"), row(L"Property", L"1"), text(L"[INSTALLDIR2]"));
+    check("property value");
+    file_.ModifyRow(*properties.FindColumn(L"Property"), row(L"Property", L"INSTALLDIR2"),
+                    text(L"INSTALLDIR"));
+    check("property renamed back");
+    EXPECT_EQ(initial, LinksPicture(file_, tracking));
+
+    // Keys and foreign keys of every kind of link.
+    MsiTable& directories = table(L"Directory");
+    file_.ModifyRow(*directories.FindColumn(L"Directory"), row(L"Directory", L"TARGETDIR"), text(L"ROOT"));
+    check("directory key");
+    file_.ModifyRow(*directories.FindColumn(L"Directory_Parent"), row(L"Directory", L"ROOT"),
+                    text(L"INSTALLDIR"));
+    check("directory loop");
+    MsiTable& pairs = table(L"Pair");
+    file_.ModifyRow(*pairs.FindColumn(L"B"), row(L"Pair", L"a|c"), text(L"x"));
+    check("second key column");
+    file_.ModifyRow(*table(L"Link").FindColumn(L"B_"), row(L"Link", L"L1"), text(L"c"));
+    check("foreign key");
+    file_.ModifyRow(*table(L"Component").FindColumn(L"Condition"), row(L"Component", L"Comp2"),
+                    text(L"[$Comp2]"));
+    check("self reference in text");
+    file_.AddRow(table(L"File"), {text(L"File3"), text(L"Comp2")});
+    file_.AddRow(table(L"Component"),
+                 {text(L"Comp3"), text(L"INSTALLDIR"), text(L"[#File3]"), text(L"File3")});
+    check("rows added");
+    // Rows that existing rows already name get their links when they come.
+    file_.ModifyRow(*table(L"Component").FindColumn(L"Directory_"), row(L"Component", L"Comp2"),
+                    text(L"NEWDIR"));
+    file_.ModifyRow(*table(L"Component").FindColumn(L"Condition"), row(L"Component", L"Comp3"),
+                    text(L"[Late]"));
+    check("names of rows still missing");
+    file_.AddRow(directories, {text(L"NEWDIR"), text(L"ROOT"), text(L"new")});
+    file_.AddRow(properties, {text(L"Late"), text(L"value")});
+    check("named rows added");
+    EXPECT_EQ(1u, tracking.GetReferencingRows(directories, row(L"Directory", L"NEWDIR")).size());
+    EXPECT_EQ(1u, tracking.GetReferencingRows(properties, row(L"Property", L"Late")).size());
+
+    // Deleting takes the links of both ends away first.
+    file_.DeleteRow(table(L"Component"), row(L"Component", L"Comp1"));
+    check("referred row deleted");
+    EXPECT_TRUE(tracking.GetReferencedRows(table(L"File"), row(L"File", L"File1")).empty());
+    file_.DeleteRow(table(L"Shortcut"), row(L"Shortcut", L"S1"));
+    file_.DeleteRow(directories, row(L"Directory", L"INSTALLDIR"));
+    check("rows deleted");
+    file_.DropTable(table(L"File"));
+    check("table dropped");
+}
