@@ -1,0 +1,356 @@
+// Transforms opened over their base, edited, and saved again as transforms or as databases.
+#include "model/MsiCallFaults.h"
+#include "model/MsiTransform.h"
+#include "foundation/Errors.h"
+#include "foundation/MessageTrail.h"
+#include "MsiTestDatabase.h"
+#include "TransformTesting.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace model_testing;
+using testing_support::ScratchFolder;
+
+namespace {
+
+const std::vector<std::wstring> kBase = {
+    L"CREATE TABLE `Plain` (`Key` CHAR(20) NOT NULL, `Value` CHAR(40) PRIMARY KEY `Key`)",
+    L"CREATE TABLE `Blobs` (`Name` CHAR(20) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)",
+    L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('A', 'first')",
+    L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('B', 'second')",
+    L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('C', 'third')",
+};
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class MsiTransformTest : public ::testing::Test
+{
+protected:
+    // base.msi, and transform.mst taking it to a copy with one row changed, one added, one deleted, a
+    // stream cell added and flags 0x00050003.
+    void SetUp() override
+    {
+        base_ = folder_.file(L"base.msi");
+        CreateDatabaseFile(base_, kBase);
+        std::wstring changed = folder_.copy_in(base_, L"changed.msi");
+        std::wstring blob = folder_.file(L"blob.bin");
+        testing_support::WriteFileBytes(blob, {'b', 'l', 'o', 'b'});
+        {
+            MsiHandle database = msi::OpenDatabase(changed, MSIDBOPEN_TRANSACT);
+            Execute(database.get(), L"UPDATE `Plain` SET `Value`='first, changed' WHERE `Key`='A'");
+            Execute(database.get(), L"DELETE FROM `Plain` WHERE `Key`='B'");
+            Execute(database.get(), L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('D', 'fourth')");
+            Execute(database.get(), L"INSERT INTO `Blobs` (`Name`, `Data`) VALUES ('one', ?)",
+                    {Param::StreamFile(blob)});
+            msi::DatabaseCommit(database.get());
+            expected_ = transform_testing::DumpDatabase(database.get());
+            MsiHandle reference = msi::OpenDatabase(base_, MSIDBOPEN_READONLY);
+            transform_ = folder_.file(L"transform.mst");
+            ASSERT_TRUE(msi::DatabaseGenerateTransform(database.get(), reference.get(), transform_));
+            msi::CreateTransformSummaryInfo(database.get(), reference.get(), transform_, 3, 5);
+        }
+        tfc::clear_thread_messages();
+    }
+
+    // What the transform at path makes of a fresh copy of the base.
+    transform_testing::DatabaseText applied(const std::wstring& transform)
+    {
+        std::wstring copy = folder_.file(L"applied-" + std::to_wstring(++copies_) + L".mst");
+        EXPECT_TRUE(CopyFileW(transform.c_str(), copy.c_str(), FALSE));
+        MsiHandle database = transform_testing::ApplyToCopy(base_, copy, folder_.path());
+        return transform_testing::DumpDatabase(database.get());
+    }
+
+    // The Plain rows the transform at path makes of a fresh copy of the base.
+    size_t applied_rows(const std::wstring& transform)
+    {
+        std::wstring copy = folder_.file(L"applied-" + std::to_wstring(++copies_) + L".mst");
+        EXPECT_TRUE(CopyFileW(transform.c_str(), copy.c_str(), FALSE));
+        MsiHandle database = transform_testing::ApplyToCopy(base_, copy, folder_.path());
+        return plain_rows(database.get()).size();
+    }
+
+    std::vector<std::vector<std::string>> plain_rows(MSIHANDLE database)
+    {
+        return SelectRows(database, L"SELECT `Key`, `Value` FROM `Plain` ORDER BY `Key`");
+    }
+
+    MsiTable& table(MsiFile& file, const wchar_t* name) { return *file.FindTable(name); }
+
+    void add_row(MsiTransform& transform, const std::wstring& key, const std::wstring& value)
+    {
+        transform.AddRow(table(transform, L"Plain"),
+                         {MsiFieldDataRef(new MsiFieldData(key)), MsiFieldDataRef(new MsiFieldData(value))});
+    }
+
+    ScratchFolder folder_;
+    std::wstring base_;
+    std::wstring transform_;
+    transform_testing::DatabaseText expected_;
+    int copies_ = 0;
+};
+
+TEST_F(MsiTransformTest, OpensAsTheBaseWithTheTransformAppliedBesideTheBase)
+{
+    MsiTransform transform;
+    EXPECT_FALSE(transform.Open(base_, transform_, false, false, false));
+    EXPECT_EQ(transform_, transform.path());
+    EXPECT_EQ(base_, transform.base_path());
+    EXPECT_FALSE(transform.read_only());
+    EXPECT_EQ(3, transform.error_conditions());
+    EXPECT_EQ(5, transform.validation());
+    EXPECT_EQ(expected_, transform_testing::DumpDatabase(transform.handle()));
+    EXPECT_EQ(3u, table(transform, L"Plain").rows().size());
+    EXPECT_EQ(1u, table(transform, L"Blobs").rows().size());
+    // The base is untouched and open beside it.
+    EXPECT_EQ((std::vector<std::vector<std::string>>{{"A", "first"}, {"B", "second"}, {"C", "third"}}),
+              plain_rows(transform.base().handle()));
+    EXPECT_TRUE(transform.base().read_only());
+    EXPECT_TRUE(Exists(transform.backing_path()));
+}
+
+TEST_F(MsiTransformTest, SavedUnchangedGivesAnEquivalentTransformWithTheSameFlags)
+{
+    std::wstring again = folder_.file(L"again.mst");
+    {
+        MsiTransform transform;
+        transform.Open(base_, transform_, false, false, false);
+        transform.Save(again, false, std::wstring());
+        EXPECT_EQ(transform_, transform.path());
+    }
+    EXPECT_EQ(expected_, applied(again));
+    MsiTransform reopened;
+    reopened.Open(base_, again, true, false, false);
+    EXPECT_EQ(3, reopened.error_conditions());
+    EXPECT_EQ(5, reopened.validation());
+}
+
+TEST_F(MsiTransformTest, FlagsTheDialogCannotSetStillTravel)
+{
+    std::wstring again = folder_.file(L"again.mst");
+    {
+        MsiTransform transform;
+        transform.Open(base_, transform_, false, false, false);
+        transform.SetConditions(0x8123, 0xF00F);
+        transform.Save(again, false, std::wstring());
+    }
+    MsiTransform reopened;
+    reopened.Open(base_, again, true, false, false);
+    EXPECT_EQ(0x8123, reopened.error_conditions());
+    EXPECT_EQ(0xF00F, reopened.validation());
+}
+
+TEST_F(MsiTransformTest, AFileThatIsNoStorageKeepsTheFlagsAtZeroWhenNew)
+{
+    std::wstring missing = folder_.file(L"new.mst");
+    MsiTransform transform;
+    transform.Open(base_, missing, false, true, false);
+    EXPECT_EQ(0, transform.error_conditions());
+    EXPECT_EQ(0, transform.validation());
+    EXPECT_EQ(missing, transform.path());
+    EXPECT_EQ(plain_rows(transform.base().handle()), plain_rows(transform.handle()));
+}
+
+TEST_F(MsiTransformTest, ApplyFailuresReachTheCallerAndTheBackingFileStillGoes)
+{
+    std::wstring backing;
+    {
+        msi::ScopedCallFaults faults;
+        msi::FailCall(L"MsiDatabaseApplyTransform", 1, ERROR_INSTALL_TRANSFORM_FAILURE);
+        MsiTransform transform;
+        try {
+            transform.Open(base_, transform_, false, false, true);
+            FAIL() << "the apply should fail";
+        } catch (const tfc::Win32Error& error) {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_TRANSFORM_FAILURE), error.code());
+            EXPECT_EQ(L"MsiDatabaseApplyTransform", error.function());
+        }
+        backing = transform.backing_path();
+        EXPECT_TRUE(Exists(backing));
+        EXPECT_EQ(0u, transform.handle());
+    }
+    EXPECT_FALSE(Exists(backing));
+    tfc::clear_thread_messages();
+}
+
+TEST_F(MsiTransformTest, OverTheWrongBaseReportsWhatTheLibrarySays)
+{
+    // A transform that changes a row of a table the other database lacks.
+    std::wstring other = folder_.file(L"other.msi");
+    CreateDatabaseFile(other, {L"CREATE TABLE `Other` (`Id` SHORT NOT NULL PRIMARY KEY `Id`)"});
+    UINT expected_code = 0;
+    {
+        std::wstring copy = folder_.copy_in(other, L"probe.msi");
+        MsiHandle probe = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);
+        expected_code = MsiDatabaseApplyTransformW(probe.get(), transform_.c_str(), 0);
+    }
+    MsiTransform transform;
+    if (expected_code == ERROR_SUCCESS) {
+        // Wine applies what it can and skips the rest: the open then works as the library did.
+        EXPECT_NO_THROW(transform.Open(other, transform_, false, false, false));
+        return;
+    }
+    try {
+        transform.Open(other, transform_, false, false, false);
+        FAIL() << "the apply should fail";
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(expected_code, error.code());
+        EXPECT_EQ(L"MsiDatabaseApplyTransform", error.function());
+    }
+    tfc::clear_thread_messages();
+}
+
+TEST_F(MsiTransformTest, NoDifferencesIsRefusedAndTheTargetLeftAlone)
+{
+    MsiTransform transform;
+    transform.Open(base_, folder_.file(L"new.mst"), false, true, false);
+    std::wstring fresh = folder_.file(L"fresh.mst");
+    std::wstring existing = folder_.file(L"existing.mst");
+    testing_support::WriteFileBytes(existing, {'o', 'l', 'd'});
+    for (const std::wstring& target : {fresh, existing}) {
+        try {
+            transform.Save(target, false, std::wstring());
+            FAIL() << "a transform without changes was saved";
+        } catch (const tfc::ManageableError& error) {
+            EXPECT_EQ(L"A transform must make changes to be saved. The transform was not saved.",
+                      error.message);
+            EXPECT_EQ(L"Could not save the transform.", error.caption);
+        }
+    }
+    EXPECT_FALSE(Exists(fresh));
+    EXPECT_EQ((std::vector<BYTE>{'o', 'l', 'd'}), testing_support::ReadFileBytes(existing));
+    // Still usable: an edit makes it savable.
+    add_row(transform, L"E", L"fifth");
+    transform.Save(fresh, false, std::wstring());
+    EXPECT_TRUE(Exists(fresh));
+}
+
+TEST_F(MsiTransformTest, SaveInPlaceCommitsTheCopyAndRewritesTheTransform)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    add_row(transform, L"E", L"fifth");
+    transform.Save(transform_, false, std::wstring());
+    EXPECT_EQ(transform_, transform.path());
+    EXPECT_TRUE(transform.change_log().empty());
+    EXPECT_NE(0u, transform.handle());
+    // The stream cell the transform brought survives the commit, the close and the reopen.
+    EXPECT_EQ((std::vector<std::vector<std::string>>{{"blob"}}),
+              SelectRows(transform.handle(), L"SELECT `Data` FROM `Blobs`"));
+    // The copy stays editable after the reopen, and what it got before is in the transform.
+    add_row(transform, L"F", L"sixth");
+    EXPECT_EQ(4u, applied_rows(transform_));
+    std::wstring other = folder_.file(L"other.mst");
+    transform.Save(other, false, std::wstring());
+    EXPECT_EQ(5u, applied_rows(other));
+    EXPECT_EQ(1u, transform.change_log().size());
+}
+
+TEST_F(MsiTransformTest, AFailedReopenAfterSavingInPlaceKeepsTheTransformPath)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    add_row(transform, L"E", L"fifth");
+    std::wstring backing = transform.backing_path();
+    {
+        msi::ScopedCallFaults faults;
+        msi::FailCall(L"MsiOpenDatabase", 1, ERROR_OPEN_FAILED);
+        EXPECT_THROW(transform.Save(transform_, false, std::wstring()), tfc::Win32Error);
+    }
+    tfc::clear_thread_messages();
+    EXPECT_EQ(transform_, transform.path());
+    // A second save never copies a transform over the edited copy.
+    EXPECT_ANY_THROW(transform.Save(transform_, false, std::wstring()));
+    tfc::clear_thread_messages();
+    EXPECT_EQ(transform_, transform.path());
+    MsiHandle copy = msi::OpenDatabase(backing, MSIDBOPEN_READONLY);
+    EXPECT_EQ(4u, plain_rows(copy.get()).size());
+}
+
+TEST_F(MsiTransformTest, ALockedTargetIsReportedAndTheCopyStaysUsable)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    add_row(transform, L"E", L"fifth");
+    std::wstring target = folder_.file(L"locked.mst");
+    HANDLE lock = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    try {
+        transform.Save(target, false, std::wstring());
+        ADD_FAILURE() << "saved over a locked file";
+    } catch (const tfc::ManageableError& error) {
+        EXPECT_EQ(L"Could not copy the saved transform to the target: " + target +
+                      L"\r\nCheck that the file is not in use and the file is writeable",
+                  error.message);
+        EXPECT_EQ(L"Could not save transform", error.caption);
+    }
+    CloseHandle(lock);
+    EXPECT_EQ(transform_, transform.path());
+    add_row(transform, L"F", L"sixth");
+    transform.Save(target, false, std::wstring());
+    EXPECT_EQ(5u, applied_rows(target));
+}
+
+TEST_F(MsiTransformTest, SaveDatabaseAsWritesTheTransformedDatabaseAndKeepsThePath)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    add_row(transform, L"E", L"fifth");
+    std::wstring target = folder_.file(L"transformed.msi");
+    {
+        msi::ScopedCallFaults faults;
+        msi::FailCall(L"MsiDatabaseCommit", 1, ERROR_FUNCTION_FAILED);
+        EXPECT_THROW(transform.SaveDatabaseAs(target, false, std::wstring()), tfc::Win32Error);
+    }
+    tfc::clear_thread_messages();
+    EXPECT_EQ(transform_, transform.path());
+    EXPECT_FALSE(Exists(target));
+    transform.SaveDatabaseAs(target, false, std::wstring());
+    EXPECT_EQ(transform_, transform.path());
+    MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+    EXPECT_EQ(4u, plain_rows(saved.get()).size());
+    // Still a transform: its own save writes a transform.
+    EXPECT_EQ(1u, transform.change_log().size());
+}
+
+TEST_F(MsiTransformTest, BackingFilesGoWithTheTransformUnlessHandedOn)
+{
+    std::wstring backing;
+    std::wstring handed;
+    {
+        MsiTransform transform;
+        transform.Open(base_, transform_, false, false, false);
+        backing = transform.backing_path();
+        EXPECT_TRUE(Exists(backing));
+    }
+    EXPECT_FALSE(Exists(backing));
+
+    {
+        MsiTransform transform;
+        transform.Open(base_, transform_, false, false, false);
+        add_row(transform, L"E", L"fifth");
+        handed = transform.SaveUsingOptions();
+        EXPECT_EQ(transform.backing_path(), handed);
+    }
+    ASSERT_TRUE(Exists(handed));
+    EXPECT_EQ(4u, applied_rows(transform_));
+
+    // The next transform starts from the handed-on copy and adopts it.
+    std::wstring next = folder_.file(L"next.mst");
+    {
+        MsiTransform transform;
+        transform.Load(base_, next, false, true, {transform_}, handed, true, false);
+        EXPECT_EQ(base_, transform.base_path());
+        EXPECT_EQ(std::vector<std::wstring>{transform_}, transform.earlier_transforms());
+        EXPECT_EQ(4u, table(transform, L"Plain").rows().size());
+        EXPECT_EQ(4u, plain_rows(transform.base().handle()).size());
+    }
+    EXPECT_FALSE(Exists(handed));
+}
+
+} // namespace
