@@ -20,9 +20,10 @@ void EditorTest::TearDown()
     host.reset();
 }
 
-bool EditorTest::Open(const std::wstring& name, const std::wstring& table, bool read_only)
+bool EditorTest::Open(const std::wstring& name, const std::wstring& table, bool read_only,
+                      const std::function<void(MSIHANDLE database)>& prepare)
 {
-    package = std::make_unique<OpenPackage>(name, read_only);
+    package = std::make_unique<OpenPackage>(name, read_only, prepare);
     if (!package->ok())
         return false;
     Show(table);

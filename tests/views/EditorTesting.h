@@ -20,7 +20,8 @@ protected:
     void TearDown() override;
 
     // Opens a copy of the package and shows the table; false (the test skips) when the package is absent.
-    bool Open(const std::wstring& package, const std::wstring& table, bool read_only = false);
+    bool Open(const std::wstring& package, const std::wstring& table, bool read_only = false,
+              const std::function<void(MSIHANDLE database)>& prepare = nullptr);
     // Shows another table of the open package.
     void Show(const std::wstring& table);
     // Saves in place, opens the file again and shows the same table.

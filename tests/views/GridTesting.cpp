@@ -224,12 +224,21 @@ void ClickAt(HWND window, POINT client_point, bool twice)
     PumpPending();
 }
 
-OpenPackage::OpenPackage(const std::wstring& name, bool read_only) : read_only_(read_only)
+OpenPackage::OpenPackage(const std::wstring& name, bool read_only,
+                         const std::function<void(MSIHANDLE database)>& prepare)
+    : read_only_(read_only)
 {
     std::wstring source = testing_support::TestDataPath(name);
     if (source.empty())
         return;
     path_ = folder_.copy_in(source, name);
+    if (prepare) {
+        MSIHANDLE database = 0;
+        EXPECT_EQ(0u, MsiOpenDatabaseW(path_.c_str(), MSIDBOPEN_TRANSACT, &database));
+        prepare(database);
+        EXPECT_EQ(0u, MsiDatabaseCommit(database));
+        MsiCloseHandle(database);
+    }
     file_ = std::make_unique<MsiFile>();
     file_->Open(path_, read_only ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
 }
@@ -248,6 +257,15 @@ void OpenPackage::SaveAndReopen()
     file_.reset();
     file_ = std::make_unique<MsiFile>();
     file_->Open(path_, read_only_ ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
+}
+
+void RunSql(MSIHANDLE database, const std::wstring& sql)
+{
+    MSIHANDLE view = 0;
+    ASSERT_EQ(0u, MsiDatabaseOpenViewW(database, sql.c_str(), &view)) << std::string(sql.begin(), sql.end());
+    EXPECT_EQ(0u, MsiViewExecute(view, 0)) << std::string(sql.begin(), sql.end());
+    MsiViewClose(view);
+    MsiCloseHandle(view);
 }
 
 RowIterator FindRowByKey(MsiTable& table, const std::wstring& key)
@@ -397,6 +415,8 @@ void LookupHandler::Sort(int old_column, int new_column, bool ascending)
 
 InPlaceEditorPtr LookupHandler::CreateEditor(ObjectWindow&, int item, int column)
 {
+    if (make_editor)
+        return make_editor(item, column);
     if (!editor_handler)
         return CreateLookupEditor(lookup, column, item, SortColumn(), this);
     SetLookupEditHandler(lookup, this);

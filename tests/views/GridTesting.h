@@ -98,6 +98,8 @@ public:
 
     std::shared_ptr<MsiTableLookupBase> lookup;
     MsiFieldEditorHandler* editor_handler = nullptr;
+    // When set, the editors come from here instead.
+    std::function<InPlaceEditorPtr(int item, int column)> make_editor;
     // Validation flags to draw a row with, by position (the results pane's part in the program).
     std::map<int, unsigned> row_flags;
     int refreshes = 0;
@@ -129,7 +131,9 @@ private:
 class OpenPackage
 {
 public:
-    explicit OpenPackage(const std::wstring& name, bool read_only = false);
+    // `prepare` may change the copy through the installer library before the model opens it.
+    explicit OpenPackage(const std::wstring& name, bool read_only = false,
+                         const std::function<void(MSIHANDLE database)>& prepare = nullptr);
     bool ok() const { return file_ != nullptr; }
     MsiFile& file() { return *file_; }
     MsiTable& table(const std::wstring& name);
@@ -144,6 +148,9 @@ private:
     bool read_only_;
     std::unique_ptr<MsiFile> file_;
 };
+
+// Runs SQL statements on a database handle; a failure fails the test.
+void RunSql(MSIHANDLE database, const std::wstring& sql);
 
 // The first row whose key text (MsiTable::RowKeyText) is `key`; rows().end() when none.
 RowIterator FindRowByKey(MsiTable& table, const std::wstring& key);
