@@ -129,7 +129,7 @@ TEST(TransformStringPool, EncodesExactlyOrRefuses)
     EXPECT_EQ(bytes.size(), 4u);
     EXPECT_TRUE(msi::EncodeInCodePage(L"\x65E5\xD83D\xDE00", 65001, bytes));
     EXPECT_EQ(bytes.size(), 7u);
-    EXPECT_FALSE(msi::EncodeInCodePage(L"a\xD800b", 65001, bytes)); // a lone surrogate
+    EXPECT_FALSE(msi::EncodeInCodePage(L"a\xD800" L"b", 65001, bytes)); // a lone surrogate
 }
 
 TEST_F(TransformWriterTest, RowsTablesColumnsAndStreamsRoundTrip)
