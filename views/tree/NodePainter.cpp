@@ -1,33 +1,6 @@
 #include "views/tree/NodePainter.h"
 #include "views/tree/TreeView.h"
-#include "shell/Options.h"
-
-#include <objidl.h>
-#include <gdiplus.h>
-
-namespace {
-
-// The cell gradient of the table lists, vertical, start colour at the edges and end colour in the
-// middle. Does nothing when GDI+ was not started.
-void fill_gradient(HDC dc, DWORD start, DWORD end, const RECT& rect)
-{
-    using namespace Gdiplus;
-    using namespace Gdiplus::DllExports;
-    GpGraphics* graphics = nullptr;
-    if (GdipCreateFromHDC(dc, &graphics) != Ok)
-        return;
-    GpLineGradient* brush = nullptr;
-    Rect area(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    if (GdipCreateLineBrushFromRectI(&area, start, end, LinearGradientModeVertical, WrapModeTile, &brush) ==
-        Ok) {
-        GdipSetLineLinearBlend(brush, 0.5f, 1.0f);
-        GdipFillRectangleI(graphics, brush, area.X, area.Y, area.Width, area.Height);
-        GdipDeleteBrush(brush);
-    }
-    GdipDeleteGraphics(graphics);
-}
-
-} // namespace
+#include "model/lookups/CellAppearance.h"
 
 LRESULT NodePainter::OnCustomDraw(NMTVCUSTOMDRAW* draw)
 {
@@ -61,10 +34,8 @@ LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw)
     HDC dc = draw->nmcd.hdc;
     auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (caret == node.GetItem()) {
-        fill_gradient(dc, gOptions.colours[Options::COLOR_VALID_START],
-                      gOptions.colours[Options::COLOR_VALID_END], rect);
-        fill_gradient(dc, gOptions.colours[Options::COLOR_SELECTED_START],
-                      gOptions.colours[Options::COLOR_SELECTED_END], rect);
+        FillCellGradient(dc, CELL_FILL_VALID, rect);
+        FillCellGradient(dc, CELL_FILL_SELECTED, rect);
     }
     rect.left += 2;
     rect.bottom -= 2;
