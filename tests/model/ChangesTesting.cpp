@@ -22,7 +22,8 @@ std::wstring SortedTable(MsiTable& table)
     std::sort(lines.begin() + 3, lines.end());
     std::wstring text;
     for (const std::wstring& line : lines) {
-        if (!line.empty())
+        // The summary stream holds the save time; its other properties are compared one by one.
+        if (!line.empty() && line.compare(0, 19, L"\x5SummaryInformation") != 0)
             text += line + L"\n";
     }
     return text;

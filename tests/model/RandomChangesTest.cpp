@@ -1,0 +1,259 @@
+// A seeded random run of row and table changes on a copy of a real package: adds, modifies (keys too),
+// deletes, tables added and dropped, a code page. Many are refused (duplicate keys, required columns);
+// none may leave a trace. After every change the row references equal a fresh build; at the end the file
+// saved elsewhere by replaying the log equals the file saved in place, and both equal memory.
+#include "foundation/Errors.h"
+#include "foundation/MessageTrail.h"
+#include "ChangesTesting.h"
+
+#include <random>
+#include <set>
+
+using namespace model_testing;
+using changes_testing::FilePicture;
+using changes_testing::LinksPicture;
+using changes_testing::RebuiltLinksPicture;
+
+namespace {
+
+class RandomChanges
+{
+public:
+    RandomChanges(MsiFile& file, const testing_support::ScratchFolder& folder, unsigned seed)
+        : file_(file), folder_(folder), random_(seed)
+    {
+        // Texts the package holds anywhere: used as values, they make rows refer to each other.
+        std::set<std::wstring> texts;
+        for (auto& entry : file_.tables()) {
+            for (MsiRow& row : entry.second->rows()) {
+                for (const MsiFieldDefRef& column : entry.second->columns()) {
+                    const MsiFieldData& cell = *row[column->column_index()];
+                    if (entry.second->user_table() && column->kind() == MsiFieldKind::String &&
+                        !cell.is_null() && cell.string().size() <= 38)
+                        texts.insert(cell.string());
+                }
+            }
+        }
+        texts_.assign(texts.begin(), texts.end());
+    }
+
+    // One change; false when the database refused it.
+    bool step()
+    {
+        int kind = pick(100);
+        try {
+            if (kind < 30)
+                add_row();
+            else if (kind < 70)
+                modify_row();
+            else if (kind < 88)
+                delete_row();
+            else if (kind < 96)
+                add_table();
+            else if (kind < 98)
+                drop_table();
+            else
+                file_.SetCodepage(pick(2) ? 1252 : 1250);
+            return true;
+        } catch (const tfc::ManageableError&) {
+        } catch (const std::exception&) {
+        }
+        tfc::clear_thread_messages();
+        return false;
+    }
+
+    // The user tables in memory, rows sorted.
+    std::wstring memory_picture()
+    {
+        std::wstring text;
+        for (auto& entry : file_.tables()) {
+            MsiTable& table = *entry.second;
+            if (!table.user_table())
+                continue;
+            std::vector<std::wstring> rows;
+            for (MsiRow& row : table.rows())
+                rows.push_back(row_text(table, row));
+            std::sort(rows.begin(), rows.end());
+            text += L"[" + table.name() + L"]\n";
+            for (const std::wstring& row : rows)
+                text += row + L"\n";
+        }
+        return text;
+    }
+
+    static std::wstring row_text(MsiTable& table, MsiRow& row)
+    {
+        std::wstring line;
+        for (const MsiFieldDefRef& column : table.columns()) {
+            const MsiFieldData& cell = *row[column->column_index()];
+            if (column->kind() == MsiFieldKind::Binary && !cell.is_null()) {
+                table.ExtractCell(row, *column);
+                line += MsiBinaryData(cell).path.empty() ? L"?" : L"<stream>";
+            } else {
+                line += column->display_str(cell);
+            }
+            line += L"\t";
+        }
+        return line;
+    }
+
+private:
+    int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+
+    MsiTable* any_table()
+    {
+        std::vector<MsiTable*> tables;
+        for (auto& entry : file_.tables()) {
+            if (entry.second->user_table())
+                tables.push_back(entry.second.get());
+        }
+        return tables.empty() ? nullptr : tables[pick(static_cast<int>(tables.size()))];
+    }
+
+    RowIterator any_row(MsiTable& table)
+    {
+        RowIterator row = table.rows().begin();
+        std::advance(row, pick(static_cast<int>(table.rows().size())));
+        return row;
+    }
+
+    // A value for the column: often one the table already holds (keys collide, references hold).
+    MsiFieldDataRef value_for(MsiTable& table, const MsiFieldDef& column)
+    {
+        if (column.nullable() && pick(10) == 0)
+            return MakeNullFieldData();
+        if (column.kind() == MsiFieldKind::Binary) {
+            std::wstring path = folder_.file(L"stream" + std::to_wstring(++streams_) + L".bin");
+            testing_support::WriteFileBytes(path,
+                                            std::vector<BYTE>(pick(6000), static_cast<BYTE>(pick(256))));
+            MsiFieldDataRef cell(new MsiFieldData());
+            column.set_field_data(*cell, path);
+            return cell;
+        }
+        if (!table.rows().empty() && pick(3) == 0) {
+            const MsiFieldData& other = *(*any_row(table))[column.column_index()];
+            if (!other.is_null())
+                return column.clone_data(other);
+        }
+        if (column.kind() == MsiFieldKind::Integer)
+            return MakeIntegerFieldData(column.width() == 2 ? pick(60) - 5 : pick(100000) - 5);
+        std::wstring text = L"v" + std::to_wstring(pick(40));
+        if (!texts_.empty() && pick(2)) {
+            static const wchar_t* const kForms[] = {L"%", L"[%]", L"[#%] and [$%]", L"[!%]"};
+            std::wstring form = kForms[pick(4)];
+            text = form.replace(form.find(L'%'), 1, texts_[pick(static_cast<int>(texts_.size()))]);
+            size_t second = text.find(L'%');
+            if (second != std::wstring::npos)
+                text.replace(second, 1, texts_[pick(static_cast<int>(texts_.size()))]);
+        }
+        if (column.width() != 0 && text.size() > column.width())
+            text.resize(column.width());
+        return MsiFieldDataRef(new MsiFieldData(text));
+    }
+
+    void add_row()
+    {
+        MsiTable* table = any_table();
+        if (!table)
+            return;
+        MsiRow row;
+        for (const MsiFieldDefRef& column : table->columns())
+            row.push_back(value_for(*table, *column));
+        file_.AddRow(*table, row);
+    }
+
+    void modify_row()
+    {
+        MsiTable* table = any_table();
+        if (!table || table->rows().empty())
+            return;
+        RowIterator row = any_row(*table);
+        const MsiFieldDef& column = *table->columns()[pick(static_cast<int>(table->columns().size()))];
+        file_.ModifyRow(column, row, value_for(*table, column));
+    }
+
+    void delete_row()
+    {
+        MsiTable* table = any_table();
+        if (table && !table->rows().empty())
+            file_.DeleteRow(*table, any_row(*table));
+    }
+
+    void add_table()
+    {
+        MsiTable source(L"Random" + std::to_wstring(++tables_), nullptr);
+        source.columns().push_back(MakeFieldDef(L"Key", true, L"s20", 0, nullptr));
+        source.columns().push_back(MakeFieldDef(L"Number", false, L"I4", 1, nullptr));
+        source.columns().push_back(MakeFieldDef(L"Text", false, L"S40", 2, nullptr));
+        if (pick(2))
+            source.columns().push_back(MakeFieldDef(L"Data", false, L"V0", 3, nullptr));
+        for (int count = pick(5); count > 0; --count) {
+            MsiRow row;
+            row.push_back(MsiFieldDataRef(new MsiFieldData(L"k" + std::to_wstring(count))));
+            for (size_t at = 1; at < source.columns().size(); ++at)
+                row.push_back(value_for(source, *source.columns()[at]));
+            AppendRow(source.rows(), row);
+        }
+        file_.AddTableWithRows(source);
+    }
+
+    void drop_table()
+    {
+        MsiTable* table = any_table();
+        if (table)
+            file_.DropTable(*table);
+    }
+
+    MsiFile& file_;
+    const testing_support::ScratchFolder& folder_;
+    std::mt19937 random_;
+    std::vector<std::wstring> texts_;
+    unsigned streams_ = 0;
+    unsigned tables_ = 0;
+};
+
+void RunRandomChanges(const wchar_t* package, unsigned seed)
+{
+    std::wstring source = testing_support::TestDataPath(package);
+    if (source.empty())
+        GTEST_SKIP() << "no shared test data";
+    testing_support::ScratchFolder folder;
+    std::wstring own = folder.copy_in(source, L"own.msi");
+    std::wstring copy = folder.file(L"copy.msi");
+    std::wstring memory;
+    {
+        MsiFile file;
+        ASSERT_FALSE(file.Open(own, MSIDBOPEN_TRANSACT));
+        file.relationships().Build(file);
+        EXPECT_FALSE(LinksPicture(file, file.relationships()).empty());
+        RandomChanges changes(file, folder, seed);
+        int refused = 0;
+        for (int step = 0; step < 200; ++step) {
+            refused += changes.step() ? 0 : 1;
+            ASSERT_EQ(RebuiltLinksPicture(file), LinksPicture(file, file.relationships())) << "step " << step;
+        }
+        // Both kinds of outcome must be common enough to mean something.
+        EXPECT_GT(refused, 10);
+        EXPECT_GT(file.change_log().size(), 80u);
+        memory = changes.memory_picture();
+        file.SaveDatabaseAs(copy, true, L"Random");
+        file.SaveInPlace(true, L"Random");
+    }
+    std::wstring saved = FilePicture(own);
+    EXPECT_EQ(saved, FilePicture(copy));
+    MsiFile reopened;
+    reopened.Open(own, MSIDBOPEN_READONLY);
+    EXPECT_EQ(memory, RandomChanges(reopened, folder, 0).memory_picture());
+}
+
+} // namespace
+
+TEST(RandomChanges, PackageSavedElsewhereEqualsPackageSavedInPlace)
+{
+    RunRandomChanges(L"shortcuts.msi", 20240611);
+}
+
+TEST(RandomChanges, MergeModuleWithStreamsSavedElsewhereEqualsSavedInPlace)
+{
+    RunRandomChanges(L"MergeModule1.msm", 7);
+}
