@@ -61,3 +61,9 @@ private:
     bool ascending_ = true;
     ToolTip tooltip_;
 };
+
+// The list of the new-row dialog: the same list over the dialog template's control (AttachControl), with
+// the dialog as its handler.
+class NewRowList : public ObjectWindow
+{
+};
