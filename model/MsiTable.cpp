@@ -139,6 +139,19 @@ std::wstring MsiTable::InsertSql() const
            L") VALUES (" + marks + L")";
 }
 
+namespace {
+
+// A number cell holding the installer's null marker was written as null, so only IS NULL finds its row.
+bool StoredAsNull(const MsiFieldDef& column, const MsiFieldData& cell)
+{
+    if (cell.is_null())
+        return true;
+    const auto* numeric = dynamic_cast<const MsiNumericFieldDef*>(&column);
+    return numeric && numeric->holds_null_marker(cell);
+}
+
+} // namespace
+
 SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
 {
     bool keyed = HasKeyColumns();
@@ -153,7 +166,7 @@ SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
         if (!condition.text.empty())
             condition.text += L" AND ";
         condition.text += MsiQuery::QuoteName(column->name());
-        if (row[column->column_index()]->is_null()) {
+        if (StoredAsNull(*column, *row[column->column_index()])) {
             condition.text += L" IS NULL";
         } else {
             condition.text += L"=?";

@@ -341,3 +341,26 @@ TEST(MsiQuery, FailedExecuteNamesTheStatementAndItsParameters)
     // An unknown component has no qualifiers, and that is no error.
     EXPECT_TRUE(EnumQualifiedComponents(L"{6F1E1C5A-0000-4C1D-9D4E-000000000001}").empty());
 }
+
+TEST(MsiTableKeys, NullMarkerInANumberKeyFindsItsRowAsNull)
+{
+    testing_support::ScratchFolder folder;
+    std::wstring path = folder.file(L"numbers.msi");
+    CreateDatabaseFile(path,
+                       {L"CREATE TABLE `Numbers` (`Id` SHORT, `Text` CHAR(10) PRIMARY KEY `Id`, `Text`)"});
+    {
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+        Execute(database.get(), L"INSERT INTO `Numbers` (`Id`, `Text`) VALUES (?, ?)",
+                {Param::Int(5), Param::Text(L"five")});
+        msi::DatabaseCommit(database.get());
+    }
+    MsiFile file;
+    file.Open(path, MSIDBOPEN_READONLY);
+    MsiTable& table = *file.FindTable(L"Numbers");
+    MsiRow& five = table.rows().front();
+    // Typed by the user: the database holds null for it, so the condition must say so.
+    table.columns()[0]->set_field_data(*five[0], L"-32768");
+    SqlCondition where = table.KeyWhereClause(five);
+    EXPECT_EQ(L"`Id` IS NULL AND `Text`=?", where.text);
+    EXPECT_EQ(L"five", MsiQuery::RecordText(where.params.get()));
+}
