@@ -29,6 +29,21 @@ bool answered(PromptKind kind, HWND owner, const std::wstring& title, const std:
     return AnswerPrompt(request, answer);
 }
 
+// The fields the single-file open and save dialogs share; the texts must outlive the structure.
+OPENFILENAMEW single_file_dialog(HWND owner, const std::wstring& filters, const std::wstring& title,
+                                 const std::wstring& initial_folder, wchar_t (&buffer)[MAX_PATH])
+{
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filters.c_str();
+    dialog.lpstrFile = buffer;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    dialog.lpstrInitialDir = initial_folder.empty() ? nullptr : initial_folder.c_str();
+    return dialog;
+}
+
 } // namespace
 
 void SplitOpenFilesBuffer(const wchar_t* buffer, std::vector<std::wstring>& paths)
@@ -88,14 +103,7 @@ std::wstring BrowseForFile(HWND owner, const std::wstring& filter, DWORD flags, 
     }
     wchar_t buffer[MAX_PATH] = {};
     std::wstring filters = terminated_filter(filter);
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filters.c_str();
-    dialog.lpstrFile = buffer;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    dialog.lpstrInitialDir = initial_folder.empty() ? nullptr : initial_folder.c_str();
+    OPENFILENAMEW dialog = single_file_dialog(owner, filters, title, initial_folder, buffer);
     dialog.Flags = flags;
     if (!GetOpenFileNameW(&dialog))
         return std::wstring();
@@ -112,14 +120,7 @@ std::wstring BrowseForSaveFile(HWND owner, const std::wstring& initial_folder, c
         return answer.paths.empty() ? std::wstring() : answer.paths.front();
     wchar_t buffer[MAX_PATH] = {};
     std::wstring filters = terminated_filter(filter);
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filters.c_str();
-    dialog.lpstrFile = buffer;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    dialog.lpstrInitialDir = initial_folder.empty() ? nullptr : initial_folder.c_str();
+    OPENFILENAMEW dialog = single_file_dialog(owner, filters, title, initial_folder, buffer);
     dialog.lpstrDefExt = default_extension.empty() ? nullptr : default_extension.c_str();
     dialog.Flags = flags;
     if (!GetSaveFileNameW(&dialog))
