@@ -38,6 +38,8 @@ void RowKeyIndex::AfterOwnEdit()
 
 std::wstring RowKeyIndex::KeyOf(const std::vector<std::wstring>& key_values) const
 {
+    if (key_values.size() == 1)
+        return key_values[0];
     // Each part with its length in front, so no text can run into the next.
     std::wstring key;
     for (const std::wstring& text : key_values) {
@@ -50,16 +52,22 @@ std::wstring RowKeyIndex::KeyOf(const std::vector<std::wstring>& key_values) con
 
 std::wstring RowKeyIndex::KeyOf(const MsiRow& row) const
 {
+    if (key_columns_.size() == 1)
+        return key_columns_[0]->display_str(*row.at(key_columns_[0]->column_index()));
     std::vector<std::wstring> texts;
-    for (const MsiFieldDefRef& column : table_.columns()) {
-        if (column->is_key() && static_cast<size_t>(column->column_index()) < row.size())
-            texts.push_back(column->display_str(*row[column->column_index()]));
-    }
+    texts.reserve(key_columns_.size());
+    for (const MsiFieldDefRef& column : key_columns_)
+        texts.push_back(column->display_str(*row.at(column->column_index())));
     return KeyOf(texts);
 }
 
 void RowKeyIndex::Build()
 {
+    key_columns_.clear();
+    for (const MsiFieldDefRef& column : table_.columns()) {
+        if (column->is_key())
+            key_columns_.push_back(column);
+    }
     rows_by_key_.clear();
     key_by_row_.clear();
     rows_by_key_.reserve(table_.rows().size());

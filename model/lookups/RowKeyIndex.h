@@ -34,6 +34,8 @@ private:
     void StopWatching();
 
     MsiTable& table_;
+    // Read when the index is built: tables keep their columns, but a table's content may be replaced.
+    std::vector<MsiFieldDefRef> key_columns_;
     MsiFile* watched_ = nullptr;
     bool valid_ = false;
     std::unordered_multimap<std::wstring, RowIterator> rows_by_key_;

@@ -12,9 +12,6 @@
 #include <string>
 #include <vector>
 
-// True when a sorts before b (CompareStringW with LOCALE_USER_DEFAULT and NORM_IGNORECASE says less).
-bool TextSortsBefore(const std::wstring& a, const std::wstring& b);
-
 // What a cell is compared by: its integer value for integer columns, else its display text.
 struct SortKey
 {
@@ -23,19 +20,22 @@ struct SortKey
 };
 SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
 
+// Replaces texts by their ranks in the text order: equal ranks for texts that compare equal. Columns
+// repeat their values, so each distinct text is compared once per sort step, not once per row.
+void RankTexts(std::vector<SortKey>& keys);
+
 // Stable sort of entries by their keys (keys[i] belongs to entries[i]); both vectors keep their pairing.
 template <typename Entry>
-void StableSortByKeys(std::vector<Entry>& entries, const std::vector<SortKey>& keys, bool integer,
-                      bool ascending)
+void StableSortByKeys(std::vector<Entry>& entries, std::vector<SortKey> keys, bool integer, bool ascending)
 {
+    if (!integer)
+        RankTexts(keys);
     std::vector<size_t> order(entries.size());
     std::iota(order.begin(), order.end(), size_t(0));
     auto less = [&](size_t a, size_t b) {
         if (!ascending)
             std::swap(a, b);
-        if (integer)
-            return keys[a].number < keys[b].number;
-        return TextSortsBefore(keys[a].text, keys[b].text);
+        return keys[a].number < keys[b].number;
     };
     std::stable_sort(order.begin(), order.end(), less);
     std::vector<Entry> sorted;
