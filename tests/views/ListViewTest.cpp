@@ -294,3 +294,32 @@ TEST(ListView, AHandlerThatDiesIsDetachedBeforeTheNextPaint)
     EXPECT_EQ(&other.list(), handler.AttachedList());
     EXPECT_EQ(L"b", GetListViewItemText(other.list_window(), 0, 0));
 }
+
+TEST(ListView, TheCursorCellOfTheFocusedRowIsDrawnByHand)
+{
+    ListHost host;
+    TextHandler handler = ThreeRows();
+    handler.Show(host.list());
+    ObjectWindow& list = host.list();
+    SelectAndFocus(list, 1);
+    list.SetCurrentColumn(2);
+    HDC dc = GetDC(host.list_window());
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdc = dc;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+    auto drawn = [&](int item, int column, bool& selected) {
+        draw.nmcd.dwItemSpec = item;
+        draw.iSubItem = column;
+        LRESULT result = -1;
+        selected = list.DrawCellHighlight(&draw, result);
+        return result;
+    };
+    bool selected = false;
+    EXPECT_EQ(CDRF_SKIPDEFAULT, drawn(1, 2, selected));
+    EXPECT_TRUE(selected);
+    EXPECT_EQ(CDRF_DODEFAULT, drawn(1, 0, selected)) << "another column of the row is the control's";
+    EXPECT_TRUE(selected);
+    EXPECT_EQ(CDRF_DODEFAULT, drawn(0, 2, selected)) << "an unselected row is the caller's";
+    EXPECT_FALSE(selected);
+    ReleaseDC(host.list_window(), dc);
+}

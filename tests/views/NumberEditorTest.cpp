@@ -3,6 +3,7 @@
 
 #include "foundation/WindowText.h"
 #include "shell/Options.h"
+#include "foundation/Prompt.h"
 #include "views/grid/MsiNumericFieldEditor.h"
 
 using namespace grid_testing;
@@ -281,4 +282,45 @@ TEST_F(NumberEditorTest, TheFlagsMenuOpensAtItsButtonWithoutEndingTheEdit)
     EXPECT_TRUE(menu_seen);
     EXPECT_EQ(L"0x0001", after);
     EXPECT_EQ(L"0x0001", Cell(attributes, row));
+}
+
+TEST_F(NumberEditorTest, LosingTheActivationEndsTheEditExceptToItsOwnMessages)
+{
+    if (!Open(L"shortcuts.msi", L"Media"))
+        GTEST_SKIP() << "shortcuts.msi is not there";
+    int row = Position({L"1"});
+    int last = Column(L"LastSequence");
+    Focus(row, last);
+
+    // A message box of the editor takes the activation from the dialog while it is shown.
+    HWND dialog_seen = nullptr;
+    std::vector<std::wstring> asked;
+    PromptResponder previous = SetPromptResponder([&](const PromptRequest& request) {
+        asked.push_back(request.text);
+        if (dialog_seen)
+            SendMessageW(dialog_seen, WM_NCACTIVATE, FALSE, 0);
+        return PromptAnswer{IDOK, {}, false};
+    });
+    bool open_after_message = false;
+    bool ok = Edit({Type(L"abc"),
+                    [&](MsiNumericFieldEditor&, HWND dialog) {
+                        dialog_seen = dialog;
+                        ClickButton(dialog, 1041); // "abc" does not parse: a message, the dialog stays
+                        open_after_message = IsWindowVisible(dialog) != FALSE;
+                        return true;
+                    },
+                    Type(L"7"),
+                    [&](MsiNumericFieldEditor&, HWND dialog) {
+                        dialog_seen = nullptr;
+                        SendMessageW(dialog, WM_NCACTIVATE, FALSE, 0); // the user clicked elsewhere
+                        return true;
+                    }});
+    SetPromptResponder(previous);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ(L"Could not convert to an integer", asked[0]);
+    EXPECT_TRUE(open_after_message);
+    EXPECT_EQ(1, recorder->commits);
+    EXPECT_TRUE(recorder->last_changed) << "losing the activation ends like OK";
+    EXPECT_EQ(L"7", Cell(last, row));
 }

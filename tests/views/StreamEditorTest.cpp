@@ -232,7 +232,12 @@ TEST_F(StreamEditorTest, AReadOnlyDatabaseOnlySavesStreams)
                           load_enabled = IsWindowEnabled(GetDlgItem(dialog, 3)) != FALSE;
                           return true;
                       },
-                      Path(saved), Click(40005)}));
+                      Path(saved),
+                      [](MsiBinaryFieldEditor&, HWND) {
+                          // Enter in the path box: saving is the default button.
+                          PressKey(VK_RETURN, false, false, false);
+                          return true;
+                      }}));
     EXPECT_FALSE(load_enabled);
     EXPECT_EQ(StreamBytes(data, row), ReadFileBytes(saved));
 

@@ -22,6 +22,17 @@ MsiGUIDFieldEditor::~MsiGUIDFieldEditor()
     Unhook();
 }
 
+void MsiGUIDFieldEditor::BeginEdit(HWND list, const RECT& cell)
+{
+    try {
+        DialogFieldEditor::BeginEdit(list, cell);
+    } catch (...) {
+        Unhook();
+        throw;
+    }
+    Unhook();
+}
+
 void MsiGUIDFieldEditor::OnInitDialog()
 {
     PlaceOverCell(CellHeight() + 4);

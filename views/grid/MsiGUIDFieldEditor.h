@@ -15,6 +15,8 @@ public:
     // Removes the hook should it still be in place.
     ~MsiGUIDFieldEditor() override;
 
+    // Runs the dialog; the hook goes with it, however it ended.
+    void BeginEdit(HWND list, const RECT& cell) override;
     // As the string editor: required value, the handler's check of a change, one Commit.
     bool EndEdit(const std::wstring& text) override;
     // A new GUID replaces the text and is selected.
