@@ -12,6 +12,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 
 using namespace model_testing;
 using changes_testing::Bytes;
@@ -195,4 +197,79 @@ TEST_F(MsiFileChangesTest, StreamsWineWouldNotStoreAreRefused)
     EXPECT_EQ("<no row>", stored_stream(path_, L"a"));
     EXPECT_EQ("stream of row a", stored_stream(path_, L"e"));
     EXPECT_EQ("<null>", stored_stream(path_, L"b"));
+}
+
+TEST_F(MsiFileChangesTest, MergingBringsInMissingTablesAndRows)
+{
+    std::wstring other_path = folder_.file(L"other.msi");
+    CreateDatabaseFile(other_path,
+                       {L"CREATE TABLE `Plain` (`Key` CHAR(20) NOT NULL, `Value` CHAR(40) PRIMARY KEY `Key`)",
+                        L"CREATE TABLE `New` (`Id` CHAR(20) NOT NULL, `Data` OBJECT PRIMARY KEY `Id`)"});
+    {
+        MsiHandle database = msi::OpenDatabase(other_path, MSIDBOPEN_TRANSACT);
+        Execute(database.get(), L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('A', 'other value')");
+        Execute(database.get(), L"INSERT INTO `Plain` (`Key`, `Value`) VALUES ('Z', 'last')");
+        Execute(database.get(), L"INSERT INTO `New` (`Id`, `Data`) VALUES (?, ?)",
+                {Param::Text(L"n1"), Param::StreamFile(stream_a_)});
+        msi::DatabaseCommit(database.get());
+    }
+    MsiFile other;
+    other.Open(other_path, MSIDBOPEN_READONLY);
+    file_->MergeTables(other);
+    EXPECT_EQ(L"first", column(L"Plain", L"Value").display_str(*(*row(L"Plain", L"A"))[1]));
+    EXPECT_EQ(L"last", column(L"Plain", L"Value").display_str(*(*row(L"Plain", L"Z"))[1]));
+    ASSERT_TRUE(file_->FindTable(L"New"));
+    EXPECT_EQ(1u, table(L"New").rows().size());
+    // One row into Plain; the new table made and its row added.
+    EXPECT_EQ(3u, file_->change_log().size());
+
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    close();
+    MsiHandle saved = msi::OpenDatabase(copy, MSIDBOPEN_READONLY);
+    auto rows = SelectRows(saved.get(), L"SELECT `Data` FROM `New` WHERE `Id`='n1'");
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ("stream of row a", rows[0][0]);
+}
+
+TEST_F(MsiFileChangesTest, SavingOnAWorkerWhileRowsAreAdded)
+{
+    MsiTable& plain = table(L"Plain");
+    const int kRows = 60;
+    std::atomic<bool> adding{true};
+    std::atomic<int> saves{0};
+    std::atomic<bool> started{false};
+    std::thread worker([&] {
+        started = true;
+        // At least one save, and more for as long as rows are being added.
+        do {
+            file_->SaveDatabaseAs(folder_.file(L"copy" + std::to_wstring(saves) + L".msi"), false, L"");
+            ++saves;
+        } while (adding && saves < 20);
+    });
+    while (!started)
+        Sleep(0);
+    for (int at = 0; at < kRows; ++at) {
+        wchar_t key[8];
+        swprintf(key, 8, L"P%02d", at);
+        file_->AddRow(plain, {text(key), text(L"added")});
+    }
+    adding = false;
+    worker.join();
+    close();
+    // Every copy holds all rows added before its save took the log, and no part of a later one.
+    for (int at = 0; at < saves; ++at) {
+        MsiHandle saved =
+            msi::OpenDatabase(folder_.file(L"copy" + std::to_wstring(at) + L".msi"), MSIDBOPEN_READONLY);
+        auto rows = SelectRows(saved.get(), L"SELECT `Key` FROM `Plain` WHERE `Value`='added'");
+        std::vector<std::string> keys;
+        for (const auto& fields : rows)
+            keys.push_back(fields[0]);
+        std::sort(keys.begin(), keys.end());
+        for (size_t key = 0; key < keys.size(); ++key) {
+            char expected[8];
+            snprintf(expected, sizeof(expected), "P%02u", static_cast<unsigned>(key));
+            EXPECT_EQ(expected, keys[key]);
+        }
+    }
 }
