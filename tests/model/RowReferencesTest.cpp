@@ -297,6 +297,33 @@ TEST_F(RowReferencesTest, TrackingAnswersByTableAndOnlyWhileOn)
                                             L"Building relationships for tables: Component -> Directory"));
     EXPECT_EQ(L"Building relationships for tables: Use -> Flags", status.texts.back());
 
+    // Exactly the schema's links and those of [..] references, seen from the referring rows.
+    const std::wstring formatted = L"Formatted; ";
+    Lines expected = {
+        L"Component:Comp1 -> Component:Comp2 [" + formatted + L"]",
+        L"Component:Comp1 -> Directory:INSTALLDIR [" + formatted + relationship(L"Component", L"Directory") +
+            L"]",
+        L"Component:Comp1 -> File:File1 [" + formatted + relationship(L"Component", L"File") + L"]",
+        L"Component:Comp1 -> File:File2 [" + formatted + L"]",
+        L"Component:Comp1 -> Property:1 [" + formatted + L"]",
+        L"Component:Comp1 -> Property:INSTALLDIR [" + formatted + L"]",
+        L"Component:Comp2 -> Directory:TARGETDIR [" + relationship(L"Component", L"Directory") + L"]",
+        L"Directory:INSTALLDIR -> Directory:TARGETDIR [" + relationship(L"Directory", L"Directory") + L"]",
+        L"File:<null> -> Component:Comp2 [" + relationship(L"File", L"Component") + L"]",
+        L"File:File1 -> Component:Comp1 [" + relationship(L"File", L"Component") + L"]",
+        L"File:File2 -> Component:Comp2 [" + relationship(L"File", L"Component") + L"]",
+        L"Link:L1 -> Pair:a|b [" + relationship(L"Link", L"Pair") + L"]",
+        L"Shortcut:S1 -> Component:Comp1 [" + formatted + relationship(L"Shortcut", L"Component") + L"]",
+        L"Use:U1 -> Flags:F1 [" + relationship(L"Use", L"Flags") + L"]"};
+    Lines built;
+    std::wstring picture = LinksPicture(file_, tracking);
+    for (size_t start = 0, end; (end = picture.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        std::wstring line = picture.substr(start, end - start);
+        if (line.find(L" -> ") != std::wstring::npos)
+            built.push_back(line);
+    }
+    EXPECT_EQ(expected, built);
+
     SchemaRelationships::RowsByTable referring =
         tracking.GetReferencingRows(table(L"Component"), row(L"Component", L"Comp1"));
     std::set<std::wstring> tables;
