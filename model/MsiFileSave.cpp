@@ -31,7 +31,8 @@ class PendingTarget
 public:
     explicit PendingTarget(const std::wstring& target) : target_(target)
     {
-        // With its backslash, so that a target at a drive's root gets that root, not the drive's current folder.
+        // With its backslash, so that a target at a drive's root gets that root, not the drive's current
+        // folder.
         std::wstring folder = target.substr(0, target.rfind(L'\\') + 1);
         wchar_t path[MAX_PATH];
         if (GetTempFileNameW(folder.c_str(), L"DRV", 0, path) == 0)
