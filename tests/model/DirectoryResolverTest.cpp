@@ -116,11 +116,3 @@ TEST_F(DirectoryResolverTest, LoadingAgainForgetsEarlierPaths)
     resolver_.Load(other.get());
     EXPECT_EQ(L"<Error>", resolver_.Resolve(L"Bin"));
 }
-
-TEST(DefaultDirTexts, TargetPartAndLongName)
-{
-    EXPECT_EQ(L"PROGRA~1|Program Files", DefaultDirTargetPart(L"PROGRA~1|Program Files:."));
-    EXPECT_EQ(L"Program Files", DefaultDirLongName(L"PROGRA~1|Program Files"));
-    EXPECT_EQ(L"bin", DefaultDirLongName(DefaultDirTargetPart(L"bin")));
-    EXPECT_EQ(L"", DefaultDirTargetPart(L":src"));
-}

@@ -164,28 +164,6 @@ protected:
         return found.rows().end();
     }
 
-    static std::wstring describe(const RelationshipSet& relationships)
-    {
-        std::wstring text;
-        for (const RelationshipDefPtr& relationship : relationships)
-            text += relationship->Describe() + L"; ";
-        return text;
-    }
-
-    // "Table:key [relationships]" of every row the row refers to in related.
-    std::vector<std::wstring> found(const wchar_t* table_name, const std::wstring& key,
-                                    const wchar_t* related)
-    {
-        RelatedRows result;
-        table(table_name).FindRelatedRows(result, row(table_name, key), table(related));
-        std::vector<std::wstring> lines;
-        for (const auto& entry : result)
-            lines.push_back(entry.first.first->RowKeyText(*entry.first.second) + L" [" +
-                            describe(entry.second) + L"]");
-        std::sort(lines.begin(), lines.end());
-        return lines;
-    }
-
     std::wstring relationship(const wchar_t* table_a, const wchar_t* table_b)
     {
         return MsiSchema::Instance()->FindRelationship(table_a, table_b, 1)->Describe() + L"; ";
@@ -213,66 +191,6 @@ TEST_F(RowReferencesTest, TablesReferToTheirRelationshipsAndFormattedTextToTheFo
     EXPECT_EQ(Names(), table(L"Property").ReferencedTables());
 }
 
-TEST_F(RowReferencesTest, FormattedTextNamesRowsByKey)
-{
-    const std::wstring formatted = L"Formatted; ";
-    EXPECT_EQ((Lines{L"1 [" + formatted + L"]", L"INSTALLDIR [" + formatted + L"]"}),
-              found(L"Component", L"Comp1", L"Property"));
-    // Reached through a relationship and through the text: one entry with both.
-    EXPECT_EQ((Lines{L"INSTALLDIR [" + formatted + relationship(L"Component", L"Directory") + L"]"}),
-              found(L"Component", L"Comp1", L"Directory"));
-    EXPECT_EQ((Lines{L"File1 [" + formatted + relationship(L"Component", L"File") + L"]",
-                     L"File2 [" + formatted + L"]"}),
-              found(L"Component", L"Comp1", L"File"));
-    EXPECT_EQ((Lines{L"Comp2 [" + formatted + L"]"}), found(L"Component", L"Comp1", L"Component"));
-    EXPECT_EQ((Lines{L"Comp1 [" + formatted + relationship(L"Shortcut", L"Component") + L"]"}),
-              found(L"Shortcut", L"S1", L"Component"));
-    // Text of a column that is not formatted refers to nothing.
-    EXPECT_EQ(Lines(), found(L"Property", L"Other", L"Property"));
-}
-
-TEST_F(RowReferencesTest, NullCellsReferToNothing)
-{
-    // A null key path does not reach the file whose key reads "<null>".
-    EXPECT_EQ(Lines(), found(L"Component", L"Comp2", L"File"));
-    EXPECT_EQ((Lines{L"TARGETDIR [" + relationship(L"Component", L"Directory") + L"]"}),
-              found(L"Component", L"Comp2", L"Directory"));
-    EXPECT_EQ(Lines(), found(L"Directory", L"TARGETDIR", L"Directory"));
-    EXPECT_EQ(Lines(), found(L"Use", L"U2", L"Flags"));
-    // Numbers match by value, though one side is shown in hexadecimal.
-    EXPECT_EQ((Lines{L"F1 [" + relationship(L"Use", L"Flags") + L"]"}), found(L"Use", L"U1", L"Flags"));
-}
-
-TEST_F(RowReferencesTest, RelationshipsOverTwoColumnsNeedBoth)
-{
-    std::wstring both = relationship(L"Link", L"Pair");
-    EXPECT_EQ((Lines{L"a|b [" + both + L"]"}), found(L"Link", L"L1", L"Pair"));
-    EXPECT_EQ(Lines(), found(L"Link", L"L2", L"Pair"));
-    EXPECT_EQ(Lines(), found(L"Link", L"L3", L"Pair"));
-    EXPECT_EQ(Lines(), found(L"Link", L"L4", L"Pair"));
-}
-
-TEST_F(RowReferencesTest, MatchingAChangedColumnTriesOnlyItsRelationships)
-{
-    MsiTable& components = table(L"Component");
-    auto match = [&](const wchar_t* related, const std::wstring& key, const wchar_t* changed) {
-        RelatedRows result;
-        const MsiFieldDef* column = changed ? table(related).FindColumn(changed).get() : nullptr;
-        components.MatchRelatedRows(result, row(L"Component", L"Comp1"), table(related), row(related, key),
-                                    column);
-        return result.empty() ? std::wstring() : describe(result.begin()->second);
-    };
-    EXPECT_EQ(L"", match(L"Property", L"INSTALLDIR", L"Value"));
-    EXPECT_EQ(L"Formatted; ", match(L"Property", L"INSTALLDIR", L"Property"));
-    EXPECT_EQ(L"", match(L"Directory", L"INSTALLDIR", L"DefaultDir"));
-    EXPECT_EQ(L"", match(L"Directory", L"INSTALLDIR", L"Directory_Parent"));
-    EXPECT_EQ(L"Formatted; " + relationship(L"Component", L"Directory"),
-              match(L"Directory", L"INSTALLDIR", L"Directory"));
-    EXPECT_EQ(L"Formatted; " + relationship(L"Component", L"Directory"),
-              match(L"Directory", L"INSTALLDIR", nullptr));
-    EXPECT_EQ(L"", match(L"Directory", L"TARGETDIR", nullptr));
-}
-
 TEST_F(RowReferencesTest, TrackingAnswersByTableAndOnlyWhileOn)
 {
     SchemaRelationships& tracking = file_.relationships();
@@ -297,7 +215,11 @@ TEST_F(RowReferencesTest, TrackingAnswersByTableAndOnlyWhileOn)
                                             L"Building relationships for tables: Component -> Directory"));
     EXPECT_EQ(L"Building relationships for tables: Use -> Flags", status.texts.back());
 
-    // Exactly the schema's links and those of [..] references, seen from the referring rows.
+    // Exactly the schema's links and those of [..] references, seen from the referring rows. Text that is
+    // no reference ("[ ]", "[%TEMP]"), text of a column that is not formatted, null cells (no link to the
+    // file whose key reads "<null>") and pairs that agree in one column only link nothing; a row reached
+    // through a relationship and through text has one link with both; numbers match by value though one
+    // side is shown in hexadecimal.
     const std::wstring formatted = L"Formatted; ";
     Lines expected = {
         L"Component:Comp1 -> Component:Comp2 [" + formatted + L"]",
