@@ -9,15 +9,6 @@
 
 namespace {
 
-std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
-{
-    std::vector<LoggedCell> cells;
-    cells.reserve(row.size());
-    for (size_t at = 0; at < row.size(); ++at)
-        cells.push_back(LogCell(table.columns()[at], *row[at]));
-    return cells;
-}
-
 // Writes the new value into the row's own cell, as its column stores values.
 void StoreValue(const MsiFieldDef& column, MsiFieldData& cell, const MsiFieldData& value)
 {

@@ -57,15 +57,6 @@ private:
     std::wstring path_, folder_, name_;
 };
 
-std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
-{
-    std::vector<LoggedCell> cells;
-    cells.reserve(row.size());
-    for (size_t at = 0; at < row.size(); ++at)
-        cells.push_back(LogCell(table.columns()[at], *row[at]));
-    return cells;
-}
-
 // The name the installer gives a row's stream: the table, then the key values, joined by ".". Empty when
 // the table has no stream column.
 std::wstring StreamName(const MsiTable& table, const MsiRow& row)
@@ -103,6 +94,15 @@ bool StreamExists(MSIHANDLE database, const std::wstring& name)
 LoggedCell LogCell(const MsiFieldDefRef& column, const MsiFieldData& cell)
 {
     return LoggedCell{column, MsiFieldDataRef(new MsiFieldData(cell))};
+}
+
+std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
+{
+    std::vector<LoggedCell> cells;
+    cells.reserve(row.size());
+    for (size_t at = 0; at < row.size(); ++at)
+        cells.push_back(LogCell(table.columns()[at], *row[at]));
+    return cells;
 }
 
 RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)

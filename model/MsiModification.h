@@ -23,6 +23,8 @@ struct LoggedCell
 
 // A copy of the cell taken now (a stream cell copies its reference to the extracted file).
 LoggedCell LogCell(const MsiFieldDefRef& column, const MsiFieldData& cell);
+// Copies of every cell of a row of the table.
+std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row);
 
 // The WHERE condition that names one row by its key cells ("`A`=? AND `B` IS NULL"), the parameters
 // being copies of the non-null key cells in the order of their marks. A table without key columns is
