@@ -179,9 +179,10 @@ TEST_F(MsiFileChangesTest, StreamsWineWouldNotStoreAreRefused)
     std::wstring before = memory_picture();
     size_t logged = file_->change_log().size();
     // The deleted row's stream stays in `_Streams`: a new row under its key would get it back silently,
-    // with a stream of its own or with none.
+    // with a stream of its own or with none, and so would a row moved there.
     EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", stream_new)), tfc::Win32Error);
     EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", L"")), tfc::Win32Error);
+    EXPECT_THROW(file_->ModifyRow(column(L"Item", L"Name"), row(L"Item", L"b"), text(L"a")), tfc::Win32Error);
     // A row's own stream cannot be rewritten in place either; the cell keeps its old value.
     file_->AddRow(items, item_row(L"e", 5, L"", stream_a_));
     logged += 1;
