@@ -70,8 +70,11 @@ void EditorTest::Focus(int position, int column)
 HWND EditorTest::EditWindow()
 {
     auto* editor = dynamic_cast<InPlaceTextEditor*>(host->list().GetEditor().get());
-    return editor && editor->GetEditWindow() && IsWindow(editor->GetEditWindow()) ? editor->GetEditWindow()
-                                                                                  : nullptr;
+    HWND edit = editor ? editor->GetEditWindow() : nullptr;
+    if (!edit || !IsWindow(edit))
+        return nullptr;
+    ShieldFromOtherPrograms(edit);
+    return edit;
 }
 
 } // namespace grid_testing

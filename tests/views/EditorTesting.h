@@ -47,6 +47,7 @@ protected:
         auto* editor = dynamic_cast<Editor*>(host->list().GetEditor().get());
         if (!editor || !editor->GetDialogWindow() || !IsWindowVisible(editor->GetDialogWindow()))
             return nullptr;
+        ShieldFromOtherPrograms(editor->GetDialogWindow());
         return editor;
     }
 

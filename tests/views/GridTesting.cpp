@@ -27,18 +27,6 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
     g_finished = step();
 }
 
-INPUT KeyInput(WORD key, bool up)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    if (key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN)
-        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-    return input;
-}
-
 } // namespace
 
 void PumpPending()
@@ -164,63 +152,50 @@ bool ModalDriver::finished() const
     return g_finished;
 }
 
+void SetModifiers(bool control, bool shift)
+{
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_CONTROL] = state[VK_LCONTROL] = control ? 0x80 : 0;
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+}
+
 void PressKey(WORD key, bool control, bool shift, bool pump)
 {
-    std::vector<INPUT> inputs;
-    if (control)
-        inputs.push_back(KeyInput(VK_CONTROL, false));
-    if (shift)
-        inputs.push_back(KeyInput(VK_SHIFT, false));
-    inputs.push_back(KeyInput(key, false));
-    inputs.push_back(KeyInput(key, true));
-    if (shift)
-        inputs.push_back(KeyInput(VK_SHIFT, true));
-    if (control)
-        inputs.push_back(KeyInput(VK_CONTROL, true));
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    if (pump)
+    HWND focus = GetFocus();
+    ASSERT_TRUE(focus) << "no window of this thread has the keyboard focus";
+    SetModifiers(control, shift);
+    UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    LPARAM down = 1 | (scan << 16);
+    PostMessageW(focus, WM_KEYDOWN, key, down);
+    PostMessageW(focus, WM_KEYUP, key, down | (1u << 30) | (1u << 31));
+    if (pump) {
         PumpPending();
+        SetModifiers(false, false);
+    }
 }
 
 void TypeText(const std::wstring& text, bool pump)
 {
-    std::vector<INPUT> inputs;
-    for (wchar_t c : text) {
-        for (bool up : {false, true}) {
-            INPUT input = {};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wScan = c;
-            input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
-            inputs.push_back(input);
-        }
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    HWND focus = GetFocus();
+    ASSERT_TRUE(focus) << "no window of this thread has the keyboard focus";
+    SetModifiers(false, false);
+    for (wchar_t c : text)
+        PostMessageW(focus, WM_CHAR, c, 1);
     if (pump)
         PumpPending();
 }
 
 void ClickAt(HWND window, POINT client_point, bool twice)
 {
-    POINT screen = client_point;
-    ClientToScreen(window, &screen);
-    int width = GetSystemMetrics(SM_CXSCREEN) - 1;
-    int height = GetSystemMetrics(SM_CYSCREEN) - 1;
-    std::vector<INPUT> inputs;
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = screen.x * 65535 / width;
-    move.mi.dy = screen.y * 65535 / height;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
-    for (int i = 0; i < (twice ? 2 : 1); ++i) {
-        INPUT down = move;
-        down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-        INPUT up = move;
-        up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-        inputs.push_back(down);
-        inputs.push_back(up);
+    LPARAM where = MAKELPARAM(client_point.x, client_point.y);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(window, WM_LBUTTONUP, 0, where);
+    if (twice) {
+        PostMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+        PostMessageW(window, WM_LBUTTONUP, 0, where);
     }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     PumpPending();
 }
 
@@ -313,6 +288,31 @@ void ClickButton(HWND dialog, int id)
 {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool PassDeactivation = false;
+
+namespace {
+
+LRESULT CALLBACK ShieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR)
+{
+    if (!PassDeactivation) {
+        if (message == WM_NCACTIVATE && !wparam)
+            return TRUE;
+        if (message == WM_KILLFOCUS) {
+            HWND next = reinterpret_cast<HWND>(wparam);
+            if (!next || GetWindowThreadProcessId(next, nullptr) != GetCurrentThreadId())
+                return DefSubclassProc(window, WM_NULL, 0, 0);
+        }
+    }
+    return DefSubclassProc(window, message, wparam, lparam);
+}
+
+} // namespace
+
+void ShieldFromOtherPrograms(HWND window)
+{
+    SetWindowSubclass(window, &ShieldProc, 0x5151, 0);
 }
 
 void EnsureGdiplus()

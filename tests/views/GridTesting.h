@@ -62,11 +62,14 @@ private:
     UINT_PTR timer_;
 };
 
-// A key pressed and released through the input queue, with Control and Shift held as asked. The message
-// goes to the window with the focus, and GetKeyState sees the modifiers. `pump`: dispatch it at once
-// (false inside a modal loop, whose own dispatch must see it).
+// Input is posted to this thread's windows rather than sent through the shared input queue: other test
+// programs run beside this one on the same display and may take the foreground and the mouse.
+//
+// A key pressed and released in the window with the focus, with Control and Shift as asked (GetKeyState
+// sees them). `pump`: dispatch it at once (false inside a modal loop, whose own dispatch must see it; the
+// modifiers then stay until the next key).
 void PressKey(WORD key, bool control = false, bool shift = false, bool pump = true);
-// A left click at a point of a window's client area, through the input queue.
+// A left click (or a double click) at a point of a window's client area.
 void ClickAt(HWND window, POINT client_point, bool twice = false);
 // Types the text into the window with the focus, as characters.
 void TypeText(const std::wstring& text, bool pump = true);
@@ -74,6 +77,13 @@ void TypeText(const std::wstring& text, bool pump = true);
 HWND FindThreadDialog(const std::wstring& caption = std::wstring());
 // Clicks a dialog's button as the button reports it.
 void ClickButton(HWND dialog, int id);
+
+// Other test programs on the same display may take the activation and the focus at any time, which would
+// end an open editor as a user's click elsewhere does. This keeps such changes from reaching the window:
+// a lost activation, and a lost focus to no window of this thread. Deliberate ones pass while
+// `PassDeactivation` is set.
+void ShieldFromOtherPrograms(HWND window);
+extern bool PassDeactivation;
 
 // GDI+ for the lookups' cell drawing, started once for the test program.
 void EnsureGdiplus();

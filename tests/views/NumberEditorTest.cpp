@@ -295,6 +295,7 @@ TEST_F(NumberEditorTest, LosingTheActivationEndsTheEditExceptToItsOwnMessages)
     // A message box of the editor takes the activation from the dialog while it is shown.
     HWND dialog_seen = nullptr;
     std::vector<std::wstring> asked;
+    PassDeactivation = true; // this test deactivates the dialog itself
     PromptResponder previous = SetPromptResponder([&](const PromptRequest& request) {
         asked.push_back(request.text);
         if (dialog_seen)
@@ -316,6 +317,7 @@ TEST_F(NumberEditorTest, LosingTheActivationEndsTheEditExceptToItsOwnMessages)
                         return true;
                     }});
     SetPromptResponder(previous);
+    PassDeactivation = false;
     ASSERT_TRUE(ok);
     ASSERT_EQ(1u, asked.size());
     EXPECT_EQ(L"Could not convert to an integer", asked[0]);

@@ -372,6 +372,13 @@ LVHITTESTINFO NavigableListView::HitTest(POINT client_point) const
     return hit;
 }
 
+POINT NavigableListView::click_point(const NMITEMACTIVATE* click) const
+{
+    if (click && (click->ptAction.x != 0 || click->ptAction.y != 0 || click->iItem >= 0))
+        return click->ptAction;
+    return message_point();
+}
+
 POINT NavigableListView::message_point() const
 {
     DWORD position = GetMessagePos();
@@ -413,15 +420,17 @@ LRESULT NavigableListView::OnTimer(WPARAM)
     return 1;
 }
 
-LRESULT NavigableListView::OnClick(NMITEMACTIVATE*)
+// The point the control reports with the click; the message position is only the fallback of a record
+// without one, since it is the cursor's place when the click was not input (a posted or sent click).
+LRESULT NavigableListView::OnClick(NMITEMACTIVATE* click)
 {
-    HandleClick(message_point());
+    HandleClick(click_point(click));
     return 0;
 }
 
-LRESULT NavigableListView::OnDoubleClick(NMITEMACTIVATE*)
+LRESULT NavigableListView::OnDoubleClick(NMITEMACTIVATE* click)
 {
-    HandleDoubleClick(message_point());
+    HandleDoubleClick(click_point(click));
     return 0;
 }
 

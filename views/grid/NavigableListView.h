@@ -101,6 +101,7 @@ protected:
 
 private:
     void configure(HIMAGELIST images);
+    POINT click_point(const NMITEMACTIVATE* click) const;
     POINT message_point() const;
 
     int current_column_ = -1;
