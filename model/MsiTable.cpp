@@ -306,7 +306,7 @@ std::vector<MsiRow> MsiTable::MergeFrom(const MsiTable& source)
             throw tfc::NullError();
         }
         if (target.is_key() != other.is_key()) {
-            tfc::Format(L"Differing key specification for field index: %i. Target: %s. Source: %s")
+            tfc::Format(L"Differing key flags for field index: %i. Target: %s. Source: %s")
                 << index << (target.is_key() ? L"key" : L"not key") << (other.is_key() ? L"key" : L"not key");
             throw tfc::NullError();
         }

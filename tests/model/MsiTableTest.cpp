@@ -270,7 +270,7 @@ TEST_F(MsiTableTest, CopyAndMerge)
          L"Differing field types for field index: 2. Target: `Age` CHAR(5). Source: `Age` INT"},
         {L"CREATE TABLE `People` (`Name` CHAR(40) NOT NULL, `Alias` CHAR(40), `Age` SHORT, `Photo` OBJECT "
          L"PRIMARY KEY `Name`)",
-         L"Differing key specification for field index: 1. Target: not key. Source: key"},
+         L"Differing key flags for field index: 1. Target: not key. Source: key"},
         {L"CREATE TABLE `People` (`Name` CHAR(40) NOT NULL, `Alias` CHAR(40), `Age` SHORT PRIMARY KEY "
          L"`Name`, "
          L"`Alias`)",
