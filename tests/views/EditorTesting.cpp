@@ -9,10 +9,12 @@ void EditorTest::SetUp()
 {
     InstallFieldEditorFactory();
     host = std::make_unique<ListHost>();
+    DefaultKeyTarget = [this] { return KeyTarget(); };
 }
 
 void EditorTest::TearDown()
 {
+    DefaultKeyTarget = nullptr;
     handler.reset();
     recorder.reset();
     lookup.reset();
@@ -65,6 +67,21 @@ void EditorTest::Focus(int position, int column)
     list.FocusItem(position);
     list.SetCurrentColumn(column);
     host->Activate();
+}
+
+HWND EditorTest::KeyTarget()
+{
+    if (HWND edit = EditWindow())
+        return edit;
+    if (auto* editor = OpenDialogEditor()) {
+        HWND value = GetDlgItem(editor->GetDialogWindow(), 1006);
+        // A combo box types into its edit part.
+        HWND part = FindWindowExW(value, nullptr, L"Edit", nullptr);
+        return part ? part : value;
+    }
+    if (HWND dialog = FindThreadDialog(L"Multi-line Editor"))
+        return GetDlgItem(dialog, 1051);
+    return host ? host->list_window() : nullptr;
 }
 
 HWND EditorTest::EditWindow()

@@ -41,6 +41,8 @@ protected:
     }
     // The text editor's edit control, or null.
     HWND EditWindow();
+    // Where the user's keys would go: the open editor's control, else the list.
+    HWND KeyTarget();
     // The dialog of the open dialog editor, once it is shown; null before.
     template <typename Editor = DialogFieldEditor> Editor* OpenDialogEditor()
     {
@@ -51,6 +53,7 @@ protected:
         return editor;
     }
 
+    ShieldNewDialogs shield;
     std::unique_ptr<ListHost> host;
     std::unique_ptr<OpenPackage> package;
     std::shared_ptr<MsiTableLookup> lookup;

@@ -15,6 +15,8 @@ namespace grid_testing {
 namespace {
 
 std::function<bool()> g_step;
+// The list of the newest ListHost: where keys go when nothing of this thread has the focus.
+HWND g_newest_list = nullptr;
 bool g_finished = false;
 
 void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
@@ -91,6 +93,7 @@ ListHost::ListHost()
     list_ = std::make_unique<ObjectWindow>();
     list_->Create(window_, nullptr);
     ShownLists()[list_->GetWindowHandle()] = list_.get();
+    g_newest_list = list_->GetWindowHandle();
     RECT client = {};
     GetClientRect(window_, &client);
     MoveWindow(list_->GetWindowHandle(), 0, 0, client.right, client.bottom, TRUE);
@@ -161,10 +164,28 @@ void SetModifiers(bool control, bool shift)
     SetKeyboardState(state);
 }
 
+std::function<HWND()> DefaultKeyTarget;
+
+namespace {
+
+// Not GetFocus: while another program has the foreground, the focus of this thread may be nowhere or on
+// the top-level window.
+HWND KeyTarget()
+{
+    if (DefaultKeyTarget) {
+        HWND target = DefaultKeyTarget();
+        if (target)
+            return target;
+    }
+    return g_newest_list && IsWindow(g_newest_list) ? g_newest_list : nullptr;
+}
+
+} // namespace
+
 void PressKey(WORD key, bool control, bool shift, bool pump)
 {
-    HWND focus = GetFocus();
-    ASSERT_TRUE(focus) << "no window of this thread has the keyboard focus";
+    HWND focus = KeyTarget();
+    ASSERT_TRUE(focus) << "no window to type into";
     SetModifiers(control, shift);
     UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
     LPARAM down = 1 | (scan << 16);
@@ -178,8 +199,8 @@ void PressKey(WORD key, bool control, bool shift, bool pump)
 
 void TypeText(const std::wstring& text, bool pump)
 {
-    HWND focus = GetFocus();
-    ASSERT_TRUE(focus) << "no window of this thread has the keyboard focus";
+    HWND focus = KeyTarget();
+    ASSERT_TRUE(focus) << "no window to type into";
     SetModifiers(false, false);
     for (wchar_t c : text)
         PostMessageW(focus, WM_CHAR, c, 1);
@@ -300,8 +321,10 @@ LRESULT CALLBACK ShieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         if (message == WM_NCACTIVATE && !wparam)
             return TRUE;
         if (message == WM_KILLFOCUS) {
+            // To nowhere, to another program, or to a top-level window when the activation comes back.
             HWND next = reinterpret_cast<HWND>(wparam);
-            if (!next || GetWindowThreadProcessId(next, nullptr) != GetCurrentThreadId())
+            if (!next || GetWindowThreadProcessId(next, nullptr) != GetCurrentThreadId() ||
+                !(GetWindowLongPtrW(next, GWL_STYLE) & WS_CHILD))
                 return DefSubclassProc(window, WM_NULL, 0, 0);
         }
     }
@@ -313,6 +336,29 @@ LRESULT CALLBACK ShieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 void ShieldFromOtherPrograms(HWND window)
 {
     SetWindowSubclass(window, &ShieldProc, 0x5151, 0);
+}
+
+ShieldNewDialogs::ShieldNewDialogs()
+    : hook_(SetWindowsHookExW(WH_CBT, &ShieldNewDialogs::Hook, nullptr, GetCurrentThreadId()))
+{
+}
+
+ShieldNewDialogs::~ShieldNewDialogs()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+}
+
+LRESULT CALLBACK ShieldNewDialogs::Hook(int code, WPARAM wparam, LPARAM lparam)
+{
+    if (code == HCBT_CREATEWND) {
+        HWND window = reinterpret_cast<HWND>(wparam);
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (lstrcmpW(name, L"#32770") == 0)
+            ShieldFromOtherPrograms(window);
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 void EnsureGdiplus()
@@ -343,7 +389,10 @@ void SaveScreenshot(HWND window, const std::wstring& path)
         Gdiplus::Bitmap image(bitmap, nullptr);
         // The PNG encoder's class id.
         CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-        EXPECT_EQ(Gdiplus::Ok, image.Save(path.c_str(), &png, nullptr));
+        // Written beside and then moved in place, so that a reader never sees half a file.
+        std::wstring partial = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
+        EXPECT_EQ(Gdiplus::Ok, image.Save(partial.c_str(), &png, nullptr));
+        EXPECT_TRUE(MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
     }
     DeleteObject(bitmap);
     DeleteDC(memory);

@@ -65,13 +65,16 @@ private:
 // Input is posted to this thread's windows rather than sent through the shared input queue: other test
 // programs run beside this one on the same display and may take the foreground and the mouse.
 //
-// A key pressed and released in the window with the focus, with Control and Shift as asked (GetKeyState
+// A key pressed and released in the key target (below), with Control and Shift as asked (GetKeyState
 // sees them). `pump`: dispatch it at once (false inside a modal loop, whose own dispatch must see it; the
 // modifiers then stay until the next key).
 void PressKey(WORD key, bool control = false, bool shift = false, bool pump = true);
+// Where keys and characters go: the test's own idea of the focused window, since another program may
+// hold the foreground. Unset or null: the list of the newest ListHost.
+extern std::function<HWND()> DefaultKeyTarget;
 // A left click (or a double click) at a point of a window's client area.
 void ClickAt(HWND window, POINT client_point, bool twice = false);
-// Types the text into the window with the focus, as characters.
+// Types the text into the key target, as characters.
 void TypeText(const std::wstring& text, bool pump = true);
 // The visible dialog box of this thread with that caption (empty: any), or null.
 HWND FindThreadDialog(const std::wstring& caption = std::wstring());
@@ -84,6 +87,20 @@ void ClickButton(HWND dialog, int id);
 // `PassDeactivation` is set.
 void ShieldFromOtherPrograms(HWND window);
 extern bool PassDeactivation;
+// While alive, shields every dialog box this thread creates from its very first message (an editor's
+// dialog may lose the activation to another program as soon as it is made).
+class ShieldNewDialogs
+{
+public:
+    ShieldNewDialogs();
+    ~ShieldNewDialogs();
+    ShieldNewDialogs(const ShieldNewDialogs&) = delete;
+    ShieldNewDialogs& operator=(const ShieldNewDialogs&) = delete;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam);
+    HHOOK hook_;
+};
 
 // GDI+ for the lookups' cell drawing, started once for the test program.
 void EnsureGdiplus();

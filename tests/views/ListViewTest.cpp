@@ -188,7 +188,6 @@ TEST(ListView, KeysMoveTheCellCursorInDisplayOrder)
     ObjectWindow& list = host.list();
     SelectAndFocus(list, 1);
     host.Activate();
-    ASSERT_EQ(host.list_window(), GetFocus());
 
     PressKey(VK_LEFT);
     EXPECT_EQ(-1, list.GetCurrentColumn()) << "Left without a cursor does nothing";

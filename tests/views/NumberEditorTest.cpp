@@ -19,11 +19,31 @@ std::wstring EditText(HWND dialog)
     return GetWindowTextString(GetDlgItem(dialog, 1006));
 }
 
-// A popup menu window ("#32768") is shown.
+BOOL CALLBACK FindMenuWindow(HWND window, LPARAM found)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A popup menu window ("#32768") of this thread is shown.
 bool MenuOpen()
 {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    return menu && IsWindowVisible(menu);
+    bool found = false;
+    EnumThreadWindows(GetCurrentThreadId(), &FindMenuWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What the dialog hears when another window takes the activation.
+void Deactivate(HWND dialog)
+{
+    PassDeactivation = true;
+    SendMessageW(dialog, WM_NCACTIVATE, FALSE, 0);
+    PassDeactivation = false;
 }
 
 void SetEditText(HWND dialog, const std::wstring& text)
@@ -295,11 +315,10 @@ TEST_F(NumberEditorTest, LosingTheActivationEndsTheEditExceptToItsOwnMessages)
     // A message box of the editor takes the activation from the dialog while it is shown.
     HWND dialog_seen = nullptr;
     std::vector<std::wstring> asked;
-    PassDeactivation = true; // this test deactivates the dialog itself
     PromptResponder previous = SetPromptResponder([&](const PromptRequest& request) {
         asked.push_back(request.text);
         if (dialog_seen)
-            SendMessageW(dialog_seen, WM_NCACTIVATE, FALSE, 0);
+            Deactivate(dialog_seen);
         return PromptAnswer{IDOK, {}, false};
     });
     bool open_after_message = false;
@@ -313,11 +332,10 @@ TEST_F(NumberEditorTest, LosingTheActivationEndsTheEditExceptToItsOwnMessages)
                     Type(L"7"),
                     [&](MsiNumericFieldEditor&, HWND dialog) {
                         dialog_seen = nullptr;
-                        SendMessageW(dialog, WM_NCACTIVATE, FALSE, 0); // the user clicked elsewhere
+                        Deactivate(dialog); // the user clicked elsewhere
                         return true;
                     }});
     SetPromptResponder(previous);
-    PassDeactivation = false;
     ASSERT_TRUE(ok);
     ASSERT_EQ(1u, asked.size());
     EXPECT_EQ(L"Could not convert to an integer", asked[0]);

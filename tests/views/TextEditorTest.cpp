@@ -39,7 +39,8 @@ TEST_F(EditorTest, TextIsTypedCommittedOrCancelled)
     PressEnter();
     HWND edit = EditWindow();
     ASSERT_TRUE(edit);
-    EXPECT_EQ(edit, GetFocus());
+    if (GetForegroundWindow() == host->window()) // another program may have the foreground
+        EXPECT_EQ(edit, GetFocus());
     EXPECT_EQ(L"Example Corporation", GetWindowTextString(edit));
     TypeText(L"Varnock Ltd"); // replaces the selected text
     PressKey(VK_RETURN);
