@@ -11,6 +11,20 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+namespace {
+
+// what() of a bad_alloc or a NullError may itself be empty or fail to convert.
+std::wstring safe_text(const std::exception& error) noexcept
+{
+    try {
+        return tfc::NarrowToWide(error.what());
+    } catch (...) {
+        return L"Unexpected error";
+    }
+}
+
+} // namespace
+
 int RunDravnetta(HINSTANCE, int)
 {
     CoInitialize(nullptr);
@@ -25,10 +39,14 @@ int RunDravnetta(HINSTANCE, int)
         try {
             frame = std::make_unique<MainWindow>();
             result = frame->Run();
+        } catch (const tfc::ManageableError& error) {
+            ShowManageableError(nullptr, error);
         } catch (const tfc::Win32Error& error) {
             ShowErrorDialog(nullptr, error.description());
         } catch (const std::exception& error) {
-            ShowErrorDialog(nullptr, tfc::NarrowToWide(error.what()));
+            ShowErrorDialog(nullptr, safe_text(error));
+        } catch (...) {
+            ShowErrorDialog(nullptr, L"Unexpected error");
         }
         // GDI+ goes after the last window, before the frame object.
         Gdiplus::GdiplusShutdown(gdiplus);
