@@ -1,5 +1,6 @@
 // Start-up: COM, the common controls and GDI+, then the frame until it closes.
 #include "shell/MainWindow.h"
+#include "shell/Options.h"
 
 #include "foundation/ErrorDialog.h"
 #include "foundation/Convert.h"
@@ -27,6 +28,7 @@ std::wstring safe_text(const std::exception& error) noexcept
 
 int RunDravnetta(HINSTANCE, int)
 {
+    gOptions.Load();
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
