@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "foundation/ErrorDialog.h"
 #include "foundation/Format.h"
 #include "foundation/MessageTrail.h"

@@ -1,0 +1,136 @@
+#include "support/WindowTesting.h"
+
+#include <map>
+
+namespace window_testing {
+namespace {
+
+std::map<UINT_PTR, ModalDriver*>& Drivers()
+{
+    static std::map<UINT_PTR, ModalDriver*> drivers;
+    return drivers;
+}
+
+struct DialogSearch
+{
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK find_dialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    if (!search->caption->empty()) {
+        wchar_t text[256] = {};
+        GetWindowTextW(window, text, 256);
+        if (*search->caption != text)
+            return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+const wchar_t* TestClassName()
+{
+    static ATOM atom = [] {
+        WNDCLASSEXW window_class = {};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = DefWindowProcW;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        window_class.lpszClassName = L"DravnettaTestWindow";
+        return RegisterClassExW(&window_class);
+    }();
+    (void)atom;
+    return L"DravnettaTestWindow";
+}
+
+void PumpPending()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeout_ms)
+            return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpPending();
+    }
+    return true;
+}
+
+void DropQuitMessage()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+ModalDriver::ModalDriver(std::function<bool()> step, UINT interval_ms) : step_(std::move(step))
+{
+    timer_ = SetTimer(nullptr, 0, interval_ms, &Drive);
+    Drivers()[timer_] = this;
+}
+
+ModalDriver::~ModalDriver()
+{
+    KillTimer(nullptr, timer_);
+    Drivers().erase(timer_);
+}
+
+void CALLBACK ModalDriver::Drive(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    auto found = Drivers().find(timer);
+    if (found == Drivers().end())
+        return;
+    ModalDriver* driver = found->second;
+    if (driver->finished_ || driver->running_ || !driver->step_)
+        return;
+    driver->running_ = true;
+    bool done = driver->step_();
+    // The step may have ended the test's use of the driver; it is looked up again.
+    found = Drivers().find(timer);
+    if (found != Drivers().end() && found->second == driver) {
+        driver->running_ = false;
+        driver->finished_ = done;
+    }
+}
+
+DialogDriver::DialogDriver(std::function<bool(HWND dialog)> step)
+    : ModalDriver([step = std::move(step)] {
+          HWND dialog = FindThreadDialog();
+          return dialog && step(dialog);
+      })
+{
+}
+
+HWND FindThreadDialog(const std::wstring& caption)
+{
+    DialogSearch search = {&caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &find_dialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void ClickDialogButton(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+} // namespace window_testing
