@@ -1,5 +1,8 @@
 #include "support/WindowTesting.h"
 
+#include <gtest/gtest.h>
+#include <objidl.h>
+#include <gdiplus.h>
 #include <map>
 
 namespace window_testing {
@@ -125,6 +128,44 @@ HWND FindThreadDialog(const std::wstring& caption)
     DialogSearch search = {&caption, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &find_dialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+void EnsureGdiplus()
+{
+    static ULONG_PTR token = [] {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR started = 0;
+        Gdiplus::GdiplusStartup(&started, &input, nullptr);
+        return started;
+    }();
+    (void)token;
+}
+
+void SaveScreenshot(HWND window, const std::wstring& path)
+{
+    EnsureGdiplus();
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    {
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        // The PNG encoder's class id.
+        CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        // Written beside and then moved in place, so that a reader never sees half a file.
+        std::wstring partial = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
+        EXPECT_EQ(Gdiplus::Ok, image.Save(partial.c_str(), &png, nullptr));
+        EXPECT_TRUE(MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
 }
 
 void ClickDialogButton(HWND dialog, int id)

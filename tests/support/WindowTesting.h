@@ -49,6 +49,11 @@ public:
 // The visible dialog box of this thread (a "#32770" window) with that caption (empty: any), or null.
 HWND FindThreadDialog(const std::wstring& caption = std::wstring());
 
+// GDI+ started once for the test program (screenshots, cell gradients).
+void EnsureGdiplus();
+// What the screen shows of the window, as a PNG file (written whole, then moved in place).
+void SaveScreenshot(HWND window, const std::wstring& path);
+
 // A click on a dialog's button, as the button itself reports it.
 void ClickDialogButton(HWND dialog, int id);
 

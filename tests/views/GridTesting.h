@@ -93,10 +93,8 @@ private:
     HHOOK hook_;
 };
 
-// GDI+ for the lookups' cell drawing, started once for the test program.
-void EnsureGdiplus();
-// The window as it is on the screen, written as a PNG file.
-void SaveScreenshot(HWND window, const std::wstring& path);
+using window_testing::EnsureGdiplus;
+using window_testing::SaveScreenshot;
 
 // A small table node for the tests: shows a lookup in the list, answers texts and colours from it, sorts it,
 // makes its editors and counts the refreshes the lookup asks for. With `editor_handler` set, editors are
