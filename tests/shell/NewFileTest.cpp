@@ -94,6 +94,12 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
     std::wstring new_path = folder.file(L"new.msi");
     ScriptedPrompts prompts;
     prompts.answer(SavePath(new_path));
+    // Installed templates may be read-only; the new file must not be.
+    std::vector<std::wstring> package_templates;
+    for (const QualifiedComponent& entry : EnumQualifiedComponents(kPackageTemplateCategory)) {
+        package_templates.push_back(entry.path);
+        SetFileAttributesW(entry.path.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
     TestFrame frame;
     std::vector<std::wstring> kinds;
     std::vector<std::vector<std::wstring>> schemas;
@@ -111,6 +117,8 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
         return true;
     }});
     frame->OnCommand(ID_FILE_NEW);
+    for (const std::wstring& path : package_templates)
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(driver.done(), 1u);
 
     EXPECT_EQ(kinds, (std::vector<std::wstring>{L"Package", L"Merge Module", L"Templates"}));
@@ -140,6 +148,7 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
         testing_support::BuildPath(L"templates\\") +
         (schemas[0].back() == L"Package with every standard table" ? L"Schema.msi" : L"Basic.msi");
     EXPECT_EQ(TableNames(new_path), TableNames(chosen));
+    EXPECT_FALSE(GetFileAttributesW(new_path.c_str()) & FILE_ATTRIBUTE_READONLY);
     MSIHANDLE database = 0;
     ASSERT_EQ(MsiOpenDatabaseW(new_path.c_str(), MSIDBOPEN_TRANSACT, &database), ERROR_SUCCESS);
     EXPECT_EQ(MsiDatabaseCommit(database), ERROR_SUCCESS) << "the copy is writable";
