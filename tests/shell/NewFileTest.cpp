@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <propidl.h>
 #include <set>
 
 using namespace shell_testing;
@@ -264,4 +265,53 @@ TEST(NewFileWithoutTemplates, TheTypeListIsEmptyAndOkAsksForAType)
     EXPECT_EQ(prompts.asked()[0].text, L"You must select a file type");
     EXPECT_EQ(prompts.asked()[0].caption, L"New File");
     EXPECT_TRUE(frame.opened.empty());
+}
+
+TEST(TemplateDatabases, EachHasAValidSummaryAndItsTables)
+{
+    struct Case
+    {
+        const wchar_t* file;
+        const wchar_t* subject;
+        const wchar_t* table; // one it must have, or null for none at all
+    };
+    const Case cases[] = {
+        {L"Basic.msi", L"Installation Database", L"Feature"},
+        {L"Schema.msi", L"Installation Database", L"Shortcut"},
+        {L"Schema.msm", L"Merge Module", L"ModuleSignature"},
+        {L"Empty.msi", L"Installation Database", nullptr},
+    };
+    if (TemplatesPackage().empty())
+        GTEST_SKIP() << "the template databases were not built";
+    std::set<std::wstring> package_codes;
+    for (const Case& c : cases) {
+        std::wstring path = testing_support::BuildPath(L"templates\\") + c.file;
+        MSIHANDLE summary = 0;
+        ASSERT_EQ(MsiGetSummaryInformationW(0, path.c_str(), 0, &summary), ERROR_SUCCESS) << c.file;
+        auto text = [&](UINT property) {
+            wchar_t value[100] = {};
+            DWORD size = 100;
+            UINT type = 0;
+            INT number = 0;
+            MsiSummaryInfoGetPropertyW(summary, property, &type, &number, nullptr, value, &size);
+            return std::wstring(value);
+        };
+        UINT type = 0;
+        INT pages = 0;
+        DWORD size = 0;
+        MsiSummaryInfoGetPropertyW(summary, PIDSI_PAGECOUNT, &type, &pages, nullptr, nullptr, &size);
+        EXPECT_EQ(pages, 200) << c.file;
+        EXPECT_EQ(text(PIDSI_TEMPLATE), L"Intel;1033") << c.file;
+        EXPECT_EQ(text(PIDSI_SUBJECT), c.subject) << c.file;
+        std::wstring code = text(PIDSI_REVNUMBER);
+        EXPECT_EQ(code.size(), 38u) << c.file;
+        package_codes.insert(code);
+        MsiCloseHandle(summary);
+        std::set<std::wstring> tables = TableNames(path);
+        if (c.table)
+            EXPECT_TRUE(tables.count(c.table)) << c.file;
+        else
+            EXPECT_TRUE(tables.empty()) << c.file;
+    }
+    EXPECT_EQ(package_codes.size(), std::size(cases)) << "every template has its own package code";
 }
