@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <gdiplus.h>
+#include <msi.h>
 #include <gtest/gtest.h>
 
 namespace template_testing {
@@ -80,6 +81,8 @@ int RunMsiexec(const std::wstring& arguments)
 
 bool InstallTemplates()
 {
+    // A run that ended early may have left them installed.
+    RemoveTemplates();
     for (const std::wstring& package : {TemplatesPackage(), TestEntriesPackage()}) {
         int code = RunMsiexec(L"/qn /i \"" + package + L"\"");
         if (code != 0) {
@@ -92,8 +95,12 @@ bool InstallTemplates()
 
 void RemoveTemplates()
 {
-    for (const wchar_t* product : {kTestEntriesProduct, kTemplatesProduct})
-        RunMsiexec(std::wstring(L"/qn /x ") + product);
+    for (const wchar_t* product : {kTestEntriesProduct, kTemplatesProduct}) {
+        if (MsiQueryProductStateW(product) != INSTALLSTATE_DEFAULT)
+            continue;
+        int code = RunMsiexec(std::wstring(L"/qn /x ") + product);
+        EXPECT_NE(MsiQueryProductStateW(product), INSTALLSTATE_DEFAULT) << "removing answered " << code;
+    }
 }
 
 std::wstring InstalledTestEntry(const std::wstring& name)
