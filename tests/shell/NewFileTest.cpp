@@ -145,6 +145,8 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
 
     // The preselected package template, copied and opened as a document.
     EXPECT_EQ(frame.opened, std::vector<std::wstring>{new_path});
+    ASSERT_TRUE(frame.document(0));
+    EXPECT_EQ(frame.document(0)->GetPath(), new_path) << "opened in a tab";
     std::wstring chosen =
         testing_support::BuildPath(L"templates\\") +
         (schemas[0].back() == L"Package with every standard table" ? L"Schema.msi" : L"Basic.msi");
