@@ -18,9 +18,10 @@ std::wstring terminated_filter(const std::wstring& filter)
 }
 
 bool answered(PromptKind kind, HWND owner, const std::wstring& title, const std::wstring& filter, DWORD flags,
-              PromptAnswer& answer)
+              PromptAnswer& answer, const std::wstring& default_extension = std::wstring())
 {
     PromptRequest request;
+    request.default_extension = default_extension;
     request.kind = kind;
     request.owner = owner;
     request.caption = title;
@@ -116,12 +117,16 @@ std::wstring BrowseForSaveFile(HWND owner, const std::wstring& initial_folder, c
                                DWORD flags, const std::wstring& title, const std::wstring& default_extension)
 {
     PromptAnswer answer;
-    if (answered(PromptKind::SaveFile, owner, title, filter, flags, answer))
+    if (answered(PromptKind::SaveFile, owner, title, filter, flags, answer, default_extension))
         return answer.paths.empty() ? std::wstring() : answer.paths.front();
     wchar_t buffer[MAX_PATH] = {};
     std::wstring filters = terminated_filter(filter);
     OPENFILENAMEW dialog = single_file_dialog(owner, filters, title, initial_folder, buffer);
-    dialog.lpstrDefExt = default_extension.empty() ? nullptr : default_extension.c_str();
+    // The dialog wants the extension without its dot.
+    std::wstring extension = default_extension;
+    if (!extension.empty() && extension[0] == L'.')
+        extension.erase(0, 1);
+    dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     dialog.Flags = flags;
     if (!GetSaveFileNameW(&dialog))
         return std::wstring();

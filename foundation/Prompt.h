@@ -22,6 +22,7 @@ struct PromptRequest
     std::wstring text;
     std::wstring caption;
     UINT flags = 0;
+    std::wstring default_extension; // SaveFile: what a name typed without one gets, or empty
 };
 
 struct PromptAnswer

@@ -372,8 +372,14 @@ void MainWindow::OnCommand(UINT id)
     case ID_FILE_NOT_IMPLEMENTED:
         ShowMessageBox(frame_, L"Not yet implemented", L"", MB_OK);
         break;
+    case ID_FILE_NEW:
+        OnNew();
+        break;
     case ID_FILE_SAVE:
         OnSave();
+        break;
+    case ID_TOOLS_OPTIONS:
+        OnOptions();
         break;
     case ID_FILE_SAVE_AS:
         if (current) {

@@ -57,6 +57,10 @@ public:
     void OnCommand(UINT id);
     void OnMenuCommand(HMENU menu, UINT position);
     void OnSave();
+    // Ctrl+N: a copy of a registered template, opened as a new document.
+    void OnNew();
+    // The options sheet over the active window; every view repaints after it.
+    void OnOptions();
     // The close guard of every document, then the placement is saved and the frame goes.
     void OnClose();
 

@@ -4,6 +4,7 @@
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
 #include "foundation/WindowText.h"
+#include "WindowTesting.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
@@ -162,4 +163,32 @@ TEST(WindowText, ListViewCellsAreReadInTwoSizes)
     ListView_SetItemText(list, 0, 0, &long_text[0]);
     EXPECT_EQ(GetListViewItemText(list, 0, 0).size(), 511u);
     DestroyWindow(list);
+}
+
+TEST(FileDialogs, TheSaveDialogGivesATypedNameTheDefaultExtension)
+{
+    struct Case
+    {
+        const wchar_t* extension;
+        const wchar_t* expected_name;
+    };
+    const Case cases[] = {{L".msm", L"plain.msm"}, {L"msi", L"plain.msi"}, {L"", L"plain"}};
+    testing_support::ScratchFolder folder;
+    // The platform's own dialog this time, worked from a timer.
+    PromptResponder scripted = SetPromptResponder({});
+    for (const Case& c : cases) {
+        // The file name box of the platform's save dialog is the combo box 0x47C.
+        window_testing::DialogDriver driver([&](HWND dialog) {
+            if (!GetDlgItem(dialog, 0x47C))
+                return false;
+            SetDlgItemTextW(dialog, 0x47C, folder.file(L"plain").c_str());
+            window_testing::ClickDialogButton(dialog, IDOK);
+            return true;
+        });
+        std::wstring path = BrowseForSaveFile(nullptr, L"", std::wstring(L"All Files (*.*)\0*.*", 19),
+                                              OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, L"Save", c.extension);
+        EXPECT_TRUE(driver.finished());
+        EXPECT_EQ(path, folder.file(c.expected_name)) << c.extension;
+    }
+    SetPromptResponder(scripted);
 }
