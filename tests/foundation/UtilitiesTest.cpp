@@ -4,7 +4,7 @@
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
 #include "foundation/WindowText.h"
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
