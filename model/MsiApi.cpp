@@ -1,5 +1,6 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/MsiStreamChanges.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 
@@ -45,12 +46,18 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 {
     MSIHANDLE database = 0;
     run_checked(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
-    return MsiHandle(database);
+    MsiHandle owner(database);
+    // The modes are small numbers; any other value names an output file, which stream changes never use.
+    ULONG_PTR mode = reinterpret_cast<ULONG_PTR>(persist);
+    if (mode < 0x100 && (mode & ~static_cast<ULONG_PTR>(MSIDBOPEN_PATCHFILE)) != 0)
+        NoteDatabasePath(database, path);
+    return owner;
 }
 
 void DatabaseCommit(MSIHANDLE database)
 {
     run_checked(L"MsiDatabaseCommit", [&] { return MsiDatabaseCommit(database); });
+    StreamChangesCommitted(database);
 }
 
 MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql)

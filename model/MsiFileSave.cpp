@@ -5,6 +5,7 @@
 #include "model/MsiFile.h"
 #include "model/MsiApi.h"
 #include "model/MsiModification.h"
+#include "model/MsiStreamChanges.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 
@@ -73,6 +74,13 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
             // A failed commit writes nothing: the log keeps the changes for a later save.
             msi::DatabaseCommit(database_.get());
             ClearSavedTime();
+            change_log_.clear();
+            // Streams the library could not rewrite go into the file while it is closed; when that
+            // fails they wait for the next save.
+            if (msi::StreamChangesAwaitClose(database_.get())) {
+                view_cache_.Unbind();
+                msi::CloseDatabase(database_, MSIDBOPEN_TRANSACT);
+            }
         }
         change_log_.clear();
         return;
@@ -102,8 +110,8 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
         }
         MsiSummaryInfo::Persist(copy.get(), summary_, stamp, saved_by);
         msi::DatabaseCommit(copy.get());
-        // Closed before the file moves.
-        copy.reset();
+        // Closed before the file moves; streams the library could not rewrite go in then.
+        msi::CloseDatabase(copy);
         ClearSavedTime();
     }
     pending.Place();

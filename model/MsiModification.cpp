@@ -1,6 +1,7 @@
 #include "model/MsiModification.h"
 #include "model/MsiApi.h"
 #include "model/MsiQuery.h"
+#include "model/MsiStreamChanges.h"
 #include "model/ViewCache.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -172,16 +173,34 @@ MsiInsertModification::MsiInsertModification(const MsiTable& table, const MsiRow
 {
 }
 
+// The bytes a stream name Wine holds gets once the file is committed and closed; prepared before the
+// database changes, so that noting them cannot fail afterwards.
+static std::shared_ptr<msi::LayerTempFile> SettledBytes(MSIHANDLE database, const MsiFieldData* cell)
+{
+    if (!msi::StreamChangesPossible(database))
+        throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewExecute");
+    if (!cell || cell->is_null())
+        return nullptr;
+    return msi::CopyStreamBytes(MsiBinaryData(*cell).path);
+}
+
 void MsiInsertModification::Apply(MSIHANDLE database, ViewCache* cache)
 {
-    if (!stream_name_.empty() && StreamExists(database, stream_name_)) {
-        tfc::Format(
-            L"The installer library keeps the stream %s of a deleted row of table %s and would not store "
-            L"the new row's stream under that name")
-            << stream_name_ << table_;
-        throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewExecute");
+    // Wine keeps the stream of a deleted row and would give its old bytes to the new row, even to a null
+    // cell: the row's own stream takes that name's place once the file is committed and closed.
+    bool held = !stream_name_.empty() && StreamExists(database, stream_name_);
+    std::shared_ptr<msi::LayerTempFile> bytes;
+    if (held) {
+        const MsiFieldData* stream = nullptr;
+        for (const LoggedCell& cell : params()) {
+            if (!stream && cell.column->kind() == MsiFieldKind::Binary)
+                stream = cell.value.get();
+        }
+        bytes = SettledBytes(database, stream);
     }
     MsiSqlModification::Apply(database, cache);
+    if (held)
+        msi::ChangeStreamLater(database, stream_name_, bytes);
 }
 
 MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const RowCondition& condition)
@@ -189,6 +208,15 @@ MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const Ro
                          condition.params),
       table_(table), condition_(condition)
 {
+}
+
+MsiDeleteModification::MsiDeleteModification(const MsiTable& table, const MsiRow& row)
+    : MsiDeleteModification(table.name(), KeyCondition(table, row))
+{
+    if (table.name() == L"_Streams")
+        stream_name_ = row.empty() ? std::wstring() : row[0]->string();
+    else
+        stream_name_ = StreamName(table, row);
 }
 
 void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
@@ -201,7 +229,19 @@ void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
         if (!msi::ViewFetch(view.get()))
             throw std::runtime_error("The row to delete is no longer in the database");
     }
+    // A stream deleted from `_Streams` makes Wine fault on a later stream insert in the same open: it goes
+    // from the file once that is committed and closed.
+    if (table_ == L"_Streams") {
+        msi::RemoveStreamLater(database, stream_name_);
+        return;
+    }
+    // Wine keeps a deleted row's stream in the file.
+    bool held = !stream_name_.empty() && StreamExists(database, stream_name_);
+    if (held)
+        SettledBytes(database, nullptr);
     MsiSqlModification::Apply(database, cache);
+    if (held)
+        msi::ChangeStreamLater(database, stream_name_, nullptr);
 }
 
 MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition condition,
