@@ -1,5 +1,6 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/CompoundFileCheck.h"
 #include "model/MsiStreamChanges.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
@@ -44,6 +45,10 @@ template <typename Call> std::wstring read_text(const wchar_t* name, Call call)
 
 MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 {
+    // An existing file is checked first: Wine's library loops forever on some damaged files and reads
+    // others with tables missing.
+    if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT)
+        RequireSoundDatabaseFile(path);
     MSIHANDLE database = 0;
     run_checked(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
     MsiHandle owner(database);
