@@ -13,12 +13,14 @@
 
 namespace {
 
-// A cell that names no value in a condition: null, or the integer the installer stores as null.
+// A cell that names no value in a condition: null, or a number the installer stores as null (the null
+// marker, and -32768 in a 2-byte column).
 bool IsNullKey(const MsiFieldDef& column, const MsiFieldData& cell)
 {
     if (cell.is_null())
         return true;
-    return column.kind() == MsiFieldKind::Integer && column.integer_value(cell) == INT_MIN;
+    const auto* numeric = dynamic_cast<const MsiNumericFieldDef*>(&column);
+    return numeric && numeric->holds_null_marker(cell);
 }
 
 // A file for one "_ForceCodepage" import. Not recorded in the temporary-file registry: a replay may run
@@ -219,6 +221,17 @@ MsiDeleteModification::MsiDeleteModification(const MsiTable& table, const MsiRow
         stream_name_ = StreamName(table, row);
 }
 
+void MsiDeleteModification::DeleteOneOfSeveral(MSIHANDLE database)
+{
+    std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
+    MsiHandle params = RecordFromCells(condition_.params);
+    MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
+    MsiHandle record = msi::ViewFetch(view.get());
+    if (!record)
+        throw std::runtime_error("The row to delete is no longer in the database");
+    msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());
+}
+
 void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
 {
     {
@@ -228,6 +241,11 @@ void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
         MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
         if (!msi::ViewFetch(view.get()))
             throw std::runtime_error("The row to delete is no longer in the database");
+        // Identical rows of a table without key columns: the statement would take them all.
+        if (msi::ViewFetch(view.get())) {
+            DeleteOneOfSeveral(database);
+            return;
+        }
     }
     // A stream deleted from `_Streams` makes Wine fault on a later stream insert in the same open: it goes
     // from the file once that is committed and closed.

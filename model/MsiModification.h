@@ -83,8 +83,9 @@ private:
 };
 
 // The deletion of one row. A row that is not there is an error: the installer's DELETE says nothing
-// when its condition matches no row. The row's stream (a `_Streams` row is one) goes from the file once
-// that is committed and closed, where the library would keep it.
+// when its condition matches no row. Of identical rows (a table without key columns) one goes. The row's
+// stream (a `_Streams` row is one) goes from the file once that is committed and closed, where the library
+// would keep it.
 class MsiDeleteModification : public MsiSqlModification
 {
 public:
@@ -93,6 +94,9 @@ public:
     void Apply(MSIHANDLE database, ViewCache* cache) override;
 
 private:
+    // The first of the rows the condition selects, fetched and deleted by itself.
+    void DeleteOneOfSeveral(MSIHANDLE database);
+
     std::wstring table_;
     RowCondition condition_;
     std::wstring stream_name_; // empty when the row has none

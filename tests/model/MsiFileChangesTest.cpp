@@ -226,6 +226,28 @@ TEST_F(MsiFileChangesTest, StreamsWineKeepsTakeTheRowsBytesOnSave)
     EXPECT_NE(expected, saved_picture(path_)); // the note changed after the first save
 }
 
+TEST_F(MsiFileChangesTest, KeysStoredAsNullNameTheirRows)
+{
+    // -32768 in a 2-byte key is stored as null: the row is found to be changed and deleted.
+    MsiTable& pairs = table(L"Pair");
+    const MsiFieldDef& value = column(L"Pair", L"Value");
+    auto pair_row = [&](const wchar_t* key, const wchar_t* text_value) {
+        MsiRow cells(3);
+        cells[column(L"Pair", L"K").column_index()] = text(key);
+        cells[column(L"Pair", L"N").column_index()] = MakeIntegerFieldData(-32768);
+        cells[value.column_index()] = text(text_value);
+        return cells;
+    };
+    file_->AddRow(pairs, pair_row(L"z", L"marker"));
+    file_->ModifyRow(value, row(L"Pair", L"marker", L"Value"), text(L"changed"));
+    file_->AddRow(pairs, pair_row(L"w", L"gone"));
+    file_->DeleteRow(pairs, row(L"Pair", L"gone", L"Value"));
+    std::wstring expected = memory_picture();
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
+}
+
 TEST_F(MsiFileChangesTest, MergingBringsInMissingTablesAndRows)
 {
     std::wstring other_path = folder_.file(L"other.msi");
