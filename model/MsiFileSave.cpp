@@ -25,6 +25,30 @@ std::wstring FullPath(const std::wstring& path)
     return std::wstring(buffer.data(), length);
 }
 
+// The volume and index of an existing file; false when they cannot be read.
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& identity)
+{
+    // No data access, and every sharing: the installer library holds the own file open.
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = GetFileInformationByHandle(file, &identity) != FALSE;
+    CloseHandle(file);
+    return known;
+}
+
+// Whether target names the own file, in any form of its path (relative, short names, letter case).
+bool IsSameFile(const std::wstring& target, const std::wstring& own)
+{
+    BY_HANDLE_FILE_INFORMATION a, b;
+    if (FileIdentity(target, a) && FileIdentity(own, b))
+        return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+               a.nFileIndexLow == b.nFileIndexLow;
+    return lstrcmpiW(target.c_str(), own.c_str()) == 0;
+}
+
 // A file in the target's folder that takes the target's place only when it is complete; deleted when
 // it does not get there.
 class PendingTarget
@@ -67,7 +91,7 @@ private:
 void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& saved_by)
 {
     std::lock_guard<std::mutex> hold(change_lock_);
-    if (lstrcmpiW(target.c_str(), path_.c_str()) == 0) {
+    if (IsSameFile(target, path_)) {
         view_cache_.Clear();
         if (!read_only_) {
             MsiSummaryInfo::Persist(database_.get(), summary_, stamp, saved_by);
