@@ -169,6 +169,42 @@ void RemoveStreamLater(MSIHANDLE database, const std::wstring& name)
     note_change(database, name, nullptr);
 }
 
+bool StreamChangeAhead(MSIHANDLE database, const std::wstring& name, bool& removed, std::string& bytes)
+{
+    std::shared_ptr<LayerTempFile> file;
+    {
+        std::lock_guard<std::mutex> hold(registry_lock());
+        auto found = registry().find(database);
+        if (found == registry().end())
+            return false;
+        auto change = found->second.waiting.find(name);
+        if (change == found->second.waiting.end()) {
+            change = found->second.due.find(name);
+            if (change == found->second.due.end())
+                return false;
+        }
+        file = change->second;
+    }
+    removed = !file;
+    bytes.clear();
+    if (!file)
+        return true;
+    HANDLE handle =
+        CreateFileW(file->path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        tfc::throw_last_error(L"CreateFile");
+    char block[65536];
+    DWORD read = 0;
+    BOOL ok = TRUE;
+    while ((ok = ReadFile(handle, block, sizeof(block), &read, nullptr)) && read > 0)
+        bytes.append(block, read);
+    DWORD error = GetLastError();
+    CloseHandle(handle);
+    if (!ok)
+        throw tfc::Win32Error(error, L"ReadFile");
+    return true;
+}
+
 void StreamChangesCommitted(MSIHANDLE database)
 {
     std::lock_guard<std::mutex> hold(registry_lock());

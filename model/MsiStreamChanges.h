@@ -42,6 +42,11 @@ bool StreamChangesPossible(MSIHANDLE database);
 std::shared_ptr<LayerTempFile> CopyStreamBytes(const std::wstring& file);
 void ChangeStreamLater(MSIHANDLE database, const std::wstring& name, std::shared_ptr<LayerTempFile> bytes);
 
+// What the file will hold for the stream once the handle's changes are written: true when a change of
+// the name waits (committed or not), with removed set, or the new bytes read into bytes. Readers that
+// must see the database as edited (the transform writer) ask here.
+bool StreamChangeAhead(MSIHANDLE database, const std::wstring& name, bool& removed, std::string& bytes);
+
 // Called once a commit of the handle worked: what was waiting is now due at close.
 void StreamChangesCommitted(MSIHANDLE database);
 // True when committed stream changes wait for the handle to close.

@@ -337,10 +337,18 @@ TEST_F(MsiTransformTest, SavedTransformedDatabaseHoldsChangedStreams)
     std::wstring target = folder_.file(L"transformed.msi");
     transform.SaveDatabaseAs(target, false, std::wstring());
     EXPECT_EQ(expected, changes_testing::FilePicture(target, false));
-    MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+    const wchar_t* blob_rows = L"SELECT `Name`, `Data` FROM `Blobs` ORDER BY `Name`";
     std::vector<std::vector<std::string>> rows = {{"one", std::string(7000, 'x')},
                                                   {"two", std::string(7000, 'x')}};
-    EXPECT_EQ(rows, SelectRows(saved.get(), L"SELECT `Name`, `Data` FROM `Blobs` ORDER BY `Name`"));
+    {
+        MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+        EXPECT_EQ(rows, SelectRows(saved.get(), blob_rows));
+    }
+    // The transform written from the same edits carries the new bytes too.
+    std::wstring written = folder_.file(L"written.mst");
+    transform.Save(written, false, std::wstring());
+    MsiHandle applied = transform_testing::ApplyToCopy(base_, written, folder_.path());
+    EXPECT_EQ(rows, SelectRows(applied.get(), blob_rows));
 }
 
 TEST_F(MsiTransformTest, BackingFilesGoWithTheTransformUnlessHandedOn)
