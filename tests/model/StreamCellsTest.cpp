@@ -12,13 +12,15 @@ using changes_testing::Bytes;
 
 namespace {
 
-// Every stream of the file by name, with its bytes.
+// Every stream of the file by name, with its bytes; the summary information (which a save rewrites) is
+// compared property by property in the pictures.
 std::map<std::string, std::string> StoredStreams(const std::wstring& path)
 {
     MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
     std::map<std::string, std::string> streams;
     for (const auto& row : SelectRows(database.get(), L"SELECT `Name`, `Data` FROM `_Streams`"))
         streams[row[0]] = row[1];
+    streams.erase("\x5SummaryInformation");
     return streams;
 }
 
@@ -102,3 +104,37 @@ TEST_P(StreamCellsTest, StoredStreamCellsTakeNewBytesThroughEverySave)
 
 INSTANTIATE_TEST_SUITE_P(SharedPackages, StreamCellsTest,
                          ::testing::Values(L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"));
+
+// A stream that no row owns, deleted from `_Streams` of the merge module (the last in Wine's list of its
+// streams), then a new stream cell in the same open: Wine would fault; saved, the file holds exactly that.
+TEST(StreamCellsDeletionTest, UnownedStreamDeletedThenAStreamAddedInTheSameOpen)
+{
+    std::wstring source = testing_support::TestDataPath(L"MergeModule1.msm");
+    if (source.empty())
+        GTEST_SKIP() << "no shared test data";
+    testing_support::ScratchFolder folder;
+    std::wstring path = folder.copy_in(source, L"module.msm");
+    std::map<std::string, std::string> expected = StoredStreams(path);
+    ASSERT_EQ(1u, expected.erase("MergeModule.CABinet"));
+    std::wstring added = folder.file(L"added.bin");
+    testing_support::WriteFileBytes(added, Bytes("added"));
+    expected["Binary.Added"] = "added";
+    std::wstring picture;
+    {
+        MsiFile file;
+        file.Open(path, MSIDBOPEN_TRANSACT);
+        MsiTable& streams = *file.FindTable(L"_Streams");
+        auto cabinet = std::find_if(streams.rows().begin(), streams.rows().end(), [&](const MsiRow& row) {
+            return row[0]->string() == L"MergeModule.CABinet";
+        });
+        ASSERT_NE(streams.rows().end(), cabinet);
+        file.DeleteRow(streams, cabinet);
+        MsiTable& binary = *file.FindTable(L"Binary");
+        file.AddRow(binary,
+                    {MsiFieldDataRef(new MsiFieldData(L"Added")), StreamCell(*binary.columns()[1], added)});
+        picture = changes_testing::DatabasePicture(file, false);
+        file.SaveInPlace(false, L"");
+    }
+    EXPECT_EQ(picture, changes_testing::FilePicture(path, false));
+    EXPECT_EQ(expected, StoredStreams(path));
+}
