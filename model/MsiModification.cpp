@@ -179,8 +179,10 @@ MsiInsertModification::MsiInsertModification(const MsiTable& table, const MsiRow
 // database changes, so that noting them cannot fail afterwards.
 static std::shared_ptr<msi::LayerTempFile> SettledBytes(MSIHANDLE database, const MsiFieldData* cell)
 {
-    if (!msi::StreamChangesPossible(database))
+    if (!msi::StreamChangesPossible(database)) {
+        tfc::Format(L"The installer library cannot rewrite a stream in this database");
         throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewExecute");
+    }
     if (!cell || cell->is_null())
         return nullptr;
     return msi::CopyStreamBytes(MsiBinaryData(*cell).path);

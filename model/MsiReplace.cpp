@@ -291,8 +291,10 @@ void delete_row(MSIHANDLE database, const std::wstring& table, const std::vector
 // the cell's bytes, or none. Prepared before the database changes, so that noting it cannot fail.
 std::shared_ptr<LayerTempFile> settled_bytes(MSIHANDLE database, const Cell& cell)
 {
-    if (!StreamChangesPossible(database))
+    if (!StreamChangesPossible(database)) {
+        tfc::Format(L"The installer library cannot rewrite a stream in this database");
         throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewModify");
+    }
     return cell.null ? nullptr : CopyStreamBytes(cell.file->path());
 }
 
