@@ -1,5 +1,7 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/CompoundFileCheck.h"
+#include "model/MsiStreamChanges.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 
@@ -43,14 +45,24 @@ template <typename Call> std::wstring read_text(const wchar_t* name, Call call)
 
 MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 {
+    // An existing file is checked first: Wine's library loops forever on some damaged files and reads
+    // others with tables missing.
+    if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT)
+        RequireSoundDatabaseFile(path);
     MSIHANDLE database = 0;
     run_checked(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
-    return MsiHandle(database);
+    MsiHandle owner(database);
+    // The modes are small numbers; any other value names an output file, which stream changes never use.
+    ULONG_PTR mode = reinterpret_cast<ULONG_PTR>(persist);
+    if (mode < 0x100 && (mode & ~static_cast<ULONG_PTR>(MSIDBOPEN_PATCHFILE)) != 0)
+        NoteDatabasePath(database, path);
+    return owner;
 }
 
 void DatabaseCommit(MSIHANDLE database)
 {
     run_checked(L"MsiDatabaseCommit", [&] { return MsiDatabaseCommit(database); });
+    StreamChangesCommitted(database);
 }
 
 MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql)

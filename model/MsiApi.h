@@ -14,6 +14,8 @@
 namespace msi {
 
 // Databases. persist is a path or one of MSIDBOPEN_READONLY, MSIDBOPEN_TRANSACT, MSIDBOPEN_CREATE...
+// An existing file that is missing, a folder, unreadable, not a compound file or damaged throws
+// tfc::ManageableError naming the path (CompoundFileCheck.h) before the library sees it.
 MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist);
 void DatabaseCommit(MSIHANDLE database);
 MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql);

@@ -78,9 +78,11 @@ public:
     // Brings every user table of the other file in: missing tables whole, missing rows of tables both have.
     void MergeTables(MsiFile& other);
 
-    // Saving (MsiFileSave.cpp). To the own path (any letter case) commits and then empties the change
-    // log; to another path the file is copied beside the target, the log replayed on the copy, which is
-    // committed and then takes the target's place, so a failure leaves an existing target as it was.
+    // Saving (MsiFileSave.cpp). To the own file (any path that names it) commits and then empties the
+    // change log; to another path the file is copied beside the target, the log replayed on the copy,
+    // which is committed and then takes the target's place, so a failure leaves an existing target as it
+    // was. Streams the library could not rewrite are written once the file is closed (MsiStreamChanges.h):
+    // a save in place closes and reopens the database for that.
     // stamp sets "Last Saved By" (saved_by), the save time and the creating application.
     virtual void Save(const std::wstring& target, bool stamp, const std::wstring& saved_by);
     virtual void SaveInPlace(bool stamp, const std::wstring& saved_by);

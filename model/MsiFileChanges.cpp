@@ -66,7 +66,7 @@ RowIterator MsiFile::AddRow(MsiTable& table, const MsiRow& row)
 
 void MsiFile::DeleteRow(MsiTable& table, RowIterator row)
 {
-    ApplyAndLog(std::make_shared<MsiDeleteModification>(table.name(), KeyCondition(table, *row)));
+    ApplyAndLog(std::make_shared<MsiDeleteModification>(table, *row));
     // Told while the row can still be read.
     table.row_events().Notify(row, MsiTable::RowDeleted);
     table_events_.Notify(&table, TableEventArg(RowDeleted, row));

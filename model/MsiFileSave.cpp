@@ -5,6 +5,7 @@
 #include "model/MsiFile.h"
 #include "model/MsiApi.h"
 #include "model/MsiModification.h"
+#include "model/MsiStreamChanges.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 
@@ -22,6 +23,30 @@ std::wstring FullPath(const std::wstring& path)
     if (length == 0 || length >= size)
         tfc::throw_last_error(L"GetFullPathName");
     return std::wstring(buffer.data(), length);
+}
+
+// The volume and index of an existing file; false when they cannot be read.
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& identity)
+{
+    // No data access, and every sharing: the installer library holds the own file open.
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = GetFileInformationByHandle(file, &identity) != FALSE;
+    CloseHandle(file);
+    return known;
+}
+
+// Whether target names the own file, in any form of its path (relative, short names, letter case).
+bool IsSameFile(const std::wstring& target, const std::wstring& own)
+{
+    BY_HANDLE_FILE_INFORMATION a, b;
+    if (FileIdentity(target, a) && FileIdentity(own, b))
+        return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+               a.nFileIndexLow == b.nFileIndexLow;
+    return lstrcmpiW(target.c_str(), own.c_str()) == 0;
 }
 
 // A file in the target's folder that takes the target's place only when it is complete; deleted when
@@ -66,13 +91,20 @@ private:
 void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& saved_by)
 {
     std::lock_guard<std::mutex> hold(change_lock_);
-    if (lstrcmpiW(target.c_str(), path_.c_str()) == 0) {
+    if (IsSameFile(target, path_)) {
         view_cache_.Clear();
         if (!read_only_) {
             MsiSummaryInfo::Persist(database_.get(), summary_, stamp, saved_by);
             // A failed commit writes nothing: the log keeps the changes for a later save.
             msi::DatabaseCommit(database_.get());
             ClearSavedTime();
+            change_log_.clear();
+            // Streams the library could not rewrite go into the file while it is closed; when that
+            // fails they wait for the next save.
+            if (msi::StreamChangesAwaitClose(database_.get())) {
+                view_cache_.Unbind();
+                msi::CloseDatabase(database_, MSIDBOPEN_TRANSACT);
+            }
         }
         change_log_.clear();
         return;
@@ -102,8 +134,8 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
         }
         MsiSummaryInfo::Persist(copy.get(), summary_, stamp, saved_by);
         msi::DatabaseCommit(copy.get());
-        // Closed before the file moves.
-        copy.reset();
+        // Closed before the file moves; streams the library could not rewrite go in then.
+        msi::CloseDatabase(copy);
         ClearSavedTime();
     }
     pending.Place();

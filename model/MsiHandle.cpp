@@ -1,4 +1,5 @@
 #include "model/MsiHandle.h"
+#include "model/MsiStreamChanges.h"
 
 MsiHandle::MsiHandle(MSIHANDLE handle)
 {
@@ -9,7 +10,9 @@ MsiHandle::MsiHandle(MSIHANDLE handle)
 MsiHandle::Owner::~Owner()
 {
     // A close that fails leaves nothing to undo; destructors never throw.
-    if (handle)
+    if (handle) {
         MsiCloseHandle(handle);
+        msi::detail::HandleClosed(handle);
+    }
     handle = 0;
 }

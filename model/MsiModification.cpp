@@ -1,6 +1,7 @@
 #include "model/MsiModification.h"
 #include "model/MsiApi.h"
 #include "model/MsiQuery.h"
+#include "model/MsiStreamChanges.h"
 #include "model/ViewCache.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -12,12 +13,14 @@
 
 namespace {
 
-// A cell that names no value in a condition: null, or the integer the installer stores as null.
+// A cell that names no value in a condition: null, or a number the installer stores as null (the null
+// marker, and -32768 in a 2-byte column).
 bool IsNullKey(const MsiFieldDef& column, const MsiFieldData& cell)
 {
     if (cell.is_null())
         return true;
-    return column.kind() == MsiFieldKind::Integer && column.integer_value(cell) == INT_MIN;
+    const auto* numeric = dynamic_cast<const MsiNumericFieldDef*>(&column);
+    return numeric && numeric->holds_null_marker(cell);
 }
 
 // A file for one "_ForceCodepage" import. Not recorded in the temporary-file registry: a replay may run
@@ -172,16 +175,36 @@ MsiInsertModification::MsiInsertModification(const MsiTable& table, const MsiRow
 {
 }
 
-void MsiInsertModification::Apply(MSIHANDLE database, ViewCache* cache)
+// The bytes a stream name Wine holds gets once the file is committed and closed; prepared before the
+// database changes, so that noting them cannot fail afterwards.
+static std::shared_ptr<msi::LayerTempFile> SettledBytes(MSIHANDLE database, const MsiFieldData* cell)
 {
-    if (!stream_name_.empty() && StreamExists(database, stream_name_)) {
-        tfc::Format(
-            L"The installer library keeps the stream %s of a deleted row of table %s and would not store "
-            L"the new row's stream under that name")
-            << stream_name_ << table_;
+    if (!msi::StreamChangesPossible(database)) {
+        tfc::Format(L"The installer library cannot rewrite a stream in this database");
         throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewExecute");
     }
+    if (!cell || cell->is_null())
+        return nullptr;
+    return msi::CopyStreamBytes(MsiBinaryData(*cell).path);
+}
+
+void MsiInsertModification::Apply(MSIHANDLE database, ViewCache* cache)
+{
+    // Wine keeps the stream of a deleted row and would give its old bytes to the new row, even to a null
+    // cell: the row's own stream takes that name's place once the file is committed and closed.
+    bool held = !stream_name_.empty() && StreamExists(database, stream_name_);
+    std::shared_ptr<msi::LayerTempFile> bytes;
+    if (held) {
+        const MsiFieldData* stream = nullptr;
+        for (const LoggedCell& cell : params()) {
+            if (!stream && cell.column->kind() == MsiFieldKind::Binary)
+                stream = cell.value.get();
+        }
+        bytes = SettledBytes(database, stream);
+    }
     MsiSqlModification::Apply(database, cache);
+    if (held)
+        msi::ChangeStreamLater(database, stream_name_, bytes);
 }
 
 MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const RowCondition& condition)
@@ -189,6 +212,26 @@ MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const Ro
                          condition.params),
       table_(table), condition_(condition)
 {
+}
+
+MsiDeleteModification::MsiDeleteModification(const MsiTable& table, const MsiRow& row)
+    : MsiDeleteModification(table.name(), KeyCondition(table, row))
+{
+    if (table.name() == L"_Streams")
+        stream_name_ = row.empty() ? std::wstring() : row[0]->string();
+    else
+        stream_name_ = StreamName(table, row);
+}
+
+void MsiDeleteModification::DeleteOneOfSeveral(MSIHANDLE database)
+{
+    std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
+    MsiHandle params = RecordFromCells(condition_.params);
+    MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
+    MsiHandle record = msi::ViewFetch(view.get());
+    if (!record)
+        throw std::runtime_error("The row to delete is no longer in the database");
+    msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());
 }
 
 void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
@@ -200,8 +243,25 @@ void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
         MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
         if (!msi::ViewFetch(view.get()))
             throw std::runtime_error("The row to delete is no longer in the database");
+        // Identical rows of a table without key columns: the statement would take them all.
+        if (msi::ViewFetch(view.get())) {
+            DeleteOneOfSeveral(database);
+            return;
+        }
     }
+    // A stream deleted from `_Streams` makes Wine fault on a later stream insert in the same open: it goes
+    // from the file once that is committed and closed.
+    if (table_ == L"_Streams") {
+        msi::RemoveStreamLater(database, stream_name_);
+        return;
+    }
+    // Wine keeps a deleted row's stream in the file.
+    bool held = !stream_name_.empty() && StreamExists(database, stream_name_);
+    if (held)
+        SettledBytes(database, nullptr);
     MsiSqlModification::Apply(database, cache);
+    if (held)
+        msi::ChangeStreamLater(database, stream_name_, nullptr);
 }
 
 MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition condition,

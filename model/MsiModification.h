@@ -68,9 +68,9 @@ private:
     bool changes_schema_;
 };
 
-// The insertion of one row. In a table with a stream column the row is refused when a stream of its
-// name (table and key values joined by ".") is still in `_Streams`: Wine keeps the streams of deleted
-// rows and gives them to a new row of that key without a word, even when its own cell is null.
+// The insertion of one row. In a table with a stream column whose name (table and key values joined by
+// ".") is still in `_Streams` (Wine keeps the streams of deleted rows and would give them to a new row of
+// that key), the row's own stream replaces it in the file once that is committed and closed.
 class MsiInsertModification : public MsiSqlModification
 {
 public:
@@ -83,16 +83,23 @@ private:
 };
 
 // The deletion of one row. A row that is not there is an error: the installer's DELETE says nothing
-// when its condition matches no row.
+// when its condition matches no row. Of identical rows (a table without key columns) one goes. The row's
+// stream (a `_Streams` row is one) goes from the file once that is committed and closed, where the library
+// would keep it.
 class MsiDeleteModification : public MsiSqlModification
 {
 public:
     MsiDeleteModification(const std::wstring& table, const RowCondition& condition);
+    MsiDeleteModification(const MsiTable& table, const MsiRow& row);
     void Apply(MSIHANDLE database, ViewCache* cache) override;
 
 private:
+    // The first of the rows the condition selects, fetched and deleted by itself.
+    void DeleteOneOfSeveral(MSIHANDLE database);
+
     std::wstring table_;
     RowCondition condition_;
+    std::wstring stream_name_; // empty when the row has none
 };
 
 // A row found by its old key and replaced whole by the values it had after the change (a key change

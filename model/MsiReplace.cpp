@@ -2,10 +2,11 @@
 // change through MSIMODIFY_UPDATE (1627), so a changed key becomes a delete and an insert of a row built
 // from the stored row and the new values. Two Wine facts shape the rest: a record's stream is consumed by
 // its first execute (so streams travel through temporary files, set right before each execute), and a
-// stream whose name already exists in `_Streams` is never rewritten (so such a write fails here instead
-// of silently keeping the old bytes).
+// stream whose name Wine already holds is never rewritten (so the new bytes wait in MsiStreamChanges.h
+// and reach the file once it is committed and closed).
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/MsiStreamChanges.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/MessageTrail.h"
@@ -35,28 +36,6 @@ CellKind kind_of_type(const std::wstring& type)
     return CellKind::text;
 }
 
-// A temporary file that goes at the end of the operation. Made beside the registry's files but not
-// recorded there: a save may replay changes on a worker thread, and the global registry is not locked.
-class ScopedTempFile
-{
-public:
-    ScopedTempFile()
-    {
-        std::wstring folder = GlobalTempFiles().GetFolder();
-        wchar_t path[MAX_PATH];
-        if (GetTempFileNameW(folder.c_str(), L"INS", 0, path) == 0)
-            tfc::throw_last_error(L"GetTempFileName");
-        path_ = path;
-    }
-    ~ScopedTempFile() { DeleteFileW(path_.c_str()); }
-    ScopedTempFile(const ScopedTempFile&) = delete;
-    ScopedTempFile& operator=(const ScopedTempFile&) = delete;
-    const std::wstring& path() const { return path_; }
-
-private:
-    std::wstring path_;
-};
-
 // One cell read out of a record, streams copied to a file.
 struct Cell
 {
@@ -64,7 +43,7 @@ struct Cell
     CellKind kind = CellKind::text;
     int integer = 0;
     std::wstring text;
-    std::shared_ptr<ScopedTempFile> file;
+    std::shared_ptr<LayerTempFile> file;
 };
 
 void copy_stream_to_file(MSIHANDLE record, UINT field, const std::wstring& path)
@@ -105,7 +84,7 @@ Cell read_cell(MSIHANDLE record, UINT field, CellKind kind)
         cell.text = RecordGetString(record, field);
         break;
     case CellKind::stream:
-        cell.file = std::make_shared<ScopedTempFile>();
+        cell.file = std::make_shared<LayerTempFile>();
         copy_stream_to_file(record, field, cell.file->path());
         break;
     }
@@ -308,13 +287,15 @@ void delete_row(MSIHANDLE database, const std::wstring& table, const std::vector
                   params);
 }
 
-[[noreturn]] void refuse_stream_write(const std::wstring& table, const std::wstring& name)
+// The stream a name Wine holds (also that of a deleted row) gets once the file is committed and closed:
+// the cell's bytes, or none. Prepared before the database changes, so that noting it cannot fail.
+std::shared_ptr<LayerTempFile> settled_bytes(MSIHANDLE database, const Cell& cell)
 {
-    tfc::Format(
-        L"The installer library cannot store a new stream under the existing name %s of table %s until "
-        L"the database is saved and reopened")
-        << name << table;
-    throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewModify");
+    if (!StreamChangesPossible(database)) {
+        tfc::Format(L"The installer library cannot rewrite a stream in this database");
+        throw tfc::Win32Error(ERROR_CALL_NOT_IMPLEMENTED, L"MsiViewModify");
+    }
+    return cell.null ? nullptr : CopyStreamBytes(cell.file->path());
 }
 
 struct KeyColumns
@@ -346,46 +327,21 @@ std::vector<Cell> read_keys(MSIHANDLE record, const KeyColumns& keys, const Colu
     return values;
 }
 
-// Same key: the stored row's other columns take the new values. Streams of an existing row cannot be
-// rewritten by Wine, so a changed stream is refused rather than lost at commit.
-void update_in_place(MSIHANDLE database, const std::wstring& table, const KeyColumns& keys,
-                     const std::vector<Cell>& key_values, const Columns& view_columns,
-                     const std::vector<Cell>& new_cells)
+const Cell* first_stream(const Columns& columns, const std::vector<Cell>& cells)
 {
-    StoredRow stored = read_stored_row(database, table, keys.names, key_values);
-    std::wstring assignments;
-    std::vector<const Cell*> params;
-    for (size_t at = 0; at < view_columns.names.size(); ++at) {
-        if (std::find(keys.names.begin(), keys.names.end(), view_columns.names[at]) != keys.names.end())
-            continue;
-        size_t stored_at = index_of(stored.columns, view_columns.names[at]);
-        if (stored_at == stored.columns.names.size())
-            continue;
-        const Cell& old_cell = stored.cells[stored_at];
-        if (view_columns.kinds[at] == CellKind::stream) {
-            if (!same_stream(old_cell, new_cells[at]))
-                refuse_stream_write(table, stream_name(table, key_values));
-            continue;
-        }
-        if (same_value(old_cell, new_cells[at]))
-            continue;
-        assignments += (assignments.empty() ? L"" : L", ") + quoted(view_columns.names[at]) + L"=?";
-        params.push_back(&new_cells[at]);
+    for (size_t at = 0; at < columns.names.size(); ++at) {
+        if (columns.kinds[at] == CellKind::stream)
+            return &cells[at];
     }
-    if (assignments.empty())
-        return;
-    std::vector<const Cell*> key_params;
-    std::wstring condition = key_condition(keys.names, key_values, key_params);
-    params.insert(params.end(), key_params.begin(), key_params.end());
-    run_statement(database, L"UPDATE " + quoted(table) + L" SET " + assignments + L" WHERE " + condition,
-                  params);
+    return nullptr;
 }
 
-// Changed key: the stored row is deleted and the merged row inserted; a failed insert puts the stored
-// row back before the error goes on.
-void move_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& keys,
-              const std::vector<Cell>& old_keys, const std::vector<Cell>& new_keys,
-              const Columns& view_columns, const std::vector<Cell>& new_cells)
+// Deletes the stored row and inserts the merged one (a changed key moves it); a failed insert puts the
+// stored row back before the error goes on. Names Wine keeps from the deleted row, or held before under
+// the new key, get their stream's final state once the file is committed and closed.
+void rewrite_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& keys,
+                 const std::vector<Cell>& old_keys, const std::vector<Cell>& new_keys,
+                 const Columns& view_columns, const std::vector<Cell>& new_cells)
 {
     StoredRow stored = read_stored_row(database, table, keys.names, old_keys);
     StoredRow moved = stored;
@@ -394,14 +350,15 @@ void move_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& k
         if (stored_at < moved.columns.names.size())
             moved.cells[stored_at] = new_cells[at];
     }
-    // A name left in `_Streams` by a deleted row would hand its old bytes to the moved row, even to a
-    // null stream cell.
-    if (std::find(moved.columns.kinds.begin(), moved.columns.kinds.end(), CellKind::stream) !=
-        moved.columns.kinds.end()) {
-        std::wstring name = stream_name(table, new_keys);
-        if (stream_exists(database, name))
-            refuse_stream_write(table, name);
-    }
+    const Cell* stream = first_stream(moved.columns, moved.cells);
+    std::wstring old_name = stream_name(table, old_keys), new_name = stream_name(table, new_keys);
+    // Asked before anything changes: Wine keeps both names after the delete, and a failure past the
+    // delete must not lose the row.
+    bool remove_old = stream && old_name != new_name && stream_exists(database, old_name);
+    bool settle_new = stream && stream_exists(database, new_name);
+    std::shared_ptr<LayerTempFile> new_bytes;
+    if (settle_new || remove_old)
+        new_bytes = settled_bytes(database, *stream);
     delete_row(database, table, keys.names, old_keys);
     try {
         insert_row(database, table, moved);
@@ -413,6 +370,56 @@ void move_row(MSIHANDLE database, const std::wstring& table, const KeyColumns& k
         }
         throw;
     }
+    if (remove_old)
+        ChangeStreamLater(database, old_name, nullptr);
+    if (settle_new)
+        ChangeStreamLater(database, new_name, new_bytes);
+}
+
+// Same key: the stored row's other columns take the new values. A stream that stays a stream gets its
+// new bytes once the file is committed and closed; one that appears or goes rewrites the row.
+void update_in_place(MSIHANDLE database, const std::wstring& table, const KeyColumns& keys,
+                     const std::vector<Cell>& key_values, const Columns& view_columns,
+                     const std::vector<Cell>& new_cells)
+{
+    StoredRow stored = read_stored_row(database, table, keys.names, key_values);
+    std::wstring assignments;
+    std::vector<const Cell*> params;
+    const Cell* new_bytes = nullptr;
+    for (size_t at = 0; at < view_columns.names.size(); ++at) {
+        if (std::find(keys.names.begin(), keys.names.end(), view_columns.names[at]) != keys.names.end())
+            continue;
+        size_t stored_at = index_of(stored.columns, view_columns.names[at]);
+        if (stored_at == stored.columns.names.size())
+            continue;
+        const Cell& old_cell = stored.cells[stored_at];
+        if (view_columns.kinds[at] == CellKind::stream) {
+            if (same_stream(old_cell, new_cells[at]))
+                continue;
+            if (old_cell.null || new_cells[at].null) {
+                rewrite_row(database, table, keys, key_values, key_values, view_columns, new_cells);
+                return;
+            }
+            new_bytes = &new_cells[at];
+            continue;
+        }
+        if (same_value(old_cell, new_cells[at]))
+            continue;
+        assignments += (assignments.empty() ? L"" : L", ") + quoted(view_columns.names[at]) + L"=?";
+        params.push_back(&new_cells[at]);
+    }
+    std::shared_ptr<LayerTempFile> settled;
+    if (new_bytes)
+        settled = settled_bytes(database, *new_bytes);
+    if (!assignments.empty()) {
+        std::vector<const Cell*> key_params;
+        std::wstring condition = key_condition(keys.names, key_values, key_params);
+        params.insert(params.end(), key_params.begin(), key_params.end());
+        run_statement(database, L"UPDATE " + quoted(table) + L" SET " + assignments + L" WHERE " + condition,
+                      params);
+    }
+    if (new_bytes)
+        ChangeStreamLater(database, stream_name(table, key_values), settled);
 }
 
 } // namespace
@@ -473,7 +480,7 @@ void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE 
     if (same_key)
         update_in_place(database, table, keys, old_keys, view_columns, new_cells);
     else
-        move_row(database, table, keys, old_keys, new_keys, view_columns, new_cells);
+        rewrite_row(database, table, keys, old_keys, new_keys, view_columns, new_cells);
 }
 
 } // namespace msi

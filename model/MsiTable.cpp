@@ -1,4 +1,5 @@
 #include "model/MsiTable.h"
+#include "model/MsiModification.h"
 #include "model/MsiApi.h"
 #include "model/MsiFile.h"
 #include "model/MsiQuery.h"
@@ -139,47 +140,11 @@ std::wstring MsiTable::InsertSql() const
            L") VALUES (" + marks + L")";
 }
 
-namespace {
-
-// A number cell holding the installer's null marker was written as null, so only IS NULL finds its row.
-bool StoredAsNull(const MsiFieldDef& column, const MsiFieldData& cell)
-{
-    if (cell.is_null())
-        return true;
-    const auto* numeric = dynamic_cast<const MsiNumericFieldDef*>(&column);
-    return numeric && numeric->holds_null_marker(cell);
-}
-
-} // namespace
-
 SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
 {
-    bool keyed = HasKeyColumns();
-    std::vector<const MsiFieldDef*> parts;
-    for (const MsiFieldDefRef& column : columns_) {
-        if (keyed ? column->is_key() : column->kind() != MsiFieldKind::Binary)
-            parts.push_back(column.get());
-    }
-    SqlCondition condition;
-    std::vector<const MsiFieldDef*> valued;
-    for (const MsiFieldDef* column : parts) {
-        if (!condition.text.empty())
-            condition.text += L" AND ";
-        condition.text += MsiQuery::QuoteName(column->name());
-        if (StoredAsNull(*column, *row[column->column_index()])) {
-            condition.text += L" IS NULL";
-        } else {
-            condition.text += L"=?";
-            valued.push_back(column);
-        }
-    }
-    if (!valued.empty()) {
-        condition.params = msi::CreateRecord(static_cast<UINT>(valued.size()));
-        for (size_t at = 0; at < valued.size(); ++at)
-            valued[at]->set_non_null_record_data(condition.params.get(), static_cast<UINT>(at + 1),
-                                                 *row[valued[at]->column_index()]);
-    }
-    return condition;
+    // One builder for every statement that names a row.
+    RowCondition condition = KeyCondition(*this, row);
+    return SqlCondition{condition.text, RecordFromCells(condition.params)};
 }
 
 std::vector<std::wstring> MsiTable::KeyValues(const MsiRow& row) const

@@ -1,5 +1,6 @@
 #include "model/TransformTableData.h"
 #include "model/MsiApi.h"
+#include "model/MsiStreamChanges.h"
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
@@ -61,6 +62,35 @@ std::string read_file(const std::wstring& path)
         bytes.append(buffer, read);
     CloseHandle(file);
     return bytes;
+}
+
+// A stream the layer has yet to write into the file (Wine cannot rewrite it in the open database) is
+// read as it will be.
+void settle_stream(MSIHANDLE database, const TransformTable& table, const TransformRow& key,
+                   TransformRow& row)
+{
+    auto stream = std::find_if(table.columns.begin(), table.columns.end(),
+                               [](const TransformColumn& column) { return column.IsStream(); });
+    if (stream == table.columns.end())
+        return;
+    std::wstring name = table.name;
+    for (const TransformCell& cell : key) {
+        name += L".";
+        if (cell.kind == TransformCell::Integer)
+            name += std::to_wstring(cell.integer);
+        else if (cell.kind == TransformCell::Text)
+            name += cell.text;
+    }
+    bool removed = false;
+    std::string bytes;
+    if (!StreamChangeAhead(database, name, removed, bytes))
+        return;
+    TransformCell& cell = row[stream - table.columns.begin()];
+    cell = TransformCell();
+    if (!removed) {
+        cell.kind = TransformCell::Stream;
+        cell.bytes = std::move(bytes);
+    }
 }
 
 } // namespace
@@ -133,6 +163,7 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
         TransformRow key;
         for (size_t k : keys)
             key.push_back(row[k]);
+        settle_stream(database, table, key, row);
         table.rows[key] = std::move(row);
     }
 }

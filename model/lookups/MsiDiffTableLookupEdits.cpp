@@ -304,8 +304,7 @@ void MsiDiffTableLookupBasic::CreateEditableTable()
         SetEditableTable(copy.get());
         return;
     }
-    // The same shape: only what differs changes. A stream that is equal is never written again, which
-    // matters where the installer library keeps the names of deleted streams and refuses to reuse them.
+    // The same shape: only what differs changes, so an equal stream is never copied again.
     try {
         RevertRows(file);
     } catch (...) {

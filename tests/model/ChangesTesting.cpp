@@ -31,11 +31,13 @@ std::wstring SortedTable(MsiTable& table)
 
 } // namespace
 
-std::wstring DatabasePicture(MsiFile& file)
+std::wstring DatabasePicture(MsiFile& file, bool streams_table)
 {
     std::wstring text;
-    for (auto& entry : file.tables())
-        text += SortedTable(*entry.second);
+    for (auto& entry : file.tables()) {
+        if (streams_table || entry.first != L"_Streams")
+            text += SortedTable(*entry.second);
+    }
     text += L"[Summary Information]\n";
     for (const auto& entry : file.summary_info()) {
         if (entry.first == 13)
@@ -46,11 +48,11 @@ std::wstring DatabasePicture(MsiFile& file)
     return text + L"[Code page]\n" + std::to_wstring(file.GetCodepage()) + L"\n";
 }
 
-std::wstring FilePicture(const std::wstring& path)
+std::wstring FilePicture(const std::wstring& path, bool streams_table)
 {
     MsiFile file;
     file.Open(path, MSIDBOPEN_READONLY);
-    return DatabasePicture(file);
+    return DatabasePicture(file, streams_table);
 }
 
 std::wstring LinksPicture(MsiFile& file, const SchemaRelationships& tracking)

@@ -17,10 +17,10 @@
 namespace changes_testing {
 
 // Every table (columns, types, sorted rows), the summary information but for the save time, and the code
-// page.
-std::wstring DatabasePicture(MsiFile& file);
+// page. Without streams_table, `_Streams` is left out (in memory it is not kept current).
+std::wstring DatabasePicture(MsiFile& file, bool streams_table = true);
 // The file at path, opened read-only, as DatabasePicture.
-std::wstring FilePicture(const std::wstring& path);
+std::wstring FilePicture(const std::wstring& path, bool streams_table = true);
 // One line per link of the tracking: referring table and key, referred table and key, relationships.
 std::wstring LinksPicture(MsiFile& file, const SchemaRelationships& tracking);
 // The same, with the links built afresh.

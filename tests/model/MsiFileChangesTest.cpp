@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -170,34 +171,81 @@ TEST_F(MsiFileChangesTest, ChangingARowThatIsGoneIsAnError)
     EXPECT_EQ(2u, plain.rows().size());
 }
 
-TEST_F(MsiFileChangesTest, StreamsWineWouldNotStoreAreRefused)
+TEST_F(MsiFileChangesTest, StreamsWineKeepsTakeTheRowsBytesOnSave)
 {
     MsiTable& items = table(L"Item");
     std::wstring stream_new = folder_.file(L"new.bin");
     testing_support::WriteFileBytes(stream_new, Bytes("new bytes"));
+    std::wstring stream_big = folder_.file(L"big.bin");
+    testing_support::WriteFileBytes(stream_big, Bytes(std::string(10000, 'g')));
+    auto stream_cell = [&](const std::wstring& path) {
+        MsiFieldDataRef cell(new MsiFieldData());
+        column(L"Item", L"Data").set_field_data(*cell, path);
+        return cell;
+    };
+    // Wine keeps the stream of a deleted row under its name: a new row under that key, with a stream or
+    // without, and a row moved there must not get the old bytes.
     file_->DeleteRow(items, row(L"Item", L"a"));
-    std::wstring before = memory_picture();
-    size_t logged = file_->change_log().size();
-    // The deleted row's stream stays in `_Streams`: a new row under its key would get it back silently,
-    // with a stream of its own or with none, and so would a row moved there.
-    EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", stream_new)), tfc::Win32Error);
-    EXPECT_THROW(file_->AddRow(items, item_row(L"a", 9, L"again", L"")), tfc::Win32Error);
-    EXPECT_THROW(file_->ModifyRow(column(L"Item", L"Name"), row(L"Item", L"b"), text(L"a")), tfc::Win32Error);
-    // A row's own stream cannot be rewritten in place either; the cell keeps its old value.
+    file_->AddRow(items, item_row(L"a", 9, L"again", stream_new));
+    file_->AddRow(items, item_row(L"f", 6, L"", stream_a_));
+    file_->DeleteRow(items, row(L"Item", L"f"));
+    file_->AddRow(items, item_row(L"f", 6, L"", L""));
+    file_->AddRow(items, item_row(L"g", 7, L"", stream_a_));
+    file_->DeleteRow(items, row(L"Item", L"g"));
+    file_->ModifyRow(column(L"Item", L"Name"), row(L"Item", L"b"), text(L"g"));
+    // A row's own stream rewritten in place (grown), cleared, and given one.
     file_->AddRow(items, item_row(L"e", 5, L"", stream_a_));
-    logged += 1;
-    before = memory_picture();
-    MsiFieldDataRef other(new MsiFieldData());
-    column(L"Item", L"Data").set_field_data(*other, stream_new);
-    EXPECT_THROW(file_->ModifyRow(column(L"Item", L"Data"), row(L"Item", L"e"), other), tfc::Win32Error);
-    tfc::clear_thread_messages();
-    EXPECT_EQ(before, memory_picture());
-    EXPECT_EQ(logged, file_->change_log().size());
+    file_->ModifyRow(column(L"Item", L"Data"), row(L"Item", L"e"), stream_cell(stream_big));
+    file_->ModifyRow(column(L"Item", L"Data"), row(L"Item", L"a"), MakeNullFieldData());
+    file_->ModifyRow(column(L"Item", L"Data"), row(L"Item", L"c"), stream_cell(stream_new));
+    std::wstring expected = memory_picture();
+
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    file_->SaveInPlace(false, L"");
+    EXPECT_TRUE(file_->change_log().empty());
+    // The database stays open and editable after its streams were written.
+    file_->ModifyRow(column(L"Item", L"Note"), row(L"Item", L"c"), text(L"after save"));
     file_->SaveInPlace(false, L"");
     close();
-    EXPECT_EQ("<no row>", stored_stream(path_, L"a"));
-    EXPECT_EQ("stream of row a", stored_stream(path_, L"e"));
-    EXPECT_EQ("<null>", stored_stream(path_, L"b"));
+    for (const std::wstring& saved : {copy, path_}) {
+        SCOPED_TRACE(saved == copy ? "saved elsewhere" : "saved in place");
+        EXPECT_EQ("<null>", stored_stream(saved, L"a"));
+        EXPECT_EQ(std::string(10000, 'g'), stored_stream(saved, L"e"));
+        EXPECT_EQ("new bytes", stored_stream(saved, L"c"));
+        EXPECT_EQ("<null>", stored_stream(saved, L"f"));
+        EXPECT_EQ("<null>", stored_stream(saved, L"g"));
+        // No stream is left without its row.
+        MsiHandle database = msi::OpenDatabase(saved, MSIDBOPEN_READONLY);
+        auto names = SelectRows(database.get(), L"SELECT `Name` FROM `_Streams`");
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ((std::vector<std::vector<std::string>>{{"\x5SummaryInformation"}, {"Item.c"}, {"Item.e"}}),
+                  names);
+    }
+    EXPECT_EQ(expected, saved_picture(copy));
+    EXPECT_NE(expected, saved_picture(path_)); // the note changed after the first save
+}
+
+TEST_F(MsiFileChangesTest, KeysStoredAsNullNameTheirRows)
+{
+    // -32768 in a 2-byte key is stored as null: the row is found to be changed and deleted.
+    MsiTable& pairs = table(L"Pair");
+    const MsiFieldDef& value = column(L"Pair", L"Value");
+    auto pair_row = [&](const wchar_t* key, const wchar_t* text_value) {
+        MsiRow cells(3);
+        cells[column(L"Pair", L"K").column_index()] = text(key);
+        cells[column(L"Pair", L"N").column_index()] = MakeIntegerFieldData(-32768);
+        cells[value.column_index()] = text(text_value);
+        return cells;
+    };
+    file_->AddRow(pairs, pair_row(L"z", L"marker"));
+    file_->ModifyRow(value, row(L"Pair", L"marker", L"Value"), text(L"changed"));
+    file_->AddRow(pairs, pair_row(L"w", L"gone"));
+    file_->DeleteRow(pairs, row(L"Pair", L"gone", L"Value"));
+    std::wstring expected = memory_picture();
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
 }
 
 TEST_F(MsiFileChangesTest, MergingBringsInMissingTablesAndRows)

@@ -1,6 +1,7 @@
 // Saving in place and to another path: what each leaves in the files and in the change log, also when a
 // step fails half way.
 #include "model/MsiCallFaults.h"
+#include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "ChangesTesting.h"
 
@@ -145,6 +146,28 @@ TEST_F(MsiFileSaveTest, OwnPathInOtherLettersIsSavedInPlace)
     saved.Open(path_, MSIDBOPEN_READONLY);
     EXPECT_EQ(L"Tester", saved.summary_info().at(8)->to_string());
     EXPECT_EQ(L"Dravnetta", saved.summary_info().at(18)->to_string());
+}
+
+TEST_F(MsiFileSaveTest, OwnFileUnderAnyFormOfItsPathIsSavedInPlace)
+{
+    wchar_t short_path[MAX_PATH] = {};
+    GetShortPathNameW(path_.c_str(), short_path, MAX_PATH);
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder_.path().c_str()));
+    std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+    std::vector<std::wstring> files = folder_files();
+    for (const std::wstring& form :
+         {name, L".\\" + name, folder_.path() + L"\\.\\" + name, std::wstring(short_path)}) {
+        SCOPED_TRACE(tfc::to_narrow(form));
+        if (form.empty())
+            continue;
+        file_->ModifyRow(column(L"Plain", L"Value"), row(L"Plain", L"B"), text(form));
+        file_->Save(form, false, L"");
+        EXPECT_TRUE(file_->change_log().empty()) << "saved elsewhere";
+        EXPECT_EQ(files, folder_files());
+    }
+    SetCurrentDirectoryW(current);
 }
 
 TEST_F(MsiFileSaveTest, ReadOnlyDatabaseSavedElsewhereIsCopied)

@@ -3,6 +3,7 @@
 #include "model/MsiTransform.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
+#include "ChangesTesting.h"
 #include "MsiTestDatabase.h"
 #include "TransformTesting.h"
 #include "support/TestSupport.h"
@@ -316,6 +317,38 @@ TEST_F(MsiTransformTest, SaveDatabaseAsWritesTheTransformedDatabaseAndKeepsThePa
     EXPECT_EQ(4u, plain_rows(saved.get()).size());
     // Still a transform: its own save writes a transform.
     EXPECT_EQ(1u, transform.change_log().size());
+}
+
+TEST_F(MsiTransformTest, SavedTransformedDatabaseHoldsChangedStreams)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    // The stream the transform added is stored in the backing file; it grows, and a new row gets one.
+    std::wstring bigger = folder_.file(L"bigger.bin");
+    testing_support::WriteFileBytes(bigger, std::vector<BYTE>(7000, 'x'));
+    MsiTable& blobs = table(transform, L"Blobs");
+    const MsiFieldDef& data = *blobs.columns()[1];
+    MsiFieldDataRef cell(new MsiFieldData());
+    data.set_field_data(*cell, bigger);
+    transform.ModifyRow(data, blobs.rows().begin(), cell);
+    transform.AddRow(blobs, {MsiFieldDataRef(new MsiFieldData(L"two")), data.clone_data(*cell)});
+    std::wstring expected = changes_testing::DatabasePicture(transform, false);
+
+    std::wstring target = folder_.file(L"transformed.msi");
+    transform.SaveDatabaseAs(target, false, std::wstring());
+    EXPECT_EQ(expected, changes_testing::FilePicture(target, false));
+    const wchar_t* blob_rows = L"SELECT `Name`, `Data` FROM `Blobs` ORDER BY `Name`";
+    std::vector<std::vector<std::string>> rows = {{"one", std::string(7000, 'x')},
+                                                  {"two", std::string(7000, 'x')}};
+    {
+        MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+        EXPECT_EQ(rows, SelectRows(saved.get(), blob_rows));
+    }
+    // The transform written from the same edits carries the new bytes too.
+    std::wstring written = folder_.file(L"written.mst");
+    transform.Save(written, false, std::wstring());
+    MsiHandle applied = transform_testing::ApplyToCopy(base_, written, folder_.path());
+    EXPECT_EQ(rows, SelectRows(applied.get(), blob_rows));
 }
 
 TEST_F(MsiTransformTest, BackingFilesGoWithTheTransformUnlessHandedOn)

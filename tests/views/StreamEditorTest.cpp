@@ -125,9 +125,8 @@ private:
     RowIterator row_;
 };
 
-// Under Wine the installer library cannot rewrite the stream of a stored row (the model refuses it), so the
-// stream goes into a new row, as the new-row dialog adds one: loaded into the row, saved back from it, and
-// found again after the package is saved and opened.
+// A stream that goes into a new row, as the new-row dialog adds one: loaded into the row, saved back from
+// it, and found again after the package is saved and opened.
 TEST_F(StreamEditorTest, AStreamIsWrittenFromAFileAndSavedBackByteForByte)
 {
     if (!Open(L"MergeModule1.msm", L"Binary"))
@@ -175,6 +174,24 @@ TEST_F(StreamEditorTest, AStreamIsWrittenFromAFileAndSavedBackByteForByte)
     lookup->AddRow(*new_row);
     SaveAndReopen();
     EXPECT_EQ(source_bytes, StreamBytes(data, Position({L"NewBinary"})));
+}
+
+// An existing row's stream loaded from a file, smaller than before, reaches the package when it is saved.
+TEST_F(StreamEditorTest, AStoredRowsStreamIsWrittenFromAFileAndSaved)
+{
+    if (!Open(L"MergeModule1.msm", L"Binary"))
+        GTEST_SKIP() << "MergeModule1.msm is not there";
+    int data = Column(L"Data");
+    std::wstring source = package->folder().file(L"source.bin");
+    std::vector<BYTE> source_bytes = SomeBytes(51);
+    WriteFileBytes(source, source_bytes);
+    Focus(Position({kBinaryKey}), data);
+
+    ASSERT_TRUE(Edit({Path(source), Click(3)}));
+    EXPECT_EQ(1, recorder->commits);
+    EXPECT_TRUE(recorder->last_changed);
+    SaveAndReopen();
+    EXPECT_EQ(source_bytes, StreamBytes(data, Position({kBinaryKey})));
 }
 
 TEST_F(StreamEditorTest, MissingPathsAndFilesAreReportedAndTheDialogStaysOpen)

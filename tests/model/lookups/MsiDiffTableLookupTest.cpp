@@ -272,6 +272,25 @@ TEST(MsiDiffRevertTest, RevertingATableWithStreamsMakesItTheBaseAgain)
     EXPECT_FALSE(check.HasDifferences());
 }
 
+TEST(MsiDiffRevertTest, StreamsWineKeepsAreRevertedToo)
+{
+    TwoDatabases databases;
+    MsiDiffTableLookupBasic items(databases.base(L"Items"), databases.transformed(L"Items"));
+    // s2's stored stream differs from the base; s1 is deleted, so Wine keeps its stream's name.
+    items.DeleteRow(0, items.FindRow({L"s1"}, 0));
+    items.CreateEditableTable();
+    EXPECT_FALSE(items.HasDifferences());
+
+    std::wstring copy = databases.folder().file(L"saved.msi");
+    databases.transformed_file().Save(copy, false, L"");
+    databases.transformed_file().SaveInPlace(false, L"");
+    const wchar_t* streams = L"SELECT `Item`, `Data` FROM `Items` WHERE `Data` IS NOT NULL ORDER BY `Item`";
+    std::vector<std::vector<std::string>> expected = {{"s1", "one"}, {"s2", "two"}};
+    EXPECT_EQ(expected, model_testing::SelectRows(databases.transformed_file().handle(), streams));
+    MsiHandle saved = msi::OpenDatabase(copy, MSIDBOPEN_READONLY);
+    EXPECT_EQ(expected, model_testing::SelectRows(saved.get(), streams));
+}
+
 TEST(MsiDiffRevertTest, TablesOfAnotherShapeAreMadeAnew)
 {
     TwoDatabases databases;

@@ -80,16 +80,30 @@ TEST_F(MsiStreamsTableLookupTest, StreamsOfRowsCannotBeDeletedHere)
 
 TEST_F(MsiStreamsTableLookupTest, StreamsThatNothingOwnsCanBeDeleted)
 {
-    MsiStreamsTableLookup streams(database_.table(L"_Streams"));
-    int count = streams.RowCount();
-    streams.DeleteRow(0, position(streams, L"Loose"));
-    // Plain has no stream column, so nothing of it owns streams.
-    streams.DeleteRow(0, position(streams, L"Plain.k"));
-    EXPECT_EQ(count - 2, streams.RowCount());
-    EXPECT_EQ(streams.RowCount(), position(streams, L"Loose"));
-    EXPECT_TRUE(model_testing::SelectRows(database_.file().handle(),
-                                          L"SELECT `Name` FROM `_Streams` WHERE `Name`='Loose'")
-                    .empty());
+    {
+        MsiStreamsTableLookup streams(database_.table(L"_Streams"));
+        int count = streams.RowCount();
+        streams.DeleteRow(0, position(streams, L"Loose"));
+        // Plain has no stream column, so nothing of it owns streams.
+        streams.DeleteRow(0, position(streams, L"Plain.k"));
+        EXPECT_EQ(count - 2, streams.RowCount());
+        EXPECT_EQ(streams.RowCount(), position(streams, L"Loose"));
+        // A stream added in the same open (Wine can fault on that after a `_Streams` deletion), then
+        // saved: the deleted streams are gone from the file, the new one is there.
+        MsiTableLookup binary(database_.table(L"Binary"));
+        binary.AddRowFromText({L"b2", database_.text_file(L"b2.bin", "b2 bytes")});
+        database_.file().SaveInPlace(false, L"");
+    }
+    database_.reopen();
+    auto stored = model_testing::SelectRows(
+        database_.file().handle(),
+        L"SELECT `Name`, `Data` FROM `_Streams` WHERE `Name`<>'\x5SummaryInformation'");
+    std::sort(stored.begin(), stored.end());
+    std::vector<std::vector<std::string>> expected = {{"Binary.b1", "stream"},
+                                                      {"Binary.b2", "b2 bytes"},
+                                                      {"Binary.with.dot", "stream"},
+                                                      {"Pairs.x.3", "stream"}};
+    EXPECT_EQ(expected, stored);
 }
 
 TEST_F(MsiStreamsTableLookupTest, StreamRowsFollowTheirOwners)

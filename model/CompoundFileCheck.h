@@ -1,0 +1,44 @@
+#pragma once
+// The structure check a file passes before the installer library sees it. Under Wine the library loops
+// forever on some truncated files and reads others with tables silently empty, so the compound-file
+// structure is checked first: header signature and sector sizes, and every sector chain (FAT, mini FAT,
+// directory, each stream) inside the file, free of loops and long enough for its stream.
+#include "foundation/Errors.h"
+
+#include <string>
+
+namespace msi {
+
+enum class FileCheck
+{
+    Sound,
+    Missing,      // no such file or folder on the path
+    Folder,       // the path names a folder
+    AccessDenied, // the file cannot be read
+    InUse,        // another program holds the file; the library is left to answer
+    NotCompound,  // no compound-file header
+    Damaged,      // a compound file whose structure does not hold
+    Unreadable    // any other failure to read it
+};
+
+FileCheck CheckCompoundFile(const std::wstring& path);
+
+// A database file that cannot be opened, as the library's open would fail ("MsiOpenDatabase"), with a
+// message that says what is wrong and names the path: the error dialog shows it.
+class DatabaseFileError : public tfc::Win32Error
+{
+public:
+    DatabaseFileError(FileCheck problem, const std::wstring& path);
+    std::wstring system_message() const override { return message_; }
+    std::wstring description() const override { return message_; }
+    FileCheck problem() const { return problem_; }
+
+private:
+    FileCheck problem_;
+    std::wstring message_;
+};
+
+// Throws DatabaseFileError for every answer of CheckCompoundFile but Sound and InUse.
+void RequireSoundDatabaseFile(const std::wstring& path);
+
+} // namespace msi
