@@ -1,5 +1,6 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/MsiEmptyTables.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 
@@ -50,6 +51,8 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 
 void DatabaseCommit(MSIHANDLE database)
 {
+    if (detail::RunningOnWine())
+        detail::RebuildEmptyTables(database);
     run_checked(L"MsiDatabaseCommit", [&] { return MsiDatabaseCommit(database); });
 }
 
