@@ -54,6 +54,11 @@ private:
         std::vector<Field> fields;
     };
 
+    void add_masked(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                    const TransformRow& row, const std::vector<size_t>& changed);
+    [[noreturn]] void refuse_null_stream(const std::wstring& table,
+                                         const std::vector<TransformColumn>& columns, const TransformRow& row,
+                                         size_t null_stream);
     void add_record(const std::wstring& table, const std::vector<TransformColumn>& columns,
                     const TransformRow& row, unsigned mask, const std::vector<bool>& present);
     Field encode(const std::wstring& table, const TransformColumn& column, const TransformCell& cell);

@@ -131,8 +131,18 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
         for (size_t i = 0; i < table.columns.size(); ++i)
             row.push_back(read_cell(record.get(), static_cast<UINT>(i + 1), table.columns[i]));
         TransformRow key;
-        for (size_t k : keys)
+        std::wstring stream_name = table.name;
+        for (size_t k : keys) {
             key.push_back(row[k]);
+            stream_name += L"." + (row[k].kind == TransformCell::Integer ? std::to_wstring(row[k].integer)
+                                                                         : row[k].text);
+        }
+        // A stream read to its end would make this handle's next commit fail (see RewindStream).
+        for (const TransformCell& cell : row)
+            if (cell.kind == TransformCell::Stream) {
+                RewindStream(database, stream_name);
+                break;
+            }
         table.rows[key] = std::move(row);
     }
 }
