@@ -35,6 +35,8 @@ public:
     void AddTable(const std::wstring& table);
     void DropTable(const std::wstring& table);
     void AddColumn(const std::wstring& table, int number, const TransformColumn& column);
+    // Gives the table a stream of change records even when it holds none.
+    void Touch(const std::wstring& table) { records_[table]; }
 
     bool Empty() const { return records_.empty(); }
     // Every stream to write: packed name and bytes.

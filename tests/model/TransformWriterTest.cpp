@@ -220,6 +220,19 @@ TEST_F(TransformWriterTest, NullStreamCellsInNewRows)
     expect_round_trip();
 }
 
+// Wine reads a table that a transform widens at the new width unless the transform touches it: a
+// column appended with no value in any row must not shift the old rows' cells.
+TEST_F(TransformWriterTest, ColumnsAppendedWithoutValues)
+{
+    open_pair();
+    Exec(changed_.get(), L"ALTER TABLE `Pairs` ADD `Unused` LONG");
+    Exec(changed_.get(), L"ALTER TABLE `Items` ADD `Unused` CHAR(10)");
+    Exec(changed_.get(), L"ALTER TABLE `Items` ADD `Also` SHORT");
+    Exec(changed_.get(), L"ALTER TABLE `Wide` ADD `Unused` SHORT");
+    Exec(changed_.get(), L"ALTER TABLE `Blobs` ADD `Unused` CHAR(10)");
+    expect_round_trip();
+}
+
 // Values past column 16 after a null stream cell: Wine takes no record that can carry them.
 TEST_F(TransformWriterTest, NullStreamCellBeforeValuesPastColumn16IsRefused)
 {
