@@ -1,5 +1,6 @@
 #include "model/MsiApi.h"
 #include "model/MsiCallFaults.h"
+#include "model/MsiDroppedTables.h"
 #include "model/MsiEmptyTables.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
@@ -254,8 +255,12 @@ void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const s
 
 void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int error_conditions)
 {
+    // Only listing the operations (the view-transform flag) changes no table.
+    bool listing = (error_conditions & MSITRANSFORM_ERROR_VIEWTRANSFORM) != 0;
+    std::set<std::wstring> before = listing ? std::set<std::wstring>() : detail::ListedTables(database);
     run_checked(L"MsiDatabaseApplyTransform",
                 [&] { return MsiDatabaseApplyTransformW(database, path.c_str(), error_conditions); });
+    detail::RemoveColumnsOfDroppedTables(database, before);
 }
 
 INSTALLUILEVEL SetInternalUI(INSTALLUILEVEL level, HWND* window)

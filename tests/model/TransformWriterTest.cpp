@@ -413,3 +413,28 @@ TEST_F(TransformWriterTest, FailuresLeaveNoFile)
         EXPECT_EQ(error.function(), L"StgCreateDocfile");
     }
 }
+
+// Wine keeps a dropped table's column definitions after the apply; nothing of it may stay behind, so a
+// table of the same name can be made again and survives a commit.
+TEST_F(TransformWriterTest, TableDroppedByATransformCanBeMadeAgain)
+{
+    open_pair();
+    Exec(changed_.get(), L"DROP TABLE `Doomed`");
+    std::wstring transform = folder_.file(L"drop.mst");
+    ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
+    std::wstring path = folder_.copy_in(base_, L"applied.msi");
+    MsiHandle applied = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    msi::DatabaseApplyTransform(applied.get(), transform, 0);
+    MsiHandle view =
+        msi::DatabaseOpenView(applied.get(), L"SELECT * FROM `_Columns` WHERE `Table` = 'Doomed'");
+    msi::ViewExecute(view.get(), 0);
+    EXPECT_FALSE(msi::ViewFetch(view.get()));
+    view.reset();
+    Exec(applied.get(), L"CREATE TABLE `Doomed` (`Id` SHORT NOT NULL, `Text` CHAR(20) PRIMARY KEY `Id`)");
+    Exec(applied.get(), L"INSERT INTO `Doomed` (`Id`, `Text`) VALUES (4, 'again')");
+    msi::DatabaseCommit(applied.get());
+    DatabaseText expected = DumpDatabase(applied.get());
+    applied.reset();
+    MsiHandle reopened = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
+    EXPECT_EQ(expected, DumpDatabase(reopened.get()));
+}
