@@ -6,6 +6,7 @@
 #include "foundation/Errors.h"
 
 #include <shlwapi.h>
+#include <cstdint>
 #include <vector>
 
 namespace msi {
@@ -173,6 +174,32 @@ DWORD RecordReadStream(MSIHANDLE record, UINT field, char* buffer, DWORD size)
 void RecordSetInteger(MSIHANDLE record, UINT field, int value)
 {
     run_checked(L"MsiRecordSetInteger", [&] { return MsiRecordSetInteger(record, field, value); });
+}
+
+namespace {
+
+bool wine_size_one(unsigned column_size)
+{
+    return column_size == 1 && detail::RunningOnWine();
+}
+
+} // namespace
+
+int RecordGetColumnInteger(MSIHANDLE record, UINT field, unsigned column_size)
+{
+    int value = RecordGetInteger(record, field);
+    if (!wine_size_one(column_size) || value == INT32_MIN)
+        return value;
+    unsigned stored = static_cast<unsigned>(value) ^ 0x80000000u;
+    return stored <= 0xFFFF ? static_cast<int>(stored) - 0x8000 : value;
+}
+
+void RecordSetColumnInteger(MSIHANDLE record, UINT field, int value, unsigned column_size)
+{
+    // -32768 would be stored as 0, which is null.
+    if (wine_size_one(column_size) && value > -32768 && value <= 32767)
+        value = static_cast<int>(static_cast<unsigned>(value + 0x8000) ^ 0x80000000u);
+    RecordSetInteger(record, field, value);
 }
 
 void RecordSetString(MSIHANDLE record, UINT field, const wchar_t* text)

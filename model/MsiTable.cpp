@@ -18,7 +18,7 @@ MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column
         return MakeNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
-        return MakeIntegerFieldData(msi::RecordGetInteger(record, field));
+        return MakeIntegerFieldData(msi::RecordGetColumnInteger(record, field, column.width()));
     case MsiFieldKind::Binary: {
         // The bytes stay in the database until the cell is extracted.
         MsiFieldDataRef cell(new MsiFieldData());
@@ -176,8 +176,8 @@ SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
     if (!valued.empty()) {
         condition.params = msi::CreateRecord(static_cast<UINT>(valued.size()));
         for (size_t at = 0; at < valued.size(); ++at)
-            valued[at]->set_non_null_record_data(condition.params.get(), static_cast<UINT>(at + 1),
-                                                 *row[valued[at]->column_index()]);
+            valued[at]->set_condition_data(condition.params.get(), static_cast<UINT>(at + 1),
+                                           *row[valued[at]->column_index()]);
     }
     return condition;
 }

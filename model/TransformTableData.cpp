@@ -43,7 +43,7 @@ TransformCell read_cell(MSIHANDLE record, UINT field, const TransformColumn& col
             cell.kind = TransformCell::Null; // an empty text is stored as null
     } else {
         cell.kind = TransformCell::Integer;
-        cell.integer = RecordGetInteger(record, field);
+        cell.integer = RecordGetColumnInteger(record, field, static_cast<unsigned>(column.type & 0xFF));
     }
     return cell;
 }
