@@ -183,10 +183,11 @@ void TransformContent::refuse_null_stream(const std::wstring& table,
                                           const std::vector<TransformColumn>& columns,
                                           const TransformRow& row, size_t null_stream)
 {
-    ThrowTransformRefused(L"The row " + key_text(columns, row) + L" of the table " + table +
-                          L" has an empty stream cell (" + columns[null_stream].name +
-                          L") and values in column 17 or later after it; the installer library cannot apply "
-                          L"such a row from a transform.");
+    ThrowTransformRefused(
+        L"The row " + key_text(columns, row) + L" of the table " + table + L" has an empty stream cell (" +
+        columns[null_stream].name +
+        L") before values, past column 16, that the installer library cannot apply together "
+        L"with it from a transform.");
 }
 
 void TransformContent::add_record(const std::wstring& table, const std::vector<TransformColumn>& columns,
