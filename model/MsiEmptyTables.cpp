@@ -71,7 +71,9 @@ void RebuildEmptyTables(MSIHANDLE database)
     SplitPathAtLastBackslash(path, folder, name);
     // The import replaces the table in one step; no view of it is open here.
     for (const std::wstring& table : tables) {
-        DatabaseExport(database, table, folder, name);
+        // A table the library cannot write out is left as it is rather than failing the save.
+        if (MsiDatabaseExportW(database, table.c_str(), folder.c_str(), name.c_str()) != ERROR_SUCCESS)
+            continue;
         DatabaseImport(database, folder, name);
     }
 }
