@@ -2,10 +2,13 @@
 #include "model/MsiCallFaults.h"
 #include "model/CompoundFileCheck.h"
 #include "model/MsiStreamChanges.h"
+#include "model/MsiDroppedTables.h"
+#include "model/MsiEmptyTables.h"
 #include "model/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 
 #include <shlwapi.h>
+#include <cstdint>
 #include <vector>
 
 namespace msi {
@@ -61,6 +64,8 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 
 void DatabaseCommit(MSIHANDLE database)
 {
+    if (detail::RunningOnWine())
+        detail::RebuildEmptyTables(database);
     run_checked(L"MsiDatabaseCommit", [&] { return MsiDatabaseCommit(database); });
     StreamChangesCommitted(database);
 }
@@ -183,6 +188,32 @@ void RecordSetInteger(MSIHANDLE record, UINT field, int value)
     run_checked(L"MsiRecordSetInteger", [&] { return MsiRecordSetInteger(record, field, value); });
 }
 
+namespace {
+
+bool wine_size_one(unsigned column_size)
+{
+    return column_size == 1 && detail::RunningOnWine();
+}
+
+} // namespace
+
+int RecordGetColumnInteger(MSIHANDLE record, UINT field, unsigned column_size)
+{
+    int value = RecordGetInteger(record, field);
+    if (!wine_size_one(column_size) || value == INT32_MIN)
+        return value;
+    unsigned stored = static_cast<unsigned>(value) ^ 0x80000000u;
+    return stored <= 0xFFFF ? static_cast<int>(stored) - 0x8000 : value;
+}
+
+void RecordSetColumnInteger(MSIHANDLE record, UINT field, int value, unsigned column_size)
+{
+    // -32768 would be stored as 0, which is null.
+    if (wine_size_one(column_size) && value > -32768 && value <= 32767)
+        value = static_cast<int>(static_cast<unsigned>(value + 0x8000) ^ 0x80000000u);
+    RecordSetInteger(record, field, value);
+}
+
 void RecordSetString(MSIHANDLE record, UINT field, const wchar_t* text)
 {
     run_checked(L"MsiRecordSetString", [&] { return MsiRecordSetStringW(record, field, text); });
@@ -263,8 +294,12 @@ void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const s
 
 void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int error_conditions)
 {
+    // Only listing the operations (the view-transform flag) changes no table.
+    bool listing = (error_conditions & MSITRANSFORM_ERROR_VIEWTRANSFORM) != 0;
+    std::set<std::wstring> before = listing ? std::set<std::wstring>() : detail::ListedTables(database);
     run_checked(L"MsiDatabaseApplyTransform",
                 [&] { return MsiDatabaseApplyTransformW(database, path.c_str(), error_conditions); });
+    detail::RemoveColumnsOfDroppedTables(database, before);
 }
 
 INSTALLUILEVEL SetInternalUI(INSTALLUILEVEL level, HWND* window)

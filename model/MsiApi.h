@@ -60,6 +60,13 @@ UINT RecordDataSize(MSIHANDLE record, UINT field);
 // Reads up to size bytes of a stream field from where the last read stopped; returns how many were read.
 DWORD RecordReadStream(MSIHANDLE record, UINT field, char* buffer, DWORD size);
 void RecordSetInteger(MSIHANDLE record, UINT field, int value);
+// The value of an integer column of the given size (the type's width) in a record read from or written to
+// a table. Wine stores a column declared with size 1 (as one toolset writes them) in 2 bytes, like size 2,
+// but converts its record values as for 4 bytes: a stored 6 reads as 6 + 0x8000 - 2^31, and a value set
+// keeps only the low 16 bits of that form. These two put that right; conditions (WHERE) take the plain
+// value, which Wine compares correctly.
+int RecordGetColumnInteger(MSIHANDLE record, UINT field, unsigned column_size);
+void RecordSetColumnInteger(MSIHANDLE record, UINT field, int value, unsigned column_size);
 // nullptr (or an empty text) makes the field null.
 void RecordSetString(MSIHANDLE record, UINT field, const wchar_t* text);
 inline void RecordSetString(MSIHANDLE record, UINT field, const std::wstring& text)

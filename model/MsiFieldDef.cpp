@@ -99,7 +99,8 @@ std::wstring MsiFieldDef::sql_definition() const
     std::wstring text = MsiQuery::QuoteName(name_) + L" ";
     switch (kind_) {
     case MsiFieldKind::Integer:
-        text += width_ == 2 ? L"INT" : width_ == 4 ? L"LONG" : L"";
+        // Size 1 is stored as 2 bytes.
+        text += width_ <= 2 ? L"INT" : width_ == 4 ? L"LONG" : L"";
         break;
     case MsiFieldKind::Binary:
         text += L"OBJECT";
@@ -128,6 +129,11 @@ void MsiFieldDef::set_record_data(MSIHANDLE record, UINT field, const MsiFieldDa
         msi::RecordSetString(record, field, nullptr);
     else
         set_non_null_record_data(record, field, cell);
+}
+
+void MsiFieldDef::set_condition_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const
+{
+    set_record_data(record, field, cell);
 }
 
 MsiFieldDefRef MakeConcreteFieldDef(const MsiFieldDef& base)

@@ -53,6 +53,8 @@ public:
     MsiFieldDataRef clone_data(const MsiFieldData& cell) const;
     // Null as a null field, anything else through set_non_null_record_data.
     void set_record_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const;
+    // The same as a parameter of a condition (WHERE), where a few columns take another form than as data.
+    virtual void set_condition_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const;
 
     unsigned width() const { return width_; }
     MsiFieldKind kind() const { return kind_; }
@@ -106,6 +108,7 @@ public:
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;
     MsiValidation validate(const MsiFieldData& cell) const override;
     void set_non_null_record_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const override;
+    void set_condition_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const override;
     MsiFieldDataRef clone_non_null_data(const MsiFieldData& cell) const override;
     // The value the installer stores as null: 0x80000000, and -32768 in a 2-byte column.
     bool holds_null_marker(const MsiFieldData& cell) const;

@@ -81,7 +81,7 @@ std::wstring MsiNumericFieldDef::display_str(const MsiFieldData& cell) const
     int value = integer_value(cell);
     wchar_t text[32];
     if (GetNumericDisplayFormat(field_schema().get()) == FieldCategory::Hex) {
-        const wchar_t* format = width() == 2 ? L"0x%04x" : width() == 4 ? L"0x%08x" : L"0x%x";
+        const wchar_t* format = width() <= 2 ? L"0x%04x" : width() == 4 ? L"0x%08x" : L"0x%x";
         swprintf(text, 32, format, static_cast<unsigned>(value));
     } else {
         swprintf(text, 32, L"%i", value);
@@ -121,7 +121,7 @@ bool MsiNumericFieldDef::holds_null_marker(const MsiFieldData& cell) const
     if (cell.is_null())
         return false;
     int value = cell.integer();
-    return value == INT32_MIN || (width() == 2 && value == -32768);
+    return value == INT32_MIN || (width() <= 2 && value == -32768);
 }
 
 MsiValidation MsiNumericFieldDef::validate(const MsiFieldData& cell) const
@@ -132,7 +132,7 @@ MsiValidation MsiNumericFieldDef::validate(const MsiFieldData& cell) const
     MsiValidation messages = MsiFieldDef::validate(cell);
     // A 2-byte column cannot hold more: the installer refuses such a row, or keeps only part of it.
     int value = integer_value(cell);
-    if (!cell.is_null() && width() == 2 && (value < -32768 || value > 32767))
+    if (!cell.is_null() && width() <= 2 && (value < -32768 || value > 32767))
         messages.emplace_back(1, L"Out of range for a 2 byte integer");
     return messages;
 }
@@ -140,7 +140,15 @@ MsiValidation MsiNumericFieldDef::validate(const MsiFieldData& cell) const
 void MsiNumericFieldDef::set_non_null_record_data(MSIHANDLE record, UINT field,
                                                   const MsiFieldData& cell) const
 {
-    msi::RecordSetInteger(record, field, integer_value(cell));
+    msi::RecordSetColumnInteger(record, field, integer_value(cell), width());
+}
+
+void MsiNumericFieldDef::set_condition_data(MSIHANDLE record, UINT field, const MsiFieldData& cell) const
+{
+    if (cell.is_null())
+        msi::RecordSetString(record, field, nullptr);
+    else
+        msi::RecordSetInteger(record, field, integer_value(cell));
 }
 
 MsiFieldDataRef MsiNumericFieldDef::clone_non_null_data(const MsiFieldData& cell) const

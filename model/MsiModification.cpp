@@ -133,13 +133,17 @@ RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)
     return condition;
 }
 
-MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells)
+MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition)
 {
     if (cells.empty())
         return MsiHandle();
     MsiHandle record = msi::CreateRecord(static_cast<UINT>(cells.size()));
-    for (size_t at = 0; at < cells.size(); ++at)
-        cells[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *cells[at].value);
+    for (size_t at = 0; at < cells.size(); ++at) {
+        if (condition)
+            cells[at].column->set_condition_data(record.get(), static_cast<UINT>(at + 1), *cells[at].value);
+        else
+            cells[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *cells[at].value);
+    }
     return record;
 }
 
@@ -162,7 +166,7 @@ void MsiSqlModification::Apply(MSIHANDLE database, ViewCache* cache)
         msi::ViewClose(view.get());
     else
         view = MsiQuery::OpenView(database, sql_);
-    MsiHandle record = RecordFromCells(params_);
+    MsiHandle record = RecordFromCells(params_, condition_params_);
     MsiQuery::Execute(view.get(), sql_, record.get());
     // Only a view that worked is kept.
     if (caching && !cached)
@@ -212,6 +216,7 @@ MsiDeleteModification::MsiDeleteModification(const std::wstring& table, const Ro
                          condition.params),
       table_(table), condition_(condition)
 {
+    condition_params_ = true;
 }
 
 MsiDeleteModification::MsiDeleteModification(const MsiTable& table, const MsiRow& row)
@@ -226,7 +231,7 @@ MsiDeleteModification::MsiDeleteModification(const MsiTable& table, const MsiRow
 void MsiDeleteModification::DeleteOneOfSeveral(MSIHANDLE database)
 {
     std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
-    MsiHandle params = RecordFromCells(condition_.params);
+    MsiHandle params = RecordFromCells(condition_.params, true);
     MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
     MsiHandle record = msi::ViewFetch(view.get());
     if (!record)
@@ -239,7 +244,7 @@ void MsiDeleteModification::Apply(MSIHANDLE database, ViewCache* cache)
     {
         std::wstring sql = L"SELECT " + condition_.columns + L" FROM " + MsiQuery::QuoteName(table_) +
                            L" WHERE " + condition_.text;
-        MsiHandle params = RecordFromCells(condition_.params);
+        MsiHandle params = RecordFromCells(condition_.params, true);
         MsiHandle view = MsiQuery::OpenAndExecute(database, sql, params.get());
         if (!msi::ViewFetch(view.get()))
             throw std::runtime_error("The row to delete is no longer in the database");
@@ -272,7 +277,7 @@ MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition co
 
 void MsiModifyModification::Apply(MSIHANDLE database, ViewCache*)
 {
-    SqlCondition where{condition_.text, RecordFromCells(condition_.params)};
+    SqlCondition where{condition_.text, RecordFromCells(condition_.params, true)};
     MsiQuery::ReplaceOneRow(database, table_, where, [this](MSIHANDLE record) {
         for (size_t at = 0; at < values_.size(); ++at)
             values_[at].column->set_record_data(record, static_cast<UINT>(at + 1), *values_[at].value);

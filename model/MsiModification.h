@@ -39,7 +39,8 @@ struct RowCondition
 RowCondition KeyCondition(const MsiTable& table, const MsiRow& row);
 
 // A record holding the cells, field n for cells[n - 1]; empty when there are none.
-MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells);
+// condition: the cells are parameters of a WHERE clause (see MsiFieldDef::set_condition_data).
+MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition = false);
 
 class MsiModification
 {
@@ -66,6 +67,10 @@ private:
     std::wstring sql_;
     std::vector<LoggedCell> params_;
     bool changes_schema_;
+
+protected:
+    // The parameters are those of the statement's condition (a DELETE).
+    bool condition_params_ = false;
 };
 
 // The insertion of one row. In a table with a stream column whose name (table and key values joined by

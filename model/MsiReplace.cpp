@@ -42,6 +42,9 @@ struct Cell
     bool null = true;
     CellKind kind = CellKind::text;
     int integer = 0;
+    // An integer column's size: written as data through RecordSetColumnInteger. 0 for a condition's key,
+    // which takes the plain value.
+    unsigned size = 0;
     std::wstring text;
     std::shared_ptr<LayerTempFile> file;
 };
@@ -69,16 +72,17 @@ void copy_stream_to_file(MSIHANDLE record, UINT field, const std::wstring& path)
     CloseHandle(file);
 }
 
-Cell read_cell(MSIHANDLE record, UINT field, CellKind kind)
+Cell read_cell(MSIHANDLE record, UINT field, CellKind kind, unsigned size)
 {
     Cell cell;
     cell.kind = kind;
+    cell.size = size;
     cell.null = RecordIsNull(record, field);
     if (cell.null)
         return cell;
     switch (kind) {
     case CellKind::integer:
-        cell.integer = RecordGetInteger(record, field);
+        cell.integer = RecordGetColumnInteger(record, field, size);
         break;
     case CellKind::text:
         cell.text = RecordGetString(record, field);
@@ -96,7 +100,7 @@ void write_cell(MSIHANDLE record, UINT field, const Cell& cell)
     if (cell.null)
         RecordSetString(record, field, nullptr);
     else if (cell.kind == CellKind::integer)
-        RecordSetInteger(record, field, cell.integer);
+        RecordSetColumnInteger(record, field, cell.integer, cell.size);
     else if (cell.kind == CellKind::text)
         RecordSetString(record, field, cell.text);
     else
@@ -164,6 +168,7 @@ struct Columns
 {
     std::vector<std::wstring> names;
     std::vector<CellKind> kinds;
+    std::vector<unsigned> sizes; // of the type texts ("i2" -> 2)
 };
 
 Columns columns_of(MSIHANDLE view)
@@ -174,7 +179,9 @@ Columns columns_of(MSIHANDLE view)
     UINT count = RecordGetFieldCount(names.get());
     for (UINT field = 1; field <= count; ++field) {
         columns.names.push_back(RecordGetString(names.get(), field));
-        columns.kinds.push_back(kind_of_type(RecordGetString(types.get(), field)));
+        std::wstring type = RecordGetString(types.get(), field);
+        columns.kinds.push_back(kind_of_type(type));
+        columns.sizes.push_back(type.empty() ? 0u : static_cast<unsigned>(_wtoi(type.c_str() + 1)));
     }
     return columns;
 }
@@ -261,7 +268,8 @@ StoredRow read_stored_row(MSIHANDLE database, const std::wstring& table,
     if (!record)
         throw tfc::Win32Error(ERROR_FUNCTION_FAILED, L"MsiViewModify");
     for (size_t at = 0; at < row.columns.names.size(); ++at)
-        row.cells.push_back(read_cell(record.get(), static_cast<UINT>(at + 1), row.columns.kinds[at]));
+        row.cells.push_back(
+            read_cell(record.get(), static_cast<UINT>(at + 1), row.columns.kinds[at], row.columns.sizes[at]));
     return row;
 }
 
@@ -322,8 +330,11 @@ KeyColumns key_columns(MSIHANDLE database, const std::wstring& table, const Colu
 std::vector<Cell> read_keys(MSIHANDLE record, const KeyColumns& keys, const Columns& view_columns)
 {
     std::vector<Cell> values;
-    for (size_t index : keys.view_index)
-        values.push_back(read_cell(record, static_cast<UINT>(index + 1), view_columns.kinds[index]));
+    for (size_t index : keys.view_index) {
+        values.push_back(read_cell(record, static_cast<UINT>(index + 1), view_columns.kinds[index],
+                                   view_columns.sizes[index]));
+        values.back().size = 0; // only ever in conditions
+    }
     return values;
 }
 
@@ -451,10 +462,13 @@ void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE 
 
     std::vector<Cell> new_cells;
     for (size_t at = 0; at < view_columns.names.size(); ++at)
-        new_cells.push_back(read_cell(record, static_cast<UINT>(at + 1), view_columns.kinds[at]));
+        new_cells.push_back(
+            read_cell(record, static_cast<UINT>(at + 1), view_columns.kinds[at], view_columns.sizes[at]));
     std::vector<Cell> new_keys;
-    for (size_t index : keys.view_index)
+    for (size_t index : keys.view_index) {
         new_keys.push_back(new_cells[index]);
+        new_keys.back().size = 0;
+    }
 
     // Every stream read above may be one added in this session: put them back at their start.
     struct Rewind

@@ -19,7 +19,7 @@ MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column
         return MakeNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
-        return MakeIntegerFieldData(msi::RecordGetInteger(record, field));
+        return MakeIntegerFieldData(msi::RecordGetColumnInteger(record, field, column.width()));
     case MsiFieldKind::Binary: {
         // The bytes stay in the database until the cell is extracted.
         MsiFieldDataRef cell(new MsiFieldData());
@@ -144,7 +144,7 @@ SqlCondition MsiTable::KeyWhereClause(const MsiRow& row) const
 {
     // One builder for every statement that names a row.
     RowCondition condition = KeyCondition(*this, row);
-    return SqlCondition{condition.text, RecordFromCells(condition.params)};
+    return SqlCondition{condition.text, RecordFromCells(condition.params, true)};
 }
 
 std::vector<std::wstring> MsiTable::KeyValues(const MsiRow& row) const

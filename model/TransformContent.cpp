@@ -2,6 +2,8 @@
 #include "model/TransformStreamNames.h"
 #include "foundation/Errors.h"
 
+#include <algorithm>
+
 namespace msi {
 namespace {
 
@@ -38,6 +40,39 @@ TransformCell integer_cell(int value)
     return cell;
 }
 
+// Update masks have one bit per column; column 1 is always a key, its bit marks inserts.
+const size_t kMaskColumns = 16;
+
+size_t first_null_stream(const std::vector<TransformColumn>& columns, const TransformRow& row)
+{
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].IsStream() && row[i].kind == TransformCell::Null)
+            return i;
+    return columns.size();
+}
+
+// The index of the row's last cell that is not null.
+size_t last_filled(const TransformRow& row)
+{
+    size_t last = 0;
+    for (size_t i = 0; i < row.size(); ++i)
+        if (row[i].kind != TransformCell::Null)
+            last = i;
+    return last;
+}
+
+std::wstring key_text(const std::vector<TransformColumn>& columns, const TransformRow& row)
+{
+    std::wstring text;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!columns[i].IsKey())
+            continue;
+        text += text.empty() ? L"" : L"|";
+        text += row[i].kind == TransformCell::Integer ? std::to_wstring(row[i].integer) : row[i].text;
+    }
+    return text;
+}
+
 void put(std::vector<BYTE>& out, unsigned value, int width)
 {
     for (int i = 0; i < width; ++i)
@@ -58,46 +93,48 @@ void ThrowTransformRefused(const std::wstring& reason)
 void TransformContent::Insert(const std::wstring& table, const std::vector<TransformColumn>& columns,
                               const TransformRow& row)
 {
-    // Wine drops an insert whose stream cell has no data stream (checked), so a row with a null stream
-    // cell is inserted up to that cell (the rest read as null), and the cells after it that are not
-    // null follow as an update of the new row. That needs their columns to have mask bits.
-    size_t count = columns.size();
-    for (size_t i = 0; i < columns.size() && count == columns.size(); ++i)
-        if (columns[i].IsStream() && row[i].kind == TransformCell::Null)
-            count = i;
-    std::vector<size_t> rest;
-    for (size_t i = count; i < columns.size(); ++i)
-        if (row[i].kind != TransformCell::Null)
-            rest.push_back(i);
-    if (!rest.empty() && rest.back() >= 16)
-        count = columns.size();
-
-    add_record(table, columns, row, 1u | (static_cast<unsigned>(count) << 8), std::vector<bool>(count, true));
-    if (count < columns.size() && !rest.empty())
-        Update(table, columns, row, rest);
+    size_t null_stream = first_null_stream(columns, row);
+    if (null_stream == columns.size()) {
+        add_record(table, columns, row, 1u | (static_cast<unsigned>(columns.size()) << 8),
+                   std::vector<bool>(columns.size(), true));
+        return;
+    }
+    // Wine drops every record that names a stream cell without a data stream (checked), so a row with a
+    // null stream cell is inserted without naming that column: up to it when nothing follows it, else as
+    // a masked record of its filled cells, which Wine applies to a missing key as an insert of those cells
+    // (checked). Only columns 1-16 have a mask bit.
+    size_t last = last_filled(row);
+    if (last < null_stream) {
+        add_record(table, columns, row, 1u | (static_cast<unsigned>(null_stream) << 8),
+                   std::vector<bool>(null_stream, true));
+        return;
+    }
+    std::vector<size_t> filled;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (!columns[i].IsKey() && row[i].kind != TransformCell::Null)
+            filled.push_back(i);
+    if (last >= kMaskColumns)
+        refuse_null_stream(table, columns, row, null_stream);
+    add_masked(table, columns, row, filled);
 }
 
 void TransformContent::Update(const std::wstring& table, const std::vector<TransformColumn>& columns,
                               const TransformRow& row, const std::vector<size_t>& changed)
 {
-    // Only columns 0-15 have a bit; a change further right rewrites the whole row, which Wine applies
-    // to an existing key as a replacement (checked).
     bool wide = false;
     for (size_t column : changed)
-        wide = wide || column >= 16;
-    if (wide) {
-        Insert(table, columns, row);
+        wide = wide || column >= kMaskColumns;
+    if (!wide) {
+        add_masked(table, columns, row, changed);
         return;
     }
-    unsigned mask = 0;
-    std::vector<bool> present(columns.size(), false);
-    for (size_t i = 0; i < columns.size(); ++i)
-        present[i] = columns[i].IsKey();
-    for (size_t column : changed) {
-        mask |= 1u << column;
-        present[column] = true;
-    }
-    add_record(table, columns, row, mask, present);
+    // A change past the mask rewrites the whole row, which Wine applies to an existing key as a
+    // replacement of every cell (checked): cells past a shortened record become null.
+    size_t null_stream = first_null_stream(columns, row);
+    if (null_stream < columns.size() && last_filled(row) > null_stream)
+        refuse_null_stream(table, columns, row, null_stream);
+    size_t count = std::min(null_stream, columns.size());
+    add_record(table, columns, row, 1u | (static_cast<unsigned>(count) << 8), std::vector<bool>(count, true));
 }
 
 void TransformContent::Delete(const std::wstring& table, const std::vector<TransformColumn>& columns,
@@ -126,6 +163,31 @@ void TransformContent::AddColumn(const std::wstring& table, int number, const Tr
     TransformCell number_cell = number > 0 ? integer_cell(number) : TransformCell();
     Insert(kColumns, columns_schema(),
            {text_cell(table), number_cell, text_cell(column.name), integer_cell(column.type)});
+}
+
+void TransformContent::add_masked(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                                  const TransformRow& row, const std::vector<size_t>& changed)
+{
+    unsigned mask = 0;
+    std::vector<bool> present(columns.size(), false);
+    for (size_t i = 0; i < columns.size(); ++i)
+        present[i] = columns[i].IsKey();
+    for (size_t column : changed) {
+        mask |= 1u << column;
+        present[column] = true;
+    }
+    add_record(table, columns, row, mask, present);
+}
+
+void TransformContent::refuse_null_stream(const std::wstring& table,
+                                          const std::vector<TransformColumn>& columns,
+                                          const TransformRow& row, size_t null_stream)
+{
+    ThrowTransformRefused(
+        L"The row " + key_text(columns, row) + L" of the table " + table + L" has an empty stream cell (" +
+        columns[null_stream].name +
+        L") before values, past column 16, that the installer library cannot apply together "
+        L"with it from a transform.");
 }
 
 void TransformContent::add_record(const std::wstring& table, const std::vector<TransformColumn>& columns,

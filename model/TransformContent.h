@@ -35,6 +35,8 @@ public:
     void AddTable(const std::wstring& table);
     void DropTable(const std::wstring& table);
     void AddColumn(const std::wstring& table, int number, const TransformColumn& column);
+    // Gives the table a stream of change records even when it holds none.
+    void Touch(const std::wstring& table) { records_[table]; }
 
     bool Empty() const { return records_.empty(); }
     // Every stream to write: packed name and bytes.
@@ -54,6 +56,11 @@ private:
         std::vector<Field> fields;
     };
 
+    void add_masked(const std::wstring& table, const std::vector<TransformColumn>& columns,
+                    const TransformRow& row, const std::vector<size_t>& changed);
+    [[noreturn]] void refuse_null_stream(const std::wstring& table,
+                                         const std::vector<TransformColumn>& columns, const TransformRow& row,
+                                         size_t null_stream);
     void add_record(const std::wstring& table, const std::vector<TransformColumn>& columns,
                     const TransformRow& row, unsigned mask, const std::vector<bool>& present);
     Field encode(const std::wstring& table, const TransformColumn& column, const TransformCell& cell);

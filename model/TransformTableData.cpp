@@ -44,7 +44,7 @@ TransformCell read_cell(MSIHANDLE record, UINT field, const TransformColumn& col
             cell.kind = TransformCell::Null; // an empty text is stored as null
     } else {
         cell.kind = TransformCell::Integer;
-        cell.integer = RecordGetInteger(record, field);
+        cell.integer = RecordGetColumnInteger(record, field, static_cast<unsigned>(column.type & 0xFF));
     }
     return cell;
 }
@@ -161,8 +161,18 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
         for (size_t i = 0; i < table.columns.size(); ++i)
             row.push_back(read_cell(record.get(), static_cast<UINT>(i + 1), table.columns[i]));
         TransformRow key;
-        for (size_t k : keys)
+        std::wstring stream_name = table.name;
+        for (size_t k : keys) {
             key.push_back(row[k]);
+            stream_name += L"." + (row[k].kind == TransformCell::Integer ? std::to_wstring(row[k].integer)
+                                                                         : row[k].text);
+        }
+        // A stream read to its end would make this handle's next commit fail (see RewindStream).
+        for (const TransformCell& cell : row)
+            if (cell.kind == TransformCell::Stream) {
+                RewindStream(database, stream_name);
+                break;
+            }
         settle_stream(database, table, key, row);
         table.rows[key] = std::move(row);
     }

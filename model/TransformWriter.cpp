@@ -97,6 +97,10 @@ void diff_table(TransformContent& content, const TransformTable& before, const T
     // and overwrite the table's first column.
     for (size_t i = common; i < after.columns.size(); ++i)
         content.AddColumn(after.name, static_cast<int>(i + 1), after.columns[i]);
+    // Wine loads the tables that have a stream in the transform before it widens any; a table it loads
+    // only afterwards is read at the new width from its old rows (checked: cells shift, rows go).
+    if (common < after.columns.size())
+        content.Touch(after.name);
     diff_rows(content, before, after);
 }
 

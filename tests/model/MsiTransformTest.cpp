@@ -4,6 +4,7 @@
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
 #include "ChangesTesting.h"
+#include "CompoundFileCheck.h"
 #include "MsiTestDatabase.h"
 #include "TransformTesting.h"
 #include "support/TestSupport.h"
@@ -349,6 +350,51 @@ TEST_F(MsiTransformTest, SavedTransformedDatabaseHoldsChangedStreams)
     transform.Save(written, false, std::wstring());
     MsiHandle applied = transform_testing::ApplyToCopy(base_, written, folder_.path());
     EXPECT_EQ(rows, SelectRows(applied.get(), blob_rows));
+}
+
+// The transformed database saved elsewhere holds what the edited copy holds: a table emptied, a row with
+// a new stream, every other table as it was.
+TEST_F(MsiTransformTest, TransformedDatabaseSavedElsewhereEqualsTheEditedCopy)
+{
+    MsiTransform transform;
+    transform.Open(base_, transform_, false, false, false);
+    MsiTable& plain = table(transform, L"Plain");
+    while (!plain.rows().empty())
+        transform.DeleteRow(plain, plain.rows().begin());
+    std::wstring bytes = folder_.file(L"second.bin");
+    testing_support::WriteFileBytes(bytes, std::vector<BYTE>(6000, 'x'));
+    MsiTable& blobs = table(transform, L"Blobs");
+    MsiRow row = {MsiFieldDataRef(new MsiFieldData(std::wstring(L"two"))),
+                  MsiFieldDataRef(new MsiFieldData())};
+    blobs.columns()[1]->set_field_data(*row[1], bytes);
+    transform.AddRow(blobs, row);
+    transform_testing::DatabaseText edited = transform_testing::DumpDatabase(transform.handle());
+    std::wstring target = folder_.file(L"transformed.msi");
+    transform.SaveDatabaseAs(target, false, std::wstring());
+    EXPECT_EQ("", CompoundFileFault(target));
+    MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+    EXPECT_EQ(edited, transform_testing::DumpDatabase(saved.get()));
+    EXPECT_TRUE(plain_rows(saved.get()).empty());
+}
+
+// The same over a real package, emptying the table whose commit once lost rows of other tables.
+TEST_F(MsiTransformTest, TransformedPackageWithAnEmptiedTableKeepsEveryOtherRow)
+{
+    std::wstring package = testing_support::TestDataPath(L"shortcuts.msi");
+    if (package.empty())
+        GTEST_SKIP() << "no shared test packages";
+    std::wstring base = folder_.copy_in(package, L"package.msi");
+    MsiTransform transform;
+    transform.Open(base, folder_.file(L"new.mst"), false, true, false);
+    MsiTable& emptied = table(transform, L"FeatureComponents");
+    while (!emptied.rows().empty())
+        transform.DeleteRow(emptied, emptied.rows().begin());
+    transform_testing::DatabaseText edited = transform_testing::DumpDatabase(transform.handle());
+    std::wstring target = folder_.file(L"transformed.msi");
+    transform.SaveDatabaseAs(target, false, std::wstring());
+    EXPECT_EQ("", CompoundFileFault(target));
+    MsiHandle saved = msi::OpenDatabase(target, MSIDBOPEN_READONLY);
+    EXPECT_EQ(edited, transform_testing::DumpDatabase(saved.get()));
 }
 
 TEST_F(MsiTransformTest, BackingFilesGoWithTheTransformUnlessHandedOn)

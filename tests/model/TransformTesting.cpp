@@ -91,6 +91,10 @@ std::vector<std::string> select_lines(MSIHANDLE database, const std::wstring& sq
     msi::RecordSetString(name.get(), 1, table);
     msi::ViewExecute(view.get(), sql.find(L'?') != std::wstring::npos ? name.get() : 0);
     std::vector<std::wstring> types = column_info(view.get(), MSICOLINFO_TYPES);
+    bool streams = std::any_of(types.begin(), types.end(), [](const std::wstring& type) {
+        return !type.empty() && towlower(type[0]) == L'v';
+    });
+    UINT keys = streams ? msi::RecordGetFieldCount(msi::DatabaseGetPrimaryKeys(database, table).get()) : 0;
     std::vector<std::string> lines;
     while (MsiHandle record = msi::ViewFetch(view.get())) {
         std::string line;
@@ -98,6 +102,12 @@ std::vector<std::string> select_lines(MSIHANDLE database, const std::wstring& sq
             line += cell_text(record.get(), static_cast<UINT>(i + 1), types[i].empty() ? L's' : types[i][0]) +
                     " | ";
         lines.push_back(line);
+        // A stream read to its end must be put back, or the handle's next commit fails.
+        std::wstring name = table;
+        for (UINT key = 1; key <= keys; ++key)
+            name += L"." + msi::RecordGetString(record.get(), key);
+        if (streams)
+            msi::RewindStream(database, name);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -124,10 +134,12 @@ DatabaseText DumpDatabase(MSIHANDLE database)
 }
 
 MsiHandle ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder,
-                      bool reopen)
+                      bool reopen, std::wstring* copy_path)
 {
     static int counter = 0;
     std::wstring copy = folder + L"\\applied" + std::to_wstring(++counter) + L".msi";
+    if (copy_path)
+        *copy_path = copy;
     if (!CopyFileW(base.c_str(), copy.c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
     MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);

@@ -48,8 +48,9 @@ DatabaseText DumpDatabase(MSIHANDLE database);
 // Copies base to a new file in folder and applies the transform. With reopen, the copy is committed and
 // closed, the transform file deleted (nothing may still read from it) and the copy opened again
 // read-only; without, the copy stays open as it was applied.
+// copy_path, when given, receives the copy's path.
 MsiHandle ApplyToCopy(const std::wstring& base, const std::wstring& transform, const std::wstring& folder,
-                      bool reopen = true);
+                      bool reopen = true, std::wstring* copy_path = nullptr);
 
 // The bytes of one stream (packed name) of a transform file, read with the structured-storage calls.
 std::string ReadTransformStream(const std::wstring& transform, const std::wstring& packed_name);

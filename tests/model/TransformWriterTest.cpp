@@ -34,13 +34,21 @@ const std::vector<std::wstring> kBaseSchema = {
     L"INSERT INTO `Doomed` (`K`) VALUES ('gone')",
 };
 
-// A table of 20 columns: changes past the 16th column cannot be named by an update mask.
+// A table of 20 columns and a stream: changes past the 16th column cannot be named by an update mask.
+std::wstring wide_table(const std::wstring& name, int stream_column)
+{
+    std::wstring create = L"CREATE TABLE `" + name + L"` (`Id` SHORT NOT NULL";
+    for (int i = 1; i <= 20; ++i)
+        create += L", `C" + std::to_wstring(i) +
+                  (i == stream_column ? L"` OBJECT"
+                   : i % 2            ? L"` CHAR(10)"
+                                      : L"` LONG");
+    return create + L" PRIMARY KEY `Id`)";
+}
+
 std::vector<std::wstring> wide_schema()
 {
-    std::wstring create = L"CREATE TABLE `Wide` (`Id` SHORT NOT NULL";
-    for (int i = 1; i < 20; ++i)
-        create += L", `C" + std::to_wstring(i) + (i % 2 ? L"` CHAR(10)" : L"` LONG");
-    create += L" PRIMARY KEY `Id`)";
+    std::wstring create = wide_table(L"Wide", 20);
     std::vector<std::wstring> statements = {create};
     for (int id = 1; id <= 3; ++id)
         statements.push_back(L"INSERT INTO `Wide` (`Id`, `C1`, `C18`, `C19`) VALUES (" + std::to_wstring(id) +
@@ -82,10 +90,17 @@ protected:
     }
 
     // Writes the transform, applies it to a fresh copy of the base and compares with the changed database.
+    // With reopen, the changed database is committed first (the writer has read its streams; that handle
+    // must still commit all it holds) and compared as it reads after a reopen.
     void expect_round_trip(bool reopen = true)
     {
         std::wstring transform = folder_.file(L"t" + std::to_wstring(++files_) + L".mst");
         ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
+        if (reopen) {
+            msi::DatabaseCommit(changed_.get());
+            changed_.reset();
+            changed_ = msi::OpenDatabase(changed_path_, MSIDBOPEN_READONLY);
+        }
         MsiHandle result = ApplyToCopy(base_, transform, folder_.path(), reopen);
         DatabaseText expected = DumpDatabase(changed_.get());
         DatabaseText actual = DumpDatabase(result.get());
@@ -129,7 +144,9 @@ TEST(TransformStringPool, EncodesExactlyOrRefuses)
     EXPECT_EQ(bytes.size(), 4u);
     EXPECT_TRUE(msi::EncodeInCodePage(L"\x65E5\xD83D\xDE00", 65001, bytes));
     EXPECT_EQ(bytes.size(), 7u);
-    EXPECT_FALSE(msi::EncodeInCodePage(L"a\xD800" L"b", 65001, bytes)); // a lone surrogate
+    EXPECT_FALSE(msi::EncodeInCodePage(L"a\xD800"
+                                       L"b",
+                                       65001, bytes)); // a lone surrogate
 }
 
 TEST_F(TransformWriterTest, RowsTablesColumnsAndStreamsRoundTrip)
@@ -187,7 +204,49 @@ TEST_F(TransformWriterTest, NullStreamCellsInNewRows)
     Exec(db, L"INSERT INTO `Patchy` (`K`) VALUES ('p3')");
     Exec(db, L"CREATE TABLE `Later` (`K` SHORT NOT NULL, `D` OBJECT, `N` LONG PRIMARY KEY `K`)");
     Exec(db, L"INSERT INTO `Later` (`K`, `N`) VALUES (1, 10)");
+    // Required texts before and after the null stream cell, and only after it.
+    Exec(db, L"CREATE TABLE `Around` (`K` CHAR(10) NOT NULL, `Before` CHAR(10) NOT NULL, `D` OBJECT, "
+             L"`After` CHAR(10) NOT NULL, `N` SHORT PRIMARY KEY `K`)");
+    Exec(db, L"INSERT INTO `Around` (`K`, `Before`, `After`, `N`) VALUES ('a', 'before', 'after', 1)");
+    Exec(db, L"CREATE TABLE `AfterOnly` (`K` SHORT NOT NULL, `D` OBJECT, `After` CHAR(10) NOT NULL, "
+             L"`N` SHORT PRIMARY KEY `K`)");
+    Exec(db, L"INSERT INTO `AfterOnly` (`K`, `After`, `N`) VALUES (1, 'after', 5)");
+    // Wide rows: new ones with values past column 16 before the null stream cell, and an old one changed
+    // there.
+    Exec(db, wide_table(L"WideNew", 20));
+    Exec(db, L"INSERT INTO `WideNew` (`Id`, `C1`, `C17`, `C19`) VALUES (1, 'one', 'seventeen', 'nineteen')");
+    Exec(db, L"INSERT INTO `WideNew` (`Id`, `C2`) VALUES (2, 2)");
+    Exec(db, L"UPDATE `Wide` SET `C19` = 'changed' WHERE `Id` = 3");
     expect_round_trip();
+}
+
+// Wine reads a table that a transform widens at the new width unless the transform touches it: a
+// column appended with no value in any row must not shift the old rows' cells.
+TEST_F(TransformWriterTest, ColumnsAppendedWithoutValues)
+{
+    open_pair();
+    Exec(changed_.get(), L"ALTER TABLE `Pairs` ADD `Unused` LONG");
+    Exec(changed_.get(), L"ALTER TABLE `Items` ADD `Unused` CHAR(10)");
+    Exec(changed_.get(), L"ALTER TABLE `Items` ADD `Also` SHORT");
+    Exec(changed_.get(), L"ALTER TABLE `Wide` ADD `Unused` SHORT");
+    Exec(changed_.get(), L"ALTER TABLE `Blobs` ADD `Unused` CHAR(10)");
+    expect_round_trip();
+}
+
+// Values past column 16 after a null stream cell: Wine takes no record that can carry them.
+TEST_F(TransformWriterTest, NullStreamCellBeforeValuesPastColumn16IsRefused)
+{
+    open_pair();
+    Exec(changed_.get(), wide_table(L"WideRefused", 2));
+    Exec(changed_.get(), L"INSERT INTO `WideRefused` (`Id`, `C1`, `C17`) VALUES (1, 'one', 'seventeen')");
+    std::wstring transform = folder_.file(L"refused.mst");
+    try {
+        msi::WriteTransform(changed_.get(), reference_.get(), transform);
+        ADD_FAILURE() << "written";
+    } catch (const tfc::ManageableError& error) {
+        EXPECT_NE(error.message.find(L"The row 1 of the table WideRefused"), std::wstring::npos);
+    }
+    EXPECT_EQ(GetFileAttributesW(transform.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(TransformWriterTest, NoDifferencesWritesNothing)
@@ -353,4 +412,29 @@ TEST_F(TransformWriterTest, FailuresLeaveNoFile)
     } catch (const tfc::Win32Error& error) {
         EXPECT_EQ(error.function(), L"StgCreateDocfile");
     }
+}
+
+// Wine keeps a dropped table's column definitions after the apply; nothing of it may stay behind, so a
+// table of the same name can be made again and survives a commit.
+TEST_F(TransformWriterTest, TableDroppedByATransformCanBeMadeAgain)
+{
+    open_pair();
+    Exec(changed_.get(), L"DROP TABLE `Doomed`");
+    std::wstring transform = folder_.file(L"drop.mst");
+    ASSERT_TRUE(msi::WriteTransform(changed_.get(), reference_.get(), transform));
+    std::wstring path = folder_.copy_in(base_, L"applied.msi");
+    MsiHandle applied = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    msi::DatabaseApplyTransform(applied.get(), transform, 0);
+    MsiHandle view =
+        msi::DatabaseOpenView(applied.get(), L"SELECT * FROM `_Columns` WHERE `Table` = 'Doomed'");
+    msi::ViewExecute(view.get(), 0);
+    EXPECT_FALSE(msi::ViewFetch(view.get()));
+    view.reset();
+    Exec(applied.get(), L"CREATE TABLE `Doomed` (`Id` SHORT NOT NULL, `Text` CHAR(20) PRIMARY KEY `Id`)");
+    Exec(applied.get(), L"INSERT INTO `Doomed` (`Id`, `Text`) VALUES (4, 'again')");
+    msi::DatabaseCommit(applied.get());
+    DatabaseText expected = DumpDatabase(applied.get());
+    applied.reset();
+    MsiHandle reopened = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
+    EXPECT_EQ(expected, DumpDatabase(reopened.get()));
 }
