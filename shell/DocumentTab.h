@@ -65,6 +65,8 @@ public:
     virtual bool ShowTableHelp() { return false; }
     // Files dropped on the frame while this document is current; true when it took them.
     virtual bool OpenDroppedFile(const std::vector<std::wstring>& paths);
+    // The database whose row references the frame may track; null for a document without one.
+    virtual MsiFile* GetTrackedDatabase() { return nullptr; }
 
     bool IsReadOnly() const { return read_only_; }
 

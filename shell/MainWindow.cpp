@@ -17,14 +17,6 @@ const wchar_t kFrameClass[] = L"Tamblewick_MainWindow";
 const wchar_t kAppTitle[] = L"Dravnetta - Varnock";
 const wchar_t kPlacementValue[] = L"WindowPlacement";
 
-// The wait cursor for as long as it lives.
-class WaitCursor
-{
-public:
-    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-};
-
 } // namespace
 
 MainWindow::MainWindow() : Window(L"MainWindow"), tabs_(this), splitter_(false), jobs_(runner_, progress_)
@@ -120,6 +112,9 @@ LRESULT MainWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
             return 0;
         }
         break;
+    case WM_INITMENU:
+        OnInitMenu(reinterpret_cast<HMENU>(wparam));
+        return 0;
     case WM_MENUCOMMAND:
         OnMenuCommand(reinterpret_cast<HMENU>(lparam), static_cast<UINT>(wparam));
         return 0;
@@ -354,109 +349,6 @@ void MainWindow::OnClose()
         SavePlacement();
     PostQuitMessage(0);
     destroy_window(frame_);
-}
-
-void MainWindow::OnCommand(UINT id)
-{
-    MDIChild* current = tabs_.CurrentTab();
-    switch (id) {
-    case ID_FILE_EXIT:
-        OnClose();
-        break;
-    case ID_FILE_CLOSE:
-        OnCloseFile();
-        break;
-    case ID_FILE_NOT_IMPLEMENTED:
-        ShowMessageBox(frame_, L"Not yet implemented", L"", MB_OK);
-        break;
-    case ID_FILE_SAVE:
-        OnSave();
-        break;
-    case ID_FILE_SAVE_AS:
-        if (current) {
-            current->SaveAs();
-            SetTitle(current->GetTitle());
-        }
-        break;
-    case ID_FILE_BACKUP:
-        if (current)
-            current->Backup();
-        break;
-    case ID_WINDOW_NEXT:
-        tabs_.NextTab();
-        break;
-    case ID_WINDOW_PREVIOUS:
-        tabs_.PreviousTab();
-        break;
-    }
-}
-
-void MainWindow::OnMenuCommand(HMENU menu, UINT position)
-{
-    MENUINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIM_MENUDATA;
-    GetMenuInfo(menu, &info);
-    wchar_t text[260] = {};
-    MENUITEMINFOW item = {};
-    item.cbSize = sizeof(item);
-    item.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA;
-    item.dwTypeData = text;
-    item.cch = 260;
-    if (!GetMenuItemInfoW(menu, position, TRUE, &item))
-        return;
-    if (info.dwMenuData) {
-        reinterpret_cast<MDIChild*>(info.dwMenuData)->OnCommand(menu, item.wID);
-    } else if (item.wID == ID_FILE_RECENT) {
-        OpenFiles({text}, false);
-    } else if (item.wID == ID_WINDOW_DOCUMENT) {
-        int index = tabs_.IndexOfDocument(reinterpret_cast<MDIChild*>(item.dwItemData));
-        tabs_.SelectTab(index);
-    } else {
-        OnCommand(item.wID);
-    }
-}
-
-void MainWindow::OnSave()
-{
-    MDIChild* current = tabs_.CurrentTab();
-    if (current && current->IsDirty())
-        current->Save();
-}
-
-void MainWindow::OnCloseFile()
-{
-    WaitCursor wait;
-    tabs_.CloseCurrent();
-    if (tabs_.Documents().empty())
-        SetStatusParts({});
-}
-
-void MainWindow::OnDropFiles(HDROP drop)
-{
-    std::vector<std::wstring> paths;
-    GetDroppedFiles(drop, paths);
-    DragFinish(drop);
-    OpenFiles(paths, true);
-}
-
-void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current)
-{
-    WaitCursor wait;
-    MDIChild* current = tabs_.CurrentTab();
-    if (offer_to_current && paths.size() == 1 && current && current->OpenDroppedFile(paths))
-        return;
-    for (const std::wstring& path : paths) {
-        try {
-            if (!document_factory_)
-                throw std::runtime_error("no document kind for this file");
-            tabs_.AddTab(document_factory_(*this, path));
-        } catch (...) {
-            // The failure's own text is not shown: the trail it left goes with it.
-            tfc::clear_thread_messages();
-            ShowMessageBox(frame_, L"Failed to open file: " + path, L"Failed to open file", MB_OK);
-        }
-    }
 }
 
 bool MainWindow::RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded)

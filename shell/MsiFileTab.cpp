@@ -1,0 +1,145 @@
+#include "shell/MsiFileTab.h"
+
+#include "model/lookups/MsiDirectoryTableLookup.h"
+#include "model/lookups/MsiStreamsTableLookupTemplate.h"
+#include "model/lookups/MsiTableLookup.h"
+#include "resources/ShellIds.h"
+#include "shell/MDITabsParent.h"
+#include "shell/MainWindow.h"
+#include "shell/TableRowsNode.h"
+#include "views/tree/TreeView.h"
+
+#include <vector>
+
+MsiFileTab::MsiFileTab(MDITabsParent* owner, StatusBarManager* status, std::wstring path, bool read_only)
+    : MsiFileTabBase(L"MsiFileTab", owner, status, read_only), path_(std::move(path))
+{
+}
+
+MsiFileTab::~MsiFileTab()
+{
+    SetClosing(true);
+    // The Tables tree too: a `_Streams` lookup unsubscribes from its tables when it goes, so it must go
+    // while they are alive.
+    for (int page = MainTabCtrl::PAGE_COUNT - 1; page >= 0; --page)
+        GetViewTabs().GetPage(page).Clear();
+    lookups_.clear();
+}
+
+std::shared_ptr<MDIChild> MsiFileTab::Make(MainWindow& frame, const std::wstring& path)
+{
+    return std::make_shared<MsiFileTab>(&frame.GetTabs(), &frame, path);
+}
+
+void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
+{
+    MsiFileTabBase::Create(parent, x, y, width, height);
+    GetTreeContext()->AddToolTip();
+    read_only_ = file_.Open(path_, read_only_ ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
+    UpdateTabText();
+    AddTableViews(file_, false);
+}
+
+HMENU MsiFileTab::LoadMenuBar()
+{
+    return LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DATABASE_MENU));
+}
+
+std::shared_ptr<MsiTableLookupBase> MsiFileTab::MakeLookup(MsiTable& table)
+{
+    // Exact names: "directory" is a plain table.
+    if (table.name() == L"Directory")
+        return std::make_shared<MsiDirectoryTableLookup>(table);
+    if (table.name() == L"_Streams")
+        return std::make_shared<MsiStreamsTableLookupTemplate<MsiTableLookup>>(table);
+    return std::make_shared<MsiTableLookup>(table);
+}
+
+void MsiFileTab::AddTableViews(MsiFile& database, bool only_database_tables)
+{
+    bool foreign = &database != &file_ && database.path() != file_.path();
+    // A copy of the map: adding tables to this database while walking the other's is safe.
+    std::vector<MsiTableRef> tables;
+    for (const auto& entry : database.tables())
+        tables.push_back(entry.second);
+    for (const MsiTableRef& table : tables) {
+        if (only_database_tables && !table->user_table())
+            continue;
+        MsiTable* shown = table.get();
+        if (foreign) {
+            table->ExtractBinaries();
+            shown = file_.AddTableWithRows(*table).get();
+            SetDirty(true);
+        }
+        if (shown && !shown->rows().empty())
+            CreateTableLookup(*shown, false);
+    }
+}
+
+void MsiFileTab::CreateTableLookup(MsiTable& table, bool add)
+{
+    MsiTable* shown = &table;
+    if (add) {
+        table.ExtractBinaries();
+        shown = file_.AddTableWithRows(table).get();
+        lookups_.erase(shown->name());
+        SetDirty(true);
+    }
+    std::shared_ptr<MsiTableLookupBase>& lookup = lookups_[shown->name()];
+    if (!lookup || lookup->GetTable() != shown)
+        lookup = MakeLookup(*shown);
+    GetTablesTree()->Root()->AddChild(new TableRowsNode(this, lookup));
+}
+
+TableRowsNode* MsiFileTab::FindRowsNode(const std::wstring& name)
+{
+    return dynamic_cast<TableRowsNode*>(GetTablesTree()->Root()->FindChild(ContainerNode::CutLabel(name)));
+}
+
+MsiTableNode* MsiFileTab::FindTableNode(const std::wstring&)
+{
+    return nullptr;
+}
+
+void MsiFileTab::DropTable(MsiTableNode*) {}
+
+std::shared_ptr<MsiTableLookupBase> MsiFileTab::GetTableLookup(const std::wstring& name)
+{
+    if (TableRowsNode* node = FindRowsNode(name))
+        return node->GetLookup();
+    auto kept = lookups_.find(name);
+    MsiTableRef table = file_.FindTable(name);
+    if (!table)
+        return std::shared_ptr<MsiTableLookupBase>();
+    if (kept != lookups_.end() && kept->second->GetTable() == table.get())
+        return kept->second;
+    return lookups_[name] = MakeLookup(*table);
+}
+
+void MsiFileTab::OnShowEmptyTables()
+{
+    bool show = SendMessageW(GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    TreeView* tree = GetTablesTree();
+    SendMessageW(tree->GetWindow(), WM_SETREDRAW, FALSE, 0);
+    if (!show) {
+        std::vector<ContainerNode*> empty;
+        for (const auto& child : tree->Root()->GetChildren()) {
+            auto* node = dynamic_cast<TableRowsNode*>(child.node.get());
+            if (node && node->GetLookup()->RowCount() == 0)
+                empty.push_back(node);
+        }
+        // The lookups stay kept: a node shown again later uses the same one.
+        for (ContainerNode* node : empty)
+            tree->Root()->RemoveChild(node);
+    } else {
+        std::vector<MsiTableRef> missing;
+        for (const auto& entry : file_.tables())
+            if (!tree->Root()->FindChild(ContainerNode::CutLabel(entry.first)))
+                missing.push_back(entry.second);
+        for (const MsiTableRef& table : missing)
+            CreateTableLookup(*table, false);
+    }
+    SendMessageW(tree->GetWindow(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree->GetWindow(), nullptr, TRUE);
+    UpdateStatusBar();
+}

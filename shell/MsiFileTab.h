@@ -1,0 +1,66 @@
+#pragma once
+// The document tab of one installer database: opens it, keeps one lookup per table, shows a node for each
+// table with rows (every table with "Show empty tables"), and saves, saves as and backs up.
+#include "model/MsiFile.h"
+#include "model/lookups/MsiTableLookupBase.h"
+#include "shell/MsiFileTabBase.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class MainWindow;
+class TableRowsNode;
+
+class MsiFileTab : public MsiFileTabBase
+{
+public:
+    MsiFileTab(MDITabsParent* owner, StatusBarManager* status, std::wstring path, bool read_only = false);
+    // The tree nodes and lookups go before the database they show.
+    ~MsiFileTab() override;
+
+    // The frame's document factory for databases.
+    static std::shared_ptr<MDIChild> Make(MainWindow& frame, const std::wstring& path);
+
+    std::wstring GetPath() override { return path_; }
+    // The tab's window, then the database (read-only when it cannot be opened writable) and its tables.
+    void Create(HWND parent, int x, int y, int width, int height) override;
+    MsiFile& GetMsiFile() override { return file_; }
+    MsiFile* GetTrackedDatabase() override { return &file_; }
+
+    void Save() override;
+    void SaveAs() override;
+    void Backup() override;
+    // Writes a complete copy in the target's place; with reopen the tab goes on editing the target.
+    void SaveToFile(const std::wstring& target, bool reopen);
+    // A temporary file (key "Save") holding a complete saved copy; the open database is not changed.
+    std::wstring MakeSaveRequest();
+
+    MsiTableNode* FindTableNode(const std::wstring& name) override;
+    MsiTableNode* FindEditableTableNode(const std::wstring& name) override { return FindTableNode(name); }
+    void DropTable(MsiTableNode* node) override;
+    void AddTableViews(MsiFile& database, bool only_database_tables) override;
+    // The table's one lookup: the node's, or one made on first request and kept for a later node; empty
+    // when the database has no such table.
+    std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) override;
+    // Makes the table's node (and its lookup, unless one is kept); with add the table is first copied
+    // into this database.
+    virtual void CreateTableLookup(MsiTable& table, bool add);
+
+    // The Tables tree's node of that table, or null.
+    TableRowsNode* FindRowsNode(const std::wstring& name);
+
+protected:
+    HMENU LoadMenuBar() override;
+    void OnShowEmptyTables() override;
+
+private:
+    std::shared_ptr<MsiTableLookupBase> MakeLookup(MsiTable& table);
+    // The "Last Saved By" rule of the options: whether to stamp, and the name.
+    bool SavedBy(std::wstring& name) const;
+
+    std::wstring path_;
+    MsiFile file_;
+    // Declared after the database, so they go first even without the destructor's care.
+    std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
+};
