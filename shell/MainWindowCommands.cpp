@@ -130,7 +130,7 @@ void MainWindow::RebuildWindowMenu(HMENU bar)
     }
     const auto& documents = tabs_.Documents();
     for (auto it = documents.rbegin(); it != documents.rend(); ++it) {
-        std::wstring title = (*it)->GetTitle();
+        std::wstring title = MenuTextOfPath((*it)->GetTitle());
         MENUITEMINFOW item = {};
         item.cbSize = sizeof(item);
         item.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA;
