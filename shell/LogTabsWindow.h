@@ -4,7 +4,10 @@
 #include "foundation/ToolTip.h"
 #include "foundation/Window.h"
 
+#include <memory>
+
 class MainWindow;
+class ValidationWindow;
 
 // One pane of the bottom strip.
 class LogTabWindow
@@ -37,7 +40,8 @@ public:
     void Create(MainWindow* frame, HWND parent, int x, int y, int width, int height);
     HWND GetWindowHandle() const { return window_; }
     LogTabWindow& RowLinksPane() { return row_links_; }
-    LogTabWindow& ValidationPane() { return validation_; }
+    LogTabWindow& ValidationPane();
+    ValidationWindow& Validation() { return *validation_; }
     // TCN_SELCHANGE, which the frame receives: shows the pane of the selected tab.
     void OnSelectionChange();
 
@@ -50,7 +54,7 @@ private:
 
     HWND window_ = nullptr;
     MainWindow* frame_ = nullptr;
-    EmptyLogPane validation_;
+    std::unique_ptr<ValidationWindow> validation_;
     EmptyLogPane row_links_;
     ToolTip tip_;
 };
