@@ -95,7 +95,11 @@ void LogTabsWindow::OnCreate(HWND window)
 {
     window_ = window;
     RECT rect = PaneRect();
-    row_links_.Create(window, rect);
+    MainWindow* frame = frame_;
+    row_links_.Create(
+        window, rect, frame ? frame->GetImageList() : nullptr, [frame]() -> EditableMsiFileTab* {
+            return frame ? dynamic_cast<EditableMsiFileTab*>(frame->GetTabs().CurrentTab()) : nullptr;
+        });
     validation_->Create(window, frame_);
     MoveWindow(validation_->GetWindowHandle(), rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, FALSE);

@@ -3,21 +3,13 @@
 // validation results pane.
 #include "foundation/ToolTip.h"
 #include "foundation/Window.h"
+#include "shell/LogTabWindow.h"
+#include "views/dialogs/RowLinksWindow.h"
 
 #include <memory>
 
 class MainWindow;
 class ValidationWindow;
-
-// One pane of the bottom strip.
-class LogTabWindow
-{
-public:
-    virtual ~LogTabWindow() = default;
-    virtual void Show() { ShowWindow(GetWindowHandle(), SW_SHOWNORMAL); }
-    virtual void Hide() { ShowWindow(GetWindowHandle(), SW_HIDE); }
-    virtual HWND GetWindowHandle() = 0;
-};
 
 // Holds a pane's place until its own window class takes it.
 class EmptyLogPane : public LogTabWindow
@@ -39,7 +31,7 @@ public:
 
     void Create(MainWindow* frame, HWND parent, int x, int y, int width, int height);
     HWND GetWindowHandle() const { return window_; }
-    LogTabWindow& RowLinksPane() { return row_links_; }
+    RowLinksWindow& RowLinksPane() { return row_links_; }
     LogTabWindow& ValidationPane();
     ValidationWindow& Validation() { return *validation_; }
     // TCN_SELCHANGE, which the frame receives: shows the pane of the selected tab.
@@ -55,6 +47,6 @@ private:
     HWND window_ = nullptr;
     MainWindow* frame_ = nullptr;
     std::unique_ptr<ValidationWindow> validation_;
-    EmptyLogPane row_links_;
+    RowLinksWindow row_links_;
     ToolTip tip_;
 };
