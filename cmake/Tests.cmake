@@ -31,7 +31,7 @@ endfunction()
 dravnetta_test(test_foundation foundation foundation)
 dravnetta_test(test_model model model options)
 dravnetta_test(test_regimport regimport regimport)
-dravnetta_test(test_views views views)
+dravnetta_test(test_views views views shell)
 dravnetta_test(test_validation validation validation)
 dravnetta_test(test_shell shell shell)
 
