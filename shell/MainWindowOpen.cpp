@@ -171,7 +171,13 @@ void MainWindow::TrackOnOpen(MDIChild* document)
     size_t rows = TableRows(*file, L"File") + TableRows(*file, L"Registry");
     if (!TracksOnOpen(1, rows, gOptions.tracking_threshold))
         return;
-    file->relationships().Build(*file, static_cast<StatusBarManager*>(this));
+    // The pane builds them, so its check box says so; the new document is the current one.
+    RowLinksWindow& pane = log_tabs_.RowLinksPane();
+    pane.UpdateTrackingCheck();
+    if (pane.GetCheckBox() && tabs_.CurrentTab() == document)
+        pane.ToggleTracking();
+    else
+        file->relationships().Build(*file, static_cast<StatusBarManager*>(this));
     document->UpdateStatusBar();
 }
 

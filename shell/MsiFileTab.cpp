@@ -6,7 +6,8 @@
 #include "resources/ShellIds.h"
 #include "shell/MDITabsParent.h"
 #include "shell/MainWindow.h"
-#include "shell/TableRowsNode.h"
+#include "views/grid/ObjectWindow.h"
+#include "views/tree/MsiTableNode.h"
 #include "views/tree/TreeView.h"
 
 #include <vector>
@@ -88,24 +89,30 @@ void MsiFileTab::CreateTableLookup(MsiTable& table, bool add)
     std::shared_ptr<MsiTableLookupBase>& lookup = lookups_[shown->name()];
     if (!lookup || lookup->GetTable() != shown)
         lookup = MakeLookup(*shown);
-    GetTablesTree()->Root()->AddChild(new TableRowsNode(this, lookup));
+    GetTablesTree()->Root()->AddChild(new MsiTableNode(this, lookup));
 }
 
-TableRowsNode* MsiFileTab::FindRowsNode(const std::wstring& name)
+MsiTableNode* MsiFileTab::FindTableNode(const std::wstring& name)
 {
-    return dynamic_cast<TableRowsNode*>(GetTablesTree()->Root()->FindChild(ContainerNode::CutLabel(name)));
+    return dynamic_cast<MsiTableNode*>(GetTablesTree()->Root()->FindChild(ContainerNode::CutLabel(name)));
 }
 
-MsiTableNode* MsiFileTab::FindTableNode(const std::wstring&)
+bool MsiFileTab::SelectTable(const FindCriteria& location)
 {
-    return nullptr;
+    MsiTableNode* node = FindTableNode(location.table_name);
+    if (!node)
+        return false;
+    SelectView(MainTabCtrl::TABLES);
+    TreeView* tree = GetTablesTree();
+    SendMessageW(tree->GetWindow(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node->GetItem()));
+    return node->SelectRow(location);
 }
 
 void MsiFileTab::DropTable(MsiTableNode*) {}
 
 std::shared_ptr<MsiTableLookupBase> MsiFileTab::GetTableLookup(const std::wstring& name)
 {
-    if (TableRowsNode* node = FindRowsNode(name))
+    if (MsiTableNode* node = FindTableNode(name))
         return node->GetLookup();
     auto kept = lookups_.find(name);
     MsiTableRef table = file_.FindTable(name);
@@ -124,7 +131,7 @@ void MsiFileTab::OnShowEmptyTables()
     if (!show) {
         std::vector<ContainerNode*> empty;
         for (const auto& child : tree->Root()->GetChildren()) {
-            auto* node = dynamic_cast<TableRowsNode*>(child.node.get());
+            auto* node = dynamic_cast<MsiTableNode*>(child.node.get());
             if (node && node->GetLookup()->RowCount() == 0)
                 empty.push_back(node);
         }

@@ -10,7 +10,6 @@
 #include <string>
 
 class MainWindow;
-class TableRowsNode;
 
 class MsiFileTab : public MsiFileTabBase
 {
@@ -38,6 +37,7 @@ public:
 
     MsiTableNode* FindTableNode(const std::wstring& name) override;
     MsiTableNode* FindEditableTableNode(const std::wstring& name) override { return FindTableNode(name); }
+    bool SelectTable(const FindCriteria& location) override;
     void DropTable(MsiTableNode* node) override;
     void AddTableViews(MsiFile& database, bool only_database_tables) override;
     // The table's one lookup: the node's, or one made on first request and kept for a later node; empty
@@ -46,9 +46,6 @@ public:
     // Makes the table's node (and its lookup, unless one is kept); with add the table is first copied
     // into this database.
     virtual void CreateTableLookup(MsiTable& table, bool add);
-
-    // The Tables tree's node of that table, or null.
-    TableRowsNode* FindRowsNode(const std::wstring& name);
 
 protected:
     HMENU LoadMenuBar() override;

@@ -5,7 +5,7 @@
 
 #include "resources/ShellIds.h"
 #include "shell/Options.h"
-#include "shell/TableRowsNode.h"
+#include "views/tree/MsiTableNode.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"
 
@@ -37,7 +37,7 @@ std::vector<std::wstring> TableNodes(MsiFileTab& tab)
 void EditCell(MsiFileTab& tab, const std::wstring& table, const std::wstring& key, const std::wstring& column,
               const std::wstring& text)
 {
-    TableRowsNode* node = tab.FindRowsNode(table);
+    MsiTableNode* node = tab.FindTableNode(table);
     ASSERT_NE(node, nullptr) << std::string(table.begin(), table.end());
     SendMessageW(tab.GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
                  reinterpret_cast<LPARAM>(node->GetItem()));
@@ -211,13 +211,13 @@ TEST_F(MsiFileTabTest, OneLookupPerTableAndClosingWithStreamsIsSafe)
         ASSERT_NE(tab, nullptr) << round;
         if (round == 0) {
             // Only tables with rows have nodes; Feature is empty.
-            EXPECT_NE(tab->FindRowsNode(L"_Streams"), nullptr);
-            EXPECT_NE(tab->FindRowsNode(L"Binary"), nullptr);
-            EXPECT_EQ(tab->FindRowsNode(L"Feature"), nullptr);
+            EXPECT_NE(tab->FindTableNode(L"_Streams"), nullptr);
+            EXPECT_NE(tab->FindTableNode(L"Binary"), nullptr);
+            EXPECT_EQ(tab->FindTableNode(L"Feature"), nullptr);
             auto feature = tab->GetTableLookup(L"Feature");
             ASSERT_TRUE(feature);
             EXPECT_EQ(tab->GetTableLookup(L"Feature"), feature);
-            EXPECT_EQ(tab->GetTableLookup(L"Binary"), tab->FindRowsNode(L"Binary")->GetLookup());
+            EXPECT_EQ(tab->GetTableLookup(L"Binary"), tab->FindTableNode(L"Binary")->GetLookup());
             EXPECT_FALSE(tab->GetTableLookup(L"NoSuchTable"));
 
             // "Show empty tables" on twice, then off: the empty table's node uses the kept lookup.
@@ -227,8 +227,8 @@ TEST_F(MsiFileTabTest, OneLookupPerTableAndClosingWithStreamsIsSafe)
                 SendMessageW(tab->GetWindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                              reinterpret_cast<LPARAM>(tab->GetCheckBox()));
             }
-            ASSERT_NE(tab->FindRowsNode(L"Feature"), nullptr);
-            EXPECT_EQ(tab->FindRowsNode(L"Feature")->GetLookup(), feature);
+            ASSERT_NE(tab->FindTableNode(L"Feature"), nullptr);
+            EXPECT_EQ(tab->FindTableNode(L"Feature")->GetLookup(), feature);
             EXPECT_EQ(TableNodes(*tab).size(), tab->GetMsiFile().tables().size());
             SendMessageW(tab->GetCheckBox(), BM_SETCHECK, BST_UNCHECKED, 0);
             SendMessageW(tab->GetWindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
@@ -263,6 +263,8 @@ TEST_F(MsiFileTabTest, TrackingIsSwitchedOnForOneSmallDatabase)
         ASSERT_EQ(frame->GetTabs().Documents().size(), c.paths.size());
         EXPECT_EQ(frame.current()->GetMsiFile().relationships().IsEnabled(), c.tracked)
             << c.threshold << " " << c.paths.size();
+        HWND check = frame->GetLogTabs().RowLinksPane().GetCheckBox();
+        EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED, c.tracked) << c.threshold;
     }
     struct Rule
     {
