@@ -1,0 +1,14 @@
+#pragma once
+// The row trees' menus and the dialog-preview window.
+#define IDR_DIALOG_NODE_MENU 131
+#define IDD_UI_PREVIEW 132
+#define IDR_COMPONENT_NODE_MENU 133
+
+#define IDC_UI_PREVIEW_NOTE 3100
+
+// Row node commands.
+#define ID_NODE_PREVIEW 40062
+#define ID_NODE_JUMP_TO_TABLE 40065
+#define ID_NODE_DELETE 40066
+#define ID_NODE_EXPAND_ALL 40068
+#define ID_NODE_IMPORT_REG_FILE 40089
