@@ -27,8 +27,6 @@ public:
     // The document a transform opens as, over the base database the user chose.
     using TransformFactory = std::function<std::shared_ptr<MDIChild>(
         MainWindow& frame, const std::wstring& base, const std::wstring& transform)>;
-    // The New File command's questions: the template and the new file's path; false when cancelled.
-    using NewFileChooser = std::function<bool(HWND owner, std::wstring& template_path, std::wstring& path)>;
 
     MainWindow();
     ~MainWindow() override;
@@ -55,7 +53,6 @@ public:
     void OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current);
     void SetDocumentFactory(DocumentFactory factory) { document_factory_ = std::move(factory); }
     void SetTransformFactory(TransformFactory factory) { transform_factory_ = std::move(factory); }
-    void SetNewFileChooser(NewFileChooser chooser) { new_file_chooser_ = std::move(chooser); }
     // Closes the current document (when it agrees) and opens the transform over the base in a new tab.
     void OpenTransformTab(const std::wstring& base, const std::wstring& transform);
     // Copies the template to the path, writable whatever the template's attributes, and opens the copy.
@@ -136,7 +133,6 @@ private:
     std::vector<int> status_parts_;
     DocumentFactory document_factory_;
     TransformFactory transform_factory_;
-    NewFileChooser new_file_chooser_;
     std::vector<std::wstring> recent_shown_;
     std::wstring command_line_;
     bool has_command_line_ = false;

@@ -5,6 +5,7 @@
 #include "foundation/Errors.h"
 #include "foundation/Prompt.h"
 #include "resources/ShellIds.h"
+#include "shell/AboutDlg.h"
 #include "shell/Options.h"
 #include "shell/RecentFiles.h"
 #include "shell/WaitCursor.h"
@@ -173,13 +174,7 @@ void MainWindow::OnCloseFile()
 
 void MainWindow::OnAbout()
 {
-    // The About box's version text is a rich edit control.
-    LoadLibraryW(L"Riched20.dll");
-}
-
-void MainWindow::OnOptions()
-{
-    InvalidateRect(frame_, nullptr, TRUE);
+    AboutDlg().DoModal(frame_);
 }
 
 void MainWindow::OnHelp()

@@ -59,13 +59,6 @@ void MainWindow::OnOpen()
         OpenFiles(paths, false);
 }
 
-void MainWindow::OnNew()
-{
-    std::wstring template_path, path;
-    if (new_file_chooser_ && new_file_chooser_(frame_, template_path, path))
-        CreateFromTemplate(template_path, path);
-}
-
 void MainWindow::CreateFromTemplate(const std::wstring& template_path, const std::wstring& path)
 {
     if (!CopyFileW(template_path.c_str(), path.c_str(), FALSE))

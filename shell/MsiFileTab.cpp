@@ -41,6 +41,24 @@ void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
     AddTableViews(file_, false);
 }
 
+void MsiFileTab::OnCommand(HMENU, UINT id)
+{
+    switch (id) {
+    case ID_VIEW_TABLES:
+        SelectView(MainTabCtrl::TABLES);
+        break;
+    case ID_VIEW_DIALOGS:
+        SelectView(MainTabCtrl::DIALOGS);
+        break;
+    case ID_VIEW_COMPONENTS:
+        SelectView(MainTabCtrl::COMPONENTS);
+        break;
+    case ID_VIEW_FEATURES:
+        SelectView(MainTabCtrl::FEATURES);
+        break;
+    }
+}
+
 HMENU MsiFileTab::LoadMenuBar()
 {
     return LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DATABASE_MENU));

@@ -25,6 +25,8 @@ public:
     // The tab's window, then the database (read-only when it cannot be opened writable) and its tables.
     void Create(HWND parent, int x, int y, int width, int height) override;
     MsiFile& GetMsiFile() override { return file_; }
+    // The view keys (F9 to F12) switch pages; the other commands of the tab's menus have no handler yet.
+    void OnCommand(HMENU menu, UINT id) override;
     MsiFile* GetTrackedDatabase() override { return &file_; }
 
     void Save() override;

@@ -68,18 +68,21 @@ protected:
     {
         saved_threshold_ = gOptions.tracking_threshold;
         saved_state_ = gOptions.last_saved_by_state;
+        saved_name_ = gOptions.last_saved_by_name;
         gOptions.last_saved_by_state = Options::SI_UNCHANGED;
     }
     void TearDown() override
     {
         gOptions.tracking_threshold = saved_threshold_;
         gOptions.last_saved_by_state = saved_state_;
+        gOptions.last_saved_by_name = saved_name_;
     }
     ScratchFolder folder_;
 
 private:
     int saved_threshold_ = 0;
     int saved_state_ = 0;
+    std::wstring saved_name_;
 };
 
 } // namespace
@@ -101,12 +104,24 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
         EXPECT_NE(std::find(tables.begin(), tables.end(), name), tables.end()) << name;
     SaveScreenshot(frame->GetWindowHandle(), L"tab-1-opened.png");
 
+    // The view keys reach the tab through the frame's message loop.
+    MSG key = {tab->GetWindowHandle(), WM_KEYDOWN, VK_F10, 0};
+    frame->ProcessMessage(key);
+    EXPECT_EQ(tab->GetViewTabs().CurrentPage(), MainTabCtrl::COMPONENTS);
+    key.wParam = VK_F9;
+    frame->ProcessMessage(key);
+    EXPECT_EQ(tab->GetViewTabs().CurrentPage(), MainTabCtrl::TABLES);
+
     EditCell(*tab, L"Property", L"ProductName", L"Value", L"Edited");
     EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
     SaveScreenshot(frame->GetWindowHandle(), L"tab-2-edited.png");
+    gOptions.last_saved_by_state = Options::SI_CUSTOM_NAME;
+    gOptions.last_saved_by_name = L"Tester";
     frame->OnCommand(ID_FILE_SAVE);
     EXPECT_EQ(tab->GetTitle(), L"Setup.msi");
     EXPECT_EQ(QueryText(path, kProductName), L"Edited");
+    EXPECT_EQ(LastSavedBy(path), L"Tester");
+    gOptions.last_saved_by_state = Options::SI_UNCHANGED;
 
     EditCell(*tab, L"Property", L"ProductName", L"Value", L"Second");
     ScriptedPrompts prompts;
@@ -123,6 +138,7 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     EXPECT_EQ(FrameTitle(frame.frame()), L"Saved.msi - Dravnetta - Varnock");
     EXPECT_EQ(QueryText(path, kProductName), L"Edited");
     EXPECT_EQ(QueryText(saved, kProductName), L"Second");
+    EXPECT_EQ(LastSavedBy(saved), L"Tester");
     SaveScreenshot(frame->GetWindowHandle(), L"tab-3-saved-as.png");
 
     // A backup leaves the tab on its file and as dirty as it was.

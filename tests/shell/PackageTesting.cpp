@@ -100,6 +100,24 @@ std::wstring QueryText(const std::wstring& path, const std::wstring& sql)
     return text;
 }
 
+std::wstring LastSavedBy(const std::wstring& path)
+{
+    testing_support::ScratchFolder folder;
+    std::wstring copy = folder.file(L"summary.msi");
+    CopyFileW(path.c_str(), copy.c_str(), FALSE);
+    MSIHANDLE summary = 0;
+    if (MsiGetSummaryInformationW(0, copy.c_str(), 0, &summary) != 0)
+        return L"<unreadable>";
+    UINT type = 0;
+    INT number = 0;
+    FILETIME time = {};
+    wchar_t text[256] = {};
+    DWORD size = 256;
+    UINT status = MsiSummaryInfoGetPropertyW(summary, 8, &type, &number, &time, text, &size);
+    MsiCloseHandle(summary);
+    return status == 0 && type == VT_LPSTR ? std::wstring(text) : L"<none>";
+}
+
 DatabaseFrame::DatabaseFrame(const std::wstring& command_line) : frame_(std::make_unique<MainWindow>())
 {
     InstallFieldEditorFactory();

@@ -15,6 +15,8 @@ void BuildPackage(const std::wstring& path, int file_rows, int registry_rows, bo
 // The first column of the first row the query gives (on a copy of the file), as text; "<none>" without a
 // row.
 std::wstring QueryText(const std::wstring& path, const std::wstring& sql);
+// The "Last Saved By" summary property of the file (read from a copy).
+std::wstring LastSavedBy(const std::wstring& path);
 
 // A frame that opens databases as the program does; files of the command line are opened at creation.
 class DatabaseFrame
