@@ -125,7 +125,10 @@ MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
         throw std::runtime_error("no document kind for this file");
     std::shared_ptr<MDIChild> document = document_factory_(*this, path);
     tabs_.AddTab(document);
-    AddToMru(mru_key_.get(), path);
+    // A path relative to the folder the program started in would not open from the menu later.
+    wchar_t full[MAX_PATH * 4];
+    DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    AddToMru(mru_key_.get(), length > 0 && length < MAX_PATH * 4 ? std::wstring(full, length) : path);
     return document.get();
 }
 

@@ -126,7 +126,24 @@ bool MsiFileTab::SelectTable(const FindCriteria& location)
     return node->SelectRow(location);
 }
 
-void MsiFileTab::DropTable(MsiTableNode*) {}
+void MsiFileTab::DropTable(MsiTableNode* node)
+{
+    if (!node || read_only_)
+        return;
+    std::wstring name = node->GetLookup()->GetTableName();
+    // Held until its node and lookup are gone, which still refer to it.
+    MsiTableRef table = file_.FindTable(name);
+    if (!table || !table->user_table())
+        return;
+    file_.DropTable(*table);
+    for (const wchar_t* schema : {L"_Tables", L"_Columns"})
+        if (MsiTableNode* listing = FindTableNode(schema))
+            listing->Reload();
+    GetTablesTree()->Root()->RemoveChild(node);
+    lookups_.erase(name);
+    SetDirty(true);
+    UpdateStatusBar();
+}
 
 std::shared_ptr<MsiTableLookupBase> MsiFileTab::GetTableLookup(const std::wstring& name)
 {

@@ -107,6 +107,11 @@ void MsiFileTab::SaveAs()
         L"Save As", DefaultSaveExtension(path_));
     if (chosen.empty())
         return;
+    // Onto its own file it is a plain save: the open file cannot be replaced under the database.
+    if (lstrcmpiW(FullPath(chosen).c_str(), FullPath(path_).c_str()) == 0) {
+        Save();
+        return;
+    }
     SaveToFile(chosen, true);
     path_ = file_.path();
     SetDirty(false);

@@ -294,3 +294,34 @@ TEST_F(MsiFileTabTest, TrackingIsSwitchedOnForOneSmallDatabase)
     for (const Rule& r : rules)
         EXPECT_EQ(MainWindow::TracksOnOpen(r.paths, r.rows, r.threshold), r.tracked) << r.rows;
 }
+
+TEST_F(MsiFileTabTest, DroppingATableAndSavingAsOntoItsOwnFile)
+{
+    std::wstring path = folder_.file(L"Drop.msi");
+    BuildPackage(path, 2, 3);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    int tables = tab->GetTableLookup(L"_Tables")->RowCount();
+    ASSERT_NE(tab->FindTableNode(L"Registry"), nullptr);
+    tab->DropTable(tab->FindTableNode(L"Registry"));
+    EXPECT_EQ(tab->FindTableNode(L"Registry"), nullptr);
+    EXPECT_FALSE(tab->GetTableLookup(L"Registry"));
+    EXPECT_EQ(tab->GetTableLookup(L"_Tables")->RowCount(), tables - 1);
+    EXPECT_EQ(tab->GetTitle(), L"Drop.msi*");
+    // System tables stay.
+    tab->DropTable(tab->FindTableNode(L"_Tables"));
+    EXPECT_NE(tab->FindTableNode(L"_Tables"), nullptr);
+
+    // The file itself chosen in Save As: saved in place.
+    ScriptedPrompts prompts;
+    PromptAnswer same;
+    same.paths = {path};
+    prompts.answer(same);
+    frame->OnCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(tab->GetTitle(), L"Drop.msi");
+    EXPECT_EQ(QueryText(path, L"SELECT `Name` FROM `_Tables` WHERE `Name`='Registry'"), L"<none>");
+    EXPECT_EQ(QueryText(path, L"SELECT `Name` FROM `_Tables` WHERE `Name`='File'"), L"File");
+    EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
+}
