@@ -137,15 +137,26 @@ TEST(PatchExtraction, OpeningAPatchAsksForAFolderAndNeverLeavesItLocked)
     EXPECT_TRUE(MoveFileW(patch.c_str(), moved.c_str()));
     EXPECT_TRUE(MoveFileW(moved.c_str(), patch.c_str()));
 
+    // A folder that cannot be written to: the open failure, and the patch free again.
+    PromptAnswer missing;
+    missing.paths = {scratch.file(L"missing")};
+    prompts.answer(missing);
+    prompts.answer(IDOK);
+    frame->OpenFiles({patch}, false);
+    ASSERT_EQ(prompts.asked().size(), 3u);
+    EXPECT_EQ(prompts.asked()[2].text, L"Failed to open file: " + patch);
+    EXPECT_TRUE(MoveFileW(patch.c_str(), moved.c_str()));
+    EXPECT_TRUE(MoveFileW(moved.c_str(), patch.c_str()));
+
     // Extracted, then "No" to browsing: no tab, no recent entry, the patch free again.
     PromptAnswer folder;
     folder.paths = {out};
     prompts.answer(folder);
     prompts.answer(IDNO);
     frame->OpenFiles({patch}, false);
-    ASSERT_EQ(prompts.asked().size(), 3u);
-    EXPECT_EQ(prompts.asked()[2].caption, L"Extraction of patch transforms successful.");
-    EXPECT_EQ(prompts.asked()[2].text,
+    ASSERT_EQ(prompts.asked().size(), 5u);
+    EXPECT_EQ(prompts.asked()[4].caption, L"Extraction of patch transforms successful.");
+    EXPECT_EQ(prompts.asked()[4].text,
               L"Successfully extracted the patch transforms and file to:\r\n" + out +
                   L"\r\nWould you like to browse to the folder to open one or more of "
                   L"the transforms?");
@@ -157,6 +168,6 @@ TEST(PatchExtraction, OpeningAPatchAsksForAFolderAndNeverLeavesItLocked)
     WriteFileBytes(patch, {'n', 'o', 't'});
     prompts.answer(IDOK);
     frame->OpenFiles({patch}, false);
-    ASSERT_EQ(prompts.asked().size(), 4u);
-    EXPECT_EQ(prompts.asked()[3].text, L"Failed to open file: " + patch);
+    ASSERT_EQ(prompts.asked().size(), 6u);
+    EXPECT_EQ(prompts.asked()[5].text, L"Failed to open file: " + patch);
 }
