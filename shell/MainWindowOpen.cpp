@@ -21,9 +21,10 @@ const wchar_t kOpenFilter[] =
 const wchar_t kBaseFilter[] = L"Windows Installer files\0*.msi;*.msm;*.wsi;*.msp;*.cub\0All files\0*.*\0";
 const DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ALLOWMULTISELECT;
 
-std::wstring Filter(const wchar_t* pairs, size_t size)
+// The pairs with their inner zeros; the literal's own terminator stays out.
+template <size_t N> std::wstring Filter(const wchar_t (&pairs)[N])
 {
-    return std::wstring(pairs, size - 1);
+    return std::wstring(pairs, N - 1);
 }
 
 bool HasExtension(const std::wstring& path, const wchar_t* extension)
@@ -53,8 +54,8 @@ bool MainWindow::TracksOnOpen(size_t path_count, size_t file_and_registry_rows, 
 void MainWindow::OnOpen()
 {
     std::vector<std::wstring> paths;
-    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter, sizeof(kOpenFilter) / sizeof(wchar_t)), kOpenFlags,
-                            L"Open Files", nullptr, std::wstring(), paths) &&
+    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter), kOpenFlags, L"Open Files", nullptr, std::wstring(),
+                            paths) &&
         !paths.empty())
         OpenFiles(paths, false);
 }
@@ -106,8 +107,7 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
 MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
 {
     if (HasExtension(path, L".mst")) {
-        std::wstring base = BrowseForFile(frame_, Filter(kBaseFilter, sizeof(kBaseFilter) / sizeof(wchar_t)),
-                                          OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
+        std::wstring base = BrowseForFile(frame_, Filter(kBaseFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
                                           L"Select base file for transform: " + FileNameOf(path), L"");
         if (base.empty())
             return nullptr;
@@ -153,8 +153,8 @@ void MainWindow::ExtractPatch(const std::wstring& path)
     if (answer != IDYES)
         return;
     std::vector<std::wstring> chosen;
-    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter, sizeof(kOpenFilter) / sizeof(wchar_t)), kOpenFlags,
-                            L"Open Files", nullptr, folder + L"\\*", chosen) &&
+    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter), kOpenFlags, L"Open Files", nullptr, folder + L"\\*",
+                            chosen) &&
         !chosen.empty())
         OpenFiles(chosen, false);
 }
