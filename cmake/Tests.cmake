@@ -51,3 +51,8 @@ target_link_options(msidump PRIVATE -static -municode)
 if(TARGET test_model)
   target_sources(test_model PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
 endif()
+
+# The results pane's tests open documents in a frame as the shell's tests do.
+if(TARGET test_validation)
+  target_sources(test_validation PRIVATE ${CMAKE_SOURCE_DIR}/tests/shell/ShellTesting.cpp)
+endif()

@@ -6,9 +6,6 @@
 
 #define IDC_UI_PREVIEW_NOTE 3100
 
-// Row node commands.
+// Commands of the Dialog and Component nodes; the other row commands are the row nodes' own.
 #define ID_NODE_PREVIEW 40062
-#define ID_NODE_JUMP_TO_TABLE 40065
-#define ID_NODE_DELETE 40066
-#define ID_NODE_EXPAND_ALL 40068
 #define ID_NODE_IMPORT_REG_FILE 40089

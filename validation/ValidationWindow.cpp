@@ -198,6 +198,7 @@ void ValidationWindow::AddMessage(const ValidationMessage& message)
 
 void ValidationWindow::Clear()
 {
+    listed_.clear();
     if (list_)
         SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     store_.Clear();
@@ -231,7 +232,7 @@ bool ValidationWindow::Passes(const ValidationMessage& message) const
 
 void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count)
 {
-    if (message.hidden)
+    if (message.hidden || (number < listed_.size() && listed_[number]))
         return;
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -242,6 +243,9 @@ void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& 
     int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0)
         return;
+    if (listed_.size() <= number)
+        listed_.resize(number + 1, false);
+    listed_[number] = true;
     for (int column = 1; column < kColumnCount; ++column) {
         std::wstring cell = ColumnText(message, column);
         LVITEMW sub = {};
@@ -270,6 +274,7 @@ void ValidationWindow::Refill()
         return;
     NoRedraw quiet(list_);
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    listed_.clear();
     bool checked = IsChecked();
     bool has_active = false;
     std::wstring path = ActivePath(has_active);
@@ -295,8 +300,10 @@ void ValidationWindow::RemoveFileMessages(const std::wstring& path)
     NoRedraw quiet(list_);
     for (int row = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
         LPARAM number = ItemData(list_, row);
-        if (std::binary_search(hidden.begin(), hidden.end(), static_cast<size_t>(number)))
+        if (std::binary_search(hidden.begin(), hidden.end(), static_cast<size_t>(number))) {
             SendMessageW(list_, LVM_DELETEITEM, row, 0);
+            listed_[static_cast<size_t>(number)] = false;
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string>
+#include <vector>
 
 class MainWindow;
 class MDIChild;
@@ -76,6 +77,9 @@ private:
     HWND list_ = nullptr;
     MainWindow* frame_ = nullptr;
     ValidationStore store_;
+    // By message number: whether the list holds its row. A run's row request may arrive after a refill
+    // that listed the message already; this keeps it from being listed twice. User-interface thread only.
+    std::vector<bool> listed_;
     int sort_column_ = -1;
     bool ascending_ = true;
 };

@@ -4,19 +4,26 @@
 
 namespace shell_testing {
 
-PackageDocument::PackageDocument(const std::wstring& name, bool read_only) : EditableMsiFileTab(read_only)
+PackageDocument::PackageDocument(const std::wstring& name, bool read_only)
+    : EditableMsiFileTab(read_only), file_(new MsiFile)
 {
     std::wstring source = testing_support::TestDataPath(name);
     if (source.empty())
         return;
     path_ = folder_.copy_in(source, name);
-    file_.Open(path_, read_only ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
+    file_->Open(path_, read_only ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
     opened_ = true;
 }
 
 PackageDocument::~PackageDocument()
 {
+    Close();
+}
+
+void PackageDocument::Close()
+{
     lookups_.clear();
+    file_.reset();
 }
 
 void PackageDocument::AddTableViews(MsiFile& database, bool only_database_tables)
@@ -25,7 +32,7 @@ void PackageDocument::AddTableViews(MsiFile& database, bool only_database_tables
         if (only_database_tables && !entry.second->user_table())
             continue;
         lookups_.erase(entry.first);
-        file_.AddTableWithRows(*entry.second);
+        file_->AddTableWithRows(*entry.second);
         SetDirty(true);
     }
 }
@@ -35,7 +42,7 @@ std::shared_ptr<MsiTableLookupBase> PackageDocument::GetTableLookup(const std::w
     auto found = lookups_.find(name);
     if (found != lookups_.end())
         return found->second;
-    MsiTableRef table = file_.FindTable(name);
+    MsiTableRef table = file_->FindTable(name);
     if (!table)
         return nullptr;
     auto lookup = std::make_shared<MsiTableLookup>(*table);

@@ -19,6 +19,8 @@ public:
     explicit PackageDocument(const std::wstring& name, bool read_only = false);
     ~PackageDocument() override;
     bool ok() const { return opened_; }
+    // Closes the database, so that others may open the file.
+    void Close();
 
     HWND GetWindowHandle() override { return nullptr; }
     std::wstring GetTitle() override { return path_; }
@@ -40,7 +42,7 @@ public:
     void DropTable(MsiTableNode*) override {}
     // As the database tab: every table of the other file, with its rows, goes into this one.
     void AddTableViews(MsiFile& database, bool only_database_tables) override;
-    MsiFile& GetMsiFile() override { return file_; }
+    MsiFile& GetMsiFile() override { return *file_; }
     std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) override;
     bool IsShowingObject(int) override { return false; }
 
@@ -51,7 +53,7 @@ private:
     std::wstring path_;
     bool opened_ = false;
     std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
-    MsiFile file_; // declared last: the lookups watch its tables and go first
+    std::unique_ptr<MsiFile> file_; // declared last: the lookups watch its tables and go first
 };
 
 } // namespace shell_testing

@@ -68,6 +68,11 @@ void RowNode::SetChecked(bool checked)
     SendMessageW(GetTree()->GetWindow(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+void RowNode::RestoreCheck()
+{
+    SetChecked(checked_);
+}
+
 void RowNode::SetBranchChecked(bool checked)
 {
     SetChecked(checked);
@@ -106,7 +111,7 @@ INT_PTR RowDeletionsDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
         return TRUE;
     case WM_NOTIFY:
         if (reinterpret_cast<NMHDR*>(lparam)->hwndFrom == tree_window_)
-            return tree_.OnNotify(reinterpret_cast<NMHDR*>(lparam));
+            return OnTreeNotify(reinterpret_cast<NMHDR*>(lparam));
         break;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wparam) == tree_window_) {
@@ -116,6 +121,34 @@ INT_PTR RowDeletionsDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
         break;
     }
     return FALSE;
+}
+
+// Wine's tree puts every item's check box back to unchecked when it first paints: the checks are put back
+// from the nodes once that paint is over.
+LRESULT RowDeletionsDlg::OnTreeNotify(NMHDR* header)
+{
+    if (header->code == NM_CUSTOMDRAW) {
+        auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(header);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+            return tree_.OnNotify(header) | CDRF_NOTIFYPOSTPAINT;
+        if (draw->nmcd.dwDrawStage == CDDS_POSTPAINT) {
+            if (!checks_restored_) {
+                checks_restored_ = true;
+                RestoreChecks(*tree_.Root());
+            }
+            return CDRF_DODEFAULT;
+        }
+    }
+    return tree_.OnNotify(header);
+}
+
+void RowDeletionsDlg::RestoreChecks(const ContainerNode& parent)
+{
+    for (const ContainerNode::Child& child : parent.GetChildren()) {
+        if (auto* row = dynamic_cast<RowNode*>(child.node.get()))
+            row->RestoreCheck();
+        RestoreChecks(*child.node);
+    }
 }
 
 void RowDeletionsDlg::MakeTree(HWND dialog)
@@ -154,6 +187,9 @@ INT_PTR RowDeletionsDlg::OnInitDialog(HWND dialog)
             SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node->GetItem()));
         }
     }
+    if (!tree_.Root()->GetChildren().empty())
+        SendMessageW(tree_window_, TVM_ENSUREVISIBLE, 0,
+                     reinterpret_cast<LPARAM>(tree_.Root()->GetChildren().begin()->node->GetItem()));
     SetFocus(tree_window_);
     if (nothing_depends_) {
         int answer = ShowMessageBox(dialog, L"Do you wish to permanently delete the selected row(s)?",

@@ -32,6 +32,8 @@ public:
     // The control's check when the item shows one, else the kept one.
     bool IsChecked() const;
     void SetChecked(bool checked);
+    // Shows the kept check in the control again.
+    void RestoreCheck();
     // This node and every node below it.
     void SetBranchChecked(bool checked);
     // Same table and same key texts.
@@ -66,6 +68,8 @@ private:
     INT_PTR OnInitDialog(HWND dialog);
     void OnCommand(int id);
     void MakeTree(HWND dialog);
+    LRESULT OnTreeNotify(NMHDR* header);
+    void RestoreChecks(const ContainerNode& parent);
     // Adds the rows that belong to the node's row as its children, depth first.
     void CollectDependants(RowNode& node);
     void RootsOnly();
@@ -78,5 +82,6 @@ private:
     HWND tree_window_ = nullptr;
     TreeView tree_;
     bool nothing_depends_ = true;
+    bool checks_restored_ = false;
     int deleted_ = 0;
 };

@@ -5,6 +5,8 @@
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
 #include "validation/ValidationWindow.h"
+#include "views/dialogs/RowChangeDlg.h"
+#include "views/dialogs/RowLinksWindow.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/NodePainter.h"
 #include "views/tree/TreeView.h"
@@ -356,13 +358,24 @@ void MsiTableNode::GetToolTipText(NMTTDISPINFOW* info)
     info->lpszText = const_cast<wchar_t*>(tooltip_text_.c_str());
 }
 
-void MsiTableNode::ShowRowInLinksPane(MsiTable*, RowIterator)
+RowLinksWindow* MsiTableNode::LinksPane(EditableMsiFileTab* tab)
 {
-    // The row-relationship pane joins here once it exists.
+    MainWindow* frame = tab ? tab->GetMainWindow() : nullptr;
+    if (!frame || !frame->GetLogTabs().GetWindowHandle())
+        return nullptr;
+    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
+    return pane.GetWindowHandle() ? &pane : nullptr;
 }
 
-bool MsiTableNode::ConfirmReferencingRows(MsiTable&, RowIterator, int, const MsiFieldDataRef&,
-                                          std::unique_ptr<ReferencingRowsUpdate>&)
+void MsiTableNode::ShowRowInLinksPane(MsiTable* table, RowIterator row)
 {
-    return true;
+    if (RowLinksWindow* pane = LinksPane(tab_))
+        pane->ShowRowLinks(table, row);
+}
+
+bool MsiTableNode::ConfirmReferencingRows(MsiTable& table, RowIterator row, int column,
+                                          const MsiFieldDataRef& value,
+                                          std::unique_ptr<ReferencingRowsUpdate>& update)
+{
+    return RowChangeDlg::Confirm(*tab_, table, row, column, value, GetOwnerWindow(), update);
 }

@@ -16,6 +16,8 @@
 
 class EditableMsiFileTab;
 class ObjectWindow;
+class RowLinksWindow;
+struct FindPattern;
 class ValidationWindow;
 
 class MsiTableNode : public ContainerNode, public ObjectBase, public EditHandler, public TableLookupOwner
@@ -72,6 +74,9 @@ public:
     // last cell of this table there is nothing more here: the caller goes on to the next table.
     FindCriteria Find(const FindCriteria& criteria, const CellMatcher& matches, const FindCriteria& start,
                       bool upward, bool step_past_start);
+    // The same with the Find dialog's pattern and filters.
+    FindCriteria Find(const FindPattern& pattern, const FindCriteria& start, bool upward,
+                      bool step_past_start);
 
     // Row commands (keys and list menu).
     void CopyRows();
@@ -96,6 +101,8 @@ public:
 
     // The results pane of the tab's main window, or null.
     static ValidationWindow* ResultsPane(EditableMsiFileTab* tab);
+    // The row-relationship pane of the tab's main window, or null.
+    static RowLinksWindow* LinksPane(EditableMsiFileTab* tab);
 
 protected:
     // The tab's list, whether this node shows in it or not.

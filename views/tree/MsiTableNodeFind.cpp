@@ -1,6 +1,17 @@
 // The table node's part of the find command: one table, searched in display order.
 #include "views/tree/MsiTableNode.h"
 
+#include "views/dialogs/FindPattern.h"
+
+FindCriteria MsiTableNode::Find(const FindPattern& pattern, const FindCriteria& start, bool upward,
+                                bool step_past_start)
+{
+    FindCriteria filters(std::wstring(), pattern.table, pattern.column, {});
+    return Find(
+        filters, [&pattern](const std::wstring& text) { return pattern.Matches(text); }, start, upward,
+        step_past_start);
+}
+
 FindCriteria MsiTableNode::Find(const FindCriteria& criteria, const CellMatcher& matches,
                                 const FindCriteria& start, bool upward, bool step_past_start)
 {

@@ -9,6 +9,8 @@
 #include "shell/MainWindow.h"
 #include "validation/CsvText.h"
 #include "validation/ValidationWindow.h"
+#include "views/dialogs/AddTableRowDlg.h"
+#include "views/dialogs/RowDeletionsDlg.h"
 #include "views/grid/GuidText.h"
 #include "views/grid/NumericText.h"
 #include "views/grid/ObjectWindow.h"
@@ -411,10 +413,26 @@ void MsiTableNode::ShowValidationErrors(POINT screen_point)
 
 void MsiTableNode::AddRow()
 {
-    // The new-row dialog joins here once it exists.
+    if (IsReadOnly() || !lookup_->GetTable())
+        return;
+    AddTableRowDlg dialog(lookup_, GetOwnerWindow());
+    if (!dialog.DoModal())
+        return;
+    dialog.AddToTable();
+    Refresh(true);
+    ObjectWindow* list = List();
+    int last = lookup_->RowCount() - 1;
+    if (last >= 0) {
+        list->SetSelection({last});
+        list->FocusItem(last);
+    }
 }
 
-bool MsiTableNode::RunCascadeDeletion(const std::vector<RowIterator>&)
+bool MsiTableNode::RunCascadeDeletion(const std::vector<RowIterator>& rows)
 {
-    return false;
+    RowDeletionsDlg::RowList list;
+    for (RowIterator row : rows)
+        list.emplace_back(lookup_->GetTable(), row);
+    RowDeletionsDlg dialog(*tab_, list, tab_);
+    return dialog.DoModal();
 }

@@ -4,6 +4,8 @@
 #include "resources/NodesIds.h"
 #include "shell/MainWindow.h"
 #include "validation/ValidationWindow.h"
+#include "views/dialogs/RowDeletionsDlg.h"
+#include "views/dialogs/RowLinksWindow.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/tree/RowGrouping.h"
@@ -283,7 +285,8 @@ void RowElementNode::OnSelected(ObjectWindow* list)
 
 void RowElementNode::ShowInLinksPane()
 {
-    // The row-relationship pane joins here once it exists.
+    if (RowLinksWindow* pane = MsiTableNode::LinksPane(tab_))
+        pane->ShowRowLinks(has_row_ ? table_.get() : nullptr, row_);
 }
 
 LRESULT RowElementNode::GetDispInfo(ObjectWindow&, NMLVDISPINFOW* info)
@@ -461,7 +464,8 @@ void RowElementNode::DeleteWithReferencingRows()
                            L"Delete row?", MB_YESNO) != IDYES)
             return;
     }
-    // The cascaded-deletion dialog joins here once it exists.
+    RowDeletionsDlg dialog(*tab_, RowDeletionsDlg::RowList{{table_.get(), row_}}, tab_);
+    dialog.DoModal();
 }
 
 void RowElementNode::ExpandAll()
