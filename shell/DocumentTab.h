@@ -106,6 +106,9 @@ public:
         (void)location;
         return false;
     }
+    // Told by whoever switches row reference tracking of the database: the row trees built from the
+    // references are rebuilt when it went off.
+    virtual void RebuildRelationTrees(bool tracking_on) { (void)tracking_on; }
     // Whether the view tab control shows this page now (0 Tables, 1 Dialogs, 2 Components, 3 Features).
     virtual bool IsShowingObject(int page) = 0;
 };

@@ -325,3 +325,39 @@ TEST_F(MsiFileTabTest, DroppingATableAndSavingAsOntoItsOwnFile)
     EXPECT_EQ(QueryText(path, L"SELECT `Name` FROM `_Tables` WHERE `Name`='File'"), L"File");
     EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
 }
+
+TEST_F(MsiFileTabTest, RowTreesFillWhenShownAndRebuildWhenTrackingGoesOff)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    DatabaseFrame frame(L"Dravnetta.exe \"" + folder_.copy_in(shared, L"Setup.msi") + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    auto top = [&](int page) {
+        std::vector<std::wstring> labels;
+        for (const auto& child : tab->GetViewTabs().GetPage(page).Root()->GetChildren())
+            labels.push_back(child.node->GetLabel());
+        return labels;
+    };
+    for (int page = MainTabCtrl::DIALOGS; page < MainTabCtrl::PAGE_COUNT; ++page)
+        EXPECT_TRUE(top(page).empty()) << page;
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    EXPECT_EQ(top(MainTabCtrl::COMPONENTS), std::vector<std::wstring>{L"Component"});
+    ContainerNode* components =
+        tab->GetViewTabs().GetPage(MainTabCtrl::COMPONENTS).Root()->FindChild(L"Component");
+    EXPECT_EQ(static_cast<int>(components->ChildCount()), tab->GetTableLookup(L"Component")->RowCount());
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-5-components.png");
+    tab->SelectView(MainTabCtrl::FEATURES);
+    EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
+    // No Dialog table: the page stays empty.
+    tab->SelectView(MainTabCtrl::DIALOGS);
+    EXPECT_TRUE(top(MainTabCtrl::DIALOGS).empty());
+
+    tab->SelectView(MainTabCtrl::FEATURES);
+    tab->RebuildRelationTrees(false);
+    EXPECT_TRUE(top(MainTabCtrl::COMPONENTS).empty());
+    EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    EXPECT_EQ(top(MainTabCtrl::COMPONENTS), std::vector<std::wstring>{L"Component"});
+}
