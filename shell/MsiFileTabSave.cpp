@@ -115,6 +115,8 @@ void MsiFileTab::SaveAs()
     SaveToFile(chosen, true);
     path_ = file_.path();
     SetDirty(false);
+    // The status bar shows the path the tab now edits.
+    UpdateStatusBar();
 }
 
 void MsiFileTab::Backup()

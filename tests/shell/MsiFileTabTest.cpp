@@ -139,6 +139,9 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     EXPECT_EQ(QueryText(path, kProductName), L"Edited");
     EXPECT_EQ(QueryText(saved, kProductName), L"Second");
     EXPECT_EQ(LastSavedBy(saved), L"Tester");
+    wchar_t status[512] = {};
+    SendMessageW(frame->GetStatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_EQ(std::wstring(status), saved);
     SaveScreenshot(frame->GetWindowHandle(), L"tab-3-saved-as.png");
 
     // A backup leaves the tab on its file and as dirty as it was.
@@ -149,7 +152,6 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     EXPECT_EQ(QueryText(saved, kProductName), L"Second");
     EXPECT_EQ(tab->GetTitle(), L"Saved.msi*");
     EXPECT_EQ(tab->GetPath(), saved);
-    wchar_t status[512] = {};
     SendMessageW(frame->GetStatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
     EXPECT_EQ(std::wstring(status), L"Backed up to: " + first);
     SaveScreenshot(frame->GetWindowHandle(), L"tab-4-backed-up.png");
