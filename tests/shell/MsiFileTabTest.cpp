@@ -105,7 +105,10 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     SaveScreenshot(frame->GetWindowHandle(), L"tab-1-opened.png");
 
     // The view keys reach the tab through the frame's message loop.
-    MSG key = {tab->GetWindowHandle(), WM_KEYDOWN, VK_F10, 0};
+    MSG key = {};
+    key.hwnd = tab->GetWindowHandle();
+    key.message = WM_KEYDOWN;
+    key.wParam = VK_F10;
     frame->ProcessMessage(key);
     EXPECT_EQ(tab->GetViewTabs().CurrentPage(), MainTabCtrl::COMPONENTS);
     key.wParam = VK_F9;
