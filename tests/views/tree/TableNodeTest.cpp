@@ -346,7 +346,10 @@ TEST_F(TableNodeTest, TransformMessagesColourItsCellsJumpAndGoWithItsTab)
         L"test.cub"));
     ASSERT_EQ(2, SendMessageW(results.GetListWindow(), LVM_GETITEMCOUNT, 0, 0));
 
-    results.GoToMessage(0, false);
+    // Selecting the message's line (focused and selected) shows its row.
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(results.GetListWindow(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
     MsiTableNode* node = tab->FindTableNode(L"Property");
     ObjectWindow& list = List(*tab);
     ASSERT_EQ(node, list.GetHandler());
