@@ -45,12 +45,14 @@ void AddToGroupings(RowElementNode& node, const RowsByTable& rows)
 
 bool RefersTo(RowElementNode& node, MsiTable& table, RowIterator row)
 {
-    return Holds(node.GetFile().relationships().GetReferencedRows(*node.GetTable(), node.GetRow(), &table), row);
+    return Holds(node.GetFile().relationships().GetReferencedRows(*node.GetTable(), node.GetRow(), &table),
+                 row);
 }
 
 bool ReferredBy(RowElementNode& node, MsiTable& table, RowIterator row)
 {
-    return Holds(node.GetFile().relationships().GetReferencingRows(*node.GetTable(), node.GetRow(), &table), row);
+    return Holds(node.GetFile().relationships().GetReferencingRows(*node.GetTable(), node.GetRow(), &table),
+                 row);
 }
 
 } // namespace

@@ -18,7 +18,8 @@ ComponentNode::ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_
 ComponentNode::~ComponentNode()
 {
     if (directory_)
-        GetFile().table_events().Unsubscribe(static_cast<EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>*>(this));
+        GetFile().table_events().Unsubscribe(
+            static_cast<EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>*>(this));
 }
 
 std::wstring ComponentNode::MakeLabel()

@@ -156,7 +156,8 @@ void ComponentsInFeatureRowGrouping::Synchronize(RowIterator leaving, MsiTable* 
             linked.insert(row[1]->string());
     }
     std::map<const MsiRow*, RowIterator> wanted;
-    for (RowIterator component = components->rows().begin(); component != components->rows().end(); ++component) {
+    for (RowIterator component = components->rows().begin(); component != components->rows().end();
+         ++component) {
         if (leaving_table == components && component == leaving)
             continue;
         if (linked.count(components->RowKeyText(*component)))

@@ -54,6 +54,6 @@ std::wstring RegistryNode::MakeLabel()
             root = DisplayText(*GetTable(), row, 1);
         }
     }
-    return CutLabel(root + L"\\" + DisplayText(*GetTable(), row, 2) + L": " + DisplayText(*GetTable(), row, 3) +
-                    L" => " + DisplayText(*GetTable(), row, 4));
+    return CutLabel(root + L"\\" + DisplayText(*GetTable(), row, 2) + L": " +
+                    DisplayText(*GetTable(), row, 3) + L" => " + DisplayText(*GetTable(), row, 4));
 }

@@ -32,21 +32,25 @@ void RegisterRowTreeClasses()
     RegisterRowNodeClass(L"Shortcut", Maker<ShortcutNode>());
     RegisterRowNodeClass(L"IniFile", Maker<IniFileNode>());
     RegisterRowNodeClass(L"Registry", Maker<RegistryNode>());
-    RegisterRowGroupingClass(L"Feature", true, [](const std::wstring& table, RowElementNode* owner, bool all) {
-        return new FeaturesRowGrouping(table, owner, all);
-    });
-    RegisterRowGroupingClass(L"Components", false, [](const std::wstring& table, RowElementNode* owner, bool all) {
-        return new ComponentsInFeatureRowGrouping(table, owner, all);
-    });
+    RegisterRowGroupingClass(L"Feature", true,
+                             [](const std::wstring& table, RowElementNode* owner, bool all) {
+                                 return new FeaturesRowGrouping(table, owner, all);
+                             });
+    RegisterRowGroupingClass(L"Components", false,
+                             [](const std::wstring& table, RowElementNode* owner, bool all) {
+                                 return new ComponentsInFeatureRowGrouping(table, owner, all);
+                             });
 }
 
-tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree, const std::wstring& table_name)
+tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree,
+                                           const std::wstring& table_name)
 {
     RegisterRowTreeClasses();
     MsiTable* table = tab.GetMsiFile().FindTable(table_name).get();
     if (!table || !tree.Root())
         return tfc::RefersTo<RowElementNode>();
-    if (tree.Root()->FindChild(table_name) || (table_name == L"Feature" && tree.Root()->FindChild(L"Features")))
+    if (tree.Root()->FindChild(table_name) ||
+        (table_name == L"Feature" && tree.Root()->FindChild(L"Features")))
         return tfc::RefersTo<RowElementNode>();
     tfc::RefersTo<RowElementNode> root(new RowElementNode(&tab, table_name, &tree));
     RowGrouping* grouping = AddRowGrouping(root.get(), table_name, true);

@@ -14,4 +14,5 @@ void RegisterRowTreeClasses();
 // Fills the tree with the rows of the table ("Dialog", "Component" or "Feature"; for Feature only the
 // features without a parent) under one expanded grouping item. Returns the invisible root owner, which the
 // tab keeps while the tree shows it; null when the database lacks the table or the tree already shows it.
-tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree, const std::wstring& table_name);
+tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree,
+                                           const std::wstring& table_name);
