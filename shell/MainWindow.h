@@ -62,8 +62,6 @@ public:
     void OpenTransformTab(const std::wstring& base, const std::wstring& transform);
     // Copies the template to the path, writable whatever the template's attributes, and opens the copy.
     void CreateFromTemplate(const std::wstring& template_path, const std::wstring& path);
-    // The recent-files list as the File menu shows it after the last WM_INITMENU.
-    const std::vector<std::wstring>& RecentFilesShown() const { return recent_shown_; }
     HKEY GetRecentFilesKey() const { return mru_key_.get(); }
 
     // The one entry point for jobs of the document tabs; false when one already runs.
