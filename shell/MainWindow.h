@@ -142,6 +142,7 @@ private:
     std::vector<int> status_parts_;
     DocumentFactory document_factory_;
     TransformFactory transform_factory_;
+    // The entries the File menu's recent items were made from; an item's data is its index here.
     std::vector<std::wstring> recent_shown_;
     std::wstring command_line_;
     bool has_command_line_ = false;
