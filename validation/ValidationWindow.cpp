@@ -287,9 +287,9 @@ void ValidationWindow::Refill()
     }
 }
 
-void ValidationWindow::RemoveFileMessages(const MDIChild& document)
+void ValidationWindow::RemoveFileMessages(MDIChild& document)
 {
-    RemoveFileMessages(const_cast<MDIChild&>(document).GetPath());
+    RemoveFileMessages(document.GetPath());
 }
 
 void ValidationWindow::RemoveFileMessages(const std::wstring& path)

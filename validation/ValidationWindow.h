@@ -40,7 +40,7 @@ public:
     void AddMessage(const ValidationMessage& message);
     void Clear();
     void Refill();
-    void RemoveFileMessages(const MDIChild& document);
+    void RemoveFileMessages(MDIChild& document);
     void RemoveFileMessages(const std::wstring& path);
     unsigned GetRowValidationInfo(const FindCriteria& location) const
     {

@@ -134,7 +134,7 @@ void RowChangeDlg::SelectAll()
 void RowChangeDlg::Toggle()
 {
     for (int item = 0; item < list_.GetLineCount(); ++item)
-        list_.SetCheck(item, !list_.IsChecked(item));
+        list_.SetCheck(item, list_.IsUnchecked(item));
 }
 
 void RowChangeDlg::OnOk()

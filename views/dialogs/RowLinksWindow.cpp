@@ -436,6 +436,12 @@ bool FieldRowLinksWindow::IsChecked(int item) const
     return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
 }
 
+bool FieldRowLinksWindow::IsUnchecked(int item) const
+{
+    UINT state = static_cast<UINT>(SendMessageW(list_, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
+    return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1);
+}
+
 void FieldRowLinksWindow::SetCheck(int item, bool checked)
 {
     LVITEMW state = {};

@@ -113,7 +113,9 @@ public:
     // One line per (referring row, relationship through the column) of the row's references.
     void ShowFieldLinks(MsiFile& file, MsiTable& table, RowIterator row, int column);
 
+    // State image 2 is a check, 1 an empty box; an item may have neither.
     bool IsChecked(int item) const;
+    bool IsUnchecked(int item) const;
     void SetCheck(int item, bool checked);
     // The record of a list item (its table, key texts and relationship).
     struct Entry

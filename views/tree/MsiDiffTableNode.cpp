@@ -133,8 +133,8 @@ LRESULT MsiDiffTableNode::OnContextMenu(ObjectWindow& list, HWND, int x, int y)
         if (command == ID_REVERT_TO_BASE) {
             if (revert)
                 RevertCell(hit.iItem, hit.iSubItem);
-        } else if (command && !(grey && command != ID_ROWS_COPY && command != ID_ROWS_SHOW_ERRORS)) {
-            OnListCommand(command, point);
+        } else if (command) {
+            OnListCommand(command, point); // grey items cannot be chosen
         }
     } catch (...) {
         tfc::thread_messages().push_back(L"MsiDiffTableNode failed to handle the context menu");

@@ -118,7 +118,7 @@ protected:
     // (whose column becomes current).
     POINT ListMenuPoint(ObjectWindow& list, int x, int y);
     void SetEditingItemsState(HMENU popup, bool grey);
-    // The text the lookup's rows and validation share.
+    // A cell as the validation messages name it: the tab's path, table, column and the row's keys.
     FindCriteria RowLocation(int position, const std::wstring& column);
 
 private:

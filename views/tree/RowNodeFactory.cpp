@@ -112,9 +112,17 @@ void RegisterRowNodeClass(const std::wstring& table_name, RowNodeMaker maker)
     NodeMakers()[table_name] = std::move(maker);
 }
 
-void RegisterRowGroupingClass(const std::wstring& name, bool accept_all, RowGroupingMaker maker)
+RowGroupingMaker RegisterRowGroupingClass(const std::wstring& name, bool accept_all, RowGroupingMaker maker)
 {
-    GroupingMakers()[std::make_pair(name, accept_all)] = std::move(maker);
+    auto& makers = GroupingMakers();
+    auto key = std::make_pair(name, accept_all);
+    auto found = makers.find(key);
+    RowGroupingMaker previous = found == makers.end() ? RowGroupingMaker() : found->second;
+    if (maker)
+        makers[key] = std::move(maker);
+    else
+        makers.erase(key);
+    return previous;
 }
 
 tfc::RefersTo<RowElementNode> CreateRowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name,

@@ -19,8 +19,9 @@ using RowGroupingMaker =
 // The class of the table's rows (by exact table name) is made by `maker` from now on.
 void RegisterRowNodeClass(const std::wstring& table_name, RowNodeMaker maker);
 // The grouping of that name (a table's name, or "Components") is made by `maker`; `accept_all` selects
-// the makers registered for accept-all groupings (true) or the others (false).
-void RegisterRowGroupingClass(const std::wstring& name, bool accept_all, RowGroupingMaker maker);
+// the makers registered for accept-all groupings (true) or the others (false). Returns the maker it
+// replaces (empty: none), so that a test can put it back.
+RowGroupingMaker RegisterRowGroupingClass(const std::wstring& name, bool accept_all, RowGroupingMaker maker);
 
 // A node for the row with its label set (no placeholder yet).
 tfc::RefersTo<RowElementNode> CreateRowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name,

@@ -115,27 +115,30 @@ TEST_F(AddTableRowDlgTest, EscapeClosesAfterAnEditAndAddsNothing)
 
 TEST_F(AddTableRowDlgTest, ADirectoryRowIsAddedWithItsRealColumnsAndSurvivesSaving)
 {
-    std::shared_ptr<MsiTableLookupBase> lookup = tab_->GetTableLookup(L"Directory");
-    ASSERT_EQ(lookup->TextColumnCount() + 1, lookup->ColumnCount());
-    AddTableRowDlg dialog(lookup, tab_->GetWindowHandle());
-    int step = 0;
-    ASSERT_TRUE(Run(dialog, [&](HWND window) {
-        if (step++ == 0) {
-            EXPECT_EQ(nullptr, dialog.CreateEditor(dialog.GetList(), lookup->ColumnCount() - 1, 1))
-                << "the computed path is no column of the table";
-            Enter(dialog, lookup->GetFieldDef(0), L"NEWDIR");
-            Enter(dialog, lookup->GetFieldDef(1), L"TARGETDIR");
-            Enter(dialog, lookup->GetFieldDef(2), L"newdir");
-            return false;
-        }
-        // A few ticks for the screen to show the painted dialog.
-        if (step < 10)
-            return false;
-        grid_testing::SaveScreenshot(window, testing_support::BuildPath(L"NewRow.png"));
-        grid_testing::ClickButton(window, IDC_ROWS_OK);
-        return true;
-    }));
-    dialog.AddToTable();
+    {
+        // The lookup and the dialog go before the file is opened again.
+        std::shared_ptr<MsiTableLookupBase> lookup = tab_->GetTableLookup(L"Directory");
+        ASSERT_EQ(lookup->TextColumnCount() + 1, lookup->ColumnCount());
+        AddTableRowDlg dialog(lookup, tab_->GetWindowHandle());
+        int step = 0;
+        ASSERT_TRUE(Run(dialog, [&](HWND window) {
+            if (step++ == 0) {
+                EXPECT_EQ(nullptr, dialog.CreateEditor(dialog.GetList(), lookup->ColumnCount() - 1, 1))
+                    << "the computed path is no column of the table";
+                Enter(dialog, lookup->GetFieldDef(0), L"NEWDIR");
+                Enter(dialog, lookup->GetFieldDef(1), L"TARGETDIR");
+                Enter(dialog, lookup->GetFieldDef(2), L"newdir");
+                return false;
+            }
+            // A few ticks for the screen to show the painted dialog.
+            if (step < 10)
+                return false;
+            grid_testing::SaveScreenshot(window, testing_support::BuildPath(L"NewRow.png"));
+            grid_testing::ClickButton(window, IDC_ROWS_OK);
+            return true;
+        }));
+        dialog.AddToTable();
+    }
     tab_.reset();
     package_.SaveAndReopen();
     EXPECT_EQ(L"TARGETDIR", PackageTab(package_).Cell(L"Directory", L"NEWDIR", L"Directory_Parent"));

@@ -96,7 +96,22 @@ protected:
 TEST_F(RowChangeDlgTest, CancelLeavesTheCellAndTheReferringRows)
 {
     ASSERT_TRUE(ChangeKey(L"Component", L"ShortcutComp", L"NewComp", [](HWND dialog, HWND list) {
-        EXPECT_LE(7, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        EXPECT_LE(7, count);
+        auto checked = [list, count]() {
+            int checks = 0;
+            for (int item = 0; item < count; ++item) {
+                UINT state =
+                    static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
+                checks += (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+            }
+            return checks;
+        };
+        EXPECT_EQ(count, checked());
+        grid_testing::ClickButton(dialog, IDC_TOGGLE);
+        EXPECT_EQ(0, checked());
+        grid_testing::ClickButton(dialog, IDC_SELECT_ALL);
+        EXPECT_EQ(count, checked());
         grid_testing::ClickButton(dialog, IDCANCEL);
     }));
     EXPECT_EQ((std::vector<std::wstring>{L"ShortcutComp"}), tab_->Keys(L"Component"));

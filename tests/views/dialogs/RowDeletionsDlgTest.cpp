@@ -117,10 +117,30 @@ TEST_F(RowDeletionsDlgTest, OwnedRowsFormTheTreeAndOkDeletesThemOnce)
 TEST_F(RowDeletionsDlgTest, RootsOnlyDeletesOnlyTheRowsAskedFor)
 {
     RowDeletionsDlg dialog(*tab_, Rows({{L"Component", L"ShortcutComp"}}), nullptr);
-    ASSERT_TRUE(Run(dialog, [](HWND window) {
+    std::wstring toggled, roots_only;
+    ASSERT_TRUE(Run(dialog, [&](HWND window) {
+        // A right click on a node turns its whole branch the other way.
+        auto* root = static_cast<RowNode*>(dialog.GetTree().Root()->GetChildren().begin()->node.get());
+        root->GetChildren().begin()->node->OnContextMenu(0, 0);
+        Picture(*dialog.GetTree().Root(), toggled);
         grid_testing::ClickButton(window, IDC_ROOTS_ONLY);
+        Picture(*dialog.GetTree().Root(), roots_only);
         grid_testing::ClickButton(window, IDC_ROWS_OK);
     }));
+    EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  File test.txt (off)\n"
+              L"    MsiFileHash test.txt (off)\n"
+              L"  Shortcut AdvtShortcut\n"
+              L"  Shortcut CustomTargetShortcut\n"
+              L"  Shortcut FileTargetShortcut\n",
+              toggled);
+    EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  File test.txt (off)\n"
+              L"    MsiFileHash test.txt (off)\n"
+              L"  Shortcut AdvtShortcut (off)\n"
+              L"  Shortcut CustomTargetShortcut (off)\n"
+              L"  Shortcut FileTargetShortcut (off)\n",
+              roots_only);
     EXPECT_EQ(1, dialog.DeletedCount());
     EXPECT_TRUE(tab_->Keys(L"Component").empty());
     EXPECT_EQ(3u, tab_->Keys(L"Shortcut").size());

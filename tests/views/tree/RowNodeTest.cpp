@@ -52,15 +52,16 @@ class RowNodeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        RegisterRowGroupingClass(L"Feature", true,
-                                 [](const std::wstring& table, RowElementNode* owner, bool accept_all) {
-                                     return new RootFeatures(table, owner, accept_all);
-                                 });
+        previous_ = RegisterRowGroupingClass(
+            L"Feature", true, [](const std::wstring& table, RowElementNode* owner, bool accept_all) {
+                return new RootFeatures(table, owner, accept_all);
+            });
     }
     void TearDown() override
     {
         root_.reset();
         tab_.reset();
+        RegisterRowGroupingClass(L"Feature", true, previous_);
     }
     // A tracked tab whose Features page shows the root features under "Features".
     bool Open(bool tracking = true)
@@ -113,6 +114,7 @@ protected:
     std::shared_ptr<NodeTab> tab_;
     tfc::RefersTo<RowElementNode> root_;
     testing_support::ScriptedPrompts prompts_;
+    RowGroupingMaker previous_;
 };
 
 } // namespace

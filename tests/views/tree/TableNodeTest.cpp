@@ -6,6 +6,7 @@
 #include "model/lookups/MsiDiffTableLookupBasic.h"
 #include "resources/NodesIds.h"
 #include "shell/MDITabsParent.h"
+#include "shell/Options.h"
 #include "validation/ValidationWindow.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/MsiDiffTableNode.h"
@@ -345,7 +346,10 @@ TEST_F(TableNodeTest, TransformMessagesColourItsCellsJumpAndGoWithItsTab)
         L"test.cub"));
     ASSERT_EQ(2, SendMessageW(results.GetListWindow(), LVM_GETITEMCOUNT, 0, 0));
 
-    results.GoToMessage(0, false);
+    // Selecting the message's line (focused and selected) shows its row.
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(results.GetListWindow(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
     MsiTableNode* node = tab->FindTableNode(L"Property");
     ObjectWindow& list = List(*tab);
     ASSERT_EQ(node, list.GetHandler());
@@ -365,4 +369,46 @@ TEST_F(TableNodeTest, TransformMessagesColourItsCellsJumpAndGoWithItsTab)
     EXPECT_EQ(0, SendMessageW(results.GetListWindow(), LVM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(0u, results.GetRowValidationInfo(
                       FindCriteria(message.location.text, L"Property", L"", {L"Manufacturer"})));
+}
+
+TEST_F(TableNodeTest, CellTipsNameTheValuesFlagsAndAChangedCellsBaseValue)
+{
+    auto tab = Open({L"", false, true});
+    if (!tab)
+        GTEST_SKIP() << "shared test data absent";
+    tab->ShowTable(L"File");
+    auto* node = dynamic_cast<MsiDiffTableNode*>(tab->FindTableNode(L"File"));
+    ASSERT_TRUE(node);
+    MsiTable& edited = *tab->package().file().FindTable(L"File");
+    const MsiFieldDef& attributes = *edited.columns()[6];
+    bool tips = gOptions.field_tips;
+    const std::wstring description = attributes.field_schema()->description;
+    struct Case
+    {
+        int value; // -1: null
+        bool field_tips;
+        std::wstring expected;
+    } cases[] = {
+        {512, false, L"\r\n| Vital"},
+        {0x203, false, L"Original value: 0x0200\r\n\r\n\r\n| Read-only\r\n| Hidden\r\n| Vital"},
+        {0x8, false, L"Original value: 0x0200\r\n\r\n\r\n| Unknown"},
+        {-1, true, L"Original value: 0x0200\r\n\r\n" + description},
+        {512, true, L"\r\n| Vital\r\n\r\n" + description},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        gOptions.field_tips = c.field_tips;
+        tab->package().file().ModifyRow(attributes, edited.rows().begin(),
+                                        c.value < 0 ? MakeNullFieldData() : MakeIntegerFieldData(c.value));
+        std::wstring tip;
+        node->GetFieldTip(tip, 0, 6);
+        EXPECT_EQ(c.expected, tip);
+    }
+    gOptions.field_tips = false;
+    node->RevertCell(0, 6);
+    EXPECT_EQ(512, (*edited.rows().begin())[6]->integer());
+    std::wstring tip;
+    node->GetFieldTip(tip, 0, 6);
+    EXPECT_EQ(L"\r\n| Vital", tip);
+    gOptions.field_tips = tips;
 }
