@@ -3,6 +3,7 @@
 // where it can run, and a dialog previewed and taken down again.
 #include "NodeTesting.h"
 
+#include "resources/TreesIds.h"
 #include "views/tree/ComponentNode.h"
 #include "views/tree/DialogNode.h"
 #include "views/tree/RowNodeFactory.h"
@@ -239,6 +240,12 @@ TEST_F(RowTreesTest, RegistryRowsAreLabelledAsKeysAndTheImportIsOfferedOnlyWhere
     auto* node = dynamic_cast<ComponentNode*>(component.get());
     ASSERT_TRUE(node);
     EXPECT_TRUE(node->CanImportRegFile());
+    // The command asks for the file; a cancel changes nothing.
+    prompts_.answer(PromptAnswer{IDCANCEL, {}, false});
+    node->OnCommand(ID_NODE_IMPORT_REG_FILE);
+    ASSERT_EQ(1u, prompts_.asked().size());
+    EXPECT_EQ(L"Open File", prompts_.asked()[0].caption);
+    EXPECT_FALSE(tab_->HasChanges());
     component.reset();
     roots_.clear();
 
