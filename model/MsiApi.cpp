@@ -336,7 +336,9 @@ MsiHandle EnableUIPreview(MSIHANDLE database)
 
 void PreviewDialog(MSIHANDLE preview, const std::wstring& dialog)
 {
-    run_checked(L"MsiPreviewDialog", [&] { return MsiPreviewDialogW(preview, dialog.c_str()); });
+    // The installer removes the shown dialog for a null name; an empty text fails under Wine.
+    run_checked(L"MsiPreviewDialog",
+                [&] { return MsiPreviewDialogW(preview, dialog.empty() ? nullptr : dialog.c_str()); });
 }
 
 bool EnumComponentQualifiers(const std::wstring& component, DWORD index, std::wstring& qualifier,

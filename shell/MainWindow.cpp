@@ -18,23 +18,17 @@ const wchar_t kFrameClass[] = L"Tamblewick_MainWindow";
 const wchar_t kAppTitle[] = L"Dravnetta - Varnock";
 const wchar_t kPlacementValue[] = L"WindowPlacement";
 
-// The wait cursor for as long as it lives.
-class WaitCursor
-{
-public:
-    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-};
-
 } // namespace
 
-MainWindow::MainWindow() : Window(L"MainWindow"), tabs_(this), splitter_(false), jobs_(runner_, progress_)
+MainWindow::MainWindow()
+    : Window(L"MainWindow"), tabs_(this), splitter_(false), find_(*this), jobs_(runner_, progress_)
 {
     mru_key_.create(HKEY_CURRENT_USER, SettingsKeyPath() + L"\\MRU", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS);
 }
 
 MainWindow::~MainWindow()
 {
+    find_.Destroy();
     if (frame_ && IsWindow(frame_))
         destroy_window(frame_);
     for (auto& entry : accelerators_)
@@ -121,6 +115,9 @@ LRESULT MainWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM
             return 0;
         }
         break;
+    case WM_INITMENU:
+        OnInitMenu(reinterpret_cast<HMENU>(wparam));
+        return 0;
     case WM_MENUCOMMAND:
         OnMenuCommand(reinterpret_cast<HMENU>(lparam), static_cast<UINT>(wparam));
         return 0;
@@ -151,7 +148,7 @@ void MainWindow::OnCreate(HWND window)
                         0, 0, 0, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!status_bar_)
         tfc::throw_last_error(L"CreateWindowEx");
-    // The modeless Find dialog joins here when the table views bring it.
+    find_dialog_ = find_.Create(frame_);
 
     MENUINFO menu_info = {};
     menu_info.cbSize = sizeof(menu_info);
@@ -167,6 +164,24 @@ void MainWindow::OnCreate(HWND window)
     RestorePlacement();
     OpenFiles(paths, false);
     SetStatusParts({});
+}
+
+std::vector<FindableDocument*> MainWindow::GetFindDocuments()
+{
+    std::vector<FindableDocument*> documents;
+    for (const std::shared_ptr<MDIChild>& document : tabs_.Documents())
+        documents.push_back(dynamic_cast<FindableDocument*>(document.get()));
+    return documents;
+}
+
+int MainWindow::GetActiveFindDocument()
+{
+    return tabs_.IndexOfDocument(tabs_.CurrentTab());
+}
+
+void MainWindow::SelectFindDocument(int index)
+{
+    tabs_.SelectTab(index);
 }
 
 void MainWindow::BuildImageList()
@@ -357,115 +372,6 @@ void MainWindow::OnClose()
         SavePlacement();
     PostQuitMessage(0);
     destroy_window(frame_);
-}
-
-void MainWindow::OnCommand(UINT id)
-{
-    MDIChild* current = tabs_.CurrentTab();
-    switch (id) {
-    case ID_FILE_EXIT:
-        OnClose();
-        break;
-    case ID_FILE_CLOSE:
-        OnCloseFile();
-        break;
-    case ID_FILE_NOT_IMPLEMENTED:
-        ShowMessageBox(frame_, L"Not yet implemented", L"", MB_OK);
-        break;
-    case ID_FILE_NEW:
-        OnNew();
-        break;
-    case ID_FILE_SAVE:
-        OnSave();
-        break;
-    case ID_TOOLS_OPTIONS:
-        OnOptions();
-        break;
-    case ID_FILE_SAVE_AS:
-        if (current) {
-            current->SaveAs();
-            SetTitle(current->GetTitle());
-        }
-        break;
-    case ID_FILE_BACKUP:
-        if (current)
-            current->Backup();
-        break;
-    case ID_WINDOW_NEXT:
-        tabs_.NextTab();
-        break;
-    case ID_WINDOW_PREVIOUS:
-        tabs_.PreviousTab();
-        break;
-    }
-}
-
-void MainWindow::OnMenuCommand(HMENU menu, UINT position)
-{
-    MENUINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIM_MENUDATA;
-    GetMenuInfo(menu, &info);
-    wchar_t text[260] = {};
-    MENUITEMINFOW item = {};
-    item.cbSize = sizeof(item);
-    item.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA;
-    item.dwTypeData = text;
-    item.cch = 260;
-    if (!GetMenuItemInfoW(menu, position, TRUE, &item))
-        return;
-    if (info.dwMenuData) {
-        reinterpret_cast<MDIChild*>(info.dwMenuData)->OnCommand(menu, item.wID);
-    } else if (item.wID == ID_FILE_RECENT) {
-        OpenFiles({text}, false);
-    } else if (item.wID == ID_WINDOW_DOCUMENT) {
-        int index = tabs_.IndexOfDocument(reinterpret_cast<MDIChild*>(item.dwItemData));
-        tabs_.SelectTab(index);
-    } else {
-        OnCommand(item.wID);
-    }
-}
-
-void MainWindow::OnSave()
-{
-    MDIChild* current = tabs_.CurrentTab();
-    if (current && current->IsDirty())
-        current->Save();
-}
-
-void MainWindow::OnCloseFile()
-{
-    WaitCursor wait;
-    tabs_.CloseCurrent();
-    if (tabs_.Documents().empty())
-        SetStatusParts({});
-}
-
-void MainWindow::OnDropFiles(HDROP drop)
-{
-    std::vector<std::wstring> paths;
-    GetDroppedFiles(drop, paths);
-    DragFinish(drop);
-    OpenFiles(paths, true);
-}
-
-void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current)
-{
-    WaitCursor wait;
-    MDIChild* current = tabs_.CurrentTab();
-    if (offer_to_current && paths.size() == 1 && current && current->OpenDroppedFile(paths))
-        return;
-    for (const std::wstring& path : paths) {
-        try {
-            if (!document_factory_)
-                throw std::runtime_error("no document kind for this file");
-            tabs_.AddTab(document_factory_(*this, path));
-        } catch (...) {
-            // The failure's own text is not shown: the trail it left goes with it.
-            tfc::clear_thread_messages();
-            ShowMessageBox(frame_, L"Failed to open file: " + path, L"Failed to open file", MB_OK);
-        }
-    }
 }
 
 bool MainWindow::RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded)

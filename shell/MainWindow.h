@@ -10,6 +10,7 @@
 #include "shell/LogTabsWindow.h"
 #include "shell/MDITabsParent.h"
 #include "shell/ProgressWindow.h"
+#include "views/dialogs/FindDlg.h"
 
 #include <commctrl.h>
 #include <functional>
@@ -18,12 +19,19 @@
 #include <string>
 #include <vector>
 
-class MainWindow : tfc::Window, public StatusBarManager, public JobNotificationSubscriber, public JobCanceller
+class MainWindow : tfc::Window,
+                   public StatusBarManager,
+                   public JobNotificationSubscriber,
+                   public JobCanceller,
+                   private FindDocuments
 {
 public:
     // The document a path opens as.
     using DocumentFactory =
         std::function<std::shared_ptr<MDIChild>(MainWindow& frame, const std::wstring& path)>;
+    // The document a transform opens as, over the base database the user chose.
+    using TransformFactory = std::function<std::shared_ptr<MDIChild>(
+        MainWindow& frame, const std::wstring& base, const std::wstring& transform)>;
 
     MainWindow();
     ~MainWindow() override;
@@ -45,9 +53,16 @@ public:
     // The frame's own table stays; any other document's table is destroyed and replaced.
     void SetDocumentAccelerators(HWND window, HACCEL table);
 
-    // Opens each path as a document tab; a path that fails is reported and the others go on.
+    // Opens each path by its extension: a transform over a chosen base, a patch taken apart into a chosen
+    // folder, anything else as a database tab. A path that fails is reported and the others go on.
     void OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current);
     void SetDocumentFactory(DocumentFactory factory) { document_factory_ = std::move(factory); }
+    void SetTransformFactory(TransformFactory factory) { transform_factory_ = std::move(factory); }
+    // Closes the current document (when it agrees) and opens the transform over the base in a new tab.
+    void OpenTransformTab(const std::wstring& base, const std::wstring& transform);
+    // Copies the template to the path, writable whatever the template's attributes, and opens the copy.
+    void CreateFromTemplate(const std::wstring& template_path, const std::wstring& path);
+    HKEY GetRecentFilesKey() const { return mru_key_.get(); }
 
     // The one entry point for jobs of the document tabs; false when one already runs.
     bool RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded);
@@ -56,11 +71,15 @@ public:
 
     void OnCommand(UINT id);
     void OnMenuCommand(HMENU menu, UINT position);
-    void OnSave();
-    // Ctrl+N: a copy of a registered template, opened as a new document.
+    void OnInitMenu(HMENU menu);
+    void OnOpen();
     void OnNew();
-    // The options sheet over the active window; every view repaints after it.
+    void OnSave();
+    void OnSaveAs();
+    void OnBackup();
+    void OnAbout();
     void OnOptions();
+    void OnHelp();
     // The close guard of every document, then the placement is saved and the frame goes.
     void OnClose();
 
@@ -70,10 +89,14 @@ public:
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }
     ProgressWindow& GetProgressWindow() { return progress_; }
+    FindDlg& GetFindDialog() { return find_; }
     JobRunner& GetJobRunner() { return runner_; }
     const std::vector<int>& GetStatusPercentages() const { return status_parts_; }
     const std::map<HWND, HACCEL>& Accelerators() const { return accelerators_; }
 
+    // Whether opening turns row reference tracking on: one path, a threshold that is not 0, and no more
+    // File and Registry rows together than the threshold.
+    static bool TracksOnOpen(size_t path_count, size_t file_and_registry_rows, int threshold);
     // The command line's plain arguments: the paths to open at start.
     static std::vector<std::wstring> CommandLinePaths(const wchar_t* command_line);
 
@@ -85,12 +108,22 @@ private:
     bool OnActivate(WORD state);
     void OnDropFiles(HDROP drop);
     void OnCloseFile();
+    // One path of OpenFiles; the document it opened, or null.
+    MDIChild* OpenOnePath(const std::wstring& path);
+    void ExtractPatch(const std::wstring& path);
+    // Row references built at once for a single small database just opened.
+    void TrackOnOpen(MDIChild* document);
+    void RebuildWindowMenu(HMENU bar);
     void BuildImageList();
     void RestorePlacement();
     void SavePlacement();
     void ApplyStatusParts();
     // The tab strip above the split, the bottom pane below it down to the status bar, the bar between.
     void Layout(int width, int status_top, int split);
+    // The documents as Find walks them: the tabs that can be searched, in strip order.
+    std::vector<FindableDocument*> GetFindDocuments() override;
+    int GetActiveFindDocument() override;
+    void SelectFindDocument(int index) override;
 
     std::map<HWND, HACCEL> accelerators_;
     HWND frame_ = nullptr;
@@ -99,6 +132,7 @@ private:
     MDITabsParent tabs_;
     LogTabsWindow log_tabs_;
     SplitterWindow splitter_;
+    FindDlg find_;
     HWND find_dialog_ = nullptr;
     ProgressWindow progress_;
     JobRunner runner_;
@@ -107,6 +141,9 @@ private:
     HWND last_focus_ = nullptr;
     std::vector<int> status_parts_;
     DocumentFactory document_factory_;
+    TransformFactory transform_factory_;
+    // The entries the File menu's recent items were made from; an item's data is its index here.
+    std::vector<std::wstring> recent_shown_;
     std::wstring command_line_;
     bool has_command_line_ = false;
     bool maximise_after_create_ = false;

@@ -1,6 +1,8 @@
 // Start-up: COM, the common controls and GDI+, then the frame until it closes.
 #include "shell/MainWindow.h"
 #include "shell/Options.h"
+#include "shell/MsiFileTab.h"
+#include "views/grid/CreateFieldEditor.h"
 
 #include "foundation/ErrorDialog.h"
 #include "foundation/Convert.h"
@@ -39,7 +41,10 @@ int RunDravnetta(HINSTANCE, int)
     {
         std::unique_ptr<MainWindow> frame;
         try {
+            // Cells are edited through the views' editors; the model only knows the factory.
+            InstallFieldEditorFactory();
             frame = std::make_unique<MainWindow>();
+            frame->SetDocumentFactory(&MsiFileTab::Make);
             result = frame->Run();
         } catch (const tfc::ManageableError& error) {
             ShowManageableError(nullptr, error);

@@ -1,0 +1,18 @@
+#pragma once
+// The shell's table-selection, table-import and About dialogs.
+#define IDD_IMPORT_TABLES 112
+#define IDD_SELECTION 134
+#define IDD_ABOUT 138
+
+#define IDC_SELECTION_INVERT 7
+#define IDC_SELECTION_LIST 1050
+#define IDC_SELECTION_PROMPT 1051
+
+#define IDC_IMPORT_BROWSE 1007
+#define IDC_IMPORT_LIST 1010
+#define IDC_IMPORT_SKIP 1011
+#define IDC_IMPORT_IMPORT 1012
+#define IDC_IMPORT_MERGE 1013
+#define IDC_IMPORT_REPLACE 1014
+
+#define IDC_ABOUT_TEXT 1051

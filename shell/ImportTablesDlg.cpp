@@ -1,0 +1,263 @@
+#include "shell/ImportTablesDlg.h"
+
+#include "foundation/FileDialogs.h"
+#include "foundation/TempFiles.h"
+#include "model/MsiApi.h"
+#include "model/MsiFile.h"
+#include "resources/ShellDialogsIds.h"
+#include "shell/DocumentTab.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+namespace {
+
+const int kActionButtons[] = {IDC_IMPORT_SKIP, IDC_IMPORT_IMPORT, IDC_IMPORT_MERGE, IDC_IMPORT_REPLACE};
+
+const wchar_t* ActionText(int action)
+{
+    switch (action) {
+    case TableImportInfo::Skip:
+        return L"Skip";
+    case TableImportInfo::Replace:
+        return L"Replace";
+    case TableImportInfo::Import:
+        return L"Import";
+    default:
+        return L"Error";
+    }
+}
+
+int ButtonOfAction(int action)
+{
+    switch (action) {
+    case TableImportInfo::Skip:
+        return IDC_IMPORT_SKIP;
+    case TableImportInfo::Replace:
+        return IDC_IMPORT_REPLACE;
+    case TableImportInfo::Import:
+        return IDC_IMPORT_IMPORT;
+    default:
+        return 0;
+    }
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+std::wstring NameOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+TableImportInfo::TableImportInfo(std::wstring path) : path(std::move(path)) {}
+
+TableImportInfo::~TableImportInfo()
+{
+    if (database_path.empty())
+        return;
+    GlobalTempFiles().Release(database_path);
+    DeleteFileW(database_path.c_str());
+}
+
+void TableImportInfo::Load()
+{
+    action = Error;
+    try {
+        database_path = GlobalTempFiles().Create(std::wstring());
+        MsiHandle database = msi::OpenDatabase(database_path, MSIDBOPEN_CREATEDIRECT);
+        msi::DatabaseImport(database.get(), FolderOf(path), NameOf(path));
+        msi::DatabaseCommit(database.get());
+        MsiHandle view = msi::DatabaseOpenView(database.get(), L"SELECT `Name` FROM `_Tables`");
+        msi::ViewExecute(view.get(), 0);
+        std::wstring name;
+        while (MsiHandle record = msi::ViewFetch(view.get()))
+            name = msi::RecordGetString(record.get(), 1);
+        table = name;
+        // A file that defines no table (the code page's "_ForceCodepage") has nothing to import.
+        if (!table.empty())
+            action = Replace;
+    } catch (...) {
+        action = Error;
+    }
+}
+
+ImportTablesDlg::ImportTablesDlg(EditableMsiFileTab& document)
+    : Dialog(L"ImportTablesDlg"), document_(document)
+{
+}
+
+INT_PTR ImportTablesDlg::DoModal(HWND owner)
+{
+    return run_modal(IDD_IMPORT_TABLES, owner);
+}
+
+INT_PTR ImportTablesDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        dialog_ = dialog;
+        return OnInitDialog();
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDOK:
+            OnOk();
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDC_IMPORT_BROWSE:
+            if (Browse())
+                RebuildList();
+            return TRUE;
+        case IDC_IMPORT_SKIP:
+            SetAction(TableImportInfo::Skip);
+            return TRUE;
+        case IDC_IMPORT_IMPORT:
+            SetAction(TableImportInfo::Import);
+            return TRUE;
+        case IDC_IMPORT_REPLACE:
+            SetAction(TableImportInfo::Replace);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+BOOL ImportTablesDlg::OnInitDialog()
+{
+    HWND list = GetDlgItem(dialog_, IDC_IMPORT_LIST);
+    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 200;
+    column.pszText = const_cast<wchar_t*>(L"Table");
+    ListView_InsertColumn(list, 0, &column);
+    column.pszText = const_cast<wchar_t*>(L"Action");
+    ListView_InsertColumn(list, 1, &column);
+    ListView_SetColumnWidth(list, 1, LVSCW_AUTOSIZE_USEHEADER);
+    for (int id : kActionButtons)
+        EnableWindow(GetDlgItem(dialog_, id), FALSE);
+    if (!Browse()) {
+        EndDialog(dialog_, 1);
+        return TRUE;
+    }
+    RebuildList();
+    return TRUE;
+}
+
+bool ImportTablesDlg::Browse()
+{
+    static const wchar_t kFilter[] = L"*.idt\0*.idt\0All Files\0*.*\0";
+    std::vector<std::wstring> paths;
+    if (!ShowOpenFilesDialog(dialog_, std::wstring(kFilter, sizeof(kFilter) / sizeof(kFilter[0]) - 2),
+                             OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                             L"Import File", nullptr, std::wstring(), paths) ||
+        paths.empty())
+        return false;
+    for (const std::wstring& path : paths) {
+        auto file = std::make_shared<TableImportInfo>(path);
+        file->Load();
+        files_.push_back(file);
+    }
+    return true;
+}
+
+bool ImportTablesDlg::HasTable(const std::wstring& name)
+{
+    return static_cast<bool>(document_.GetMsiFile().FindTable(name));
+}
+
+void ImportTablesDlg::RebuildList()
+{
+    HWND list = GetDlgItem(dialog_, IDC_IMPORT_LIST);
+    ListView_DeleteAllItems(list);
+    int index = 0;
+    for (const auto& file : files_) {
+        if (file->action != TableImportInfo::Error && file->action != TableImportInfo::Skip)
+            file->action = HasTable(file->table) ? TableImportInfo::Replace : TableImportInfo::Import;
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = index;
+        item.pszText = const_cast<wchar_t*>(file->table.c_str());
+        ListView_InsertItem(list, &item);
+        ListView_SetItemText(list, index, 1, const_cast<wchar_t*>(ActionText(file->action)));
+        ++index;
+    }
+}
+
+LRESULT ImportTablesDlg::OnNotify(NMHDR* header)
+{
+    if (header->idFrom != IDC_IMPORT_LIST || header->code != LVN_ITEMCHANGED)
+        return 0;
+    auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) &&
+        !(change->uOldState & LVIS_SELECTED))
+        OnRowSelected(change->iItem);
+    return 0;
+}
+
+void ImportTablesDlg::OnRowSelected(int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= files_.size())
+        return;
+    const TableImportInfo& file = *files_[row];
+    if (file.action == TableImportInfo::Error) {
+        for (int id : kActionButtons)
+            EnableWindow(GetDlgItem(dialog_, id), FALSE);
+        return;
+    }
+    SendDlgItemMessageW(dialog_, ButtonOfAction(file.action), BM_CLICK, 0, 0);
+    bool has_table = HasTable(file.table);
+    EnableWindow(GetDlgItem(dialog_, IDC_IMPORT_SKIP), TRUE);
+    EnableWindow(GetDlgItem(dialog_, IDC_IMPORT_MERGE), FALSE);
+    EnableWindow(GetDlgItem(dialog_, IDC_IMPORT_REPLACE), has_table);
+    EnableWindow(GetDlgItem(dialog_, IDC_IMPORT_IMPORT), !has_table);
+}
+
+void ImportTablesDlg::SetAction(int action)
+{
+    HWND list = GetDlgItem(dialog_, IDC_IMPORT_LIST);
+    int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    if (row < 0 || static_cast<size_t>(row) >= files_.size() || files_[row]->action == TableImportInfo::Error)
+        return;
+    files_[row]->action = action;
+    ListView_SetItemText(list, row, 1, const_cast<wchar_t*>(ActionText(action)));
+}
+
+void ImportTablesDlg::OnOk()
+{
+    for (const auto& file : files_) {
+        if (file->action == TableImportInfo::Replace || file->action == TableImportInfo::Import)
+            ImportOne(*file);
+    }
+    EndDialog(dialog_, 0);
+}
+
+void ImportTablesDlg::ImportOne(TableImportInfo& file)
+{
+    // The new table is opened and its streams extracted before the old one goes, so a file that fails
+    // here leaves the database's table as it was.
+    MsiFile imported;
+    imported.Open(file.database_path, MSIDBOPEN_READONLY);
+    for (auto& entry : imported.tables()) {
+        if (entry.second->user_table())
+            entry.second->ExtractBinaries();
+    }
+    if (file.action == TableImportInfo::Replace) {
+        if (MsiTableNode* node = document_.FindEditableTableNode(file.table))
+            document_.DropTable(node);
+        else if (MsiTableRef table = document_.GetMsiFile().FindTable(file.table))
+            document_.GetMsiFile().DropTable(*table);
+    }
+    document_.AddTableViews(imported, true);
+}

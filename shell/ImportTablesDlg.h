@@ -1,0 +1,65 @@
+#pragma once
+// Dialog 112 "Import Tables": .idt table files are read into temporary databases and then added to the
+// open database, or replace its table of the same name.
+#include "foundation/Dialog.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class EditableMsiFileTab;
+
+// One table file to import. Its temporary database goes when it does.
+struct TableImportInfo
+{
+    enum Action
+    {
+        Skip = 0,
+        Merge = 1, // never chosen
+        Replace = 2,
+        Error = 3,
+        Import = 4
+    };
+
+    explicit TableImportInfo(std::wstring path);
+    ~TableImportInfo();
+    TableImportInfo(const TableImportInfo&) = delete;
+    TableImportInfo& operator=(const TableImportInfo&) = delete;
+
+    // Reads the file into a new temporary database and its table name; any failure leaves Error.
+    void Load();
+
+    std::wstring path;
+    std::wstring database_path;
+    std::wstring table;
+    int action = Error;
+};
+
+class ImportTablesDlg : public tfc::Dialog
+{
+public:
+    explicit ImportTablesDlg(EditableMsiFileTab& document);
+
+    // 0 when the imports were made, 1 for Cancel or when no file was chosen.
+    INT_PTR DoModal(HWND owner);
+
+    const std::vector<std::shared_ptr<TableImportInfo>>& Files() const { return files_; }
+
+    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    BOOL OnInitDialog();
+    // Asks for files and adds them; false when none was chosen.
+    bool Browse();
+    void RebuildList();
+    LRESULT OnNotify(NMHDR* header);
+    void OnRowSelected(int row);
+    void SetAction(int action);
+    void OnOk();
+    bool HasTable(const std::wstring& name);
+    void ImportOne(TableImportInfo& file);
+
+    EditableMsiFileTab& document_;
+    std::vector<std::shared_ptr<TableImportInfo>> files_;
+    HWND dialog_ = nullptr;
+};

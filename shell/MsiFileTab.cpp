@@ -1,0 +1,225 @@
+#include "shell/MsiFileTab.h"
+
+#include "model/lookups/MsiDirectoryTableLookup.h"
+#include "model/lookups/MsiStreamsTableLookupTemplate.h"
+#include "model/lookups/MsiTableLookup.h"
+#include "resources/ShellIds.h"
+#include "shell/MDITabsParent.h"
+#include "shell/MainWindow.h"
+#include "views/grid/ObjectWindow.h"
+#include "views/tree/MsiTableNode.h"
+#include "views/tree/RowTrees.h"
+#include "views/tree/TreeView.h"
+
+#include <vector>
+
+MsiFileTab::MsiFileTab(MDITabsParent* owner, StatusBarManager* status, std::wstring path, bool read_only)
+    : MsiFileTabBase(L"MsiFileTab", owner, status, read_only), path_(std::move(path))
+{
+}
+
+MsiFileTab::~MsiFileTab()
+{
+    SetClosing(true);
+    // The Tables tree too: a `_Streams` lookup unsubscribes from its tables when it goes, so it must go
+    // while they are alive.
+    for (int page = MainTabCtrl::PAGE_COUNT - 1; page >= 0; --page) {
+        GetViewTabs().GetPage(page).Clear();
+        row_roots_[page] = tfc::RefersTo<RowElementNode>();
+    }
+    lookups_.clear();
+}
+
+std::shared_ptr<MDIChild> MsiFileTab::Make(MainWindow& frame, const std::wstring& path)
+{
+    return std::make_shared<MsiFileTab>(&frame.GetTabs(), &frame, path);
+}
+
+void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
+{
+    MsiFileTabBase::Create(parent, x, y, width, height);
+    GetTreeContext()->AddToolTip();
+    read_only_ = file_.Open(path_, read_only_ ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
+    UpdateTabText();
+    AddTableViews(file_, false);
+}
+
+void MsiFileTab::OnCommand(HMENU, UINT id)
+{
+    switch (id) {
+    case ID_VIEW_TABLES:
+        SelectView(MainTabCtrl::TABLES);
+        break;
+    case ID_VIEW_DIALOGS:
+        SelectView(MainTabCtrl::DIALOGS);
+        break;
+    case ID_VIEW_COMPONENTS:
+        SelectView(MainTabCtrl::COMPONENTS);
+        break;
+    case ID_VIEW_FEATURES:
+        SelectView(MainTabCtrl::FEATURES);
+        break;
+    }
+}
+
+HMENU MsiFileTab::LoadMenuBar()
+{
+    return LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DATABASE_MENU));
+}
+
+std::shared_ptr<MsiTableLookupBase> MsiFileTab::MakeLookup(MsiTable& table)
+{
+    // Exact names: "directory" is a plain table.
+    if (table.name() == L"Directory")
+        return std::make_shared<MsiDirectoryTableLookup>(table);
+    if (table.name() == L"_Streams")
+        return std::make_shared<MsiStreamsTableLookupTemplate<MsiTableLookup>>(table);
+    return std::make_shared<MsiTableLookup>(table);
+}
+
+void MsiFileTab::AddTableViews(MsiFile& database, bool only_database_tables)
+{
+    bool foreign = &database != &file_ && database.path() != file_.path();
+    // A copy of the map: adding tables to this database while walking the other's is safe.
+    std::vector<MsiTableRef> tables;
+    for (const auto& entry : database.tables())
+        tables.push_back(entry.second);
+    for (const MsiTableRef& table : tables) {
+        if (only_database_tables && !table->user_table())
+            continue;
+        MsiTable* shown = table.get();
+        if (foreign) {
+            table->ExtractBinaries();
+            shown = file_.AddTableWithRows(*table).get();
+            SetDirty(true);
+        }
+        if (shown && !shown->rows().empty())
+            CreateTableLookup(*shown, false);
+    }
+}
+
+void MsiFileTab::CreateTableLookup(MsiTable& table, bool add)
+{
+    MsiTable* shown = &table;
+    if (add) {
+        table.ExtractBinaries();
+        shown = file_.AddTableWithRows(table).get();
+        lookups_.erase(shown->name());
+        SetDirty(true);
+    }
+    std::shared_ptr<MsiTableLookupBase>& lookup = lookups_[shown->name()];
+    if (!lookup || lookup->GetTable() != shown)
+        lookup = MakeLookup(*shown);
+    GetTablesTree()->Root()->AddChild(new MsiTableNode(this, lookup));
+}
+
+MsiTableNode* MsiFileTab::FindTableNode(const std::wstring& name)
+{
+    return dynamic_cast<MsiTableNode*>(GetTablesTree()->Root()->FindChild(ContainerNode::CutLabel(name)));
+}
+
+bool MsiFileTab::SelectTable(const FindCriteria& location)
+{
+    MsiTableNode* node = FindTableNode(location.table_name);
+    if (!node)
+        return false;
+    SelectView(MainTabCtrl::TABLES);
+    TreeView* tree = GetTablesTree();
+    SendMessageW(tree->GetWindow(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node->GetItem()));
+    return node->SelectRow(location);
+}
+
+void MsiFileTab::DropTable(MsiTableNode* node)
+{
+    if (!node || read_only_)
+        return;
+    std::wstring name = node->GetLookup()->GetTableName();
+    // Held until its node and lookup are gone, which still refer to it.
+    MsiTableRef table = file_.FindTable(name);
+    if (!table || !table->user_table())
+        return;
+    file_.DropTable(*table);
+    for (const wchar_t* schema : {L"_Tables", L"_Columns"})
+        if (MsiTableNode* listing = FindTableNode(schema))
+            listing->Reload();
+    GetTablesTree()->Root()->RemoveChild(node);
+    lookups_.erase(name);
+    SetDirty(true);
+    UpdateStatusBar();
+}
+
+std::shared_ptr<MsiTableLookupBase> MsiFileTab::GetTableLookup(const std::wstring& name)
+{
+    if (MsiTableNode* node = FindTableNode(name))
+        return node->GetLookup();
+    auto kept = lookups_.find(name);
+    MsiTableRef table = file_.FindTable(name);
+    if (!table)
+        return std::shared_ptr<MsiTableLookupBase>();
+    if (kept != lookups_.end() && kept->second->GetTable() == table.get())
+        return kept->second;
+    return lookups_[name] = MakeLookup(*table);
+}
+
+void MsiFileTab::FillTreeView(int page, const std::wstring& table_name)
+{
+    if (!file_.FindTable(table_name) || !FindTableNode(table_name))
+        return;
+    TreeView& tree = GetViewTabs().GetPage(page);
+    SendMessageW(tree.GetWindow(), WM_SETREDRAW, FALSE, 0);
+    try {
+        row_roots_[page] = ::FillTreeView(*this, tree, table_name);
+    } catch (...) {
+        SendMessageW(tree.GetWindow(), WM_SETREDRAW, TRUE, 0);
+        throw;
+    }
+    SendMessageW(tree.GetWindow(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree.GetWindow(), nullptr, TRUE);
+    GetTreeContext()->SetItemCount(0);
+}
+
+void MsiFileTab::RebuildRelationTrees(bool tracking_on)
+{
+    if (tracking_on)
+        return;
+    static const wchar_t* const kTables[MainTabCtrl::PAGE_COUNT] = {L"", L"Dialog", L"Component", L"Feature"};
+    int current = GetViewTabs().CurrentPage();
+    if (current != MainTabCtrl::TABLES) {
+        ObjectWindow* list = GetTreeContext();
+        list->SetHandler(nullptr, {}, 0, -1, 0);
+    }
+    for (int page : {MainTabCtrl::COMPONENTS, MainTabCtrl::DIALOGS, MainTabCtrl::FEATURES}) {
+        GetViewTabs().GetPage(page).Root()->RemoveAllChildren();
+        row_roots_[page] = tfc::RefersTo<RowElementNode>();
+        if (page == current)
+            FillTreeView(page, kTables[page]);
+    }
+}
+
+void MsiFileTab::OnShowEmptyTables()
+{
+    bool show = SendMessageW(GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    TreeView* tree = GetTablesTree();
+    SendMessageW(tree->GetWindow(), WM_SETREDRAW, FALSE, 0);
+    if (!show) {
+        std::vector<ContainerNode*> empty;
+        for (const auto& child : tree->Root()->GetChildren()) {
+            auto* node = dynamic_cast<MsiTableNode*>(child.node.get());
+            if (node && node->GetLookup()->RowCount() == 0)
+                empty.push_back(node);
+        }
+        // The lookups stay kept: a node shown again later uses the same one.
+        for (ContainerNode* node : empty)
+            tree->Root()->RemoveChild(node);
+    } else {
+        std::vector<MsiTableRef> missing;
+        for (const auto& entry : file_.tables())
+            if (!tree->Root()->FindChild(ContainerNode::CutLabel(entry.first)))
+                missing.push_back(entry.second);
+        for (const MsiTableRef& table : missing)
+            CreateTableLookup(*table, false);
+    }
+    SendMessageW(tree->GetWindow(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree->GetWindow(), nullptr, TRUE);
+    UpdateStatusBar();
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The document tab of one installer database: opens it, keeps one lookup per table, shows a node for each
+// table with rows (every table with "Show empty tables"), and saves, saves as and backs up.
+#include "model/MsiFile.h"
+#include "model/lookups/MsiTableLookupBase.h"
+#include "shell/MsiFileTabBase.h"
+#include "views/tree/RowElementNode.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class MainWindow;
+
+class MsiFileTab : public MsiFileTabBase
+{
+public:
+    MsiFileTab(MDITabsParent* owner, StatusBarManager* status, std::wstring path, bool read_only = false);
+    // The tree nodes and lookups go before the database they show.
+    ~MsiFileTab() override;
+
+    // The frame's document factory for databases.
+    static std::shared_ptr<MDIChild> Make(MainWindow& frame, const std::wstring& path);
+
+    std::wstring GetPath() override { return path_; }
+    // The tab's window, then the database (read-only when it cannot be opened writable) and its tables.
+    void Create(HWND parent, int x, int y, int width, int height) override;
+    MsiFile& GetMsiFile() override { return file_; }
+    // The view keys (F9 to F12) switch pages; the other commands of the tab's menus have no handler yet.
+    void OnCommand(HMENU menu, UINT id) override;
+    MsiFile* GetTrackedDatabase() override { return &file_; }
+
+    void Save() override;
+    void SaveAs() override;
+    void Backup() override;
+    // Writes a complete copy in the target's place; with reopen the tab goes on editing the target.
+    void SaveToFile(const std::wstring& target, bool reopen);
+    // A temporary file (key "Save") holding a complete saved copy; the open database is not changed.
+    std::wstring MakeSaveRequest();
+
+    MsiTableNode* FindTableNode(const std::wstring& name) override;
+    MsiTableNode* FindEditableTableNode(const std::wstring& name) override { return FindTableNode(name); }
+    bool SelectTable(const FindCriteria& location) override;
+    void DropTable(MsiTableNode* node) override;
+    void AddTableViews(MsiFile& database, bool only_database_tables) override;
+    // The table's one lookup: the node's, or one made on first request and kept for a later node; empty
+    // when the database has no such table.
+    std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) override;
+    // Makes the table's node (and its lookup, unless one is kept); with add the table is first copied
+    // into this database.
+    virtual void CreateTableLookup(MsiTable& table, bool add);
+
+    // Row reference tracking of the database was switched. Turned off, the Dialogs, Components and
+    // Features trees lose the nodes built from the references; the page shown is filled again at once,
+    // the others when they are next shown.
+    void RebuildRelationTrees(bool tracking_on) override;
+
+protected:
+    HMENU LoadMenuBar() override;
+    void OnShowEmptyTables() override;
+    // A Dialogs, Components or Features page shown with an empty tree: one grouping of the table's rows,
+    // when the table has a node in the Tables tree.
+    void FillTreeView(int page, const std::wstring& table_name) override;
+
+private:
+    std::shared_ptr<MsiTableLookupBase> MakeLookup(MsiTable& table);
+    // The "Last Saved By" rule of the options: whether to stamp, and the name.
+    bool SavedBy(std::wstring& name) const;
+
+    std::wstring path_;
+    MsiFile file_;
+    // Declared after the database, so they go first even without the destructor's care.
+    std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
+    // The invisible owners of the row trees' top groupings, by page.
+    tfc::RefersTo<RowElementNode> row_roots_[MainTabCtrl::PAGE_COUNT];
+};

@@ -1,0 +1,128 @@
+// Saving a database tab: in place, under another name, and numbered backups beside the file.
+#include "shell/MsiFileTab.h"
+
+#include "foundation/Errors.h"
+#include "foundation/FileDialogs.h"
+#include "shell/MainWindow.h"
+#include "shell/Options.h"
+#include "shell/SaveNames.h"
+#include "views/tree/TreeView.h"
+
+namespace {
+
+const wchar_t kSaveFilter[] = L"Windows Installer Files\0*.msi;*.wsi;*.msm\0Msi Files (*.msi)\0*.msi\0"
+                              L"Wsi Files (*.wsi)\0*.wsi\0Merge Module (*.msm)\0*.msm\0";
+
+// A temporary file in the target's folder, deleted unless it took the target's place.
+class FolderTempFile
+{
+public:
+    FolderTempFile(TempFiles& files, const std::wstring& folder) : files_(files)
+    {
+        path_ = files_.Create(std::wstring(), folder);
+    }
+    ~FolderTempFile()
+    {
+        files_.Release(path_);
+        if (!placed_)
+            DeleteFileW(path_.c_str());
+    }
+    FolderTempFile(const FolderTempFile&) = delete;
+    FolderTempFile& operator=(const FolderTempFile&) = delete;
+    const std::wstring& path() const { return path_; }
+    void Placed() { placed_ = true; }
+
+private:
+    TempFiles& files_;
+    std::wstring path_;
+    bool placed_ = false;
+};
+
+std::wstring FullPath(const std::wstring& path)
+{
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        tfc::throw_last_error(L"GetFullPathName");
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        tfc::throw_last_error(L"GetFullPathName");
+    full.resize(length);
+    return full;
+}
+
+} // namespace
+
+bool MsiFileTab::SavedBy(std::wstring& name) const
+{
+    int state = gOptions.last_saved_by_state;
+    name = state == Options::SI_USERNAME ? GetCurrentUserName() : gOptions.last_saved_by_name;
+    return state != Options::SI_UNCHANGED;
+}
+
+void MsiFileTab::Save()
+{
+    std::wstring name;
+    bool stamp = SavedBy(name);
+    file_.SaveInPlace(stamp, name);
+    SetDirty(false);
+    TreeView* tables = GetTablesTree();
+    if (tables->GetSelectedNode())
+        InvalidateRect(GetTreeContext()->GetWindowHandle(), nullptr, FALSE);
+}
+
+std::wstring MsiFileTab::MakeSaveRequest()
+{
+    std::wstring copy = GetTempFiles().Create(L"Save", GlobalTempFiles().GetFolder());
+    std::wstring name;
+    bool stamp = SavedBy(name);
+    file_.Save(copy, stamp, name);
+    return copy;
+}
+
+void MsiFileTab::SaveToFile(const std::wstring& target, bool reopen)
+{
+    std::wstring full_target = FullPath(target);
+    std::wstring copy = MakeSaveRequest();
+    // The copy is moved in from the target's own folder: one replacing move on one volume, so the target
+    // is either the old file or the whole new one.
+    FolderTempFile pending(GetTempFiles(), FolderOfPath(full_target));
+    if (!CopyFileW(copy.c_str(), pending.path().c_str(), FALSE))
+        tfc::throw_last_error(L"CopyFile");
+    ReplaceWithFile(pending.path(), full_target);
+    pending.Placed();
+    if (reopen) {
+        file_.SwitchToPath(full_target);
+        read_only_ = file_.read_only();
+    }
+}
+
+void MsiFileTab::SaveAs()
+{
+    std::wstring folder = FolderOfPath(path_);
+    std::wstring chosen = BrowseForSaveFile(
+        GetMainWindow() ? GetMainWindow()->GetWindowHandle() : GetWindowHandle(), folder,
+        std::wstring(kSaveFilter, sizeof(kSaveFilter) / sizeof(wchar_t) - 1),
+        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN,
+        L"Save As", DefaultSaveExtension(path_));
+    if (chosen.empty())
+        return;
+    // Onto its own file it is a plain save: the open file cannot be replaced under the database.
+    if (lstrcmpiW(FullPath(chosen).c_str(), FullPath(path_).c_str()) == 0) {
+        Save();
+        return;
+    }
+    SaveToFile(chosen, true);
+    path_ = file_.path();
+    SetDirty(false);
+    // The status bar shows the path the tab now edits.
+    UpdateStatusBar();
+}
+
+void MsiFileTab::Backup()
+{
+    std::wstring candidate = NextFreeBackupName(path_);
+    SaveToFile(candidate, false);
+    SetStatusParts({100});
+    SetStatusText(L"Backed up to: " + candidate, 0);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Names and file moves of saving: numbered backup names, the save dialog's default extension, the
+// user name for "Last Saved By", and putting a finished copy in a target's place.
+#include <string>
+
+// The next backup name of a path, before looking at the disk: the extension starts at the last dot of
+// the file name (not of a folder); a trailing "_V<digits>" of the stem is counted on, so Setup_V7.msi
+// gives Setup_V8.msi, and `number` above 0 asks for that number instead.
+std::wstring BackupName(const std::wstring& path, long long number = 0);
+// The first backup name whose file does not exist yet.
+std::wstring NextFreeBackupName(const std::wstring& path);
+// The extension of the file name with its dot, ".msi" when it has none.
+std::wstring DefaultSaveExtension(const std::wstring& path);
+// The folder of a path, with its last backslash (so a drive's root stays a root); empty without one.
+std::wstring FolderOfPath(const std::wstring& path);
+// The Windows user name; throws Win32Error "GetLastError" when it cannot be read.
+std::wstring GetCurrentUserName();
+// Moves `source` onto `target` in one replacing move, clearing a read-only target first. When the move
+// fails the target keeps its bytes and its attributes, and Win32Error "MoveFileEx" is thrown.
+void ReplaceWithFile(const std::wstring& source, const std::wstring& target);

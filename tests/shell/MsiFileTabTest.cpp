@@ -1,0 +1,368 @@
+// The database tab on real files: open, tables and lookups, editing, save, save as, backup, closing.
+#include "PackageTesting.h"
+#include "ShellTesting.h"
+#include "support/TestSupport.h"
+
+#include "resources/ShellIds.h"
+#include "shell/Options.h"
+#include "views/tree/MsiTableNode.h"
+#include "views/grid/ObjectWindow.h"
+#include "views/tree/TreeView.h"
+
+#include <gtest/gtest.h>
+
+using namespace shell_testing;
+using namespace testing_support;
+
+namespace {
+
+const wchar_t kProductName[] = L"SELECT `Value` FROM `Property` WHERE `Property`='ProductName'";
+
+std::wstring FrameTitle(MainWindow& frame)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(frame.GetWindowHandle(), text, 256);
+    return text;
+}
+
+std::vector<std::wstring> TableNodes(MsiFileTab& tab)
+{
+    std::vector<std::wstring> names;
+    for (const auto& child : tab.GetTablesTree()->Root()->GetChildren())
+        names.push_back(child.node->GetLabel());
+    return names;
+}
+
+// Shows the table in the list and commits a new text into the cell through the cell's own editor.
+void EditCell(MsiFileTab& tab, const std::wstring& table, const std::wstring& key, const std::wstring& column,
+              const std::wstring& text)
+{
+    MsiTableNode* node = tab.FindTableNode(table);
+    ASSERT_NE(node, nullptr) << std::string(table.begin(), table.end());
+    SendMessageW(tab.GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    ObjectWindow& list = *tab.GetTreeContext();
+    ASSERT_EQ(list.GetHandler(), static_cast<ObjectBase*>(node));
+    int row = node->GetLookup()->FindRow({key}, 0);
+    int cell = node->GetLookup()->FindColumn(column);
+    ASSERT_LT(row, node->GetLookup()->RowCount());
+    InPlaceEditorPtr editor = node->CreateEditor(list, row, cell);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(text));
+}
+
+bool HasTemporaryFiles(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return true;
+}
+
+class MsiFileTabTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved_threshold_ = gOptions.tracking_threshold;
+        saved_state_ = gOptions.last_saved_by_state;
+        saved_name_ = gOptions.last_saved_by_name;
+        gOptions.last_saved_by_state = Options::SI_UNCHANGED;
+    }
+    void TearDown() override
+    {
+        gOptions.tracking_threshold = saved_threshold_;
+        gOptions.last_saved_by_state = saved_state_;
+        gOptions.last_saved_by_name = saved_name_;
+    }
+    ScratchFolder folder_;
+
+private:
+    int saved_threshold_ = 0;
+    int saved_state_ = 0;
+    std::wstring saved_name_;
+};
+
+} // namespace
+
+TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    std::wstring path = folder_.copy_in(shared, L"Setup.msi");
+    DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+    MoveWindow(frame->GetWindowHandle(), 20, 20, 960, 700, TRUE);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi");
+    EXPECT_EQ(FrameTitle(frame.frame()), L"Setup.msi - Dravnetta - Varnock");
+    std::vector<std::wstring> tables = TableNodes(*tab);
+    for (const wchar_t* name : {L"Component", L"Directory", L"File", L"Property", L"_Columns", L"_Tables"})
+        EXPECT_NE(std::find(tables.begin(), tables.end(), name), tables.end()) << name;
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-1-opened.png");
+
+    // The view keys reach the tab through the frame's message loop.
+    MSG key = {};
+    key.hwnd = tab->GetWindowHandle();
+    key.message = WM_KEYDOWN;
+    key.wParam = VK_F10;
+    frame->ProcessMessage(key);
+    EXPECT_EQ(tab->GetViewTabs().CurrentPage(), MainTabCtrl::COMPONENTS);
+    key.wParam = VK_F9;
+    frame->ProcessMessage(key);
+    EXPECT_EQ(tab->GetViewTabs().CurrentPage(), MainTabCtrl::TABLES);
+
+    EditCell(*tab, L"Property", L"ProductName", L"Value", L"Edited");
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-2-edited.png");
+    gOptions.last_saved_by_state = Options::SI_CUSTOM_NAME;
+    gOptions.last_saved_by_name = L"Tester";
+    frame->OnCommand(ID_FILE_SAVE);
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi");
+    EXPECT_EQ(QueryText(path, kProductName), L"Edited");
+    EXPECT_EQ(LastSavedBy(path), L"Tester");
+    gOptions.last_saved_by_state = Options::SI_UNCHANGED;
+
+    EditCell(*tab, L"Property", L"ProductName", L"Value", L"Second");
+    ScriptedPrompts prompts;
+    PromptAnswer save_as;
+    std::wstring saved = folder_.file(L"Saved.msi");
+    save_as.paths = {saved};
+    prompts.answer(save_as);
+    frame->OnCommand(ID_FILE_SAVE_AS);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].caption, L"Save As");
+    EXPECT_EQ(prompts.asked()[0].flags, 0xA806u);
+    EXPECT_EQ(tab->GetPath(), saved);
+    EXPECT_EQ(tab->GetTitle(), L"Saved.msi");
+    EXPECT_EQ(FrameTitle(frame.frame()), L"Saved.msi - Dravnetta - Varnock");
+    EXPECT_EQ(QueryText(path, kProductName), L"Edited");
+    EXPECT_EQ(QueryText(saved, kProductName), L"Second");
+    EXPECT_EQ(LastSavedBy(saved), L"Tester");
+    wchar_t status[512] = {};
+    SendMessageW(frame->GetStatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_EQ(std::wstring(status), saved);
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-3-saved-as.png");
+
+    // A backup leaves the tab on its file and as dirty as it was.
+    EditCell(*tab, L"Property", L"ProductName", L"Value", L"Third");
+    frame->OnCommand(ID_FILE_BACKUP);
+    std::wstring first = folder_.file(L"Saved_V1.msi");
+    EXPECT_EQ(QueryText(first, kProductName), L"Third");
+    EXPECT_EQ(QueryText(saved, kProductName), L"Second");
+    EXPECT_EQ(tab->GetTitle(), L"Saved.msi*");
+    EXPECT_EQ(tab->GetPath(), saved);
+    SendMessageW(frame->GetStatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_EQ(std::wstring(status), L"Backed up to: " + first);
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-4-backed-up.png");
+    frame->OnCommand(ID_FILE_BACKUP);
+    EXPECT_EQ(QueryText(folder_.file(L"Saved_V2.msi"), kProductName), L"Third");
+
+    frame->OnCommand(ID_FILE_SAVE);
+    EXPECT_EQ(QueryText(saved, kProductName), L"Third");
+    EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
+}
+
+TEST_F(MsiFileTabTest, AFailedSaveAsLeavesTheTargetTheTabAndTheFolderAsTheyWere)
+{
+    std::wstring path = folder_.file(L"Setup.msi");
+    BuildPackage(path, 2, 1);
+    std::wstring target = folder_.file(L"Held.msi");
+    WriteFileBytes(target, {1, 2, 3, 4});
+    DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    EditCell(*tab, L"Property", L"ProductName", L"Value", L"Changed");
+    HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ScriptedPrompts prompts;
+    PromptAnswer save_as;
+    save_as.paths = {target};
+    prompts.answer(save_as);
+    EXPECT_THROW(tab->SaveAs(), tfc::Win32Error);
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<BYTE>{1, 2, 3, 4}));
+    EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
+    EXPECT_EQ(tab->GetPath(), path);
+
+    // Over a read-only file it works, and the tab goes on with the new file, writable.
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    prompts.answer(save_as);
+    tab->SaveAs();
+    EXPECT_EQ(tab->GetTitle(), L"Held.msi");
+    EXPECT_EQ(QueryText(target, kProductName), L"Changed");
+    EXPECT_EQ(QueryText(path, kProductName), L"Before");
+    EXPECT_FALSE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(MsiFileTabTest, ReadOnlyFilesAndNewFilesFromReadOnlyTemplates)
+{
+    std::wstring path = folder_.file(L"Locked.msi");
+    BuildPackage(path, 1, 1);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    ASSERT_NE(frame.current(), nullptr);
+    EXPECT_EQ(frame.current()->GetTitle(), L"Locked.msi (Read only)");
+    EXPECT_TRUE(frame.current()->IsReadOnly());
+
+    std::wstring made = folder_.file(L"New.msi");
+    frame->CreateFromTemplate(path, made);
+    ASSERT_EQ(frame->GetTabs().Documents().size(), 2u);
+    EXPECT_EQ(frame.current()->GetTitle(), L"New.msi");
+    EXPECT_FALSE(frame.current()->IsReadOnly());
+    EXPECT_FALSE(GetFileAttributesW(made.c_str()) & FILE_ATTRIBUTE_READONLY);
+    frame->OnCommand(ID_FILE_CLOSE);
+    frame->OnCommand(ID_FILE_CLOSE);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(MsiFileTabTest, OneLookupPerTableAndClosingWithStreamsIsSafe)
+{
+    std::wstring path = folder_.file(L"Binary.msi");
+    BuildPackage(path, 3, 2, true);
+    DatabaseFrame frame;
+    for (int round = 0; round < 20; ++round) {
+        frame->OpenFiles({path}, false);
+        MsiFileTab* tab = frame.current();
+        ASSERT_NE(tab, nullptr) << round;
+        if (round == 0) {
+            // Only tables with rows have nodes; Feature is empty.
+            EXPECT_NE(tab->FindTableNode(L"_Streams"), nullptr);
+            EXPECT_NE(tab->FindTableNode(L"Binary"), nullptr);
+            EXPECT_EQ(tab->FindTableNode(L"Feature"), nullptr);
+            auto feature = tab->GetTableLookup(L"Feature");
+            ASSERT_TRUE(feature);
+            EXPECT_EQ(tab->GetTableLookup(L"Feature"), feature);
+            EXPECT_EQ(tab->GetTableLookup(L"Binary"), tab->FindTableNode(L"Binary")->GetLookup());
+            EXPECT_FALSE(tab->GetTableLookup(L"NoSuchTable"));
+
+            // "Show empty tables" on twice, then off: the empty table's node uses the kept lookup.
+            size_t shown = TableNodes(*tab).size();
+            for (int click = 0; click < 2; ++click) {
+                SendMessageW(tab->GetCheckBox(), BM_SETCHECK, BST_CHECKED, 0);
+                SendMessageW(tab->GetWindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(tab->GetCheckBox()));
+            }
+            ASSERT_NE(tab->FindTableNode(L"Feature"), nullptr);
+            EXPECT_EQ(tab->FindTableNode(L"Feature")->GetLookup(), feature);
+            EXPECT_EQ(TableNodes(*tab).size(), tab->GetMsiFile().tables().size());
+            SendMessageW(tab->GetCheckBox(), BM_SETCHECK, BST_UNCHECKED, 0);
+            SendMessageW(tab->GetWindowHandle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(tab->GetCheckBox()));
+            EXPECT_EQ(TableNodes(*tab).size(), shown);
+            EXPECT_EQ(tab->GetTableLookup(L"Feature"), feature);
+        }
+        frame->OnCommand(ID_FILE_CLOSE);
+        EXPECT_TRUE(frame->GetTabs().Documents().empty());
+    }
+}
+
+TEST_F(MsiFileTabTest, TrackingIsSwitchedOnForOneSmallDatabase)
+{
+    std::wstring at = folder_.file(L"At.msi"), over = folder_.file(L"Over.msi"),
+                 tiny = folder_.file(L"Tiny.msi");
+    BuildPackage(at, 15, 5);
+    BuildPackage(over, 16, 5);
+    BuildPackage(tiny, 1, 0);
+    struct Case
+    {
+        std::vector<std::wstring> paths;
+        int threshold;
+        bool tracked;
+    } cases[] = {
+        {{at}, 20, true}, {{over}, 20, false}, {{at}, 0, false}, {{tiny, at}, 20, false}, {{at}, 2000, true},
+    };
+    for (const Case& c : cases) {
+        gOptions.tracking_threshold = c.threshold;
+        DatabaseFrame frame;
+        frame->OpenFiles(c.paths, false);
+        ASSERT_EQ(frame->GetTabs().Documents().size(), c.paths.size());
+        EXPECT_EQ(frame.current()->GetMsiFile().relationships().IsEnabled(), c.tracked)
+            << c.threshold << " " << c.paths.size();
+        HWND check = frame->GetLogTabs().RowLinksPane().GetCheckBox();
+        EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED, c.tracked) << c.threshold;
+    }
+    struct Rule
+    {
+        size_t paths, rows;
+        int threshold;
+        bool tracked;
+    } rules[] = {
+        {1, 2000, 2000, true}, {1, 2001, 2000, false}, {1, 0, 0, false},
+        {2, 10, 2000, false},  {1, 5, -1, false},
+    };
+    for (const Rule& r : rules)
+        EXPECT_EQ(MainWindow::TracksOnOpen(r.paths, r.rows, r.threshold), r.tracked) << r.rows;
+}
+
+TEST_F(MsiFileTabTest, DroppingATableAndSavingAsOntoItsOwnFile)
+{
+    std::wstring path = folder_.file(L"Drop.msi");
+    BuildPackage(path, 2, 3);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    int tables = tab->GetTableLookup(L"_Tables")->RowCount();
+    ASSERT_NE(tab->FindTableNode(L"Registry"), nullptr);
+    tab->DropTable(tab->FindTableNode(L"Registry"));
+    EXPECT_EQ(tab->FindTableNode(L"Registry"), nullptr);
+    EXPECT_FALSE(tab->GetTableLookup(L"Registry"));
+    EXPECT_EQ(tab->GetTableLookup(L"_Tables")->RowCount(), tables - 1);
+    EXPECT_EQ(tab->GetTitle(), L"Drop.msi*");
+    // System tables stay.
+    tab->DropTable(tab->FindTableNode(L"_Tables"));
+    EXPECT_NE(tab->FindTableNode(L"_Tables"), nullptr);
+
+    // The file itself chosen in Save As: saved in place.
+    ScriptedPrompts prompts;
+    PromptAnswer same;
+    same.paths = {path};
+    prompts.answer(same);
+    frame->OnCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(tab->GetTitle(), L"Drop.msi");
+    EXPECT_EQ(QueryText(path, L"SELECT `Name` FROM `_Tables` WHERE `Name`='Registry'"), L"<none>");
+    EXPECT_EQ(QueryText(path, L"SELECT `Name` FROM `_Tables` WHERE `Name`='File'"), L"File");
+    EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
+}
+
+TEST_F(MsiFileTabTest, RowTreesFillWhenShownAndRebuildWhenTrackingGoesOff)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    DatabaseFrame frame(L"Dravnetta.exe \"" + folder_.copy_in(shared, L"Setup.msi") + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    auto top = [&](int page) {
+        std::vector<std::wstring> labels;
+        for (const auto& child : tab->GetViewTabs().GetPage(page).Root()->GetChildren())
+            labels.push_back(child.node->GetLabel());
+        return labels;
+    };
+    for (int page = MainTabCtrl::DIALOGS; page < MainTabCtrl::PAGE_COUNT; ++page)
+        EXPECT_TRUE(top(page).empty()) << page;
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    EXPECT_EQ(top(MainTabCtrl::COMPONENTS), std::vector<std::wstring>{L"Component"});
+    ContainerNode* components =
+        tab->GetViewTabs().GetPage(MainTabCtrl::COMPONENTS).Root()->FindChild(L"Component");
+    EXPECT_EQ(static_cast<int>(components->ChildCount()), tab->GetTableLookup(L"Component")->RowCount());
+    SaveScreenshot(frame->GetWindowHandle(), L"tab-5-components.png");
+    tab->SelectView(MainTabCtrl::FEATURES);
+    EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
+    // No Dialog table: the page stays empty.
+    tab->SelectView(MainTabCtrl::DIALOGS);
+    EXPECT_TRUE(top(MainTabCtrl::DIALOGS).empty());
+
+    tab->SelectView(MainTabCtrl::FEATURES);
+    tab->RebuildRelationTrees(false);
+    EXPECT_TRUE(top(MainTabCtrl::COMPONENTS).empty());
+    EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    EXPECT_EQ(top(MainTabCtrl::COMPONENTS), std::vector<std::wstring>{L"Component"});
+}

@@ -1,0 +1,81 @@
+// Backup names, the save dialog's default extension, the user name and replacing a target file.
+#include "support/TestSupport.h"
+
+#include "foundation/Errors.h"
+#include "shell/SaveNames.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+TEST(SaveNames, BackupNamesCountOnFromTheFileNamesOwnNumber)
+{
+    struct Case
+    {
+        const wchar_t* path;
+        const wchar_t* backup;
+    } cases[] = {
+        {L"D:\\pkg\\Setup.msi", L"D:\\pkg\\Setup_V1.msi"},
+        {L"D:\\pkg\\Setup_V7.msi", L"D:\\pkg\\Setup_V8.msi"},
+        {L"D:\\pkg\\Setup_v7.msi", L"D:\\pkg\\Setup_v7_V1.msi"},
+        {L"D:\\pkg\\Readme", L"D:\\pkg\\Readme_V1"},
+        // The last dot belongs to a folder: the name has no extension.
+        {L"D:\\my.dir\\Readme", L"D:\\my.dir\\Readme_V1"},
+        {L"D:\\pkg\\Setup_V.msi", L"D:\\pkg\\Setup_V_V1.msi"},
+        {L"D:\\pkg\\a.b.msi", L"D:\\pkg\\a.b_V1.msi"},
+        {L"Setup_V09", L"Setup_V10"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BackupName(c.path), c.backup) << c.path;
+    EXPECT_EQ(BackupName(L"D:\\pkg\\Setup_V7.msi", 12), L"D:\\pkg\\Setup_V12.msi");
+
+    struct Extension
+    {
+        const wchar_t* path;
+        const wchar_t* extension;
+    } extensions[] = {
+        {L"C:\\a\\Setup.msi", L".msi"},   {L"C:\\a\\Module.msm", L".msm"}, {L"C:\\a\\x.wsi", L".wsi"},
+        {L"C:\\my.dir\\Readme", L".msi"}, {L"C:\\a\\Readme.", L".msi"},    {L"C:\\a\\b.data", L".data"},
+    };
+    for (const Extension& e : extensions)
+        EXPECT_EQ(DefaultSaveExtension(e.path), e.extension) << e.path;
+}
+
+TEST(SaveNames, NextFreeBackupSkipsExistingFiles)
+{
+    ScratchFolder folder;
+    std::wstring setup = folder.file(L"Setup.msi");
+    WriteFileBytes(setup, {1});
+    EXPECT_EQ(NextFreeBackupName(setup), folder.file(L"Setup_V1.msi"));
+    WriteFileBytes(folder.file(L"Setup_V1.msi"), {1});
+    WriteFileBytes(folder.file(L"Setup_V2.msi"), {1});
+    EXPECT_EQ(NextFreeBackupName(setup), folder.file(L"Setup_V3.msi"));
+    EXPECT_EQ(NextFreeBackupName(folder.file(L"Setup_V1.msi")), folder.file(L"Setup_V3.msi"));
+    EXPECT_FALSE(GetCurrentUserName().empty());
+}
+
+TEST(SaveNames, ReplacingATargetIsOneMoveThatLeavesAFailedTargetAlone)
+{
+    ScratchFolder folder;
+    std::wstring target = folder.file(L"target.msi"), source = folder.file(L"new.tmp");
+
+    // A read-only target is replaced; hidden stays.
+    WriteFileBytes(target, {1, 2, 3});
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    WriteFileBytes(source, {9, 9});
+    ReplaceWithFile(source, target);
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<BYTE>{9, 9}));
+    EXPECT_EQ(GetFileAttributesW(source.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A target held open stays byte for byte and keeps its read-only attribute.
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE held =
+        CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    WriteFileBytes(source, {7});
+    EXPECT_THROW(ReplaceWithFile(source, target), tfc::Win32Error);
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<BYTE>{9, 9}));
+    EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}

@@ -1,0 +1,86 @@
+#include "views/tree/ComponentNode.h"
+
+#include "model/DirectoryResolver.h"
+#include "resources/NodesIds.h"
+#include "resources/TreesIds.h"
+#include "shell/MainWindow.h"
+#include "views/tree/ImportRegFile.h"
+#include "views/tree/TreeView.h"
+
+ComponentNode::ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
+    : RowElementNode(tab, table_name, row)
+{
+    directory_ = GetFile().FindTable(L"Directory").get();
+    if (directory_)
+        GetFile().table_events().Subscribe(directory_, this);
+}
+
+ComponentNode::~ComponentNode()
+{
+    if (directory_)
+        GetFile().table_events().Unsubscribe(
+            static_cast<EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>*>(this));
+}
+
+std::wstring ComponentNode::MakeLabel()
+{
+    if (!HasRow())
+        return std::wstring();
+    std::wstring text = GetTable()->RowKeyText(*GetRow());
+    const MsiRow& row = *GetRow();
+    std::wstring path;
+    if (directory_ && row.size() > 2 && !row[2]->is_null()) {
+        DirectoryResolver resolver;
+        resolver.Load(GetFile().handle());
+        path = resolver.Resolve(row[2]->string());
+    }
+    return CutLabel(text + L"    " + path);
+}
+
+bool ComponentNode::notify(MsiTable* const&, const MsiFile::TableEventArg& arg, TableEngine& engine)
+{
+    if (std::get<0>(arg) == MsiFile::TableDropped) {
+        // The table goes after this: nothing may touch it later, the destructor included.
+        engine.Unsubscribe(this);
+        directory_ = nullptr;
+    }
+    tfc::RefersTo<ContainerNode> self(this);
+    UpdateLabel();
+    return std::get<0>(arg) == MsiFile::TableDropped;
+}
+
+bool ComponentNode::CanImportRegFile()
+{
+    return !tab_->IsReadOnly() && !GetFile().read_only() && tab_->GetTableLookup(L"Registry") != nullptr;
+}
+
+void ComponentNode::OnContextMenu(int x, int y)
+{
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_COMPONENT_NODE_MENU));
+    if (!menu)
+        tfc::throw_last_error(L"LoadMenu");
+    HMENU popup = GetSubMenu(menu, 0);
+    if (tab_->IsReadOnly())
+        EnableMenuItem(popup, ID_ROW_DELETE, MF_BYCOMMAND | MF_GRAYED);
+    if (!CanImportRegFile())
+        EnableMenuItem(popup, ID_NODE_IMPORT_REG_FILE, MF_BYCOMMAND | MF_GRAYED);
+    MainWindow* frame = tab_->GetMainWindow();
+    HWND owner = frame ? frame->GetWindowHandle() : tab_->GetWindowHandle();
+    UINT command =
+        static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, owner, nullptr));
+    DestroyMenu(menu);
+    if (command)
+        OnCommand(command);
+}
+
+void ComponentNode::OnCommand(UINT id)
+{
+    if (id != ID_NODE_IMPORT_REG_FILE) {
+        RowElementNode::OnCommand(id);
+        return;
+    }
+    if (!CanImportRegFile() || !HasRow())
+        return;
+    HWND owner = GetTree() ? GetTree()->GetWindow() : tab_->GetWindowHandle();
+    ImportRegFile(*tab_, owner, GetTable()->RowKeyText(*GetRow()));
+}
