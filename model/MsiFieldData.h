@@ -1,6 +1,8 @@
 #pragma once
 // One cell of a table: a null flag and a byte buffer. Integers take 4 bytes (little-endian), strings their
 // UTF-16 code units without terminator (an empty string is null), stream cells the record of MsiBinaryData.
+// Tables hold a cell object for every cell, so short values (numbers, texts of up to 8 characters) are
+// kept inside the object rather than in a block of their own.
 #include "foundation/Errors.h"
 #include "foundation/RefCounted.h"
 
@@ -15,11 +17,14 @@ public:
     // A null cell.
     MsiFieldData() = default;
     explicit MsiFieldData(const std::wstring& text) { set_string(text); }
+    MsiFieldData(const MsiFieldData& other);
+    MsiFieldData& operator=(const MsiFieldData& other);
+    ~MsiFieldData() override;
 
     bool is_null() const { return null_; }
-    uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
-    const BYTE* data() const { return bytes_.data(); }
-    const std::vector<BYTE>& bytes() const { return bytes_; }
+    uint32_t size() const { return size_; }
+    const BYTE* data() const { return size_ <= kInline ? inline_ : heap_; }
+    std::vector<BYTE> bytes() const { return std::vector<BYTE>(data(), data() + size_); }
 
     void set_null();
     void set_integer(int32_t value);
@@ -33,8 +38,17 @@ public:
     std::wstring string() const;
 
 private:
+    static constexpr uint32_t kInline = 16;
+    // Room for size bytes, the old content gone.
+    BYTE* allocate(uint32_t size);
+    void assign(const BYTE* bytes, uint32_t size);
+
+    uint32_t size_ = 0;
     bool null_ = true;
-    std::vector<BYTE> bytes_;
+    union {
+        BYTE inline_[kInline];
+        BYTE* heap_;
+    };
 };
 
 using MsiFieldDataRef = tfc::RefersTo<MsiFieldData>;
