@@ -9,6 +9,7 @@
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "model/lookups/RowKeyIndex.h"
+#include "model/lookups/RowOrder.h"
 
 #include <boost/noncopyable.hpp>
 #include <memory>
@@ -107,6 +108,9 @@ protected:
 
 private:
     std::vector<IndexPtr> indexes_;
+    // The text ranks of the last text column sorted, for sorting it again.
+    TextRanks text_ranks_;
+    int text_ranks_column_ = -1;
     MsiTable* table_;
     EditHandler* edit_handler_ = nullptr;
     RowKeyIndex keys_;
