@@ -263,9 +263,8 @@ bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
     MsiHandle record = msi::ViewFetch(view.get());
     if (!record)
         throw std::runtime_error("The row to change is no longer in the database");
-    // The execute found every match, so asking for a second costs no new search.
-    if (msi::ViewFetch(view.get()))
-        throw std::runtime_error("The condition of the row to change selects more than one row");
+    // The condition names every key column, so no second row can match; and the update must follow the
+    // fetch of its row directly (fetching past the end moves the view back to its start).
     if (msi::RecordGetFieldCount(record.get()) != values_.size())
         return false;
     for (size_t at = 0; at < values_.size(); ++at)

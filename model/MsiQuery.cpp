@@ -51,14 +51,18 @@ void ReplaceOneRow(MSIHANDLE database, const std::wstring& table, const SqlCondi
                    const std::function<void(MSIHANDLE record)>& fill)
 {
     std::wstring sql = L"SELECT * FROM " + QuoteName(table) + L" WHERE " + where.text;
+    {
+        // Counted apart, so that the row is changed only once it is known to be the only one.
+        MsiHandle count = OpenAndExecute(database, sql, where.params.get());
+        if (!msi::ViewFetch(count.get()))
+            throw std::runtime_error("The row to change is no longer in the database");
+        if (msi::ViewFetch(count.get()))
+            throw std::runtime_error("The condition of the row to change selects more than one row");
+    }
     MsiHandle view = OpenAndExecute(database, sql, where.params.get());
     MsiHandle record = msi::ViewFetch(view.get());
     if (!record)
         throw std::runtime_error("The row to change is no longer in the database");
-    // The row is changed only once it is known to be the only one. The execute found every match, so
-    // asking for a second costs no new search, and the view stays on the first.
-    if (msi::ViewFetch(view.get()))
-        throw std::runtime_error("The condition of the row to change selects more than one row");
     msi::ReplaceFetchedRow(database, table, view.get(), record.get(), fill);
 }
 

@@ -470,9 +470,6 @@ void ReplaceFetchedRow(MSIHANDLE database, const std::wstring& table, MSIHANDLE 
     bool same_key = true;
     for (size_t at = 0; at < old_keys.size(); ++at)
         same_key = same_key && same_value(old_keys[at], new_keys[at]);
-    // Without streams the fetched row takes the values where it stands: no second search of the table.
-    if (same_key && rewind.names.empty() && MsiViewModify(view, MSIMODIFY_UPDATE, record) == ERROR_SUCCESS)
-        return;
     if (same_key)
         update_in_place(database, table, keys, old_keys, view_columns, new_cells);
     else
