@@ -1,8 +1,12 @@
 #include "model/MsiFieldData.h"
 
 #include <cstring>
+#include <stdexcept>
 
-MsiFieldData::MsiFieldData(const MsiFieldData& other) : tfc::RefCounted(other), null_(other.null_)
+// Every cell of every table is one of these: its size decides much of a large package's memory.
+static_assert(sizeof(MsiFieldData) <= 40, "a cell should fit a 48-byte heap block");
+
+MsiFieldData::MsiFieldData(const MsiFieldData& other) : tfc::RefCounted(other), size_(0), null_(other.null_)
 {
     assign(other.data(), other.size_);
 }
@@ -23,6 +27,8 @@ MsiFieldData::~MsiFieldData()
 
 BYTE* MsiFieldData::allocate(uint32_t size)
 {
+    if (size >= 0x80000000u)
+        throw std::length_error("A cell cannot hold 2 GB or more");
     if (size_ > kInline)
         delete[] heap_;
     size_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // One cell of a table: a null flag and a byte buffer. Integers take 4 bytes (little-endian), strings their
 // UTF-16 code units without terminator (an empty string is null), stream cells the record of MsiBinaryData.
-// Tables hold a cell object for every cell, so short values (numbers, texts of up to 8 characters) are
+// Tables hold a cell object for every cell, so short values (numbers, texts of up to 12 characters) are
 // kept inside the object rather than in a block of their own.
 #include "foundation/Errors.h"
 #include "foundation/RefCounted.h"
@@ -15,13 +15,13 @@ class MsiFieldData : public tfc::RefCounted
 {
 public:
     // A null cell.
-    MsiFieldData() = default;
-    explicit MsiFieldData(const std::wstring& text) { set_string(text); }
+    MsiFieldData() : size_(0), null_(1) {}
+    explicit MsiFieldData(const std::wstring& text) : MsiFieldData() { set_string(text); }
     MsiFieldData(const MsiFieldData& other);
     MsiFieldData& operator=(const MsiFieldData& other);
     ~MsiFieldData() override;
 
-    bool is_null() const { return null_; }
+    bool is_null() const { return null_ != 0; }
     uint32_t size() const { return size_; }
     const BYTE* data() const { return size_ <= kInline ? inline_ : heap_; }
     std::vector<BYTE> bytes() const { return std::vector<BYTE>(data(), data() + size_); }
@@ -38,13 +38,15 @@ public:
     std::wstring string() const;
 
 private:
-    static constexpr uint32_t kInline = 16;
+    // With the flag folded into the size, the object keeps three pointers' room for bytes of its own
+    // and is no larger than with two.
+    static constexpr uint32_t kInline = 24;
     // Room for size bytes, the old content gone.
     BYTE* allocate(uint32_t size);
     void assign(const BYTE* bytes, uint32_t size);
 
-    uint32_t size_ = 0;
-    bool null_ = true;
+    uint32_t size_ : 31;
+    uint32_t null_ : 1;
     union {
         BYTE inline_[kInline];
         BYTE* heap_;
