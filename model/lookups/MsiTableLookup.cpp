@@ -191,12 +191,8 @@ void MsiTableLookup::Sort(int new_column, bool ascending, int old_column, std::v
             for (RowIterator row : index->rows)
                 keys.push_back(SortKeyOf(*def, *GetRowField(new_column, row)));
             bool integer = def->kind() == MsiFieldKind::Integer;
-            if (!integer && text_ranks_column_ != new_column) {
-                text_ranks_ = TextRanks();
-                text_ranks_column_ = new_column;
-            }
             StableSortByKeys(index->rows, std::move(keys), integer, ascending,
-                             integer ? nullptr : &text_ranks_);
+                             integer ? nullptr : &text_ranks_[new_column]);
             index->Changed();
         }
         index->direction = wanted;

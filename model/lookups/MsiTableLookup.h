@@ -12,6 +12,7 @@
 #include "model/lookups/RowOrder.h"
 
 #include <boost/noncopyable.hpp>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,9 +109,8 @@ protected:
 
 private:
     std::vector<IndexPtr> indexes_;
-    // The text ranks of the last text column sorted, for sorting it again.
-    TextRanks text_ranks_;
-    int text_ranks_column_ = -1;
+    // The text ranks of each text column sorted, for sorting it again.
+    std::map<int, TextRanks> text_ranks_;
     MsiTable* table_;
     EditHandler* edit_handler_ = nullptr;
     RowKeyIndex keys_;

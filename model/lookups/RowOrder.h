@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <numeric>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -25,7 +26,16 @@ SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
 // a later sort that finds exactly the same texts takes them from here instead of asking the locale again.
 struct TextRanks
 {
-    std::unordered_map<std::wstring, int32_t> ranks;
+    TextRanks() = default;
+    // The ranks refer into the storage: never copied or moved.
+    TextRanks(const TextRanks&) = delete;
+    TextRanks& operator=(const TextRanks&) = delete;
+
+    // Keeps copies of the texts with their ranks (none: forgets).
+    void Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank);
+
+    std::wstring storage;
+    std::unordered_map<std::wstring_view, int32_t> ranks;
 };
 
 // Replaces texts by their ranks in the text order: equal ranks for texts that compare equal. Columns
@@ -33,21 +43,16 @@ struct TextRanks
 // remembered ranks (may be null) a sort of the same texts reuses them, and a sort of others replaces them.
 void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered = nullptr);
 
+// The positions of the keys in stable sorted order (texts ranked first, their numbers then replaced).
+std::vector<size_t> SortedOrder(std::vector<SortKey>& keys, bool integer, bool ascending,
+                                TextRanks* remembered = nullptr);
+
 // Stable sort of entries by their keys (keys[i] belongs to entries[i]); both vectors keep their pairing.
 template <typename Entry>
 void StableSortByKeys(std::vector<Entry>& entries, std::vector<SortKey> keys, bool integer, bool ascending,
                       TextRanks* remembered = nullptr)
 {
-    if (!integer)
-        RankTexts(keys, remembered);
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    auto less = [&](size_t a, size_t b) {
-        if (!ascending)
-            std::swap(a, b);
-        return keys[a].number < keys[b].number;
-    };
-    std::stable_sort(order.begin(), order.end(), less);
+    std::vector<size_t> order = SortedOrder(keys, integer, ascending, remembered);
     std::vector<Entry> sorted;
     sorted.reserve(entries.size());
     for (size_t from : order)
