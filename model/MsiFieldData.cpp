@@ -69,14 +69,16 @@ void MsiFieldData::set_integer(int32_t value)
     null_ = false;
 }
 
-void MsiFieldData::set_string(const std::wstring& text)
+void MsiFieldData::set_string(const wchar_t* text, size_t length)
 {
-    if (text.empty()) {
+    if (length == 0) {
         set_null();
         return;
     }
-    uint32_t size = static_cast<uint32_t>(text.size() * sizeof(wchar_t));
-    std::memcpy(allocate(size), text.data(), size);
+    if (length >= 0x40000000u)
+        throw std::length_error("A cell cannot hold 2 GB or more");
+    uint32_t size = static_cast<uint32_t>(length * sizeof(wchar_t));
+    std::memcpy(allocate(size), text, size);
     null_ = false;
 }
 

@@ -29,7 +29,8 @@ public:
     void set_null();
     void set_integer(int32_t value);
     // Empty text makes the cell null.
-    void set_string(const std::wstring& text);
+    void set_string(const std::wstring& text) { set_string(text.data(), text.size()); }
+    void set_string(const wchar_t* text, size_t length);
     // Any bytes, never null afterwards (stream cell records).
     void set_bytes(std::vector<BYTE> bytes);
 
