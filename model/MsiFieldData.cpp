@@ -116,3 +116,10 @@ MsiFieldDataRef MakeNullFieldData()
 {
     return MsiFieldDataRef(new MsiFieldData());
 }
+
+const MsiFieldDataRef& SharedNullFieldData()
+{
+    // Never released: rows of tables destroyed at exit may still hold it.
+    static const MsiFieldDataRef* shared = new MsiFieldDataRef(new MsiFieldData());
+    return *shared;
+}

@@ -58,3 +58,6 @@ using MsiFieldDataRef = tfc::RefersTo<MsiFieldData>;
 
 MsiFieldDataRef MakeIntegerFieldData(int32_t value);
 MsiFieldDataRef MakeNullFieldData();
+// One null cell that the null cells of every table read from a database share: it is never changed in
+// place (a change to a row gives the row a cell of its own first).
+const MsiFieldDataRef& SharedNullFieldData();

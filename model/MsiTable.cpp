@@ -16,7 +16,7 @@ namespace {
 MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column, std::vector<wchar_t>& text)
 {
     if (msi::RecordIsNull(record, field))
-        return MakeNullFieldData();
+        return SharedNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
         return MakeIntegerFieldData(msi::RecordGetInteger(record, field));
