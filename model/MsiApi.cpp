@@ -167,6 +167,23 @@ std::wstring RecordGetString(MSIHANDLE record, UINT field)
     });
 }
 
+size_t RecordGetString(MSIHANDLE record, UINT field, std::vector<wchar_t>& buffer)
+{
+    if (buffer.size() < 2)
+        buffer.resize(256);
+    const wchar_t* name = L"MsiRecordGetString";
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        UINT result = run(name, [&] { return MsiRecordGetStringW(record, field, buffer.data(), &size); });
+        if (result == ERROR_MORE_DATA) {
+            buffer.resize(std::max<size_t>(size + 1, buffer.size() + 1));
+            continue;
+        }
+        tfc::check_status(result, name);
+        return std::min<size_t>(size, buffer.size() - 1);
+    }
+}
+
 bool RecordIsNull(MSIHANDLE record, UINT field)
 {
     return MsiRecordIsNull(record, field) != FALSE;

@@ -10,6 +10,7 @@
 #include <msiquery.h>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace msi {
 
@@ -54,6 +55,8 @@ UINT RecordGetFieldCount(MSIHANDLE record);
 // MSI_NULL_INTEGER (0x80000000) for a null field.
 int RecordGetInteger(MSIHANDLE record, UINT field);
 std::wstring RecordGetString(MSIHANDLE record, UINT field);
+// The same text into a buffer the caller keeps between calls; returns its length (the buffer may grow).
+size_t RecordGetString(MSIHANDLE record, UINT field, std::vector<wchar_t>& buffer);
 bool RecordIsNull(MSIHANDLE record, UINT field);
 // Bytes of a stream field (or length of a text field).
 UINT RecordDataSize(MSIHANDLE record, UINT field);

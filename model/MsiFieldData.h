@@ -1,6 +1,8 @@
 #pragma once
 // One cell of a table: a null flag and a byte buffer. Integers take 4 bytes (little-endian), strings their
 // UTF-16 code units without terminator (an empty string is null), stream cells the record of MsiBinaryData.
+// Tables hold a cell object for every cell, so short values (numbers, texts of up to 12 characters) are
+// kept inside the object rather than in a block of their own.
 #include "foundation/Errors.h"
 #include "foundation/RefCounted.h"
 
@@ -13,18 +15,22 @@ class MsiFieldData : public tfc::RefCounted
 {
 public:
     // A null cell.
-    MsiFieldData() = default;
-    explicit MsiFieldData(const std::wstring& text) { set_string(text); }
+    MsiFieldData() : size_(0), null_(1) {}
+    explicit MsiFieldData(const std::wstring& text) : MsiFieldData() { set_string(text); }
+    MsiFieldData(const MsiFieldData& other);
+    MsiFieldData& operator=(const MsiFieldData& other);
+    ~MsiFieldData() override;
 
-    bool is_null() const { return null_; }
-    uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
-    const BYTE* data() const { return bytes_.data(); }
-    const std::vector<BYTE>& bytes() const { return bytes_; }
+    bool is_null() const { return null_ != 0; }
+    uint32_t size() const { return size_; }
+    const BYTE* data() const { return size_ <= kInline ? inline_ : heap_; }
+    std::vector<BYTE> bytes() const { return std::vector<BYTE>(data(), data() + size_); }
 
     void set_null();
     void set_integer(int32_t value);
     // Empty text makes the cell null.
-    void set_string(const std::wstring& text);
+    void set_string(const std::wstring& text) { set_string(text.data(), text.size()); }
+    void set_string(const wchar_t* text, size_t length);
     // Any bytes, never null afterwards (stream cell records).
     void set_bytes(std::vector<BYTE> bytes);
 
@@ -33,11 +39,25 @@ public:
     std::wstring string() const;
 
 private:
-    bool null_ = true;
-    std::vector<BYTE> bytes_;
+    // With the flag folded into the size, the object keeps three pointers' room for bytes of its own
+    // and is no larger than with two.
+    static constexpr uint32_t kInline = 24;
+    // Room for size bytes, the old content gone.
+    BYTE* allocate(uint32_t size);
+    void assign(const BYTE* bytes, uint32_t size);
+
+    uint32_t size_ : 31;
+    uint32_t null_ : 1;
+    union {
+        BYTE inline_[kInline];
+        BYTE* heap_;
+    };
 };
 
 using MsiFieldDataRef = tfc::RefersTo<MsiFieldData>;
 
 MsiFieldDataRef MakeIntegerFieldData(int32_t value);
 MsiFieldDataRef MakeNullFieldData();
+// One null cell that the null cells of every table read from a database share: it is never changed in
+// place (a change to a row gives the row a cell of its own first).
+const MsiFieldDataRef& SharedNullFieldData();

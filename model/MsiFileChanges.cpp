@@ -88,7 +88,10 @@ void MsiFile::ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator 
     // The whole row is written back, so its streams must be in files (extracting again does nothing).
     table.ExtractRowBinaries(*row);
     RowCondition old_key = KeyCondition(table, *row);
-    MsiFieldData& cell = *(*row)[own_column.column_index()];
+    MsiFieldDataRef& held = (*row)[own_column.column_index()];
+    if (held == SharedNullFieldData())
+        held = MakeNullFieldData();
+    MsiFieldData& cell = *held;
     MsiFieldData before = cell;
     StoreValue(own_column, cell, *value);
     try {

@@ -8,6 +8,7 @@
 #include "foundation/TempFiles.h"
 
 #include <climits>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -275,8 +276,75 @@ MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition co
 {
 }
 
-void MsiModifyModification::Apply(MSIHANDLE database, ViewCache*)
+bool MsiModifyModification::KeepsKey() const
 {
+    // The condition a key of the new values would give, built as KeyCondition builds it.
+    std::wstring text;
+    size_t param = 0;
+    bool keyed = false;
+    for (const LoggedCell& cell : values_) {
+        if (!cell.column->is_key())
+            continue;
+        if (cell.column->kind() == MsiFieldKind::Binary)
+            return false;
+        keyed = true;
+        if (!text.empty())
+            text += L" AND ";
+        text += MsiQuery::QuoteName(cell.column->name());
+        if (IsNullKey(*cell.column, *cell.value)) {
+            text += L" IS NULL";
+            continue;
+        }
+        text += L"=?";
+        if (param >= condition_.params.size())
+            return false;
+        const MsiFieldData& old_value = *condition_.params[param++].value;
+        if (cell.value->size() != old_value.size() ||
+            std::memcmp(cell.value->data(), old_value.data(), old_value.size()) != 0)
+            return false;
+    }
+    return keyed && param == condition_.params.size() && text == condition_.text;
+}
+
+bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
+{
+    for (const LoggedCell& cell : values_) {
+        if (cell.column->kind() == MsiFieldKind::Binary)
+            return false;
+    }
+    if (!KeepsKey())
+        return false;
+    // The row is changed where it stands: one search of the table, through a view prepared once.
+    std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
+    bool caching = cache && cache->Serves(database);
+    MsiHandle view = caching ? cache->Find(sql) : MsiHandle();
+    bool cached = static_cast<bool>(view);
+    if (cached)
+        msi::ViewClose(view.get());
+    else
+        view = MsiQuery::OpenView(database, sql);
+    MsiHandle params = RecordFromCells(condition_.params, true);
+    MsiQuery::Execute(view.get(), sql, params.get());
+    MsiHandle record = msi::ViewFetch(view.get());
+    if (!record)
+        throw std::runtime_error("The row to change is no longer in the database");
+    // The condition names every key column, so no second row can match; and the update must follow the
+    // fetch of its row directly (fetching past the end moves the view back to its start).
+    if (msi::RecordGetFieldCount(record.get()) != values_.size())
+        return false;
+    for (size_t at = 0; at < values_.size(); ++at)
+        values_[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *values_[at].value);
+    if (MsiViewModify(view.get(), MSIMODIFY_UPDATE, record.get()) != ERROR_SUCCESS)
+        return false;
+    if (caching && !cached)
+        cache->Add(sql, view);
+    return true;
+}
+
+void MsiModifyModification::Apply(MSIHANDLE database, ViewCache* cache)
+{
+    if (UpdateInPlace(database, cache))
+        return;
     SqlCondition where{condition_.text, RecordFromCells(condition_.params, true)};
     MsiQuery::ReplaceOneRow(database, table_, where, [this](MSIHANDLE record) {
         for (size_t at = 0; at < values_.size(); ++at)

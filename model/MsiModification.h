@@ -119,6 +119,12 @@ public:
     const std::vector<LoggedCell>& values() const { return values_; }
 
 private:
+    // Whether the new values name the row by the same key as the condition.
+    bool KeepsKey() const;
+    // The change made on the fetched row itself when it keeps its key and has no streams; false when it
+    // must be made by replacing the row.
+    bool UpdateInPlace(MSIHANDLE database, ViewCache* cache);
+
     std::wstring table_;
     RowCondition condition_;
     std::vector<LoggedCell> values_;

@@ -13,10 +13,11 @@
 
 namespace {
 
-MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column)
+// text: a buffer kept for the whole load, so a text costs no block but the cell's own.
+MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column, std::vector<wchar_t>& text)
 {
     if (msi::RecordIsNull(record, field))
-        return MakeNullFieldData();
+        return SharedNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
         return MakeIntegerFieldData(msi::RecordGetColumnInteger(record, field, column.width()));
@@ -29,7 +30,10 @@ MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column
     case MsiFieldKind::String:
         break;
     }
-    return MsiFieldDataRef(new MsiFieldData(MsiRecord::GetString(record, field)));
+    size_t length = msi::RecordGetString(record, field, text);
+    MsiFieldDataRef cell(new MsiFieldData());
+    cell->set_string(text.data(), length);
+    return cell;
 }
 
 std::wstring JoinedNames(const MsiColumns& columns, bool keys_only)
@@ -93,11 +97,12 @@ void MsiTable::Load(MSIHANDLE database, bool read_keys)
                                        schema->FindField(name_, column)));
     }
     columns_ = columns;
+    std::vector<wchar_t> text;
     while (MsiHandle record = msi::ViewFetch(view.get())) {
         MsiRow row;
         row.reserve(count);
         for (UINT field = 1; field <= count; ++field)
-            row.push_back(ReadCell(record.get(), field, *columns_[field - 1]));
+            row.push_back(ReadCell(record.get(), field, *columns_[field - 1], text));
         rows_.push_back(std::move(row));
     }
 }

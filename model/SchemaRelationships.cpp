@@ -70,7 +70,7 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
                 TableRowRelationships& links = MakePair(table, *related);
                 for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row) {
                     RelatedRows found;
-                    table.FindRelatedRows(found, row, *related);
+                    indexes_.FindReferred(found, table, row, *related);
                     for (const auto& link : found)
                         links.Insert(row, link.first.second, link.second);
                 }
@@ -86,6 +86,7 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
 void SchemaRelationships::Clear()
 {
     pairs_.clear();
+    indexes_.Clear();
     enabled_ = false;
 }
 
@@ -99,6 +100,7 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         through_changed.insert(changed->field_schema()->incoming.begin(),
                                changed->field_schema()->incoming.end());
     bool key_changed = changed && changed->column_index() == 0;
+    indexes_.RowChanged(table, row, remove, add, changed);
 
     // Links into the row.
     auto referred = pairs_.get<ByReferredTable>().equal_range(&table);
@@ -123,13 +125,10 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         }
         if (!recompute)
             continue;
-        MsiTable& referring = *pair->referring;
-        for (RowIterator other = referring.rows().begin(); other != referring.rows().end(); ++other) {
-            RelatedRows found;
-            referring.MatchRelatedRows(found, other, table, row, changed);
-            for (const auto& link : found)
-                pair->links->Insert(other, row, link.second);
-        }
+        RelatedRows found;
+        indexes_.FindReferring(found, *pair->referring, table, row, changed);
+        for (const auto& link : found)
+            pair->links->Insert(link.first.second, row, link.second);
     }
 
     // Links out of the row.
@@ -140,7 +139,7 @@ void SchemaRelationships::UpdateForRowChange(MsiTable& table, bool remove, bool 
         if (!add)
             continue;
         RelatedRows found;
-        table.FindRelatedRows(found, row, *pair->referred);
+        indexes_.FindReferred(found, table, row, *pair->referred);
         for (const auto& link : found)
             pair->links->Insert(row, link.first.second, link.second);
     }
@@ -166,6 +165,7 @@ void SchemaRelationships::AddTable(MsiTable& table, MsiFile& file)
 
 void SchemaRelationships::RemoveTable(MsiTable& table)
 {
+    indexes_.RemoveTable(table);
     pairs_.get<ByReferringTable>().erase(&table);
     pairs_.get<ByReferredTable>().erase(&table);
 }

@@ -3,6 +3,7 @@
 // through the relationships of "schema.dat" and [..] references in formatted text. Built for the whole
 // database on demand, then kept current by the row operations of MsiFile; off until built. Links hold
 // rows by iterator, so a row's links go before the row does, and a table's pairs before the table.
+#include "model/RelatedRowIndexes.h"
 #include "model/TableRelationships.h"
 
 #include <boost/multi_index/composite_key.hpp>
@@ -132,6 +133,8 @@ private:
     TableRowRelationships& MakePair(MsiTable& referring, MsiTable& referred);
 
     Pairs pairs_;
+    // Found through indexes rather than by comparing every row with every row.
+    RelatedRowIndexes indexes_;
     bool enabled_ = false;
 };
 

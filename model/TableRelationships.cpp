@@ -176,6 +176,58 @@ bool NamedByText(const std::wstring& table)
     return false;
 }
 
+bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value)
+{
+    return MatchValue(column, cell, value);
+}
+
+std::vector<RelationshipDefPtr> Between(const std::wstring& a, const std::wstring& b)
+{
+    return RelationshipsBetween(a, b);
+}
+
+std::vector<ColumnPair> ColumnPairs(const RelationshipDef& relationship, const MsiTable& table,
+                                    const MsiTable& related)
+{
+    std::vector<ColumnPair> found;
+    for (const UsablePair& pair : UsablePairs(relationship, table, related))
+        found.push_back(ColumnPair{pair.mine->column_index(), pair.theirs->column_index()});
+    return found;
+}
+
+bool ThroughColumn(const RelationshipDef& relationship, const MsiFieldDef& changed)
+{
+    return PassesThrough(relationship, changed);
+}
+
+wchar_t TextNameKind(const std::wstring& table)
+{
+    if (table == L"Component")
+        return L'$';
+    if (table == L"File")
+        return L'#';
+    return L'=';
+}
+
+std::vector<std::wstring> TextNames(const MsiTable& table, const MsiRow& row)
+{
+    TextReferences references = ReferencesInRow(table, row);
+    std::vector<std::wstring> names;
+    names.reserve(references.plain.size() + references.components.size() + references.files.size());
+    for (const std::wstring& name : references.plain)
+        names.push_back(L'=' + name);
+    for (const std::wstring& name : references.components)
+        names.push_back(L'$' + name);
+    for (const std::wstring& name : references.files)
+        names.push_back(L'#' + name);
+    return names;
+}
+
+bool HoldsText(const MsiFieldDef& column)
+{
+    return HoldsFormattedText(column);
+}
+
 } // namespace table_relationships
 
 std::set<std::wstring> MsiTable::ReferencedTables() const

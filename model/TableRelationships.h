@@ -11,10 +11,33 @@
 #include "model/MsiTable.h"
 
 #include <string>
+#include <vector>
 
 namespace table_relationships {
 
 // The tables whose rows [..] references in formatted text name by their key.
 bool NamedByText(const std::wstring& table);
+
+// The parts FindRelatedRows and MatchRelatedRows are made of, for indexes that give the same answers.
+// The value a cell gives a relationship; false when it holds none.
+bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value);
+// The schema's relationships from table a to table b, in the schema's order.
+std::vector<RelationshipDefPtr> Between(const std::wstring& a, const std::wstring& b);
+// Column positions of a relationship's column pairs that both tables have.
+struct ColumnPair
+{
+    int mine;
+    int theirs;
+};
+std::vector<ColumnPair> ColumnPairs(const RelationshipDef& relationship, const MsiTable& table,
+                                    const MsiTable& related);
+// Whether a relationship reaches the changed column of the referred table.
+bool ThroughColumn(const RelationshipDef& relationship, const MsiFieldDef& changed);
+// Whether the column holds text whose [..] references name rows.
+bool HoldsText(const MsiFieldDef& column);
+// The names a row's formatted text gives, each after the mark of the tables it names rows of ("=" for
+// Property and Directory, "$" for Component, "#" for File); the mark of a named table.
+std::vector<std::wstring> TextNames(const MsiTable& table, const MsiRow& row);
+wchar_t TextNameKind(const std::wstring& table);
 
 } // namespace table_relationships

@@ -322,7 +322,7 @@ void MsiDiffTableLookupBasic::Sort(int new_column, bool ascending, int old_colum
                     key.number = INT32_MIN;
                 keys.push_back(key);
             }
-            StableSortByKeys(index->rows, keys, integer, ascending);
+            StableSortByKeys(index->rows, std::move(keys), integer, ascending);
             index->Changed();
         }
         index->direction = wanted;

@@ -190,7 +190,9 @@ void MsiTableLookup::Sort(int new_column, bool ascending, int old_column, std::v
             keys.reserve(index->rows.size());
             for (RowIterator row : index->rows)
                 keys.push_back(SortKeyOf(*def, *GetRowField(new_column, row)));
-            StableSortByKeys(index->rows, keys, def->kind() == MsiFieldKind::Integer, ascending);
+            bool integer = def->kind() == MsiFieldKind::Integer;
+            StableSortByKeys(index->rows, std::move(keys), integer, ascending,
+                             integer ? nullptr : &text_ranks_[new_column]);
             index->Changed();
         }
         index->direction = wanted;

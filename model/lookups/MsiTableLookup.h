@@ -9,8 +9,10 @@
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "model/lookups/RowKeyIndex.h"
+#include "model/lookups/RowOrder.h"
 
 #include <boost/noncopyable.hpp>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +109,8 @@ protected:
 
 private:
     std::vector<IndexPtr> indexes_;
+    // The text ranks of each text column sorted, for sorting it again.
+    std::map<int, TextRanks> text_ranks_;
     MsiTable* table_;
     EditHandler* edit_handler_ = nullptr;
     RowKeyIndex keys_;

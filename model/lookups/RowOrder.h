@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <numeric>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // What a cell is compared by: its integer value for integer columns, else its display text.
@@ -20,24 +22,37 @@ struct SortKey
 };
 SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
 
+// The ranks of the distinct texts of a column's last sort. Ranks depend only on which texts there are, so
+// a later sort that finds exactly the same texts takes them from here instead of asking the locale again.
+struct TextRanks
+{
+    TextRanks() = default;
+    // The ranks refer into the storage: never copied or moved.
+    TextRanks(const TextRanks&) = delete;
+    TextRanks& operator=(const TextRanks&) = delete;
+
+    // Keeps copies of the texts with their ranks (none: forgets).
+    void Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank);
+
+    std::wstring storage;
+    std::unordered_map<std::wstring_view, int32_t> ranks;
+};
+
 // Replaces texts by their ranks in the text order: equal ranks for texts that compare equal. Columns
-// repeat their values, so each distinct text is compared once per sort step, not once per row.
-void RankTexts(std::vector<SortKey>& keys);
+// repeat their values, so each distinct text is compared once per sort step, not once per row. With
+// remembered ranks (may be null) a sort of the same texts reuses them, and a sort of others replaces them.
+void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered = nullptr);
+
+// The positions of the keys in stable sorted order (texts ranked first, their numbers then replaced).
+std::vector<size_t> SortedOrder(std::vector<SortKey>& keys, bool integer, bool ascending,
+                                TextRanks* remembered = nullptr);
 
 // Stable sort of entries by their keys (keys[i] belongs to entries[i]); both vectors keep their pairing.
 template <typename Entry>
-void StableSortByKeys(std::vector<Entry>& entries, std::vector<SortKey> keys, bool integer, bool ascending)
+void StableSortByKeys(std::vector<Entry>& entries, std::vector<SortKey> keys, bool integer, bool ascending,
+                      TextRanks* remembered = nullptr)
 {
-    if (!integer)
-        RankTexts(keys);
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    auto less = [&](size_t a, size_t b) {
-        if (!ascending)
-            std::swap(a, b);
-        return keys[a].number < keys[b].number;
-    };
-    std::stable_sort(order.begin(), order.end(), less);
+    std::vector<size_t> order = SortedOrder(keys, integer, ascending, remembered);
     std::vector<Entry> sorted;
     sorted.reserve(entries.size());
     for (size_t from : order)

@@ -53,6 +53,22 @@ TEST_F(MsiFileChangesTest, ChangesReachTheFileAsMadeInMemory)
     EXPECT_EQ("<no row>", stored_stream(path_, L"a"));
 }
 
+TEST_F(MsiFileChangesTest, ChangingANullCellLeavesEveryOtherNullCellNull)
+{
+    // Null cells read from the file may be one shared cell: a change must not reach the others.
+    file_->ModifyRow(column(L"Item", L"Note"), row(L"Item", L"b"), text(L"note b"));
+    file_->ModifyRow(column(L"Item", L"Number"), row(L"Item", L"c"), MakeIntegerFieldData(3));
+    for (const wchar_t* key : {L"b", L"c"})
+        EXPECT_TRUE((*row(L"Item", key))[3]->is_null()) << key;
+    EXPECT_EQ(L"note b", (*row(L"Item", L"b"))[2]->string());
+    EXPECT_EQ(3, (*row(L"Item", L"c"))[1]->integer());
+    std::wstring expected = memory_picture();
+    EXPECT_NE(std::wstring::npos, expected.find(L"<null>"));
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
+}
+
 TEST_F(MsiFileChangesTest, KeyRotationReplaysAsMade)
 {
     MsiTable& plain = table(L"Plain");

@@ -5,6 +5,8 @@
 #include "foundation/MessageTrail.h"
 #include "ChangesTesting.h"
 
+#include <random>
+
 using namespace model_testing;
 using changes_testing::LinksPicture;
 using changes_testing::RebuiltLinksPicture;
@@ -176,6 +178,108 @@ protected:
 };
 
 using Lines = std::vector<std::wstring>;
+
+// The links as comparing every row of a table with every row of each table it may refer to finds them,
+// drawn as LinksPicture draws them: the reference that the indexed tracking must equal.
+std::wstring PairwiseLinksPicture(MsiFile& file)
+{
+    std::vector<std::wstring> lines;
+    for (auto& entry : file.tables()) {
+        MsiTable& table = *entry.second;
+        for (const std::wstring& name : table.ReferencedTables()) {
+            MsiTableRef related = file.FindTable(name);
+            if (!related)
+                continue;
+            for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row) {
+                RelatedRows found;
+                table.FindRelatedRows(found, row, *related);
+                for (const auto& link : found) {
+                    std::wstring from = table.name() + L":" + table.RowKeyText(*row);
+                    std::wstring to =
+                        L" " + related->name() + L":" + related->RowKeyText(*link.first.second) + L" [";
+                    for (const RelationshipDefPtr& relationship : link.second)
+                        to += relationship->Describe() + L"; ";
+                    lines.push_back(from + L" ->" + to + L"]");
+                    lines.push_back(from + L" =>" + to + L"]");
+                }
+            }
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::wstring text;
+    for (const std::wstring& line : lines)
+        text += line + L"\n";
+    return text;
+}
+
+// Random rows and changes whose values come from a few names, so that rows refer to each other through
+// every kind of link of the schema: two-column keys, numbers, [..] text of each kind, and null cells.
+class RandomRows
+{
+public:
+    RandomRows(MsiFile& file, unsigned seed) : file_(file), random_(seed) {}
+
+    MsiFieldDataRef value(const MsiFieldDef& column)
+    {
+        if (column.nullable() && pick(5) == 0)
+            return MakeNullFieldData();
+        if (column.kind() == MsiFieldKind::Integer)
+            return MakeIntegerFieldData(pick(4));
+        static const wchar_t* const names[] = {L"a",     L"b",     L"c",     L"INSTALLDIR", L"TARGETDIR",
+                                               L"Comp1", L"Comp2", L"File1", L"File2",      L"x"};
+        static const wchar_t* const marks[] = {L"", L"#", L"!", L"$", L"%"};
+        std::wstring text = names[pick(10)];
+        if (table_relationships::HoldsText(column)) {
+            text.clear();
+            for (int count = pick(4); count > 0; --count)
+                text += std::wstring(L"[") + marks[pick(5)] + names[pick(10)] + L"] ";
+        }
+        return MsiFieldDataRef(new MsiFieldData(text));
+    }
+
+    MsiTable& table()
+    {
+        static const wchar_t* const tables[] = {L"Property", L"Directory", L"Component", L"File", L"Shortcut",
+                                                L"Pair",     L"Link",      L"Flags",     L"Use"};
+        return *file_.FindTable(tables[pick(9)]);
+    }
+
+    RowIterator row(MsiTable& table)
+    {
+        RowIterator row = table.rows().begin();
+        std::advance(row, pick(static_cast<int>(table.rows().size())));
+        return row;
+    }
+
+    // One row added, changed or deleted; the database refuses some (duplicate keys).
+    void step()
+    {
+        MsiTable& changed = table();
+        int kind = pick(10);
+        try {
+            if (kind < 4 || changed.rows().empty()) {
+                MsiRow added;
+                for (const MsiFieldDefRef& column : changed.columns())
+                    added.push_back(value(*column));
+                file_.AddRow(changed, added);
+            } else if (kind < 9) {
+                const MsiFieldDefRef& column =
+                    changed.columns()[pick(static_cast<int>(changed.columns().size()))];
+                file_.ModifyRow(changed, *column, row(changed), value(*column));
+            } else {
+                file_.DeleteRow(changed, row(changed));
+            }
+        } catch (const std::exception&) {
+        } catch (const tfc::ManageableError&) {
+        }
+    }
+
+private:
+    int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+
+    MsiFile& file_;
+    std::mt19937 random_;
+};
 
 } // namespace
 
@@ -353,4 +457,24 @@ TEST_F(RowReferencesTest, RowChangesKeepTheLinksAsABuildWouldMakeThem)
     check("rows deleted");
     file_.DropTable(table(L"File"));
     check("table dropped");
+}
+
+TEST_F(RowReferencesTest, IndexedTrackingFindsWhatComparingEveryPairOfRowsFinds)
+{
+    SchemaRelationships& tracking = file_.relationships();
+    tracking.Build(file_);
+    EXPECT_EQ(PairwiseLinksPicture(file_), LinksPicture(file_, tracking)) << "fixture";
+    for (unsigned seed : {1u, 2u, 3u}) {
+        RandomRows random(file_, seed);
+        tracking.Clear();
+        for (int at = 0; at < 60; ++at)
+            random.step();
+        tracking.Build(file_);
+        ASSERT_EQ(PairwiseLinksPicture(file_), LinksPicture(file_, tracking)) << "built, seed " << seed;
+        for (int at = 0; at < 60; ++at) {
+            random.step();
+            ASSERT_EQ(PairwiseLinksPicture(file_), LinksPicture(file_, tracking))
+                << "kept, seed " << seed << ", change " << at;
+        }
+    }
 }

@@ -4,6 +4,8 @@
 #include "LookupTesting.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cwctype>
 
 using namespace lookup_testing;
 
@@ -142,6 +144,39 @@ TEST_F(MsiTableLookupTest, PreviousSortColumnIsTheSecondaryKey)
     by_label.erase(std::find(by_label.begin(), by_label.end(), L"c3"));
     // Descending keys first: d4 comes before b1 among the equal labels.
     EXPECT_EQ((Keys{L"d4", L"b1", L"a2", L"e5"}), by_label);
+}
+
+TEST_F(MsiTableLookupTest, SortingATextColumnAgainFollowsItsChangedTexts)
+{
+    // Texts equal but for case are ties, whose order depends on the sorts before: compared in lower case.
+    auto lowered = [](MsiTableLookup& lookup) {
+        Keys texts = ColumnTexts(lookup, 1, 1);
+        for (std::wstring& text : texts)
+            std::transform(text.begin(), text.end(), text.begin(), towlower);
+        return texts;
+    };
+    MsiTableLookup lookup(database_.table(L"Items"));
+    MsiFieldDefRef label = lookup.GetFieldDef(1);
+    sorted(lookup, 1, true, 0);
+    struct Change
+    {
+        const wchar_t* key;
+        const wchar_t* label;
+    };
+    // The same texts on other rows, a text none had, a text gone.
+    const Change changes[] = {{L"b1", L"cherry"}, {L"e5", L"apple"}, {L"a2", L"zebra"}, {L"d4", nullptr}};
+    bool ascending = true;
+    for (const Change& change : changes) {
+        RowIterator row = lookup.GetIndexedRow(lookup.FindRow({change.key}, 0), 0);
+        lookup.CommitFieldValue(
+            *label, row, change.label ? MsiFieldDataRef(new MsiFieldData(change.label)) : MakeNullFieldData(),
+            true);
+        ascending = !ascending;
+        sorted(lookup, 1, ascending, 1);
+        MsiTableLookup fresh(database_.table(L"Items"));
+        sorted(fresh, 1, ascending, 0);
+        EXPECT_EQ(lowered(fresh), lowered(lookup)) << change.key;
+    }
 }
 
 TEST_F(MsiTableLookupTest, SortsIntegersByValueWithNullFirst)

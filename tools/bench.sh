@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# tools/bench.sh [scratch folder]: builds the benchmarks with the program's release flags and runs each
+# under Wine; every figure is a line "rows=N name=value unit". Two build jobs unless JOBS says otherwise.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/tools/setup.sh"
+: "${WINEPREFIX:=$HOME/.dravnetta-wine}"
+export WINEPREFIX
+. "$here/tools/wine-env.sh"
+dir="$here/build/bench-x86_64"
+cmake -S "$here" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DDRAVNETTA_BENCH=ON >/dev/null
+scratch=$(realpath -m "${1:-${TMPDIR:-/tmp}/dravnetta-bench}")
+mkdir -p "$scratch"
+for src in "$here"/bench/*.cpp; do
+  name=bench_$(basename "$src" .cpp)
+  cmake --build "$dir" -j "${JOBS:-2}" --target "$name"
+  "$WINE64" "$dir/$name.exe" "Z:${scratch//\//\\}"
+done
