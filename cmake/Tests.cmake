@@ -51,3 +51,5 @@ target_link_options(msidump PRIVATE -static -municode)
 if(TARGET test_model)
   target_sources(test_model PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
 endif()
+
+include(cmake/TestCub.cmake)
