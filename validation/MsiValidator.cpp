@@ -135,6 +135,13 @@ void MsiValidator::CloseResultsFile()
 
 void MsiValidator::Run()
 {
+    // The results are complete when the run ends, however it ends; the job runner keeps the task
+    // until the next job, and the file would stay locked until then.
+    struct CloseResults
+    {
+        MsiValidator& validator;
+        ~CloseResults() { validator.CloseResultsFile(); }
+    } close_results{*this};
     ComApartment com;
     ices_total_ = 0;
     for (const ValidationCub& cub : profile_->cubs())

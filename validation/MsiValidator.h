@@ -55,7 +55,7 @@ public:
     static BOOL WINAPI EvalComDisplayCallback(void* context, UINT type, LPCWSTR ice, LPCWSTR description,
                                               LPCWSTR location);
 
-    // Closes the results file early: later messages fail with "WriteFile".
+    // Closes the results file (the run does when it ends): later messages fail with "WriteFile".
     void CloseResultsFile();
     const std::wstring& CopyPath(size_t document) const { return copies_.at(document).copy_path; }
 

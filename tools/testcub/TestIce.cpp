@@ -80,3 +80,10 @@ extern "C" __declspec(dllexport) UINT __stdcall TstIce04(MSIHANDLE install)
     const std::wstring lines[] = {L"TSTICE04", L"", L"TSTICE04\t2\tafter the short ones"};
     return PostAll(install, lines, sizeof(lines) / sizeof(lines[0]));
 }
+
+// Information alone: with information hidden it still counts as an ICE that ran.
+extern "C" __declspec(dllexport) UINT __stdcall TstIce05(MSIHANDLE install)
+{
+    const std::wstring lines[] = {L"TSTICE05\t3\tTSTICE05 looked at every table"};
+    return PostAll(install, lines, sizeof(lines) / sizeof(lines[0]));
+}
