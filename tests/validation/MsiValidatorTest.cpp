@@ -212,6 +212,7 @@ TEST_F(ValidatorRun, AFailureEndsTheRunWithItsErrorAndGivesTheInstallerItsInterf
         EXPECT_EQ(test.lines, Results());
         EXPECT_EQ(&EarlierHandler, MsiSetExternalUIW(nullptr, 0, nullptr));
         EXPECT_EQ(INSTALLUILEVEL_BASIC, MsiSetInternalUI(INSTALLUILEVEL_DEFAULT, nullptr));
+        EXPECT_TRUE(DeleteFileW(validator->CopyPath(0).c_str())) << "the copy is left unlocked";
         validator.reset();
         files_.clear();
     }

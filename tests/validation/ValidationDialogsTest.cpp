@@ -5,7 +5,6 @@
 #include "validation/ValidationTesting.h"
 
 #include "foundation/RegKey.h"
-#include "foundation/WindowText.h"
 #include "resources/ValidationIds.h"
 #include "shell/DialogDriver.h"
 #include "shell/ShellTesting.h"
@@ -186,64 +185,4 @@ TEST_F(ValidationDialogs, DeleteRemovesOnlyTheChosenProfileAndKeepsTheLastOne)
     EXPECT_FALSE(ProfileKeyExists(L"Alpha"));
     EXPECT_FALSE(ProfileKeyExists(L"Beta"));
     EXPECT_TRUE(ProfileKeyExists(L"Gamma"));
-}
-
-TEST_F(ValidationDialogs, OkGivesTheTickedDocumentsAndTheChosenProfile)
-{
-    StoreProfile(L"Suite", {{suite_, false, {L"TSTICE01"}}});
-    TestFrame frame;
-    auto first = frame.Open(L"C:\\packages\\first.msi");
-    auto second = frame.Open(L"C:\\packages\\second.msi");
-    testing_support::ScriptedPrompts prompts;
-    prompts.answer(IDOK);
-    ValidationFilesDlg dialog({first.get(), second.get()}, {second.get()});
-    std::vector<std::wstring> rows;
-    DialogDriver driver([&] {
-        HWND files = FindDialog(kFiles);
-        if (!files)
-            return false;
-        HWND list = GetDlgItem(files, IDC_FILES_LIST);
-        for (int i = 0; i < ListView_GetItemCount(list); ++i)
-            rows.push_back(GetListViewItemText(list, i, 0) + L" " + GetListViewItemText(list, i, 1) +
-                           (ListView_GetCheckState(list, i) ? L" ticked" : L""));
-        // Without a chosen profile OK stays.
-        SendMessageW(GetDlgItem(files, IDC_FILES_PROFILE), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        PressButton(files, IDOK);
-        SendMessageW(GetDlgItem(files, IDC_FILES_PROFILE), CB_SETCURSEL, 0, 0);
-        PressButton(files, IDC_FILES_INVERT);
-        PressButton(files, IDOK);
-        return true;
-    });
-    ASSERT_TRUE(dialog.DoModal(nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"first.msi C:\\packages\\first.msi",
-                                         L"second.msi C:\\packages\\second.msi ticked"}),
-              rows);
-    ASSERT_EQ(1u, prompts.asked().size());
-    EXPECT_EQ(L"No profile selected", prompts.asked()[0].caption);
-    EXPECT_EQ(std::vector<EditableMsiFileTab*>{first.get()}, dialog.Chosen());
-    ASSERT_TRUE(dialog.Profile());
-    EXPECT_EQ(L"Suite", dialog.Profile()->name());
-    ASSERT_EQ(1u, dialog.Profile()->cubs().size());
-    tfc::RegKey profiles;
-    ASSERT_TRUE(profiles.open(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath()));
-    EXPECT_EQ(L"Suite", profiles.query_string(L"LastUsedProfile"));
-}
-
-TEST_F(ValidationDialogs, WithoutAnyProfileANewOneIsAskedForAndCancellingItCancelsTheChoice)
-{
-    ValidationFilesDlg dialog({}, {});
-    bool asked = false;
-    DialogDriver driver([&] {
-        HWND profile = FindDialog(kProfile);
-        if (!profile)
-            return false;
-        wchar_t name[128] = {};
-        GetDlgItemTextW(profile, IDC_PROFILE_NAME, name, 128);
-        asked = std::wstring(name) == L"New Validation Profile";
-        PressButton(profile, IDCANCEL);
-        return true;
-    });
-    EXPECT_FALSE(dialog.DoModal(nullptr));
-    EXPECT_TRUE(asked);
-    EXPECT_FALSE(ProfileKeyExists(L"New Validation Profile"));
 }

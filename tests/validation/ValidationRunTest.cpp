@@ -38,11 +38,16 @@ TEST(ValidationRun, TheChosenProfilesMessagesReachTheFileAndThePaneAndColourThei
 
     // The file selection dialog, worked as the validate command shows it.
     ValidationFilesDlg files({tab}, {tab});
+    testing_support::ScriptedPrompts prompts;
+    prompts.answer(IDOK);
     DialogDriver driver([&] {
         HWND dialog = FindDialog(L"Select Files to Validate");
         if (!dialog)
             return false;
+        // Without a profile OK stays.
         HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        PressButton(dialog, IDOK);
         SendMessageW(combo, CB_SETCURSEL,
                      SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                   reinterpret_cast<LPARAM>(L"Test suite")),
@@ -52,6 +57,11 @@ TEST(ValidationRun, TheChosenProfilesMessagesReachTheFileAndThePaneAndColourThei
     });
     ASSERT_TRUE(files.DoModal(frame->GetWindowHandle()));
     ASSERT_EQ(std::vector<EditableMsiFileTab*>{tab}, files.Chosen());
+    ASSERT_EQ(1u, prompts.asked().size());
+    EXPECT_EQ(L"No profile selected", prompts.asked()[0].caption);
+    tfc::RegKey profiles;
+    ASSERT_TRUE(profiles.open(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath()));
+    EXPECT_EQ(L"Test suite", profiles.query_string(L"LastUsedProfile"));
 
     ValidationWindow& pane = frame->GetLogTabs().Validation();
     pane.Clear();
