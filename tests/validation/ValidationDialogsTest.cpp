@@ -186,3 +186,21 @@ TEST_F(ValidationDialogs, DeleteRemovesOnlyTheChosenProfileAndKeepsTheLastOne)
     EXPECT_FALSE(ProfileKeyExists(L"Beta"));
     EXPECT_TRUE(ProfileKeyExists(L"Gamma"));
 }
+
+TEST_F(ValidationDialogs, AProfileOpenedWithoutANameIsSavedBesideTheOthers)
+{
+    // Edit with an empty profile box opens the dialog on "": naming it must not remove the key of all.
+    StoreProfile(L"Mine", {{suite_, false, {L"TSTICE01"}}});
+    ValidationDlg dialog(L"");
+    DialogDriver driver([&] {
+        HWND window = FindDialog(kProfile);
+        if (!window)
+            return false;
+        SetDlgItemTextW(window, IDC_PROFILE_NAME, L"Fresh");
+        PressButton(window, IDOK);
+        return true;
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal(nullptr));
+    EXPECT_TRUE(ProfileKeyExists(L"Mine"));
+    EXPECT_TRUE(ProfileKeyExists(L"Fresh"));
+}
