@@ -7,6 +7,7 @@
 #include "foundation/RegKey.h"
 #include "resources/ValidationIds.h"
 #include "shell/DialogDriver.h"
+#include "shell/PackageTesting.h"
 #include "shell/ShellTesting.h"
 #include "support/TestSupport.h"
 
@@ -96,6 +97,7 @@ TEST_F(ValidationDialogs, TheProfileDialogSavesTheShownChoicesAndRefusesNamesTha
             SendMessageW(ices, LB_SETSEL, TRUE, 2);
             CheckDlgButton(window, IDC_PROFILE_SHOW_INFO, BST_CHECKED);
             SetDlgItemTextW(window, IDC_PROFILE_NAME, test.name.c_str());
+            SaveScreenshot(window, L"validation-profile.png");
             PressButton(window, IDOK);
             if (FindDialog(kProfile))
                 PressButton(window, IDCANCEL);

@@ -44,6 +44,7 @@ TEST(ValidationRun, TheChosenProfilesMessagesReachTheFileAndThePaneAndColourThei
         HWND dialog = FindDialog(L"Select Files to Validate");
         if (!dialog)
             return false;
+        SaveScreenshot(dialog, L"validation-files.png");
         // Without a profile OK stays.
         HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
