@@ -44,7 +44,8 @@ private:
 RowLinksWindow::RowLinksWindow() : RowLinksWindow(true) {}
 
 // A ManageableError here goes to the error dialog like any other failure.
-RowLinksWindow::RowLinksWindow(bool has_check_box) : Window(L"RowLinksWindow"), has_check_box_(has_check_box)
+RowLinksWindow::RowLinksWindow(bool has_check_box)
+    : Window(L"RowLinksWindow", tfc::ErrorHandling::NoManageable), has_check_box_(has_check_box)
 {
 }
 
