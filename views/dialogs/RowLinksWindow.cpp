@@ -1,4 +1,5 @@
 #include "views/dialogs/RowLinksWindow.h"
+#include "views/dialogs/DialogHelpers.h"
 
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
@@ -25,19 +26,6 @@ std::wstring JoinDescriptions(const RelationshipSet& relationships)
         text += (text.empty() ? L"" : L" | ") + relationship->Describe();
     return text;
 }
-
-// Restores the cursor however the work ends.
-class WaitCursor
-{
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
 
 } // namespace
 
