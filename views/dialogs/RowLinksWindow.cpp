@@ -251,7 +251,8 @@ void RowLinksWindow::ToggleTracking()
         ClearLines();
     MsiFile& file = tab->GetMsiFile();
     SchemaRelationships& references = file.relationships();
-    if (references.IsEnabled() != wanted) {
+    bool was_on = references.IsEnabled();
+    if (was_on != wanted) {
         WaitCursor wait;
         try {
             if (wanted)
@@ -262,10 +263,14 @@ void RowLinksWindow::ToggleTracking()
             // Whatever a failed build made goes, and the box says tracking is off.
             references.Clear();
             UpdateTrackingCheck();
+            if (was_on && tracking_changed_)
+                tracking_changed_(*tab, false);
             throw;
         }
     }
     UpdateTrackingCheck();
+    if (was_on != references.IsEnabled() && tracking_changed_)
+        tracking_changed_(*tab, references.IsEnabled());
     if (ObjectWindow* list = tab->GetTreeContext())
         InvalidateRect(list->GetWindowHandle(), nullptr, FALSE);
     if (references.IsEnabled())
