@@ -57,5 +57,5 @@ include(cmake/TestCub.cmake)
 # The validation tests open documents in frames and work dialogs as the shell's tests do.
 if(TARGET test_validation)
   target_sources(test_validation PRIVATE ${CMAKE_SOURCE_DIR}/tests/shell/ShellTesting.cpp
-    ${CMAKE_SOURCE_DIR}/tests/shell/PackageTesting.cpp ${CMAKE_SOURCE_DIR}/tests/shell/DialogDriver.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/shell/PackageTesting.cpp)
 endif()
