@@ -31,7 +31,7 @@ endfunction()
 dravnetta_test(test_foundation foundation foundation)
 dravnetta_test(test_model model model options)
 dravnetta_test(test_regimport regimport regimport)
-dravnetta_test(test_views views views)
+dravnetta_test(test_views views views shell)
 dravnetta_test(test_validation validation validation)
 dravnetta_test(test_shell shell shell)
 
@@ -50,4 +50,9 @@ target_include_directories(msidump PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_options(msidump PRIVATE -static -municode)
 if(TARGET test_model)
   target_sources(test_model PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
+endif()
+
+# The results pane's tests open documents in a frame as the shell's tests do.
+if(TARGET test_validation)
+  target_sources(test_validation PRIVATE ${CMAKE_SOURCE_DIR}/tests/shell/ShellTesting.cpp)
 endif()

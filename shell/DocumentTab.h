@@ -1,5 +1,7 @@
 #pragma once
 // How the main window, the tab strip, the trees and the dialogs see an open document.
+#include "model/lookups/FindCriteria.h"
+
 #include <windows.h>
 #include <memory>
 #include <string>
@@ -86,9 +88,22 @@ public:
     // A transform tab answers only for tables of the edited file.
     virtual MsiTableNode* FindEditableTableNode(const std::wstring& name) = 0;
     virtual void DropTable(MsiTableNode* node) = 0;
+    // Writes the table as an .idt file into the folder (an empty folder: the user chooses one).
+    virtual void ExportTable(const std::wstring& table_name, const std::wstring& folder)
+    {
+        (void)table_name;
+        (void)folder;
+    }
     virtual void AddTableViews(MsiFile& database, bool only_database_tables) = 0;
     virtual MsiFile& GetMsiFile() = 0;
     virtual std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) = 0;
+    // Shows the location's table in the Tables view with its row and column selected; false when the tab
+    // has no such table or row.
+    virtual bool SelectTable(const FindCriteria& location)
+    {
+        (void)location;
+        return false;
+    }
     // Whether the view tab control shows this page now (0 Tables, 1 Dialogs, 2 Components, 3 Features).
     virtual bool IsShowingObject(int page) = 0;
 };

@@ -1,5 +1,6 @@
 #include "shell/LogTabsWindow.h"
 #include "shell/MainWindow.h"
+#include "validation/ValidationWindow.h"
 
 #include <commctrl.h>
 
@@ -18,11 +19,18 @@ void EmptyLogPane::Create(HWND parent, const RECT& rect)
         tfc::throw_last_error(L"CreateWindowEx");
 }
 
-LogTabsWindow::LogTabsWindow() : Window(L"LogTabsWindow") {}
+LogTabsWindow::LogTabsWindow() : Window(L"LogTabsWindow"), validation_(std::make_unique<ValidationWindow>())
+{
+}
 
 LogTabsWindow::~LogTabsWindow()
 {
     destroy_window(window_);
+}
+
+LogTabWindow& LogTabsWindow::ValidationPane()
+{
+    return *validation_;
 }
 
 void LogTabsWindow::Create(MainWindow* frame, HWND parent, int x, int y, int width, int height)
@@ -38,7 +46,7 @@ void LogTabsWindow::Create(MainWindow* frame, HWND parent, int x, int y, int wid
     {
         int image;
         LogTabWindow* pane;
-    } items[] = {{7, &row_links_}, {2, &validation_}};
+    } items[] = {{7, &row_links_}, {2, validation_.get()}};
     for (int i = 0; i < 2; ++i) {
         TCITEMW item = {};
         item.mask = TCIF_IMAGE | TCIF_PARAM;
@@ -87,10 +95,16 @@ void LogTabsWindow::OnCreate(HWND window)
 {
     window_ = window;
     RECT rect = PaneRect();
-    row_links_.Create(window, rect);
-    validation_.Create(window, rect);
+    MainWindow* frame = frame_;
+    row_links_.Create(
+        window, rect, frame ? frame->GetImageList() : nullptr, [frame]() -> EditableMsiFileTab* {
+            return frame ? dynamic_cast<EditableMsiFileTab*>(frame->GetTabs().CurrentTab()) : nullptr;
+        });
+    validation_->Create(window, frame_);
+    MoveWindow(validation_->GetWindowHandle(), rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, FALSE);
     row_links_.Show();
-    validation_.Hide();
+    validation_->Hide();
 }
 
 void LogTabsWindow::OnSize()
@@ -99,7 +113,7 @@ void LogTabsWindow::OnSize()
         return;
     RECT rect = PaneRect();
     for (LogTabWindow* pane :
-         {static_cast<LogTabWindow*>(&row_links_), static_cast<LogTabWindow*>(&validation_)})
+         {static_cast<LogTabWindow*>(&row_links_), static_cast<LogTabWindow*>(validation_.get())})
         MoveWindow(pane->GetWindowHandle(), rect.left, rect.top, rect.right - rect.left,
                    rect.bottom - rect.top, TRUE);
 }
@@ -107,10 +121,10 @@ void LogTabsWindow::OnSize()
 void LogTabsWindow::OnSelectionChange()
 {
     if (SendMessageW(window_, TCM_GETCURSEL, 0, 0) == 1) {
-        validation_.Show();
+        validation_->Show();
         row_links_.Hide();
     } else {
-        validation_.Hide();
+        validation_->Hide();
         row_links_.Show();
     }
 }

@@ -3,18 +3,13 @@
 // validation results pane.
 #include "foundation/ToolTip.h"
 #include "foundation/Window.h"
+#include "shell/LogTabWindow.h"
+#include "views/dialogs/RowLinksWindow.h"
+
+#include <memory>
 
 class MainWindow;
-
-// One pane of the bottom strip.
-class LogTabWindow
-{
-public:
-    virtual ~LogTabWindow() = default;
-    virtual void Show() { ShowWindow(GetWindowHandle(), SW_SHOWNORMAL); }
-    virtual void Hide() { ShowWindow(GetWindowHandle(), SW_HIDE); }
-    virtual HWND GetWindowHandle() = 0;
-};
+class ValidationWindow;
 
 // Holds a pane's place until its own window class takes it.
 class EmptyLogPane : public LogTabWindow
@@ -36,8 +31,9 @@ public:
 
     void Create(MainWindow* frame, HWND parent, int x, int y, int width, int height);
     HWND GetWindowHandle() const { return window_; }
-    LogTabWindow& RowLinksPane() { return row_links_; }
-    LogTabWindow& ValidationPane() { return validation_; }
+    RowLinksWindow& RowLinksPane() { return row_links_; }
+    LogTabWindow& ValidationPane();
+    ValidationWindow& Validation() { return *validation_; }
     // TCN_SELCHANGE, which the frame receives: shows the pane of the selected tab.
     void OnSelectionChange();
 
@@ -50,7 +46,7 @@ private:
 
     HWND window_ = nullptr;
     MainWindow* frame_ = nullptr;
-    EmptyLogPane validation_;
-    EmptyLogPane row_links_;
+    std::unique_ptr<ValidationWindow> validation_;
+    RowLinksWindow row_links_;
     ToolTip tip_;
 };

@@ -1,6 +1,7 @@
 #include "shell/MDITabsParent.h"
 
 #include "foundation/Dpi.h"
+#include "validation/ValidationWindow.h"
 #include "shell/MainWindow.h"
 #include "resources/ShellIds.h"
 
@@ -187,6 +188,8 @@ bool MDITabsParent::CloseCurrent()
     if (!document->CanClose())
         return false;
     document->UnmergeMenus();
+    if (owner_ && owner_->GetLogTabs().GetWindowHandle())
+        owner_->GetLogTabs().Validation().RemoveFileMessages(*document);
     documents_.erase(documents_.begin() + index);
     HWND tabs = tabs_.GetWindowHandle();
     int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));

@@ -28,13 +28,15 @@ public:
 
 } // namespace
 
-MainWindow::MainWindow() : Window(L"MainWindow"), tabs_(this), splitter_(false), jobs_(runner_, progress_)
+MainWindow::MainWindow()
+    : Window(L"MainWindow"), tabs_(this), splitter_(false), find_(*this), jobs_(runner_, progress_)
 {
     mru_key_.create(HKEY_CURRENT_USER, SettingsKeyPath() + L"\\MRU", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS);
 }
 
 MainWindow::~MainWindow()
 {
+    find_.Destroy();
     if (frame_ && IsWindow(frame_))
         destroy_window(frame_);
     for (auto& entry : accelerators_)
@@ -151,7 +153,7 @@ void MainWindow::OnCreate(HWND window)
                         0, 0, 0, frame_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!status_bar_)
         tfc::throw_last_error(L"CreateWindowEx");
-    // The modeless Find dialog joins here when the table views bring it.
+    find_dialog_ = find_.Create(frame_);
 
     MENUINFO menu_info = {};
     menu_info.cbSize = sizeof(menu_info);
@@ -167,6 +169,24 @@ void MainWindow::OnCreate(HWND window)
     RestorePlacement();
     OpenFiles(paths, false);
     SetStatusParts({});
+}
+
+std::vector<FindableDocument*> MainWindow::GetFindDocuments()
+{
+    std::vector<FindableDocument*> documents;
+    for (const std::shared_ptr<MDIChild>& document : tabs_.Documents())
+        documents.push_back(dynamic_cast<FindableDocument*>(document.get()));
+    return documents;
+}
+
+int MainWindow::GetActiveFindDocument()
+{
+    return tabs_.IndexOfDocument(tabs_.CurrentTab());
+}
+
+void MainWindow::SelectFindDocument(int index)
+{
+    tabs_.SelectTab(index);
 }
 
 void MainWindow::BuildImageList()

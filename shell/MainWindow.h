@@ -10,6 +10,7 @@
 #include "shell/LogTabsWindow.h"
 #include "shell/MDITabsParent.h"
 #include "shell/ProgressWindow.h"
+#include "views/dialogs/FindDlg.h"
 
 #include <commctrl.h>
 #include <functional>
@@ -18,7 +19,11 @@
 #include <string>
 #include <vector>
 
-class MainWindow : tfc::Window, public StatusBarManager, public JobNotificationSubscriber, public JobCanceller
+class MainWindow : tfc::Window,
+                   public StatusBarManager,
+                   public JobNotificationSubscriber,
+                   public JobCanceller,
+                   private FindDocuments
 {
 public:
     // The document a path opens as.
@@ -70,6 +75,7 @@ public:
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }
     ProgressWindow& GetProgressWindow() { return progress_; }
+    FindDlg& GetFindDialog() { return find_; }
     JobRunner& GetJobRunner() { return runner_; }
     const std::vector<int>& GetStatusPercentages() const { return status_parts_; }
     const std::map<HWND, HACCEL>& Accelerators() const { return accelerators_; }
@@ -91,6 +97,10 @@ private:
     void ApplyStatusParts();
     // The tab strip above the split, the bottom pane below it down to the status bar, the bar between.
     void Layout(int width, int status_top, int split);
+    // The documents as Find walks them: the tabs that can be searched, in strip order.
+    std::vector<FindableDocument*> GetFindDocuments() override;
+    int GetActiveFindDocument() override;
+    void SelectFindDocument(int index) override;
 
     std::map<HWND, HACCEL> accelerators_;
     HWND frame_ = nullptr;
@@ -99,6 +109,7 @@ private:
     MDITabsParent tabs_;
     LogTabsWindow log_tabs_;
     SplitterWindow splitter_;
+    FindDlg find_;
     HWND find_dialog_ = nullptr;
     ProgressWindow progress_;
     JobRunner runner_;

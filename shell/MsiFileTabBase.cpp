@@ -6,6 +6,8 @@
 #include "resources/ShellIds.h"
 #include "shell/MDITabsParent.h"
 #include "shell/MainWindow.h"
+#include "validation/ValidationWindow.h"
+#include "views/tree/MsiTableNode.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -328,6 +330,13 @@ void MsiFileTabBase::MergeMenus()
         frame->SetDocumentAccelerators(window_, LoadDocumentAccelerators());
     }
     UpdateStatusBar();
+    if (auto* node = dynamic_cast<MsiTableNode*>(GetTablesTree()->GetSelectedNode()))
+        node->ShowRowLinks(list_);
+    if (frame && frame->GetLogTabs().GetWindowHandle()) {
+        ValidationWindow& results = frame->GetLogTabs().Validation();
+        if (results.GetCheckBox() && SendMessageW(results.GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED)
+            results.Refill();
+    }
 }
 
 void MsiFileTabBase::UnmergeMenus()

@@ -318,3 +318,27 @@ TEST_F(MainWindowTest, ClosingTheMiddleDocumentRenumbersTheTabs)
     EXPECT_FALSE(IsWindowVisible(control));
     EXPECT_EQ(frame->GetStatusPercentages(), std::vector<int>{100});
 }
+
+TEST_F(MainWindowTest, FindBelongsToTheFrameAndAsksForADocument)
+{
+    TestFrame frame;
+    FindDlg& find = frame->GetFindDialog();
+    ASSERT_NE(find.GetWindowHandle(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(find.GetWindowHandle()));
+    find.Show();
+    EXPECT_TRUE(IsWindowVisible(find.GetWindowHandle()));
+    // The tracking box and the list of the row-relationship pane are there; no document: nothing to track.
+    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
+    ASSERT_NE(pane.GetCheckBox(), nullptr);
+    SendMessageW(pane.GetCheckBox(), BM_CLICK, 0, 0);
+    EXPECT_NE(SendMessageW(pane.GetCheckBox(), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    testing_support::ScriptedPrompts prompts;
+    prompts.answer(IDOK);
+    find.FindNext();
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].text, L"No selected window");
+    EXPECT_EQ(prompts.asked()[0].caption, L"Cannot perform Find");
+    SendMessageW(find.GetWindowHandle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindowVisible(find.GetWindowHandle()));
+}

@@ -12,7 +12,7 @@ COLORREF NodePainter::TextColourForDepth(int depth)
     return depth % 2 ? RGB(0xA0, 0xA0, 0xA0) : RGB(0, 0, 0);
 }
 
-LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw)
+LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORREF text_colour)
 {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
@@ -42,7 +42,7 @@ LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw)
     auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     HGDIOBJ old_font = font ? SelectObject(dc, font) : nullptr;
     int old_mode = SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TextColourForDepth(node.Depth()));
+    SetTextColor(dc, text_colour == CLR_INVALID ? TextColourForDepth(node.Depth()) : text_colour);
     DrawTextW(dc, node.GetLabel().c_str(), static_cast<int>(node.GetLabel().size()), &rect,
               DT_SINGLELINE | DT_BOTTOM);
     SetBkMode(dc, old_mode);

@@ -10,7 +10,8 @@ public:
     LRESULT OnCustomDraw(NMTVCUSTOMDRAW* draw) override;
 
     // The whole drawing, for node classes that add to it.
-    static LRESULT PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw);
+    // `text_colour` CLR_INVALID: by depth.
+    static LRESULT PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORREF text_colour = CLR_INVALID);
     // Grey 0xA0A0A0 for an odd number of ancestors, black for an even one.
     static COLORREF TextColourForDepth(int depth);
 };

@@ -1,0 +1,216 @@
+// The results store and pane: colours and tips by row and cell, column sizing, copying, filtering,
+// closing a document, and messages arriving from other threads while the pane refills and sorts.
+#include "foundation/Clipboard.h"
+#include "shell/ShellTesting.h"
+#include "validation/ValidationWindow.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+using shell_testing::PumpPending;
+using shell_testing::PumpUntil;
+
+namespace {
+
+const wchar_t kDoc[] = L"C:\\pkg\\one.msi";
+const wchar_t kOther[] = L"C:\\pkg\\two.msi";
+
+ValidationMessage Message(const std::wstring& document, const std::wstring& type, const std::wstring& column,
+                          const std::wstring& key, const std::wstring& description = L"text")
+{
+    return ValidationMessage::FromFields({L"ICE01", type, description, L"help", L"Property", column, key},
+                                         document, L"full.cub");
+}
+
+int ItemCount(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int ColumnWidth(HWND list, int column)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+} // namespace
+
+TEST(ValidationStoreTest, RowsAndCellsAreColouredByTheirShownErrorsAndWarnings)
+{
+    ValidationStore store;
+    store.Add(Message(kDoc, L"1", L"", L"K1"));
+    store.Add(Message(kDoc, L"2", L"Value", L"K2", L"warned"));
+    store.Add(Message(kDoc, L"1", L"", L"K3", L"first"));
+    store.Add(Message(kDoc, L"2", L"Value", L"K3", L"second"));
+    store.Add(Message(kDoc, L"0", L"", L"K4"));
+    store.Add(Message(kDoc, L"3", L"", L"K4"));
+    store.Add(Message(kOther, L"1", L"", L"K1"));
+    store.HideDocument(kOther);
+    struct Case
+    {
+        const wchar_t* document;
+        const wchar_t* column;
+        const wchar_t* key;
+        unsigned flags;
+    } cases[] = {
+        {kDoc, L"Value", L"K1", 1},   {kDoc, L"Property", L"K1", 1}, // no column: the whole row
+        {kDoc, L"Value", L"K2", 2},   {kDoc, L"Property", L"K2", 0}, // a column: that cell only
+        {kDoc, L"Value", L"K3", 3},   {kDoc, L"Property", L"K3", 1},
+        {kDoc, L"Value", L"K4", 0},   // failures and information colour nothing
+        {kOther, L"Value", L"K1", 0}, // a closed document's messages are hidden
+        {kDoc, L"Value", L"K9", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.flags,
+                  store.GetRowValidationInfo(FindCriteria(c.document, L"Property", c.column, {c.key})))
+            << c.key << "." << c.column;
+    EXPECT_EQ(L"first\r\nsecond\r\n",
+              store.GetFieldMessages(FindCriteria(kDoc, L"Property", L"Value", {L"K3"})));
+    EXPECT_EQ(L"first\r\n", store.GetFieldMessages(FindCriteria(kDoc, L"Property", L"Other", {L"K3"})));
+    EXPECT_EQ(L"", store.GetFieldMessages(FindCriteria(kOther, L"Property", L"", {L"K1"})));
+}
+
+TEST(ValidationStoreTest, MessagesFromResultLinesOfAnyLength)
+{
+    struct Case
+    {
+        std::vector<std::wstring> fields;
+        std::wstring table, column;
+        std::vector<std::wstring> keys;
+    } cases[] = {
+        {{L"ICE1", L"1", L"d"}, L"", L"", {}},
+        {{L"ICE1", L"1", L"d", L"h", L"T", L"C"}, L"T", L"C", {}},
+        {{L"ICE1", L"1", L"d", L"h", L"T", L"C", L"a", L"b", L"c"}, L"T", L"C", {L"a", L"b", L"c"}},
+    };
+    for (const Case& c : cases) {
+        ValidationMessage message = ValidationMessage::FromFields(c.fields, kDoc, L"x.cub");
+        EXPECT_EQ(FindCriteria(kDoc, c.table, c.column, c.keys), message.location);
+        EXPECT_EQ(L"ICE1", message.ice);
+        EXPECT_EQ(L"x.cub", message.cub);
+    }
+    ValidationMessage odd = ValidationMessage::FromFields({L"ICE1", L"7"}, kDoc, L"x.cub");
+    EXPECT_EQ(L"7", odd.TypeText());
+    EXPECT_EQ(L"Warning", Message(kDoc, L"2", L"", L"k").TypeText());
+}
+
+class ValidationWindowTest : public ::testing::Test
+{
+protected:
+    ValidationWindow& pane() { return frame->GetLogTabs().Validation(); }
+    HWND list() { return pane().GetListWindow(); }
+    std::wstring ClipboardText()
+    {
+        Clipboard clipboard;
+        clipboard.Open(frame->GetWindowHandle());
+        return clipboard.GetText();
+    }
+
+    shell_testing::TestFrame frame;
+};
+
+TEST_F(ValidationWindowTest, ColumnsAreSizedForTheFirstTenMessagesThenEveryTenth)
+{
+    frame.Open(kDoc);
+    for (int i = 1; i <= 20; ++i) {
+        SendMessageW(list(), LVM_SETCOLUMNWIDTH, 3, 1);
+        pane().AddMessage(Message(kDoc, L"1", L"", std::to_wstring(i), L"a rather long description text"));
+        bool sized = i <= 10 || i == 20;
+        EXPECT_EQ(sized, ColumnWidth(list(), 3) > 1) << "message " << i;
+        if (sized)
+            EXPECT_EQ(0, ColumnWidth(list(), 0)) << "one document: no File column";
+    }
+    frame.Open(kOther);
+    for (int i = 21; i <= 30; ++i)
+        pane().AddMessage(Message(kOther, L"1", L"", std::to_wstring(i)));
+    EXPECT_GT(ColumnWidth(list(), 0), 0);
+}
+
+TEST_F(ValidationWindowTest, CopiesTheSelectedRowsAsTabSeparatedText)
+{
+    frame.Open(kDoc);
+    pane().AddMessage(Message(kDoc, L"1", L"Value", L"K1", L"has\ta tab"));
+    pane().AddMessage(Message(kDoc, L"2", L"", L"K2", L"plain"));
+    pane().AddMessage(Message(kDoc, L"9", L"", L"K3", L"third"));
+    pane().CopySelectedResults(); // nothing selected: nothing copied
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list(), LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
+    pane().CopySelectedResults();
+    EXPECT_EQ(L"File\tICE\tType\tDescription\tHelp\tTable\tColumn\tKey\tCub\r\n"
+              L"one.msi\tICE01\tError\thas\\ta tab\thelp\tProperty\tValue\tK1\tfull.cub\r\n"
+              L"one.msi\tICE01\t9\tthird\thelp\tProperty\t\tK3\tfull.cub",
+              ClipboardText());
+}
+
+TEST_F(ValidationWindowTest, FilterSortAndClosingADocument)
+{
+    auto one = frame.Open(kDoc);
+    auto two = frame.Open(kOther);
+    for (const wchar_t* key : {L"b", L"C", L"a"}) {
+        pane().AddMessage(Message(kDoc, L"1", L"", key));
+        pane().AddMessage(Message(kOther, L"1", L"", key));
+    }
+    EXPECT_EQ(6, ItemCount(list()));
+    pane().SortByColumn(7);
+    wchar_t text[16] = {};
+    ListView_GetItemText(list(), 0, 7, text, 16);
+    EXPECT_STREQ(L"a", text);
+    ListView_GetItemText(list(), 5, 7, text, 16);
+    EXPECT_STREQ(L"C", text);
+
+    // Only the active document's messages; the other document (active now) is two.msi.
+    SendMessageW(pane().GetWindowHandle(), WM_COMMAND, MAKEWPARAM(ValidationWindow::kCheckBox, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(pane().GetCheckBox()));
+    EXPECT_EQ(3, ItemCount(list()));
+    SendMessageW(pane().GetWindowHandle(), WM_COMMAND, MAKEWPARAM(ValidationWindow::kCheckBox, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(pane().GetCheckBox()));
+    EXPECT_EQ(6, ItemCount(list()));
+
+    frame->GetTabs().CloseCurrent();
+    EXPECT_EQ(3, ItemCount(list()));
+    frame->GetTabs().CloseCurrent();
+    EXPECT_EQ(0, ItemCount(list()));
+    pane().Refill();
+    EXPECT_EQ(0, ItemCount(list())) << "closed documents' messages stay hidden";
+}
+
+TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRefillsAndSorts)
+{
+    frame.Open(kDoc);
+    const int kPerThread = 100;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 3; ++t) {
+        workers.emplace_back([this, t] {
+            for (int i = 0; i < kPerThread; ++i)
+                pane().AddMessage(Message(kDoc, L"1", L"", std::to_wstring(t * kPerThread + i)));
+        });
+    }
+    int rounds = 0;
+    PumpUntil(
+        [&] {
+            pane().Refill();
+            pane().SortByColumn(7);
+            ++rounds;
+            return pane().Store().Count() == 3 * kPerThread;
+        },
+        60000);
+    for (std::thread& worker : workers)
+        worker.join();
+    PumpPending();
+    std::multiset<LPARAM> listed;
+    for (int i = 0; i < ItemCount(list()); ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageW(list(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        listed.insert(item.lParam);
+    }
+    EXPECT_EQ(static_cast<size_t>(3 * kPerThread), listed.size());
+    EXPECT_EQ(static_cast<size_t>(3 * kPerThread), std::set<LPARAM>(listed.begin(), listed.end()).size());
+    EXPECT_GT(rounds, 0);
+}

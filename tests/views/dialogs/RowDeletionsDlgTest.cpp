@@ -1,0 +1,164 @@
+// "Cascaded Deletion" over a real package with row reference tracking: the tree of owned rows, cycles,
+// rows owned twice, long keys, "&RootsOnly", the plain question, and the tab's dirty mark.
+#include "views/dialogs/RowDeletionsDlg.h"
+#include "model/MsiFile.h"
+#include "resources/DialogsIds.h"
+
+#include "DialogTesting.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using dialog_testing::PackageTab;
+using grid_testing::OpenPackage;
+
+namespace {
+
+class RowDeletionsDlgTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!package_.ok())
+            GTEST_SKIP() << "shared test data absent";
+        tab_ = std::make_unique<PackageTab>(package_);
+        std::shared_ptr<MsiTableLookupBase> folders = tab_->GetTableLookup(L"Directory");
+        // Two folders that own each other, and two whose long keys share their first 100 characters.
+        folders->AddRowFromText({L"CYC_A", L"CYC_B", L"a"});
+        folders->AddRowFromText({L"CYC_B", L"CYC_A", L"b"});
+        folders->AddRowFromText({long_ + L"1", L"TARGETDIR", L"l1"});
+        folders->AddRowFromText({long_ + L"2", long_ + L"1", L"l2"});
+        package_.file().relationships().Build(package_.file());
+    }
+
+    RowDeletionsDlg::RowList Rows(std::initializer_list<std::pair<const wchar_t*, std::wstring>> rows)
+    {
+        RowDeletionsDlg::RowList list;
+        for (const auto& row : rows) {
+            MsiTable& table = package_.table(row.first);
+            list.emplace_back(&table, grid_testing::FindRowByKey(table, row.second));
+        }
+        return list;
+    }
+    // Runs the dialog; `press` sees it and its tree, and presses its buttons.
+    bool Run(RowDeletionsDlg& dialog, const std::function<void(HWND)>& press)
+    {
+        grid_testing::ModalDriver driver([&]() {
+            HWND window = dialog_testing::FindDialog(L"Cascaded Deletion");
+            if (!window)
+                return false;
+            press(window);
+            return true;
+        });
+        return dialog.DoModal();
+    }
+    // "Table key" of every node, depth first, indented by depth.
+    static void Picture(const ContainerNode& node, std::wstring& out, int depth = 0)
+    {
+        for (const ContainerNode::Child& child : node.GetChildren()) {
+            auto* row = dynamic_cast<RowNode*>(child.node.get());
+            out += std::wstring(static_cast<size_t>(depth) * 2, L' ') + row->GetTable()->name() + L" " +
+                   row->GetTable()->RowKeyText(*row->GetRow()) + (row->IsChecked() ? L"" : L" (off)") + L"\n";
+            Picture(*child.node, out, depth + 1);
+        }
+    }
+
+    OpenPackage package_{L"shortcuts.msi"};
+    std::unique_ptr<PackageTab> tab_;
+    std::wstring long_ = std::wstring(120, L'D');
+};
+
+TEST_F(RowDeletionsDlgTest, OwnedRowsFormTheTreeAndOkDeletesThemOnce)
+{
+    RowDeletionsDlg dialog(*tab_,
+                           Rows({{L"Directory", L"CYC_A"},
+                                 {L"Directory", long_ + L"1"},
+                                 {L"Feature", L"ProductFeature"},
+                                 {L"Component", L"ShortcutComp"},
+                                 {L"File", L"test.txt"}}),
+                           tab_.get());
+    std::wstring picture;
+    testing_support::ScriptedPrompts prompts; // any question would fail the test
+    ASSERT_TRUE(Run(dialog, [&](HWND window) {
+        // Painted first: Wine's tree drops its check marks at its first paint.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Picture(*dialog.GetTree().Root(), picture);
+        grid_testing::SaveScreenshot(window, testing_support::BuildPath(L"CascadedDeletion.png"));
+        grid_testing::ClickButton(window, IDC_ROWS_OK);
+    }));
+    // Tree items are in label order; the cycle ends at the row already on the path.
+    // The file's hash belongs to two roots: it is shown under both and deleted once.
+    EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  File test.txt\n"
+              L"    MsiFileHash test.txt\n"
+              L"  Shortcut AdvtShortcut\n"
+              L"  Shortcut CustomTargetShortcut\n"
+              L"  Shortcut FileTargetShortcut\n"
+              L"Directory CYC_A\n"
+              L"  Directory CYC_B\n"
+              L"Directory " +
+                  long_ + L"1\n  Directory " + long_ +
+                  L"2\n"
+                  L"Feature ProductFeature\n"
+                  L"  FeatureComponents ProductFeature|ShortcutComp\n"
+                  L"File test.txt\n"
+                  L"  MsiFileHash test.txt\n",
+              picture);
+    EXPECT_EQ(12, dialog.DeletedCount());
+    EXPECT_TRUE(tab_->Keys(L"MsiFileHash").empty());
+    EXPECT_TRUE(tab_->Keys(L"FeatureComponents").empty());
+    EXPECT_TRUE(tab_->Keys(L"Shortcut").empty());
+    EXPECT_EQ((std::vector<std::wstring>{L"INSTALLFOLDER", L"ProgramFilesFolder", L"TARGETDIR"}),
+              tab_->Keys(L"Directory"));
+    EXPECT_TRUE(tab_->IsDirty());
+    EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(RowDeletionsDlgTest, RootsOnlyDeletesOnlyTheRowsAskedFor)
+{
+    RowDeletionsDlg dialog(*tab_, Rows({{L"Component", L"ShortcutComp"}}), nullptr);
+    std::wstring toggled, roots_only;
+    ASSERT_TRUE(Run(dialog, [&](HWND window) {
+        // A right click on a node turns its whole branch the other way.
+        auto* root = static_cast<RowNode*>(dialog.GetTree().Root()->GetChildren().begin()->node.get());
+        root->GetChildren().begin()->node->OnContextMenu(0, 0);
+        Picture(*dialog.GetTree().Root(), toggled);
+        grid_testing::ClickButton(window, IDC_ROOTS_ONLY);
+        Picture(*dialog.GetTree().Root(), roots_only);
+        grid_testing::ClickButton(window, IDC_ROWS_OK);
+    }));
+    EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  File test.txt (off)\n"
+              L"    MsiFileHash test.txt (off)\n"
+              L"  Shortcut AdvtShortcut\n"
+              L"  Shortcut CustomTargetShortcut\n"
+              L"  Shortcut FileTargetShortcut\n",
+              toggled);
+    EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  File test.txt (off)\n"
+              L"    MsiFileHash test.txt (off)\n"
+              L"  Shortcut AdvtShortcut (off)\n"
+              L"  Shortcut CustomTargetShortcut (off)\n"
+              L"  Shortcut FileTargetShortcut (off)\n",
+              roots_only);
+    EXPECT_EQ(1, dialog.DeletedCount());
+    EXPECT_TRUE(tab_->Keys(L"Component").empty());
+    EXPECT_EQ(3u, tab_->Keys(L"Shortcut").size());
+    EXPECT_EQ(L"ShortcutComp", tab_->Cell(L"File", L"test.txt", L"Component_"));
+}
+
+TEST_F(RowDeletionsDlgTest, ARowNothingBelongsToIsOnlyAskedAbout)
+{
+    for (int answer : {IDNO, IDYES}) {
+        testing_support::ScriptedPrompts prompts;
+        prompts.answer(answer);
+        RowDeletionsDlg dialog(*tab_, Rows({{L"Property", L"ALLUSERS"}}), nullptr);
+        EXPECT_EQ(answer == IDYES, dialog.DoModal());
+        ASSERT_EQ(1u, prompts.asked().size());
+        EXPECT_EQ(L"Delete Row(s)?", prompts.asked()[0].caption);
+        EXPECT_EQ(answer == IDYES ? L"(no row)" : L"1", tab_->Cell(L"Property", L"ALLUSERS", L"Value"));
+        EXPECT_EQ(answer == IDYES, tab_->IsDirty());
+    }
+}
+
+} // namespace

@@ -1,0 +1,424 @@
+#include "validation/ValidationWindow.h"
+
+#include "foundation/Clipboard.h"
+#include "shell/DocumentTab.h"
+#include "shell/MainWindow.h"
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t* const kColumnTitles[] = {L"File",  L"ICE",    L"Type", L"Description", L"Help",
+                                        L"Table", L"Column", L"Key",  L"Cub"};
+const int kColumnCount = 9;
+
+std::wstring FileNamePart(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ColumnText(const ValidationMessage& message, int column)
+{
+    switch (column) {
+    case 0:
+        return FileNamePart(message.location.text);
+    case 1:
+        return message.ice;
+    case 2:
+        return message.TypeText();
+    case 3:
+        return message.description;
+    case 4:
+        return message.help;
+    case 5:
+        return message.location.table_name;
+    case 6:
+        return message.location.column_name;
+    case 7:
+        return message.KeyText();
+    case 8:
+        return message.cub;
+    }
+    return std::wstring();
+}
+
+std::wstring ItemText(HWND list, int item, int column)
+{
+    std::wstring text(1024, L'\0');
+    LVITEMW record = {};
+    record.iSubItem = column;
+    record.pszText = &text[0];
+    record.cchTextMax = static_cast<int>(text.size());
+    LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&record));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(0, length)));
+    return text;
+}
+
+LPARAM ItemData(HWND list, int item)
+{
+    LVITEMW record = {};
+    record.mask = LVIF_PARAM;
+    record.iItem = item;
+    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record)))
+        return -1;
+    return record.lParam;
+}
+
+// The sort's texts by message number, read once from the store; the comparison gets this.
+struct SortTexts
+{
+    std::vector<std::wstring> texts;
+    bool descending = false;
+};
+
+int CALLBACK CompareMessages(LPARAM a, LPARAM b, LPARAM param)
+{
+    const SortTexts& sort = *reinterpret_cast<const SortTexts*>(param);
+    auto text = [&sort](LPARAM number) {
+        size_t index = static_cast<size_t>(number);
+        return index < sort.texts.size() ? sort.texts[index].c_str() : L"";
+    };
+    int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a), -1, text(b), -1) - CSTR_EQUAL;
+    return sort.descending ? -order : order;
+}
+
+// Drawing off for the life of the object.
+class NoRedraw
+{
+public:
+    explicit NoRedraw(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+    ~NoRedraw()
+    {
+        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    NoRedraw(const NoRedraw&) = delete;
+    NoRedraw& operator=(const NoRedraw&) = delete;
+
+private:
+    HWND window_;
+};
+
+} // namespace
+
+ValidationWindow::ValidationWindow() : Window(L"ValidationWindow") {}
+
+ValidationWindow::~ValidationWindow()
+{
+    destroy_window(window_);
+}
+
+void ValidationWindow::Create(HWND parent, MainWindow* frame)
+{
+    frame_ = frame;
+    tfc::register_window_class(L"ValidationWindow", IDC_ARROW,
+                               LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1000)));
+    create_window(WS_EX_CONTROLPARENT, L"ValidationWindow", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10,
+                  10, parent);
+}
+
+LRESULT ValidationWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(window);
+        return 0;
+    case WM_NCDESTROY:
+        // Destroyed with its parent: forget the handles before they can be reused.
+        window_ = check_box_ = button_ = list_ = nullptr;
+        return call_previous_proc(window, message, wparam, lparam);
+    case WM_SIZE:
+        OnSize();
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_COMMAND:
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case kAddRowMessage: {
+        ValidationMessage stored;
+        if (store_.Get(static_cast<size_t>(wparam), stored) && Passes(stored))
+            InsertMessageRow(static_cast<size_t>(wparam), stored, static_cast<size_t>(lparam));
+        return 0;
+    }
+    }
+    return call_previous_proc(window, message, wparam, lparam);
+}
+
+void ValidationWindow::OnCreate(HWND window)
+{
+    window_ = window;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    check_box_ = CreateWindowExW(0, L"Button", L"Show validation messages for active window only",
+                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 0, 0, 280, 20, window,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckBox)), instance, nullptr);
+    button_ = CreateWindowExW(0, L"Button", L"Copy Selected Results", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                              0, 150, 20, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCopyButton)),
+                              instance, nullptr);
+    list_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 30, 10, 10,
+                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)), instance, nullptr);
+    if (!check_box_ || !button_ || !list_)
+        tfc::throw_last_error(L"CreateWindowEx");
+    for (HWND control : {check_box_, button_, list_})
+        SendMessageW(control, WM_SETFONT, font, FALSE);
+    SendMessageW(list_, CCM_SETVERSION, 5, 0);
+    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < kColumnCount; ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.cx = 100;
+        column.pszText = const_cast<wchar_t*>(kColumnTitles[i]);
+        column.iSubItem = i;
+        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void ValidationWindow::OnSize()
+{
+    RECT client = {};
+    GetClientRect(window_, &client);
+    MoveWindow(check_box_, client.left + 5, client.top + 5, 280, 20, TRUE);
+    MoveWindow(button_, client.left + 290, client.top + 5, 150, 20, TRUE);
+    MoveWindow(list_, client.left, client.top + 30, client.right - client.left,
+               std::max<LONG>(0, client.bottom - client.top - 30), TRUE);
+}
+
+void ValidationWindow::AddMessage(const ValidationMessage& message)
+{
+    size_t count = 0;
+    size_t number = store_.Add(message, &count);
+    // The row is added on the pane's thread; a worker waits here while it does (the lock is not held).
+    if (window_)
+        SendMessageW(window_, kAddRowMessage, number, static_cast<LPARAM>(count));
+}
+
+void ValidationWindow::Clear()
+{
+    listed_.clear();
+    if (list_)
+        SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    store_.Clear();
+}
+
+bool ValidationWindow::IsChecked() const
+{
+    return check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::wstring ValidationWindow::ActivePath(bool& has_active) const
+{
+    MDIChild* current = frame_ ? frame_->GetTabs().CurrentTab() : nullptr;
+    has_active = current != nullptr;
+    return current ? current->GetPath() : std::wstring();
+}
+
+int ValidationWindow::DocumentCount() const
+{
+    return frame_ ? static_cast<int>(frame_->GetTabs().Documents().size()) : 0;
+}
+
+bool ValidationWindow::Passes(const ValidationMessage& message) const
+{
+    if (!IsChecked())
+        return true;
+    bool has_active = false;
+    std::wstring path = ActivePath(has_active);
+    return has_active && message.location.text == path;
+}
+
+void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count)
+{
+    if (message.hidden || (number < listed_.size() && listed_[number]))
+        return;
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    std::wstring text = ColumnText(message, 0);
+    item.pszText = &text[0];
+    item.lParam = static_cast<LPARAM>(number);
+    int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0)
+        return;
+    if (listed_.size() <= number)
+        listed_.resize(number + 1, false);
+    listed_[number] = true;
+    for (int column = 1; column < kColumnCount; ++column) {
+        std::wstring cell = ColumnText(message, column);
+        LVITEMW sub = {};
+        sub.iSubItem = column;
+        sub.pszText = &cell[0];
+        SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
+    }
+    if (store_count <= 10 || store_count % 10 == 0)
+        SizeColumns();
+}
+
+void ValidationWindow::SizeColumns()
+{
+    bool hide_file = DocumentCount() == 1;
+    for (int column = 0; column < kColumnCount; ++column) {
+        if (column == 0 && hide_file)
+            SendMessageW(list_, LVM_SETCOLUMNWIDTH, 0, 0);
+        else
+            SendMessageW(list_, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+    }
+}
+
+void ValidationWindow::Refill()
+{
+    if (!list_)
+        return;
+    NoRedraw quiet(list_);
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    listed_.clear();
+    bool checked = IsChecked();
+    bool has_active = false;
+    std::wstring path = ActivePath(has_active);
+    if (checked && !has_active)
+        return;
+    std::vector<ValidationMessage> messages = store_.Snapshot();
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (!checked || messages[i].location.text == path)
+            InsertMessageRow(i, messages[i], messages.size());
+    }
+}
+
+void ValidationWindow::RemoveFileMessages(MDIChild& document)
+{
+    RemoveFileMessages(document.GetPath());
+}
+
+void ValidationWindow::RemoveFileMessages(const std::wstring& path)
+{
+    std::vector<size_t> hidden = store_.HideDocument(path);
+    if (!list_ || hidden.empty())
+        return;
+    NoRedraw quiet(list_);
+    for (int row = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+        LPARAM number = ItemData(list_, row);
+        if (std::binary_search(hidden.begin(), hidden.end(), static_cast<size_t>(number))) {
+            SendMessageW(list_, LVM_DELETEITEM, row, 0);
+            listed_[static_cast<size_t>(number)] = false;
+        }
+    }
+}
+
+void ValidationWindow::GoToMessage(int row, bool focus)
+{
+    LPARAM number = ItemData(list_, row);
+    ValidationMessage message;
+    if (number < 0 || !frame_ || !store_.Get(static_cast<size_t>(number), message))
+        return;
+    MDITabsParent& tabs = frame_->GetTabs();
+    const auto& documents = tabs.Documents();
+    for (size_t i = 0; i < documents.size(); ++i) {
+        if (documents[i]->GetPath() != message.location.text)
+            continue;
+        std::shared_ptr<MDIChild> document = documents[i];
+        if (tabs.CurrentTab() != document.get())
+            tabs.SelectTab(tabs.IndexOfDocument(document.get()));
+        if (focus)
+            SetFocus(document->GetWindowHandle());
+        if (auto* tab = dynamic_cast<EditableMsiFileTab*>(document.get()))
+            tab->SelectTable(message.location);
+        return;
+    }
+}
+
+void ValidationWindow::SortByColumn(int column)
+{
+    if (column < 0 || column >= kColumnCount)
+        return;
+    ascending_ = column == sort_column_ ? !ascending_ : true;
+    sort_column_ = column;
+    SortTexts sort;
+    sort.descending = !ascending_;
+    std::vector<ValidationMessage> messages = store_.Snapshot();
+    for (const ValidationMessage& message : messages) {
+        std::wstring text = ColumnText(message, column);
+        if (text.size() > 1024)
+            text.resize(1024);
+        sort.texts.push_back(text);
+    }
+    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&sort),
+                 reinterpret_cast<LPARAM>(&CompareMessages));
+}
+
+void ValidationWindow::CopySelectedResults()
+{
+    if (SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
+        return;
+    auto escaped = [](std::wstring text) {
+        for (size_t at = text.find(L'\t'); at != std::wstring::npos; at = text.find(L'\t', at + 2))
+            text.replace(at, 1, L"\\t");
+        return text;
+    };
+    std::wstring text;
+    for (int column = 0; column < kColumnCount; ++column)
+        text += (column ? L"\t" : L"") + std::wstring(kColumnTitles[column]);
+    for (int row = -1;;) {
+        row = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, row, LVNI_SELECTED));
+        if (row < 0)
+            break;
+        text += L"\r\n";
+        for (int column = 0; column < kColumnCount; ++column)
+            text += (column ? L"\t" : L"") + escaped(ItemText(list_, row, column));
+    }
+    Clipboard clipboard;
+    clipboard.Open(window_);
+    clipboard.SetText(text);
+}
+
+LRESULT ValidationWindow::OnNotify(NMHDR* header)
+{
+    if (header->hwndFrom != list_)
+        return 0;
+    switch (header->code) {
+    case LVN_ITEMCHANGED: {
+        auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+        const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+        if ((change->uChanged & LVIF_STATE) && (change->uNewState & both) == both &&
+            (change->uOldState & both) != both && change->iItem >= 0)
+            GoToMessage(change->iItem, false);
+        return 0;
+    }
+    case NM_DBLCLK: {
+        auto* click = reinterpret_cast<NMITEMACTIVATE*>(header);
+        if (click->iItem >= 0)
+            GoToMessage(click->iItem, true);
+        return 0;
+    }
+    case LVN_KEYDOWN: {
+        auto* key = reinterpret_cast<NMLVKEYDOWN*>(header);
+        bool control = GetKeyState(VK_CONTROL) < 0;
+        if (key->wVKey == VK_RETURN) {
+            int row = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+            if (row >= 0)
+                GoToMessage(row, true);
+        } else if (control && (key->wVKey == 'C' || key->wVKey == VK_INSERT)) {
+            CopySelectedResults();
+        }
+        return 0;
+    }
+    case LVN_COLUMNCLICK:
+        SortByColumn(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        return 0;
+    }
+    return 0;
+}
+
+void ValidationWindow::OnCommand(WORD id, WORD code)
+{
+    if (code != BN_CLICKED)
+        return;
+    if (id == kCheckBox) {
+        SendMessageW(check_box_, BM_SETCHECK, IsChecked() ? BST_UNCHECKED : BST_CHECKED, 0);
+        Refill();
+    } else if (id == kCopyButton) {
+        CopySelectedResults();
+    }
+}

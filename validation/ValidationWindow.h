@@ -1,0 +1,85 @@
+#pragma once
+// The "Validation Results" pane of the bottom strip: lists the messages of the validation runs, filters
+// them to the active document, sorts and copies them, jumps to the cell a message names, and answers the
+// table views' questions about row colours and field tips.
+#include "foundation/Window.h"
+#include "shell/LogTabWindow.h"
+#include "validation/ValidationStore.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <string>
+#include <vector>
+
+class MainWindow;
+class MDIChild;
+
+class ValidationWindow : public tfc::Window, public LogTabWindow
+{
+public:
+    // Sent to the pane by AddMessage: wParam the message's number, lParam the store's count then.
+    static const UINT kAddRowMessage = WM_APP + 20;
+    enum Controls
+    {
+        kCheckBox = 1,
+        kCopyButton = 2,
+        kList = 3
+    };
+
+    ValidationWindow();
+    ~ValidationWindow() override;
+
+    // `frame` gives the document tabs (may be null: no filter, no jumps).
+    void Create(HWND parent, MainWindow* frame = nullptr);
+    HWND GetWindowHandle() override { return window_; }
+    HWND GetListWindow() const { return list_; }
+    HWND GetCheckBox() const { return check_box_; }
+    ValidationStore& Store() { return store_; }
+
+    // From any thread: stores the message, then lets the pane's thread list it.
+    void AddMessage(const ValidationMessage& message);
+    void Clear();
+    void Refill();
+    void RemoveFileMessages(MDIChild& document);
+    void RemoveFileMessages(const std::wstring& path);
+    unsigned GetRowValidationInfo(const FindCriteria& location) const
+    {
+        return store_.GetRowValidationInfo(location);
+    }
+    std::wstring GetFieldMessages(const FindCriteria& location) const
+    {
+        return store_.GetFieldMessages(location);
+    }
+    void CopySelectedResults();
+    // Shows the location of the list row's message in its document tab.
+    void GoToMessage(int row, bool focus);
+    // The header click's sort, from the pane's own sort state.
+    void SortByColumn(int column);
+
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    void OnCreate(HWND window);
+    void OnSize();
+    LRESULT OnNotify(NMHDR* header);
+    void OnCommand(WORD id, WORD code);
+    // Whether the message belongs in the list under the current filter.
+    bool Passes(const ValidationMessage& message) const;
+    void InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count);
+    void SizeColumns();
+    int DocumentCount() const;
+    std::wstring ActivePath(bool& has_active) const;
+    bool IsChecked() const;
+
+    HWND window_ = nullptr;
+    HWND check_box_ = nullptr;
+    HWND button_ = nullptr;
+    HWND list_ = nullptr;
+    MainWindow* frame_ = nullptr;
+    ValidationStore store_;
+    // By message number: whether the list holds its row. A run's row request may arrive after a refill
+    // that listed the message already; this keeps it from being listed twice. User-interface thread only.
+    std::vector<bool> listed_;
+    int sort_column_ = -1;
+    bool ascending_ = true;
+};

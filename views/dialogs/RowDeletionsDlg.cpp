@@ -1,0 +1,315 @@
+#include "views/dialogs/RowDeletionsDlg.h"
+
+#include "foundation/Errors.h"
+#include "foundation/Format.h"
+#include "foundation/Prompt.h"
+#include "model/MsiFile.h"
+#include "model/lookups/MsiTableLookupBase.h"
+#include "resources/DialogsIds.h"
+#include "shell/DocumentTab.h"
+
+#include <map>
+#include <set>
+
+namespace {
+
+std::wstring RowLabel(MsiTable* table, RowIterator row)
+{
+    return ContainerNode::CutLabel(table->name() + L" " + table->RowKeyText(*row));
+}
+
+bool HasKind(const RelationshipSet& relationships, RelationshipKind kind)
+{
+    for (const RelationshipDefPtr& relationship : relationships) {
+        if (relationship->kind() == kind)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+RowNode::RowNode(MsiTable* table, RowIterator row)
+    : ContainerNode(RowLabel(table, row)), table_(table), row_(row), key_(table->KeyValues(*row))
+{
+}
+
+RowNode::~RowNode() = default;
+
+void RowNode::OnContextMenu(int, int)
+{
+    SetBranchChecked(!IsChecked());
+}
+
+bool RowNode::IsChecked() const
+{
+    // The control's check when the item shows one (a user's click changes only the control).
+    if (GetTree() && GetTree()->GetWindow() && GetItem() != TVI_ROOT) {
+        UINT state =
+            static_cast<UINT>(SendMessageW(GetTree()->GetWindow(), TVM_GETITEMSTATE,
+                                           reinterpret_cast<WPARAM>(GetItem()), TVIS_STATEIMAGEMASK));
+        UINT image = (state & TVIS_STATEIMAGEMASK) >> 12;
+        if (image == 1 || image == 2)
+            return image == 2;
+    }
+    return checked_;
+}
+
+void RowNode::SetChecked(bool checked)
+{
+    checked_ = checked;
+    if (!GetTree() || !GetTree()->GetWindow() || GetItem() == TVI_ROOT)
+        return;
+    TVITEMW item = {};
+    item.mask = TVIF_STATE | TVIF_HANDLE;
+    item.hItem = GetItem();
+    item.stateMask = TVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    SendMessageW(GetTree()->GetWindow(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void RowNode::RestoreCheck()
+{
+    SetChecked(checked_);
+}
+
+void RowNode::SetBranchChecked(bool checked)
+{
+    SetChecked(checked);
+    for (const Child& child : GetChildren()) {
+        if (auto* row = dynamic_cast<RowNode*>(child.node.get()))
+            row->SetBranchChecked(checked);
+    }
+}
+
+bool RowNode::IsSameRow(const RowNode& other) const
+{
+    return table_ == other.table_ && key_ == other.key_;
+}
+
+RowDeletionsDlg::RowDeletionsDlg(EditableMsiFileTab& owner, RowList rows, StatusBarManager* status)
+    : Dialog(L"RowDeletionsDlg"), owner_(owner), rows_(std::move(rows)), status_(status)
+{
+}
+
+RowDeletionsDlg::~RowDeletionsDlg() = default;
+
+bool RowDeletionsDlg::DoModal()
+{
+    INT_PTR result = run_modal(IDD_CASCADED_DELETION, owner_.GetWindowHandle());
+    // A deletion that failed part-way still deleted rows.
+    return result == IDC_ROWS_OK || deleted_ > 0;
+}
+
+INT_PTR RowDeletionsDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        OnCommand(LOWORD(wparam));
+        return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<NMHDR*>(lparam)->hwndFrom == tree_window_)
+            return OnTreeNotify(reinterpret_cast<NMHDR*>(lparam));
+        break;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wparam) == tree_window_) {
+            tree_.OnContextMenu(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+// Wine's tree puts every item's check box back to unchecked when it first paints: the checks are put back
+// from the nodes once that paint is over.
+LRESULT RowDeletionsDlg::OnTreeNotify(NMHDR* header)
+{
+    if (header->code == NM_CUSTOMDRAW) {
+        auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(header);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+            return tree_.OnNotify(header) | CDRF_NOTIFYPOSTPAINT;
+        if (draw->nmcd.dwDrawStage == CDDS_POSTPAINT) {
+            if (!checks_restored_) {
+                checks_restored_ = true;
+                RestoreChecks(*tree_.Root());
+            }
+            return CDRF_DODEFAULT;
+        }
+    }
+    return tree_.OnNotify(header);
+}
+
+void RowDeletionsDlg::RestoreChecks(const ContainerNode& parent)
+{
+    for (const ContainerNode::Child& child : parent.GetChildren()) {
+        if (auto* row = dynamic_cast<RowNode*>(child.node.get()))
+            row->RestoreCheck();
+        RestoreChecks(*child.node);
+    }
+}
+
+void RowDeletionsDlg::MakeTree(HWND dialog)
+{
+    HWND placeholder = GetDlgItem(dialog, IDC_ROWS_PLACEHOLDER);
+    RECT rect = {};
+    GetWindowRect(placeholder, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    // Check boxes from the start: items inserted before the style would get none under Wine.
+    tree_window_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_LINESATROOT |
+                            TVS_SHOWSELALWAYS | TVS_CHECKBOXES,
+                        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dialog,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ROWS_PLACEHOLDER)),
+                        GetModuleHandleW(nullptr), nullptr);
+    if (!tree_window_)
+        tfc::throw_last_error(L"CreateWindowEx");
+    SetWindowPos(tree_window_, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DestroyWindow(placeholder);
+    SendMessageW(tree_window_, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    tree_.SetWindow(tree_window_);
+}
+
+INT_PTR RowDeletionsDlg::OnInitDialog(HWND dialog)
+{
+    dialog_ = dialog;
+    MakeTree(dialog);
+    nothing_depends_ = true;
+    for (const auto& root : rows_) {
+        RowNode* node = tree_.Root()->AddChild(new RowNode(root.first, root.second));
+        node->SetChecked(true);
+        CollectDependants(*node);
+        if (node->HasChildren()) {
+            nothing_depends_ = false;
+            SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node->GetItem()));
+        }
+    }
+    if (!tree_.Root()->GetChildren().empty())
+        SendMessageW(tree_window_, TVM_ENSUREVISIBLE, 0,
+                     reinterpret_cast<LPARAM>(tree_.Root()->GetChildren().begin()->node->GetItem()));
+    SetFocus(tree_window_);
+    if (nothing_depends_) {
+        int answer = ShowMessageBox(dialog, L"Do you wish to permanently delete the selected row(s)?",
+                                    L"Delete Row(s)?", MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES) {
+            EndDialog(dialog, IDCANCEL);
+            return FALSE;
+        }
+        DeleteChecked();
+        EndDialog(dialog, IDC_ROWS_OK);
+    }
+    return FALSE;
+}
+
+void RowDeletionsDlg::CollectDependants(RowNode& node)
+{
+    SchemaRelationships& references = owner_.GetMsiFile().relationships();
+    if (!references.IsEnabled())
+        return;
+    std::vector<std::pair<MsiTable*, RowIterator>> candidates;
+    auto take = [&candidates](const SchemaRelationships::RowsByTable& rows, RelationshipKind kind) {
+        for (const auto& related : rows) {
+            for (const SchemaRelationships::LinkedRow& linked : related.second) {
+                if (HasKind(linked.relationships, kind))
+                    candidates.emplace_back(related.first.get(), linked.row);
+            }
+        }
+    };
+    take(references.GetReferencedRows(*node.GetTable(), node.GetRow()), RelationshipKind::Owns);
+    take(references.GetReferencingRows(*node.GetTable(), node.GetRow()), RelationshipKind::IsOwnedBy);
+    for (const auto& candidate : candidates) {
+        tfc::RefersTo<RowNode> child(new RowNode(candidate.first, candidate.second));
+        // A cycle ends at a row already on the path; rows compare by table and key, never by the cut label.
+        bool on_path = false;
+        for (ContainerNode* up = &node; up && !on_path; up = up->GetParent()) {
+            auto* row = dynamic_cast<RowNode*>(up);
+            on_path = row && row->IsSameRow(*child);
+        }
+        if (on_path)
+            continue;
+        node.AddChild(child.get());
+        child->SetChecked(true);
+        CollectDependants(*child);
+        if (child->HasChildren())
+            SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(child->GetItem()));
+    }
+}
+
+void RowDeletionsDlg::OnCommand(int id)
+{
+    switch (id) {
+    case IDC_ROOTS_ONLY:
+        RootsOnly();
+        break;
+    case IDC_ROWS_OK:
+    case IDOK:
+        DeleteChecked();
+        EndDialog(dialog_, IDC_ROWS_OK);
+        break;
+    case IDCANCEL:
+        EndDialog(dialog_, IDCANCEL);
+        break;
+    }
+}
+
+void RowDeletionsDlg::RootsOnly()
+{
+    for (const ContainerNode::Child& root : tree_.Root()->GetChildren()) {
+        auto* node = dynamic_cast<RowNode*>(root.node.get());
+        if (!node)
+            continue;
+        node->SetBranchChecked(false);
+        node->SetChecked(true);
+    }
+}
+
+void RowDeletionsDlg::DeleteChecked()
+{
+    // Each checked row once, by table, in the order first met.
+    std::map<std::wstring, std::vector<std::vector<std::wstring>>> by_table;
+    std::set<std::pair<std::wstring, std::vector<std::wstring>>> seen;
+    std::vector<std::wstring> table_order;
+    std::vector<const ContainerNode*> pending{tree_.Root()};
+    while (!pending.empty()) {
+        const ContainerNode* parent = pending.back();
+        pending.pop_back();
+        for (const ContainerNode::Child& child : parent->GetChildren()) {
+            pending.push_back(child.node.get());
+            auto* row = dynamic_cast<RowNode*>(child.node.get());
+            if (!row || !row->IsChecked())
+                continue;
+            const std::wstring& name = row->GetTable()->name();
+            if (!seen.insert(std::make_pair(name, row->GetKey())).second)
+                continue;
+            if (!by_table.count(name))
+                table_order.push_back(name);
+            by_table[name].push_back(row->GetKey());
+        }
+    }
+    int total = static_cast<int>(seen.size());
+    int number = 0;
+    for (const std::wstring& name : table_order) {
+        std::shared_ptr<MsiTableLookupBase> lookup = owner_.GetTableLookup(name);
+        for (const std::vector<std::wstring>& key : by_table[name]) {
+            ++number;
+            if (!lookup)
+                continue;
+            int position = lookup->FindEditableRow(key, 0);
+            if (position == lookup->RowCount())
+                continue;
+            if (status_) {
+                std::wstring text;
+                tfc::Format(L"Deleting row %i of %i", text)
+                    << static_cast<long>(number) << static_cast<long>(total);
+                status_->SetStatusText(text, 0);
+            }
+            lookup->DeleteRow(0, position);
+            // Dirty at the first deletion: a later failure must not leave deleted rows unsaved unnoticed.
+            if (deleted_++ == 0)
+                owner_.SetDirty(true);
+        }
+    }
+}

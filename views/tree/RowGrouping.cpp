@@ -1,0 +1,145 @@
+#include "views/tree/RowGrouping.h"
+
+#include "views/grid/ObjectWindow.h"
+#include "views/tree/RowElementNode.h"
+#include "views/tree/RowNodeFactory.h"
+#include "views/tree/TreeView.h"
+
+RowGrouping::RowGrouping(const std::wstring& table_name, RowElementNode* owner, bool accept_all)
+    : TableLookupProvider(owner->GetTab(), table_name), owner_(owner), accept_all_(accept_all),
+      file_(&owner->GetFile())
+{
+    if (MsiTable* table = file_->FindTable(table_name).get())
+        Watch(table);
+}
+
+RowGrouping::~RowGrouping()
+{
+    file_->table_events().Unsubscribe(this);
+    RemoveNode();
+}
+
+void RowGrouping::Watch(MsiTable* table)
+{
+    file_->table_events().Subscribe(table, this);
+}
+
+bool RowGrouping::notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, TableEngine&)
+{
+    OnTableEvent(*table, std::get<0>(arg), std::get<1>(arg));
+    return false;
+}
+
+bool RowGrouping::AcceptRow(MsiTable& table, RowIterator row)
+{
+    return accept_all_ || owner_->IsRelatedRow(table, row);
+}
+
+void RowGrouping::OnTableEvent(MsiTable& table, MsiFile::TableEvents code, RowIterator row)
+{
+    switch (code) {
+    case MsiFile::TableDropped:
+        // Destroys this grouping and its item; nothing may touch it afterwards.
+        owner_->DestroyGrouping(this);
+        return;
+    case MsiFile::RowAdded:
+        if (owner_->IsPopulated() && AcceptRow(table, row))
+            AddRowNode(row);
+        return;
+    case MsiFile::RowModified: {
+        if (!owner_->IsPopulated())
+            return;
+        RowElementNode* node = FindRowNode(row);
+        bool accepted = AcceptRow(table, row);
+        if (!accepted && node) {
+            TreeView* tree = node->GetTree();
+            if (tree && tree->GetSelectedNode() == node)
+                node->SetPendingRemoval(true); // an edit of it is being committed: Refresh removes it
+            else
+                node_->RemoveChild(node);
+        } else if (accepted && !node) {
+            AddRowNode(row);
+        } else if (accepted && node->IsPendingRemoval()) {
+            node->SetPendingRemoval(false); // it belongs again before the Refresh came
+        }
+        RemoveNodeIfEmpty();
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+RowGroupingNode* RowGrouping::EnsureNode()
+{
+    return AddRowGroupingNode(this);
+}
+
+void RowGrouping::RemoveNode()
+{
+    RemoveRowGroupingNode(this);
+}
+
+void RowGrouping::RemoveNodeIfEmpty()
+{
+    if (node_ && !node_->HasChildren())
+        RemoveNode();
+}
+
+RowElementNode* RowGrouping::FindRowNode(RowIterator row) const
+{
+    if (!node_)
+        return nullptr;
+    for (const ContainerNode::Child& child : node_->GetChildren()) {
+        auto* node = dynamic_cast<RowElementNode*>(child.node.get());
+        if (node && node->HasRow() && &*node->GetRow() == &*row)
+            return node;
+    }
+    return nullptr;
+}
+
+RowElementNode* RowGrouping::AddRowNode(RowIterator row)
+{
+    RowGroupingNode* grouping_node = EnsureNode();
+    if (!grouping_node)
+        return nullptr;
+    if (RowElementNode* existing = FindRowNode(row))
+        return existing;
+    tfc::RefersTo<RowElementNode> node = CreateRowElementNode(tab_, table_name_, row);
+    grouping_node->AddChild(node.get());
+    node->AddPlaceholderChild();
+    if (TreeView* tree = grouping_node->GetTree())
+        SendMessageW(tree->GetWindow(), TVM_EXPAND, TVE_EXPAND,
+                     reinterpret_cast<LPARAM>(grouping_node->GetItem()));
+    return node.get();
+}
+
+RowGroupingNode::RowGroupingNode(RowGrouping* grouping)
+    : NodePainter(CutLabel(grouping->GetName())), grouping_(grouping)
+{
+}
+
+RowGroupingNode::~RowGroupingNode()
+{
+    if (grouping_ && grouping_->node_ == this)
+        grouping_->node_ = nullptr;
+}
+
+int RowGroupingNode::GetIconId()
+{
+    int icon = grouping_ ? grouping_->GetIconId() : 1001;
+    return HasChildren() ? icon : icon + 38;
+}
+
+void RowGroupingNode::OnSelected(ObjectWindow* list)
+{
+    TreeView* tree = GetTree();
+    if (!list || !tree || !tree->GetWindow() || !IsWindowVisible(tree->GetWindow()))
+        return;
+    HWND window = list->GetWindowHandle();
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    list->SetHandler(this, {}, 0, -1, 0);
+    list->SetSelection({});
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window, nullptr, TRUE);
+}
