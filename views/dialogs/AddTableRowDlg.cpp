@@ -1,20 +1,10 @@
 #include "views/dialogs/AddTableRowDlg.h"
+#include "views/dialogs/DialogHelpers.h"
 
 #include "foundation/Prompt.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "resources/DialogsIds.h"
 #include "views/grid/CreateFieldEditor.h"
-
-namespace {
-
-std::wstring AppName()
-{
-    wchar_t buffer[260] = {};
-    LoadStringW(GetModuleHandleW(nullptr), 111, buffer, 260);
-    return buffer;
-}
-
-} // namespace
 
 AddTableRowDlg::AddTableRowDlg(std::shared_ptr<MsiTableLookupBase> lookup, HWND parent)
     : Dialog(L"AddTableRowDlg"), lookup_(std::move(lookup)), parent_(parent)
@@ -190,7 +180,7 @@ void AddTableRowDlg::OnOk()
             errors += L"\t" + message.second + L"\r\n";
     }
     if (!errors.empty()) {
-        ShowMessageBox(dialog_, errors, AppName(), MB_ICONERROR);
+        ShowMessageBox(dialog_, errors, DialogAppName(), MB_ICONERROR);
         return;
     }
     std::vector<std::wstring> key = lookup_->GetTable()->KeyValues(*row_);

@@ -1,4 +1,5 @@
 #include "views/dialogs/FindDlg.h"
+#include "views/dialogs/DialogHelpers.h"
 
 #include "foundation/Prompt.h"
 #include "resources/DialogsIds.h"
@@ -7,13 +8,6 @@
 #include <stdexcept>
 
 namespace {
-
-std::wstring AppName()
-{
-    wchar_t buffer[260] = {};
-    LoadStringW(GetModuleHandleW(nullptr), 111, buffer, 260);
-    return buffer;
-}
 
 const wchar_t kCannotFind[] = L"Cannot perform Find";
 
@@ -190,7 +184,7 @@ void FindDlg::Search()
         }
     }
     if (start_.empty()) {
-        ShowMessageBox(dialog_, L"No matches were found", AppName(), MB_OK | MB_ICONINFORMATION);
+        ShowMessageBox(dialog_, L"No matches were found", DialogAppName(), MB_OK | MB_ICONINFORMATION);
         current_ = FindCriteria();
         start_ = current_;
     }
@@ -199,7 +193,7 @@ void FindDlg::Search()
 void FindDlg::ShowMatch(FindableDocument& document, int index, const FindCriteria& match)
 {
     if (!start_.empty() && match == start_) {
-        ShowMessageBox(dialog_, L"No more occurrences found", AppName(), MB_OK | MB_ICONINFORMATION);
+        ShowMessageBox(dialog_, L"No more occurrences found", DialogAppName(), MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (start_.empty())

@@ -1,4 +1,5 @@
 #include "views/dialogs/RowChangeDlg.h"
+#include "views/dialogs/DialogHelpers.h"
 
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -10,15 +11,6 @@
 #include "views/dialogs/ReferenceRewrite.h"
 
 namespace {
-
-class WaitCursor
-{
-public:
-    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The rewriting the lookup applies once the edited cell is stored; it holds the dialog's chosen rows.
 class ChosenRowsUpdate : public ReferencingRowsUpdate

@@ -1,4 +1,5 @@
 #include "views/dialogs/RowLinksWindow.h"
+#include "views/dialogs/DialogHelpers.h"
 
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
@@ -26,25 +27,13 @@ std::wstring JoinDescriptions(const RelationshipSet& relationships)
     return text;
 }
 
-// Restores the cursor however the work ends.
-class WaitCursor
-{
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
 } // namespace
 
 RowLinksWindow::RowLinksWindow() : RowLinksWindow(true) {}
 
 // A ManageableError here goes to the error dialog like any other failure.
-RowLinksWindow::RowLinksWindow(bool has_check_box) : Window(L"RowLinksWindow"), has_check_box_(has_check_box)
+RowLinksWindow::RowLinksWindow(bool has_check_box)
+    : Window(L"RowLinksWindow", tfc::ErrorHandling::NoManageable), has_check_box_(has_check_box)
 {
 }
 
@@ -262,7 +251,8 @@ void RowLinksWindow::ToggleTracking()
         ClearLines();
     MsiFile& file = tab->GetMsiFile();
     SchemaRelationships& references = file.relationships();
-    if (references.IsEnabled() != wanted) {
+    bool was_on = references.IsEnabled();
+    if (was_on != wanted) {
         WaitCursor wait;
         try {
             if (wanted)
@@ -273,10 +263,14 @@ void RowLinksWindow::ToggleTracking()
             // Whatever a failed build made goes, and the box says tracking is off.
             references.Clear();
             UpdateTrackingCheck();
+            if (was_on && tracking_changed_)
+                tracking_changed_(*tab, false);
             throw;
         }
     }
     UpdateTrackingCheck();
+    if (was_on != references.IsEnabled() && tracking_changed_)
+        tracking_changed_(*tab, references.IsEnabled());
     if (ObjectWindow* list = tab->GetTreeContext())
         InvalidateRect(list->GetWindowHandle(), nullptr, FALSE);
     if (references.IsEnabled())

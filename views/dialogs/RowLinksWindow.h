@@ -39,6 +39,10 @@ public:
     void ShowRowLinks(MsiTable* table, RowIterator row);
     // Shows the remembered row again, or empties the pane when that row or its table is gone.
     void Refresh();
+    // Told after the check box's command turned the active database's tracking on or off (the document
+    // then refreshes what it built from the row references).
+    using TrackingChanged = std::function<void(EditableMsiFileTab& tab, bool on)>;
+    void SetTrackingChangedHandler(TrackingChanged handler) { tracking_changed_ = std::move(handler); }
     // The check box's command: builds or drops the active database's row references.
     void ToggleTracking();
     // Sets the check box from the active database's tracking state (after a tab switch).
@@ -96,6 +100,7 @@ private:
     HWND check_box_ = nullptr;
     HIMAGELIST images_ = nullptr;
     ActiveTabSource active_tab_;
+    TrackingChanged tracking_changed_;
     // The shown row, kept as names: a closed tab, a dropped table or a deleted row is noticed, never used.
     MsiFile* shown_file_ = nullptr;
     std::wstring shown_table_;

@@ -34,7 +34,7 @@ private:
     MsiTableLookupBase& lookup_;
 };
 
-PackageTab::PackageTab(grid_testing::OpenPackage& package) : package_(package)
+PackageTab::PackageTab(MsiFile& file, std::wstring path) : file_(file), path_(std::move(path))
 {
     window_ = CreateWindowExW(0, L"STATIC", L"Package tab", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -52,7 +52,7 @@ std::shared_ptr<MsiTableLookupBase> PackageTab::GetTableLookup(const std::wstrin
     auto found = lookups_.find(name);
     if (found != lookups_.end())
         return found->second;
-    MsiTableRef table = package_.file().FindTable(name);
+    MsiTableRef table = file_.FindTable(name);
     if (!table)
         return nullptr;
     std::shared_ptr<MsiTableLookupBase> lookup;
@@ -69,7 +69,7 @@ std::shared_ptr<MsiTableLookupBase> PackageTab::GetTableLookup(const std::wstrin
 std::vector<std::wstring> PackageTab::Keys(const std::wstring& name)
 {
     std::vector<std::wstring> keys;
-    MsiTableRef table = package_.file().FindTable(name);
+    MsiTableRef table = file_.FindTable(name);
     for (const MsiRow& row : table->rows())
         keys.push_back(table->RowKeyText(row));
     return keys;
@@ -77,7 +77,7 @@ std::vector<std::wstring> PackageTab::Keys(const std::wstring& name)
 
 std::wstring PackageTab::Cell(const std::wstring& name, const std::wstring& key, const std::wstring& column)
 {
-    MsiTable& table = *package_.file().FindTable(name);
+    MsiTable& table = *file_.FindTable(name);
     RowIterator row = grid_testing::FindRowByKey(table, key);
     if (row == table.rows().end())
         return L"(no row)";

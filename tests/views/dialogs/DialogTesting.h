@@ -17,14 +17,15 @@ namespace dialog_testing {
 class PackageTab : public EditableMsiFileTab
 {
 public:
-    explicit PackageTab(grid_testing::OpenPackage& package);
+    explicit PackageTab(grid_testing::OpenPackage& package) : PackageTab(package.file(), package.path()) {}
+    PackageTab(MsiFile& file, std::wstring path);
     ~PackageTab() override;
     PackageTab(const PackageTab&) = delete;
     PackageTab& operator=(const PackageTab&) = delete;
 
     HWND GetWindowHandle() override { return window_; }
     std::wstring GetTitle() override { return L"test"; }
-    std::wstring GetPath() override { return package_.path(); }
+    std::wstring GetPath() override { return path_; }
     void Create(HWND, int, int, int, int) override {}
     bool CanClose() override { return true; }
     bool IsDirty() override { return HasChanges(); }
@@ -41,7 +42,7 @@ public:
     MsiTableNode* FindEditableTableNode(const std::wstring&) override { return nullptr; }
     void DropTable(MsiTableNode*) override {}
     void AddTableViews(MsiFile&, bool) override {}
-    MsiFile& GetMsiFile() override { return package_.file(); }
+    MsiFile& GetMsiFile() override { return file_; }
     // One lookup per table, made on first request (the Directory table's with its target path).
     std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) override;
     bool IsShowingObject(int) override { return true; }
@@ -57,7 +58,8 @@ public:
 
 private:
     class Owner;
-    grid_testing::OpenPackage& package_;
+    MsiFile& file_;
+    std::wstring path_;
     HWND window_ = nullptr;
     std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
     std::vector<std::unique_ptr<Owner>> owners_;

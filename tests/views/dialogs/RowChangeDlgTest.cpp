@@ -156,4 +156,16 @@ TEST_F(RowChangeDlgTest, FormattedReferencesFollowTheKey)
     }
 }
 
+TEST_F(RowChangeDlgTest, NoQuestionWhenNothingReferencesTheKeyOrTrackingIsOff)
+{
+    // The new file row is named by nothing; with tracking off the component's rows are not asked about.
+    EXPECT_FALSE(ChangeKey(L"File", L"x|y", L"z", [](HWND dialog, HWND) { EndDialog(dialog, IDCANCEL); }));
+    EXPECT_EQ(L"bar.txt", tab_->Cell(L"File", L"z", L"FileName"));
+    package_.file().relationships().Clear();
+    EXPECT_FALSE(ChangeKey(L"Component", L"ShortcutComp", L"NewComp",
+                           [](HWND dialog, HWND) { EndDialog(dialog, IDCANCEL); }));
+    EXPECT_EQ((std::vector<std::wstring>{L"NewComp"}), tab_->Keys(L"Component"));
+    EXPECT_EQ(L"ShortcutComp", tab_->Cell(L"File", L"test.txt", L"Component_"));
+}
+
 } // namespace

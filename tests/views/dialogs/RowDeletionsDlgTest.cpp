@@ -2,6 +2,7 @@
 // rows owned twice, long keys, "&RootsOnly", the plain question, and the tab's dirty mark.
 #include "views/dialogs/RowDeletionsDlg.h"
 #include "model/MsiFile.h"
+#include "model/MsiSchema.h"
 #include "resources/DialogsIds.h"
 
 #include "DialogTesting.h"
@@ -158,6 +159,75 @@ TEST_F(RowDeletionsDlgTest, ARowNothingBelongsToIsOnlyAskedAbout)
         EXPECT_EQ(L"Delete Row(s)?", prompts.asked()[0].caption);
         EXPECT_EQ(answer == IDYES ? L"(no row)" : L"1", tab_->Cell(L"Property", L"ALLUSERS", L"Value"));
         EXPECT_EQ(answer == IDYES, tab_->IsDirty());
+    }
+}
+
+// Two tables whose rows own each other, under a schema of their own.
+TEST(RowDeletionsCycleTest, ATwoTableOwnershipCycleEnds)
+{
+    testing_support::ScratchFolder folder;
+    auto make = [](const std::wstring& path, std::initializer_list<const wchar_t*> statements) {
+        MSIHANDLE database = 0;
+        ASSERT_EQ(0u, MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_CREATE, &database));
+        for (const wchar_t* sql : statements)
+            grid_testing::RunSql(database, sql);
+        EXPECT_EQ(0u, MsiDatabaseCommit(database));
+        MsiCloseHandle(database);
+    };
+    std::wstring schema = folder.file(L"schema.dat");
+    make(
+        schema,
+        {L"CREATE TABLE `Schema` (`Table` CHAR(64) NOT NULL, `Column` CHAR(64) NOT NULL, `Qualifier` "
+         L"CHAR(255), "
+         L"`Category` CHAR(32), `Unused` SHORT, `Type` CHAR(32), `Description` LONGCHAR, `NamedValues` "
+         L"LONGCHAR "
+         L"PRIMARY KEY `Table`, `Column`, `Qualifier`)",
+         L"CREATE TABLE `Relationships` (`TableA` CHAR(64) NOT NULL, `ColumnA` CHAR(64) NOT NULL, `TableB` "
+         L"CHAR(64) NOT NULL, `ColumnB` CHAR(64) NOT NULL, `Number` SHORT NOT NULL, `Optional` SHORT, `Kind` "
+         L"SHORT PRIMARY KEY `TableA`, `ColumnA`, `TableB`, `ColumnB`, `Number`)",
+         L"INSERT INTO `Schema` (`Table`, `Column`, `Unused`) VALUES ('Left', 'Id', 0)",
+         L"INSERT INTO `Schema` (`Table`, `Column`, `Unused`) VALUES ('Left', 'Right_', 0)",
+         L"INSERT INTO `Schema` (`Table`, `Column`, `Unused`) VALUES ('Right', 'Id', 0)",
+         L"INSERT INTO `Schema` (`Table`, `Column`, `Unused`) VALUES ('Right', 'Left_', 0)",
+         L"INSERT INTO `Relationships` (`TableA`, `ColumnA`, `TableB`, `ColumnB`, `Number`, `Optional`, "
+         L"`Kind`) "
+         L"VALUES ('Left', 'Right_', 'Right', 'Id', 1, 1, -1)",
+         L"INSERT INTO `Relationships` (`TableA`, `ColumnA`, `TableB`, `ColumnB`, `Number`, `Optional`, "
+         L"`Kind`) "
+         L"VALUES ('Right', 'Left_', 'Left', 'Id', 1, 1, -1)"});
+    std::wstring path = folder.file(L"cycle.msi");
+    make(path, {L"CREATE TABLE `Left` (`Id` CHAR(20) NOT NULL, `Right_` CHAR(20) PRIMARY KEY `Id`)",
+                L"CREATE TABLE `Right` (`Id` CHAR(20) NOT NULL, `Left_` CHAR(20) PRIMARY KEY `Id`)",
+                L"INSERT INTO `Left` (`Id`, `Right_`) VALUES ('l1', 'r1')",
+                L"INSERT INTO `Right` (`Id`, `Left_`) VALUES ('r1', 'l1')"});
+    struct SchemaPath
+    {
+        explicit SchemaPath(const std::wstring& path) { MsiSchema::SetFilePath(path); }
+        ~SchemaPath() { MsiSchema::SetFilePath(L""); }
+    } schema_path(schema);
+    {
+        MsiFile file;
+        file.Open(path, MSIDBOPEN_TRANSACT);
+        file.relationships().Build(file);
+        PackageTab tab(file, path);
+        MsiTable& left = *file.FindTable(L"Left");
+        RowDeletionsDlg dialog(tab, {{&left, left.rows().begin()}}, nullptr);
+        std::wstring picture;
+        grid_testing::ModalDriver driver([&]() {
+            HWND window = dialog_testing::FindDialog(L"Cascaded Deletion");
+            if (!window)
+                return false;
+            for (const ContainerNode* node = dialog.GetTree().Root(); node->HasChildren();) {
+                node = node->GetChildren().begin()->node.get();
+                picture += node->GetLabel() + L"; ";
+            }
+            grid_testing::ClickButton(window, IDC_ROWS_OK);
+            return true;
+        });
+        EXPECT_TRUE(dialog.DoModal());
+        EXPECT_EQ(L"Left l1; Right r1; ", picture);
+        EXPECT_TRUE(file.FindTable(L"Left")->rows().empty());
+        EXPECT_TRUE(file.FindTable(L"Right")->rows().empty());
     }
 }
 

@@ -72,6 +72,8 @@ protected:
 
 TEST_F(RowLinksWindowTest, ListsBothDirectionsOneLinePerRowPair)
 {
+    std::vector<bool> told;
+    pane_.SetTrackingChangedHandler([&told](EditableMsiFileTab&, bool on) { told.push_back(on); });
     Show(L"Directory", L"ProgramFilesFolder");
     EXPECT_EQ(0, pane_.GetLineCount()) << "tracking is off";
 
@@ -125,6 +127,7 @@ TEST_F(RowLinksWindowTest, ListsBothDirectionsOneLinePerRowPair)
     EXPECT_FALSE(BoxChecked());
     EXPECT_FALSE(package_.file().relationships().IsEnabled());
     EXPECT_EQ(0, pane_.GetLineCount());
+    EXPECT_EQ((std::vector<bool>{true, false}), told);
 }
 
 // A table whose references cannot be read: building the row references fails part-way.
