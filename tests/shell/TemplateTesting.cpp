@@ -1,7 +1,6 @@
 #include "TemplateTesting.h"
 #include "support/TestSupport.h"
 
-#include <gdiplus.h>
 #include <msi.h>
 #include <gtest/gtest.h>
 
@@ -14,36 +13,6 @@ const wchar_t kTestEntriesProduct[] = L"{F1809769-7794-484B-ACB0-99E232C38943}";
 std::wstring ExistingOrEmpty(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
-}
-
-std::vector<StepDriver::Step> g_steps;
-size_t g_done = 0;
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM found)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
-{
-    static bool running = false;
-    if (running || g_done >= g_steps.size())
-        return;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog)
-        return;
-    // A step may pump messages (a click that ends the loop); no tick may start another meanwhile.
-    running = true;
-    if (g_steps[g_done](dialog))
-        ++g_done;
-    running = false;
 }
 
 } // namespace
@@ -111,21 +80,12 @@ std::wstring InstalledTestEntry(const std::wstring& name)
 }
 
 StepDriver::StepDriver(std::vector<Step> steps)
+    : steps_(std::move(steps)), driver_([this](HWND dialog) {
+          if (done_ < steps_.size() && steps_[done_](dialog))
+              ++done_;
+          return done_ >= steps_.size();
+      })
 {
-    g_steps = std::move(steps);
-    g_done = 0;
-    timer_ = SetTimer(nullptr, 0, 20, &Drive);
-}
-
-StepDriver::~StepDriver()
-{
-    KillTimer(nullptr, timer_);
-    g_steps.clear();
-}
-
-size_t StepDriver::done() const
-{
-    return g_done;
 }
 
 std::vector<std::wstring> ListTexts(HWND list)
@@ -154,41 +114,12 @@ std::vector<std::wstring> ComboTexts(HWND combo)
 
 void Click(HWND dialog, int id)
 {
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    window_testing::ClickDialogButton(dialog, id);
 }
 
 void SaveScreenshot(HWND window, const std::wstring& name)
 {
-    static ULONG_PTR token = [] {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR started = 0;
-        Gdiplus::GdiplusStartup(&started, &input, nullptr);
-        return started;
-    }();
-    (void)token;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-        std::wstring path = testing_support::BuildPath(name);
-        // Written beside and moved in place, so that a reader never sees half a file.
-        std::wstring partial = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
-        EXPECT_EQ(Gdiplus::Ok, image.Save(partial.c_str(), &png, nullptr));
-        EXPECT_TRUE(MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    window_testing::SaveScreenshot(window, testing_support::BuildPath(name));
 }
 
 } // namespace template_testing

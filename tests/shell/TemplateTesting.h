@@ -1,6 +1,8 @@
 #pragma once
 // Our template packages installed into this test program's own Wine prefix with msiexec, a driver for
 // modal dialogs and property sheets worked from a timer, and screenshots of windows.
+#include "support/WindowTesting.h"
+
 #include <windows.h>
 #include <functional>
 #include <string>
@@ -27,14 +29,15 @@ class StepDriver
 public:
     using Step = std::function<bool(HWND dialog)>;
     explicit StepDriver(std::vector<Step> steps);
-    ~StepDriver();
     StepDriver(const StepDriver&) = delete;
     StepDriver& operator=(const StepDriver&) = delete;
     // Steps that ran to the end.
-    size_t done() const;
+    size_t done() const { return done_; }
 
 private:
-    UINT_PTR timer_;
+    std::vector<Step> steps_;
+    size_t done_ = 0;
+    window_testing::DialogDriver driver_;
 };
 
 // The texts of a list box or a combo box.

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <cstring>
 #include <map>
+#include <vector>
 
 namespace window_testing {
 namespace {
@@ -141,9 +143,60 @@ void EnsureGdiplus()
     (void)token;
 }
 
+namespace {
+
+// The pixels of a rectangle of a device context, top-down 32 bits each.
+std::vector<DWORD> CopyPixels(HDC source, int x, int y, int width, int height)
+{
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+        GdiFlush();
+        std::memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+        SelectObject(memory, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+} // namespace
+
+bool ScreenShowsWindow(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC own = GetWindowDC(window);
+    std::vector<DWORD> drawn = CopyPixels(own, 0, 0, width, height);
+    ReleaseDC(window, own);
+    HDC screen = GetDC(nullptr);
+    std::vector<DWORD> shown = CopyPixels(screen, rect.left, rect.top, width, height);
+    ReleaseDC(nullptr, screen);
+    return drawn == shown;
+}
+
 void SaveScreenshot(HWND window, const std::wstring& path)
 {
     EnsureGdiplus();
+    // The screen shows a window's drawing a little later than it is drawn. Taken anyway when it never
+    // catches up (another window on top): the picture is for a person, not an assertion.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpUntil([window] { return ScreenShowsWindow(window); }, 3000);
     RECT rect = {};
     GetWindowRect(window, &rect);
     int width = rect.right - rect.left;

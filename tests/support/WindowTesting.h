@@ -51,7 +51,10 @@ HWND FindThreadDialog(const std::wstring& caption = std::wstring());
 
 // GDI+ started once for the test program (screenshots, cell gradients).
 void EnsureGdiplus();
-// What the screen shows of the window, as a PNG file (written whole, then moved in place).
+// The screen shows what the window (with its children) has drawn.
+bool ScreenShowsWindow(HWND window);
+// What the screen shows of the window, as a PNG file (written whole, then moved in place), once the screen
+// has caught up with the window's drawing (bounded).
 void SaveScreenshot(HWND window, const std::wstring& path);
 
 // A click on a dialog's button, as the button itself reports it.

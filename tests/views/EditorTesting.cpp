@@ -69,6 +69,20 @@ void EditorTest::Focus(int position, int column)
     host->Activate();
 }
 
+void EditorTest::WaitUntilListTakesKeys()
+{
+    HWND list = host->list_window();
+    HWND window = host->window();
+    bool ready = PumpUntil([&] {
+        if (EditWindow() || OpenDialogEditor() || FindThreadDialog())
+            return false;
+        if (GetActiveWindow() != window || GetFocus() != list)
+            host->Activate();
+        return GetForegroundWindow() == window && GetActiveWindow() == window && GetFocus() == list;
+    });
+    EXPECT_TRUE(ready) << "the list did not get the keys back";
+}
+
 HWND EditorTest::KeyTarget()
 {
     if (HWND edit = EditWindow())
@@ -90,7 +104,6 @@ HWND EditorTest::EditWindow()
     HWND edit = editor ? editor->GetEditWindow() : nullptr;
     if (!edit || !IsWindow(edit))
         return nullptr;
-    ShieldFromOtherPrograms(edit);
     return edit;
 }
 

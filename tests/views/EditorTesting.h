@@ -36,9 +36,12 @@ protected:
     // Enter on the current cell, as the user opens an editor.
     void PressEnter()
     {
-        Settle();
+        WaitUntilListTakesKeys();
         PressKey(VK_RETURN);
     }
+    // Waits (bounded) until the previous editor's window is gone and the host is active with the list
+    // focused, as when a user presses the next key.
+    void WaitUntilListTakesKeys();
     // The text editor's edit control, or null.
     HWND EditWindow();
     // Where the user's keys would go: the open editor's control, else the list.
@@ -49,11 +52,9 @@ protected:
         auto* editor = dynamic_cast<Editor*>(host->list().GetEditor().get());
         if (!editor || !editor->GetDialogWindow() || !IsWindowVisible(editor->GetDialogWindow()))
             return nullptr;
-        ShieldFromOtherPrograms(editor->GetDialogWindow());
         return editor;
     }
 
-    ShieldNewDialogs shield;
     std::unique_ptr<ListHost> host;
     std::unique_ptr<OpenPackage> package;
     std::shared_ptr<MsiTableLookup> lookup;

@@ -136,7 +136,6 @@ TEST_F(EditorTest, TheListShowsTheLookupsCellColours)
     Focus(selected, 1);
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(list);
-    Settle(200);
 
     std::wstring path = testing_support::BuildPath(L"grid-list.png");
     SaveScreenshot(host->window(), path);

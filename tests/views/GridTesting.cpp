@@ -19,11 +19,6 @@ HWND g_newest_list = nullptr;
 
 } // namespace
 
-void Settle(DWORD milliseconds)
-{
-    PumpUntil([] { return false; }, milliseconds);
-}
-
 namespace {
 
 // The lists shown in the host window, by their window handles.
@@ -220,56 +215,6 @@ RowIterator FindRowByKey(MsiTable& table, const std::wstring& key)
             return row;
     }
     return table.rows().end();
-}
-
-bool PassDeactivation = false;
-
-namespace {
-
-LRESULT CALLBACK ShieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR)
-{
-    if (!PassDeactivation) {
-        if (message == WM_NCACTIVATE && !wparam)
-            return TRUE;
-        if (message == WM_KILLFOCUS) {
-            // To nowhere, to another program, or to a top-level window when the activation comes back.
-            HWND next = reinterpret_cast<HWND>(wparam);
-            if (!next || GetWindowThreadProcessId(next, nullptr) != GetCurrentThreadId() ||
-                !(GetWindowLongPtrW(next, GWL_STYLE) & WS_CHILD))
-                return DefSubclassProc(window, WM_NULL, 0, 0);
-        }
-    }
-    return DefSubclassProc(window, message, wparam, lparam);
-}
-
-} // namespace
-
-void ShieldFromOtherPrograms(HWND window)
-{
-    SetWindowSubclass(window, &ShieldProc, 0x5151, 0);
-}
-
-ShieldNewDialogs::ShieldNewDialogs()
-    : hook_(SetWindowsHookExW(WH_CBT, &ShieldNewDialogs::Hook, nullptr, GetCurrentThreadId()))
-{
-}
-
-ShieldNewDialogs::~ShieldNewDialogs()
-{
-    if (hook_)
-        UnhookWindowsHookEx(hook_);
-}
-
-LRESULT CALLBACK ShieldNewDialogs::Hook(int code, WPARAM wparam, LPARAM lparam)
-{
-    if (code == HCBT_CREATEWND) {
-        HWND window = reinterpret_cast<HWND>(wparam);
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (lstrcmpW(name, L"#32770") == 0)
-            ShieldFromOtherPrograms(window);
-    }
-    return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 LookupHandler::LookupHandler(std::shared_ptr<MsiTableLookupBase> lookup) : lookup(std::move(lookup)) {}

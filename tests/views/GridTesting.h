@@ -23,10 +23,6 @@ using window_testing::ModalDriver;
 using window_testing::PumpPending;
 using window_testing::PumpUntil;
 
-// Dispatches messages for a while, so that the activation and focus changes the X server reports late have
-// arrived before the next step (a new editor would otherwise lose the activation to them).
-void Settle(DWORD milliseconds = 300);
-
 // An ObjectWindow filling a top-level window 600 x 400 at the screen's corner, shown and active; the
 // window passes the list's notifications to it.
 class ListHost
@@ -71,27 +67,6 @@ inline void ClickButton(HWND dialog, int id)
 {
     window_testing::ClickDialogButton(dialog, id);
 }
-
-// Other test programs on the same display may take the activation and the focus at any time, which would
-// end an open editor as a user's click elsewhere does. This keeps such changes from reaching the window:
-// a lost activation, and a lost focus to no window of this thread. Deliberate ones pass while
-// `PassDeactivation` is set.
-void ShieldFromOtherPrograms(HWND window);
-extern bool PassDeactivation;
-// While alive, shields every dialog box this thread creates from its very first message (an editor's
-// dialog may lose the activation to another program as soon as it is made).
-class ShieldNewDialogs
-{
-public:
-    ShieldNewDialogs();
-    ~ShieldNewDialogs();
-    ShieldNewDialogs(const ShieldNewDialogs&) = delete;
-    ShieldNewDialogs& operator=(const ShieldNewDialogs&) = delete;
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam);
-    HHOOK hook_;
-};
 
 using window_testing::EnsureGdiplus;
 using window_testing::SaveScreenshot;

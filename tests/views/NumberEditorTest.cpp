@@ -41,9 +41,7 @@ bool MenuOpen()
 // What the dialog hears when another window takes the activation.
 void Deactivate(HWND dialog)
 {
-    PassDeactivation = true;
     SendMessageW(dialog, WM_NCACTIVATE, FALSE, 0);
-    PassDeactivation = false;
 }
 
 void SetEditText(HWND dialog, const std::wstring& text)

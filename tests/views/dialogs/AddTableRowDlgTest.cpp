@@ -82,7 +82,6 @@ TEST_F(AddTableRowDlgTest, EscapeClosesAfterAnEditAndAddsNothing)
     std::shared_ptr<MsiTableLookupBase> lookup = tab_->GetTableLookup(L"Property");
     int rows = lookup->RowCount();
     AddTableRowDlg dialog(lookup, tab_->GetWindowHandle());
-    grid_testing::ShieldNewDialogs shield;
     int step = 0, waits = 0;
     EXPECT_FALSE(Run(dialog, [&](HWND window) {
         switch (step++) {

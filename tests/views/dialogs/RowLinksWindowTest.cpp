@@ -98,7 +98,6 @@ TEST_F(RowLinksWindowTest, ListsBothDirectionsOneLinePerRowPair)
     EXPECT_NE(std::wstring::npos, description.find(L" | ")) << description;
     EXPECT_NE(std::wstring::npos, description.find(L"Formatted")) << description;
 
-    grid_testing::Settle(300);
     grid_testing::SaveScreenshot(host_, testing_support::BuildPath(L"RowLinksPane.png"));
 
     // Header clicks sort case-insensitively, then the other way round.

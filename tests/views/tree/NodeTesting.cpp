@@ -112,9 +112,7 @@ NodeFrame::~NodeFrame()
 {
     frame_.reset();
     grid_testing::PumpPending();
-    MSG message;
-    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    window_testing::DropQuitMessage();
 }
 
 std::shared_ptr<NodeTab> NodeFrame::Open(const NodeTab::Setup& setup)
