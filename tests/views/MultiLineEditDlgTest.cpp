@@ -9,7 +9,6 @@ using namespace grid_testing;
 
 TEST(MultiLineEditDlg, LongTextsGoInAndComeBackWhole)
 {
-    ShieldNewDialogs shield;
     std::wstring text;
     for (int i = 0; text.size() < 40000; ++i)
         text += L"line " + std::to_wstring(i) + L"\r\n";
