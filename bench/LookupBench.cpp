@@ -2,7 +2,7 @@
 // and Directory tables of n / 5 rows, for n = 10,000, 20,000 and 100,000, beside the installer library
 // doing the same work alone (the raw_ figures). Prints one line per figure; asserts nothing.
 // Usage: bench_LookupBench [folder for the scratch databases [File rows...]]
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "model/lookups/MsiDirectoryTableLookup.h"
 #include "model/lookups/MsiTableLookup.h"

@@ -29,7 +29,7 @@ function(dravnetta_test name folder)
 endfunction()
 
 dravnetta_test(test_foundation foundation foundation)
-dravnetta_test(test_model model model options)
+dravnetta_test(test_model model model)
 dravnetta_test(test_regimport regimport regimport)
 dravnetta_test(test_views views views shell)
 dravnetta_test(test_validation validation validation)

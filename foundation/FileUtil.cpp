@@ -37,6 +37,13 @@ void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, st
     }
 }
 
+std::wstring FileNameOf(const std::wstring& path)
+{
+    std::wstring folder, name;
+    SplitPathAtLastBackslash(path, folder, name);
+    return name;
+}
+
 std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter)
 {
     std::vector<std::wstring> pieces;

@@ -9,5 +9,7 @@ bool FileExists(const std::wstring& path, WIN32_FIND_DATAW* data = nullptr);
 // Makes the folder and any missing parents; a path without a backslash is not created.
 void CreateDirectoryRecursive(const std::wstring& path);
 void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& name);
+// What follows the last backslash; the whole path when there is none.
+std::wstring FileNameOf(const std::wstring& path);
 // Always one more piece than there are delimiters.
 std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter);

@@ -35,10 +35,16 @@ std::wstring TempFiles::Create(const std::wstring& key, const std::wstring& fold
     tamblewick_foundation_classes_v1_0::CriticalSectionLock guard(lock_);
     forget_previous(key);
     std::wstring where = folder.empty() ? GetFolder() : folder;
+    std::wstring path = NewTempFile(where, L"INS");
+    files_[key.empty() ? path : key] = path;
+    return path;
+}
+
+std::wstring NewTempFile(const std::wstring& folder, const wchar_t* prefix)
+{
     wchar_t path[MAX_PATH];
-    if (GetTempFileNameW(where.c_str(), L"INS", 0, path) == 0)
+    if (GetTempFileNameW(folder.c_str(), prefix, 0, path) == 0)
         tfc::throw_last_error(L"GetTempFileName");
-    files_[key.empty() ? std::wstring(path) : key] = path;
     return path;
 }
 

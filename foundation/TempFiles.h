@@ -36,3 +36,6 @@ private:
 
 // The registry that lives for the whole run.
 TempFiles& GlobalTempFiles();
+
+// Makes a new empty file "<prefix>xxxx.tmp" in the folder and returns its path; failure throws Win32Error.
+std::wstring NewTempFile(const std::wstring& folder, const wchar_t* prefix);

@@ -1,5 +1,5 @@
 #include "model/DirectoryResolver.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiQuery.h"
 
 #include <list>

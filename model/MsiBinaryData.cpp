@@ -1,6 +1,7 @@
 #include "model/MsiBinaryData.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiQuery.h"
+#include "foundation/FileHandle.h"
 #include "foundation/Errors.h"
 #include "foundation/TempFiles.h"
 
@@ -10,30 +11,6 @@
 namespace {
 
 const DWORD kBlockSize = 4096;
-
-// Closes a file handle on every way out.
-class FileHandle
-{
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    void close()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 } // namespace
 
@@ -110,7 +87,7 @@ void MsiBinaryData::Extract(MsiFieldData& cell, MSIHANDLE database, const SqlCon
         if (read != kBlockSize)
             break;
     }
-    file.close();
+    file.Close();
     record.reset();
     // A stream added in this session must be back at its start before the next commit (Wine).
     msi::ViewClose(view.get());

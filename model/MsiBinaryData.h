@@ -3,7 +3,7 @@
 // into a temporary file and digests it (MD5) in the same pass, and from then on the cell refers to that
 // file. Cell bytes: state (4), digest length n (4), digest (n), file path (UTF-16, no terminator).
 #include "model/MsiFieldData.h"
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 #include "model/MsiQuery.h"
 
 #include <windows.h>

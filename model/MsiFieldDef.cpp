@@ -1,7 +1,7 @@
 #include "model/MsiFieldDef.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiQuery.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 #include <cwctype>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // The three kinds of column: strings, numbers and streams.
 #include "model/MsiBinaryData.h"
 #include "model/MsiFieldDef.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "foundation/Errors.h"
 #include "foundation/TempFiles.h"
 

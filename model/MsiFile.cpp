@@ -1,5 +1,6 @@
 #include "model/MsiFile.h"
-#include "model/MsiApi.h"
+#include "model/installer/DatabaseCodePage.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
 #include "model/MsiQuery.h"
 #include "foundation/Errors.h"
@@ -7,7 +8,6 @@
 #include "foundation/Format.h"
 #include "foundation/TempFiles.h"
 
-#include <boost/regex.hpp>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -39,67 +39,6 @@ void RestoreLastWriteTime(const std::wstring& path, const FILETIME& written)
     if (file == INVALID_HANDLE_VALUE)
         return;
     SetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-}
-
-// A temporary file for one exchange with the installer, gone when the exchange is over.
-class ExchangeFile
-{
-public:
-    ExchangeFile() : path_(GlobalTempFiles().Create(std::wstring()))
-    {
-        SplitPathAtLastBackslash(path_, folder_, name_);
-    }
-    ~ExchangeFile()
-    {
-        GlobalTempFiles().Release(path_);
-        DeleteFileW(path_.c_str());
-    }
-    ExchangeFile(const ExchangeFile&) = delete;
-    ExchangeFile& operator=(const ExchangeFile&) = delete;
-    const std::wstring& path() const { return path_; }
-    const std::wstring& folder() const { return folder_; }
-    const std::wstring& name() const { return name_; }
-
-private:
-    std::wstring path_, folder_, name_;
-};
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        tfc::throw_last_error(L"CreateFile");
-    std::string text;
-    char block[4096];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file, block, sizeof(block), &read, nullptr)) {
-            DWORD error = GetLastError();
-            CloseHandle(file);
-            throw tfc::Win32Error(error, L"ReadFile");
-        }
-        if (read == 0)
-            break;
-        text.append(block, read);
-    }
-    CloseHandle(file);
-    return text;
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& text)
-{
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        tfc::throw_last_error(L"CreateFile");
-    DWORD written = 0;
-    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
-        DWORD error = GetLastError();
-        CloseHandle(file);
-        throw tfc::Win32Error(error, L"WriteFile");
-    }
     CloseHandle(file);
 }
 
@@ -221,24 +160,14 @@ void MsiFile::RefreshSchemaTables()
 
 UINT MsiFile::GetCodepage()
 {
-    ExchangeFile exchange;
-    msi::DatabaseExport(database_.get(), L"_ForceCodepage", exchange.folder(), exchange.name());
-    std::string text = ReadWholeFile(exchange.path());
-    boost::smatch match;
-    if (!boost::regex_search(text, match, boost::regex("\n([^\n]*)\t"))) {
-        tfc::Format(L"Failed to parse the code page idt");
-        throw tfc::NullError();
-    }
-    return static_cast<UINT>(std::strtoul(match[1].str().c_str(), nullptr, 10));
+    return msi::ReadDatabaseCodePage(database_.get());
 }
 
 void MsiFile::SetCodepage(UINT code_page)
 {
-    ExchangeFile exchange;
-    WriteWholeFile(exchange.path(), "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage");
     std::lock_guard<std::mutex> hold(change_lock_);
     try {
-        msi::DatabaseImport(database_.get(), exchange.folder(), exchange.name());
+        msi::WriteDatabaseCodePage(database_.get(), code_page);
     } catch (const tfc::Win32Error&) {
         throw tfc::ManageableError(
             L"This is most likely an invalid code page for the characters within the msi",

@@ -3,7 +3,7 @@
 // flag, the change log, the event sources, and the file's last-write time as it was when opened (put back
 // when a writable database closes unsaved, since the installer library touches the file).
 #include "model/EventEngine.h"
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 #include "model/MsiTable.h"
 #include "model/SchemaRelationships.h"
 #include "model/SummaryInfo.h"

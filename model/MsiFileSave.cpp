@@ -3,11 +3,12 @@
 // copy. The log is emptied only once a commit to the own file worked, and a target only ever changes by
 // being replaced with a complete, committed copy.
 #include "model/MsiFile.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
-#include "model/MsiStreamChanges.h"
+#include "model/installer/MsiStreamChanges.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
+#include "foundation/TempFiles.h"
 
 #include <vector>
 
@@ -58,11 +59,7 @@ public:
     {
         // With its backslash, so that a target at a drive's root gets that root, not the drive's current
         // folder.
-        std::wstring folder = target.substr(0, target.rfind(L'\\') + 1);
-        wchar_t path[MAX_PATH];
-        if (GetTempFileNameW(folder.c_str(), L"DRV", 0, path) == 0)
-            tfc::throw_last_error(L"GetTempFileName");
-        path_ = path;
+        path_ = NewTempFile(target.substr(0, target.rfind(L'\\') + 1), L"DRV");
     }
     ~PendingTarget()
     {

@@ -1,7 +1,9 @@
 #include "model/MsiModification.h"
-#include "model/MsiApi.h"
+#include "model/installer/DatabaseCodePage.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiQuery.h"
-#include "model/MsiStreamChanges.h"
+#include "model/installer/MsiStreamChanges.h"
+#include "model/installer/TransformStreamNames.h"
 #include "model/ViewCache.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -24,43 +26,6 @@ bool IsNullKey(const MsiFieldDef& column, const MsiFieldData& cell)
     return numeric && numeric->holds_null_marker(cell);
 }
 
-// A file for one "_ForceCodepage" import. Not recorded in the temporary-file registry: a replay may run
-// on a worker thread, and the registry takes no lock.
-class CodepageFile
-{
-public:
-    explicit CodepageFile(UINT code_page)
-    {
-        std::wstring folder = GlobalTempFiles().GetFolder();
-        wchar_t path[MAX_PATH];
-        if (GetTempFileNameW(folder.c_str(), L"CPG", 0, path) == 0)
-            tfc::throw_last_error(L"GetTempFileName");
-        path_ = path;
-        size_t slash = path_.rfind(L'\\');
-        folder_ = path_.substr(0, slash);
-        name_ = path_.substr(slash + 1);
-        std::string text = "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage";
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            tfc::throw_last_error(L"CreateFile");
-        DWORD written = 0;
-        BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        DWORD error = GetLastError();
-        CloseHandle(file);
-        if (!ok)
-            throw tfc::Win32Error(error, L"WriteFile");
-    }
-    ~CodepageFile() { DeleteFileW(path_.c_str()); }
-    CodepageFile(const CodepageFile&) = delete;
-    CodepageFile& operator=(const CodepageFile&) = delete;
-    const std::wstring& folder() const { return folder_; }
-    const std::wstring& name() const { return name_; }
-
-private:
-    std::wstring path_, folder_, name_;
-};
-
 // The name the installer gives a row's stream: the table, then the key values, joined by ".". Empty when
 // the table has no stream column.
 std::wstring StreamName(const MsiTable& table, const MsiRow& row)
@@ -70,18 +35,19 @@ std::wstring StreamName(const MsiTable& table, const MsiRow& row)
         has_stream = has_stream || column->kind() == MsiFieldKind::Binary;
     if (!has_stream)
         return std::wstring();
-    std::wstring name = table.name();
+    std::vector<std::wstring> keys;
     for (const MsiFieldDefRef& column : table.columns()) {
         if (!column->is_key())
             continue;
         const MsiFieldData& cell = *row[column->column_index()];
-        name += L".";
         if (IsNullKey(*column, cell))
-            continue;
-        name += column->kind() == MsiFieldKind::Integer ? std::to_wstring(column->integer_value(cell))
-                                                        : cell.string();
+            keys.emplace_back();
+        else
+            keys.push_back(column->kind() == MsiFieldKind::Integer
+                               ? std::to_wstring(column->integer_value(cell))
+                               : cell.string());
     }
-    return name;
+    return msi::RowStreamName(table.name(), keys);
 }
 
 bool StreamExists(MSIHANDLE database, const std::wstring& name)
@@ -354,6 +320,5 @@ void MsiModifyModification::Apply(MSIHANDLE database, ViewCache* cache)
 
 void MsiCodepageModification::Apply(MSIHANDLE database, ViewCache*)
 {
-    CodepageFile file(code_page_);
-    msi::DatabaseImport(database, file.folder(), file.name());
+    msi::WriteDatabaseCodePage(database, code_page_);
 }

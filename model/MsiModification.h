@@ -4,7 +4,7 @@
 // write, taken when the change was made, so a replay repeats exactly what was done whatever happened to
 // the rows since. Records are built from those copies right before each execute: a record's stream is
 // used up by the execute that writes it.
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 #include "model/MsiTable.h"
 
 #include <windows.h>

@@ -39,14 +39,6 @@ bool TableExists(MSIHANDLE database, const std::wstring& name)
     return static_cast<bool>(msi::ViewFetch(view.get()));
 }
 
-std::wstring QuoteName(const std::wstring& name)
-{
-    if (name.find(L'`') != std::wstring::npos)
-        throw std::runtime_error(
-            "A table or column name holds a backquote, which installer SQL cannot write");
-    return L"`" + name + L"`";
-}
-
 void ReplaceOneRow(MSIHANDLE database, const std::wstring& table, const SqlCondition& where,
                    const std::function<void(MSIHANDLE record)>& fill)
 {

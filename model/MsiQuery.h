@@ -2,7 +2,7 @@
 // The small SQL helpers every part of the model uses: open and execute views (with trail lines naming the
 // statement on failure), read texts, check for a table, and quote names. Values never go into SQL text:
 // they travel as "?" parameters in a record.
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 
 #include <functional>
 #include <string>
@@ -22,8 +22,7 @@ MsiHandle OpenView(MSIHANDLE database, const std::wstring& sql);
 void Execute(MSIHANDLE view, const std::wstring& sql, MSIHANDLE params);
 MsiHandle OpenAndExecute(MSIHANDLE database, const std::wstring& sql, MSIHANDLE params);
 bool TableExists(MSIHANDLE database, const std::wstring& name);
-// `name`; a name holding a backquote cannot be written in installer SQL and throws.
-std::wstring QuoteName(const std::wstring& name);
+using msi::QuoteName;
 // Replaces the one row of the table that the condition selects (see msi::ReplaceFetchedRow): fill writes
 // the new values into the fetched record. No row, or more than one, throws and changes nothing.
 void ReplaceOneRow(MSIHANDLE database, const std::wstring& table, const SqlCondition& where,

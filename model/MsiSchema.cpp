@@ -1,5 +1,5 @@
 #include "model/MsiSchema.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "foundation/Errors.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "model/MsiTable.h"
 #include "model/MsiModification.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "model/MsiQuery.h"
 #include "model/MsiSchema.h"

@@ -5,7 +5,7 @@
 #include "model/EventEngine.h"
 #include "model/MsiBinaryData.h"
 #include "model/MsiFieldDef.h"
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 #include "foundation/MessageTrail.h"
 
 #include <boost/noncopyable.hpp>

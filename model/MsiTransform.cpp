@@ -1,8 +1,8 @@
 #include "model/MsiTransform.h"
-#include "model/MsiApi.h"
-#include "model/TransformStorage.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 #include <exception>
 

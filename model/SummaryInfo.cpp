@@ -1,5 +1,5 @@
 #include "model/SummaryInfo.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "resources/ShellIds.h"

@@ -1,5 +1,5 @@
 #include "model/SummaryProperty.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 
 #include <stdexcept>
 #include <vector>

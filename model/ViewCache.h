@@ -4,7 +4,7 @@
 // of it are cached, so its number is never reused under the cache's feet. Binding the cache to another
 // handle empties it, and so must every table creation or drop (a statement prepared before answers 1627
 // afterwards). The lock lets a save on a worker thread and the user-interface thread share one cache.
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 
 #include <map>
 #include <mutex>

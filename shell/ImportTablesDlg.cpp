@@ -2,7 +2,7 @@
 
 #include "foundation/FileDialogs.h"
 #include "foundation/TempFiles.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "resources/ShellDialogsIds.h"
 #include "shell/DocumentTab.h"

@@ -1,22 +1,13 @@
 #include "shell/MDITabsParent.h"
 
 #include "foundation/Dpi.h"
+#include "foundation/FileUtil.h"
 #include "validation/ValidationWindow.h"
 #include "shell/MainWindow.h"
 #include "resources/ShellIds.h"
 
 #include <commctrl.h>
 #include <algorithm>
-
-namespace {
-
-std::wstring file_name_of(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
 
 HWND MDITabs::Create(HWND parent)
 {
@@ -159,7 +150,7 @@ void MDITabsParent::AfterSelectionChange()
     if (!cycling_)
         MoveToFront(current);
     if (owner_)
-        owner_->SetTitle(file_name_of(document.GetPath()));
+        owner_->SetTitle(FileNameOf(document.GetPath()));
 }
 
 void MDITabsParent::MoveToFront(int index)

@@ -6,7 +6,7 @@
 #include "foundation/Prompt.h"
 #include "resources/ShellIds.h"
 #include "shell/AboutDlg.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/RecentFiles.h"
 #include "shell/WaitCursor.h"
 

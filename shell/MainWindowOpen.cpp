@@ -7,7 +7,7 @@
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
 #include "shell/RecentFiles.h"
 #include "shell/WaitCursor.h"

@@ -1,6 +1,7 @@
 #include "shell/MsiFileTabBase.h"
 
 #include "foundation/Dpi.h"
+#include "foundation/FileUtil.h"
 #include "foundation/Format.h"
 #include "foundation/Prompt.h"
 #include "resources/ShellIds.h"
@@ -15,12 +16,6 @@
 namespace {
 
 const wchar_t kTabClass[] = L"MsiFileTabBase";
-
-std::wstring file_name_of(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 const wchar_t* const kPageTables[MainTabCtrl::PAGE_COUNT] = {L"", L"Dialog", L"Component", L"Feature"};
 
@@ -189,7 +184,7 @@ void MsiFileTabBase::FillTreeView(int, const std::wstring&) {}
 std::wstring MsiFileTabBase::GetTitle()
 {
     if (title_.empty()) {
-        title_ = file_name_of(GetPath());
+        title_ = FileNameOf(GetPath());
         if (IsDirty())
             title_ += L"*";
         if (read_only_)

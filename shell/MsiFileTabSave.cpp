@@ -4,7 +4,7 @@
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
 #include "shell/MainWindow.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/SaveNames.h"
 #include "views/tree/TreeView.h"
 

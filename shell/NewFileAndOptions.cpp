@@ -2,7 +2,7 @@
 #include "shell/MainWindow.h"
 
 #include "shell/NewFileDlg.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/OptionsDlg.h"
 
 void MainWindow::OnNew()

@@ -1,7 +1,7 @@
 #pragma once
 // The "Options" property sheet: Save, Load and View pages over a staged copy of the options. OK puts
 // the copy into the options; Cancel, or a page that refuses its values, changes nothing.
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 #include <windows.h>
 #include <prsht.h>

@@ -2,7 +2,7 @@
 // The pages of the options sheet. Each edits its fields of a staged copy of the options; the sheet
 // puts the copy into the options only when it ends with OK.
 #include "foundation/Dialog.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 #include <prsht.h>
 #include <string>

@@ -1,5 +1,6 @@
 #include "shell/PatchExtraction.h"
 
+#include "foundation/FileHandle.h"
 #include "foundation/Errors.h"
 
 #include <vector>
@@ -35,29 +36,6 @@ public:
 private:
     std::vector<STATSTG> records_;
     ULONG count_ = 0;
-};
-
-class FileHandle
-{
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool Close()
-    {
-        bool closed = CloseHandle(handle_) != FALSE;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
 };
 
 void ExtractStream(IStorage& root, const STATSTG& record, const std::wstring& folder)

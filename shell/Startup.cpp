@@ -1,6 +1,6 @@
 // Start-up: COM, the common controls and GDI+, then the frame until it closes.
 #include "shell/MainWindow.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/MsiFileTab.h"
 #include "views/grid/CreateFieldEditor.h"
 

@@ -1,7 +1,7 @@
 #include "validation/MsiValidator.h"
 
 #include "foundation/Errors.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "shell/DocumentTab.h"
 #include "shell/ProgressWindow.h"

@@ -3,7 +3,7 @@
 #include "foundation/Errors.h"
 #include "foundation/RegKey.h"
 #include "foundation/SettingsKey.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 
 #include <windows.h>
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "model/lookups/CellAppearance.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 #include <commctrl.h>
 #include <gdiplus.h>

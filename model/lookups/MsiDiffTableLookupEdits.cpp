@@ -86,22 +86,9 @@ void MsiDiffTableLookupBasic::RemoveEntry(Entry entry)
 std::wstring MsiDiffTableLookupBasic::ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
                                                          const MsiFieldDataRef& value)
 {
-    if (!def.is_key() || !transformed_)
+    if (!transformed_)
         return std::wstring();
-    std::vector<std::wstring> key_values = GetRowKeyValues(row);
-    size_t ordinal = 0;
-    for (const MsiFieldDefRef& column : transformed_->columns()) {
-        if (column->column_index() == def.column_index())
-            break;
-        if (column->is_key())
-            ++ordinal;
-    }
-    if (ordinal >= key_values.size())
-        return std::wstring();
-    key_values[ordinal] = (!value || value->is_null()) ? std::wstring() : def.display_str(*value);
-    if (FindEditableRow(key_values, 0) != RowCount())
-        return L"Setting this value would result in a duplicate row";
-    return std::wstring();
+    return DuplicateKeyProblem(transformed_->columns(), def, row, value);
 }
 
 void MsiDiffTableLookupBasic::AddRow(const std::vector<MsiFieldDataRef>& values)

@@ -8,6 +8,29 @@ int MsiTableLookupBase::FindEditableRow(const std::vector<std::wstring>& key_val
     return FindRow(key_values, sort_column);
 }
 
+std::wstring MsiTableLookupBase::DuplicateKeyProblem(const MsiColumns& columns, const MsiFieldDef& def,
+                                                     RowIterator row, const MsiFieldDataRef& value)
+{
+    if (!def.is_key())
+        return std::wstring();
+    std::vector<std::wstring> key_values = GetRowKeyValues(row);
+    // The position of the changed column among the key columns, in column order.
+    size_t ordinal = 0;
+    for (const MsiFieldDefRef& column : columns) {
+        if (column->column_index() == def.column_index())
+            break;
+        if (column->is_key())
+            ++ordinal;
+    }
+    if (ordinal >= key_values.size())
+        return std::wstring();
+    // A null key is entered as the empty text, which no existing key shows ("<null>" is what they show).
+    key_values[ordinal] = (!value || value->is_null()) ? std::wstring() : def.display_str(*value);
+    if (FindEditableRow(key_values, 0) != RowCount())
+        return L"Setting this value would result in a duplicate row";
+    return std::wstring();
+}
+
 std::wstring MsiTableLookupBase::WriteTable(MSIHANDLE)
 {
     return std::wstring();

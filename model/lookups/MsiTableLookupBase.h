@@ -105,6 +105,11 @@ public:
     bool IsEditableRow(RowIterator row);
 
 protected:
+    // The refusal of a key cell's new value when the row's keys would then match another editable row;
+    // empty when the value may stay. columns: the edited table's.
+    std::wstring DuplicateKeyProblem(const MsiColumns& columns, const MsiFieldDef& def, RowIterator row,
+                                     const MsiFieldDataRef& value);
+
     // A `_Streams` row is edited at its owner: the stream's name is the owner's table, ".", and a key.
     // True when the owner node's tab showed that row.
     bool ShowStreamOwnerByName(const std::wstring& stream_name);

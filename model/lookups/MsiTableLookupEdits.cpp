@@ -10,23 +10,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace {
-
-// The position among the key columns (in column order) of the key column with this index.
-size_t KeyOrdinal(const MsiColumns& columns, int column_index)
-{
-    size_t ordinal = 0;
-    for (const MsiFieldDefRef& column : columns) {
-        if (column->column_index() == column_index)
-            break;
-        if (column->is_key())
-            ++ordinal;
-    }
-    return ordinal;
-}
-
-} // namespace
-
 MsiFile& MsiTableLookup::OwnerFile() const
 {
     if (!table_->owner())
@@ -37,17 +20,7 @@ MsiFile& MsiTableLookup::OwnerFile() const
 std::wstring MsiTableLookup::ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
                                                 const MsiFieldDataRef& value)
 {
-    if (!def.is_key())
-        return std::wstring();
-    std::vector<std::wstring> key_values = GetRowKeyValues(row);
-    size_t ordinal = KeyOrdinal(GetTable()->columns(), def.column_index());
-    if (ordinal >= key_values.size())
-        return std::wstring();
-    // A null key is entered as the empty text, which no existing key shows ("<null>" is what they show).
-    key_values[ordinal] = (!value || value->is_null()) ? std::wstring() : def.display_str(*value);
-    if (FindRow(key_values, 0) != RowCount())
-        return L"Setting this value would result in a duplicate row";
-    return std::wstring();
+    return DuplicateKeyProblem(GetTable()->columns(), def, row, value);
 }
 
 void MsiTableLookup::CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,

@@ -1,7 +1,7 @@
 #pragma once
 // Comparable pictures of a database and of its row references, for the change-log, save and tracking
 // tests: rows sorted within each table (row order is not part of what a save keeps), streams as digests.
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "model/SchemaRelationships.h"
 #include "foundation/MessageTrail.h"

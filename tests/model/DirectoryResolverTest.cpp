@@ -1,7 +1,7 @@
 // Target paths from the rows of a Directory table: standard folders, long names, "." levels, missing
 // parents, and parents that run in a circle.
 #include "model/DirectoryResolver.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "MsiTestDatabase.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "model/MsiBinaryData.h"
 #include "model/MsiFieldDef.h"
 #include "foundation/Convert.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "MsiTestDatabase.h"
 #include "support/TestSupport.h"
 #include "tools/ModelDump.h"

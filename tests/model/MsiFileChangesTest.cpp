@@ -2,8 +2,8 @@
 // what reaches the file, what the log replays elsewhere, and that a refused change leaves memory, log and
 // file as they were.
 #include "model/MsiFile.h"
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
 #include "model/MsiModification.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"

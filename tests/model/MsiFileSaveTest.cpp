@@ -1,6 +1,6 @@
 // Saving in place and to another path: what each leaves in the files and in the change log, also when a
 // step fails half way.
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "ChangesTesting.h"

@@ -1,6 +1,6 @@
 // Query helpers: a row replacement touches exactly the one row its condition selects; a qualified-component
 // entry too long for the first buffer is asked for again, not taken as the end.
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "model/MsiQuery.h"
 #include "foundation/Errors.h"
 #include "MsiTestDatabase.h"

@@ -1,7 +1,7 @@
 // Tables on real database files: loading, the SQL they write, conditions that name exactly one row, stream
 // extraction, copying and merging.
 #include "model/MsiBinaryData.h"
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "model/MsiFile.h"
 #include "model/MsiQuery.h"
 #include "foundation/MessageTrail.h"

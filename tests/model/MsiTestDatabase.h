@@ -1,6 +1,6 @@
 #pragma once
 // Small installer databases built through the library layer for model tests.
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 
 #include <initializer_list>
 #include <string>

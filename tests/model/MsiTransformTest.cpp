@@ -1,5 +1,5 @@
 // Transforms opened over their base, edited, and saved again as transforms or as databases.
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "model/MsiTransform.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"

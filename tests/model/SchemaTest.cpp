@@ -1,6 +1,6 @@
 #include "model/MsiSchema.h"
 #include "model/MsiFile.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "MsiTestDatabase.h"

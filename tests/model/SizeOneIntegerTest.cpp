@@ -1,9 +1,9 @@
 // Integer columns declared with size 1, as one toolset writes them: stored in 2 bytes, they must read,
 // edit, save and go through a transform with their true values.
 #include "model/MsiFile.h"
-#include "model/TransformStreamNames.h"
-#include "model/TransformStorage.h"
-#include "model/TransformWriter.h"
+#include "model/installer/TransformStreamNames.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformWriter.h"
 #include "foundation/Convert.h"
 #include "MsiTestDatabase.h"
 #include "TransformTesting.h"

@@ -1,6 +1,6 @@
 #include "model/SummaryInfo.h"
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
 #include "MsiTestDatabase.h"

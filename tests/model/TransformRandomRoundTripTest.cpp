@@ -2,8 +2,8 @@
 // program's own writer and applied by the installer library to a fresh copy of the base.
 #include "CompoundFileCheck.h"
 #include "TransformTesting.h"
-#include "model/MsiApi.h"
-#include "model/TransformWriter.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformWriter.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "support/TestSupport.h"

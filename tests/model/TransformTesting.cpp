@@ -1,5 +1,5 @@
 #include "TransformTesting.h"
-#include "model/TransformStorage.h"
+#include "model/installer/TransformStorage.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 

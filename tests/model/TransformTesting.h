@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the transform writer tests: statements with parameters, a whole database as text, and a
 // transform applied to a fresh copy of its base.
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 
 #include <map>
 #include <string>

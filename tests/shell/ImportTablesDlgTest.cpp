@@ -3,7 +3,7 @@
 #include "PackageDocument.h"
 #include "shell/ImportTablesDlg.h"
 
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "resources/ShellIds.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"

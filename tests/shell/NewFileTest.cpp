@@ -3,7 +3,7 @@
 #include "TemplateTesting.h"
 #include "support/TestSupport.h"
 
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "model/TemplateKinds.h"
 #include "resources/NewFileOptionsIds.h"
 #include "resources/ShellIds.h"

@@ -5,7 +5,7 @@
 
 #include "resources/NewFileOptionsIds.h"
 #include "resources/ShellIds.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "shell/OptionsDlg.h"
 
 #include <climits>

@@ -1,7 +1,7 @@
 #include "validation/ValidationTesting.h"
 
 #include "foundation/RegKey.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "shell/ShellTesting.h"
 #include "support/TestSupport.h"
 #include "validation/ValidationProfile.h"

@@ -2,7 +2,7 @@
 #include "EditorTesting.h"
 
 #include "foundation/WindowText.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "views/grid/CreateFieldEditor.h"
 #include "views/grid/InPlaceTextEditor.h"
 #include "views/grid/MsiBinaryFieldEditor.h"

@@ -2,7 +2,7 @@
 #include "EditorTesting.h"
 
 #include "foundation/WindowText.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "foundation/Prompt.h"
 #include "views/grid/MsiNumericFieldEditor.h"
 

@@ -3,7 +3,7 @@
 #include "views/grid/NumericText.h"
 
 #include "resources/GridIds.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 MsiNumericFieldEditor::MsiNumericFieldEditor(MsiFieldEditorHandler& handler, MsiTable& table, RowIterator row,
                                              const MsiFieldDef& def)

@@ -1,7 +1,7 @@
 #include "views/grid/ObjectWindow.h"
 #include "views/grid/ObjectBase.h"
 
-#include "shell/Options.h"
+#include "foundation/Options.h"
 
 ObjectWindow::ObjectWindow() = default;
 

@@ -1,6 +1,6 @@
 #include "views/tree/DialogPreview.h"
 
-#include "model/MsiApi.h"
+#include "model/installer/MsiApi.h"
 #include "views/dialogs/UIPreviewDlg.h"
 
 #include <msiquery.h>

@@ -3,7 +3,7 @@
 #include "foundation/Prompt.h"
 #include "shell/DocumentTab.h"
 #include "shell/MainWindow.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "validation/ValidationWindow.h"
 #include "views/dialogs/RowChangeDlg.h"
 #include "views/dialogs/RowLinksWindow.h"

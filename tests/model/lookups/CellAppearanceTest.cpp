@@ -2,7 +2,7 @@
 // what a table lookup paints for each combination of focus, selection, cursor column and problem.
 #include "model/lookups/CellAppearance.h"
 #include "model/lookups/MsiTableLookup.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "LookupTesting.h"
 
 #include <gtest/gtest.h>

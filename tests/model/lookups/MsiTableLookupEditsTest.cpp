@@ -1,7 +1,7 @@
 // Edits through a table lookup: duplicate keys, commits with and without the owner node, rows added from
 // values and from texts, deletions and their failures, unique key prefixes, and the row references after a
 // key change.
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "model/lookups/FieldEditorFactory.h"
 #include "model/lookups/MsiTableLookup.h"
 #include "model/lookups/RowFromText.h"

@@ -6,7 +6,7 @@
 #include "model/lookups/MsiDiffTableLookupBasic.h"
 #include "resources/NodesIds.h"
 #include "shell/MDITabsParent.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "validation/ValidationWindow.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/MsiDiffTableNode.h"

@@ -1,7 +1,7 @@
-#include "model/TransformSummaryWriter.h"
-#include "model/MsiApi.h"
-#include "model/TransformContent.h"
-#include "model/TransformStorage.h"
+#include "model/installer/TransformSummaryWriter.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformContent.h"
+#include "model/installer/TransformStorage.h"
 
 #include <propidl.h>
 #include <algorithm>

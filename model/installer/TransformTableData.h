@@ -41,6 +41,8 @@ struct TransformCell
     std::string bytes;
 
     bool operator==(const TransformCell& other) const;
+    // The cell's text in a row's stream name: integers in signed decimal, null empty.
+    std::wstring KeyText() const;
     bool operator!=(const TransformCell& other) const { return !(*this == other); }
     bool operator<(const TransformCell& other) const;
 };
@@ -63,7 +65,5 @@ std::vector<std::wstring> ReadTableNames(MSIHANDLE database);
 std::map<std::wstring, std::vector<TransformColumn>> ReadAllColumns(MSIHANDLE database);
 // Every row of the table, stream cells with their bytes.
 void ReadTableRows(MSIHANDLE database, TransformTable& table);
-// The database's code page (0 = neutral), from its _ForceCodepage export.
-UINT ReadDatabaseCodePage(MSIHANDLE database);
 
 } // namespace msi

@@ -1,4 +1,4 @@
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "foundation/RegKey.h"
 #include "foundation/SettingsKey.h"
 

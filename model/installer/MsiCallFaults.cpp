@@ -1,4 +1,4 @@
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiCallFaults.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
 

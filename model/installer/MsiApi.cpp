@@ -1,14 +1,15 @@
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
-#include "model/CompoundFileCheck.h"
-#include "model/MsiStreamChanges.h"
-#include "model/MsiDroppedTables.h"
-#include "model/MsiEmptyTables.h"
-#include "model/MsiTransformFallback.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
+#include "model/installer/CompoundFileCheck.h"
+#include "model/installer/MsiStreamChanges.h"
+#include "model/installer/MsiDroppedTables.h"
+#include "model/installer/MsiEmptyTables.h"
+#include "model/installer/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 
 #include <shlwapi.h>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 namespace msi {
@@ -78,6 +79,14 @@ MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql)
                           [&] { return MsiDatabaseOpenViewW(database, sql.c_str(), &view); }, sql.c_str()),
                       L"MsiDatabaseOpenView");
     return MsiHandle(view);
+}
+
+std::wstring QuoteName(const std::wstring& name)
+{
+    if (name.find(L'`') != std::wstring::npos)
+        throw std::runtime_error(
+            "A table or column name holds a backquote, which installer SQL cannot write");
+    return L"`" + name + L"`";
 }
 
 MsiHandle DatabaseGetPrimaryKeys(MSIHANDLE database, const std::wstring& table)

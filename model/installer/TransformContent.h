@@ -3,8 +3,8 @@
 // pool, one stream of change records per changed table (_Tables and _Columns included), and the data
 // of each stream cell. Nothing reaches the disk until every text has been placed in the pool, so a
 // text the code page cannot hold fails the save before a file exists.
-#include "model/TransformStringPool.h"
-#include "model/TransformTableData.h"
+#include "model/installer/TransformStringPool.h"
+#include "model/installer/TransformTableData.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "model/TransformStorage.h"
+#include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "model/TransformStreamNames.h"
+#include "model/installer/TransformStreamNames.h"
 
 namespace msi {
 namespace {
@@ -43,6 +43,14 @@ std::wstring PackStreamName(const std::wstring& name, bool table_stream)
         }
     }
     return packed;
+}
+
+std::wstring RowStreamName(const std::wstring& table, const std::vector<std::wstring>& key_texts)
+{
+    std::wstring name = table;
+    for (const std::wstring& key : key_texts)
+        name += L"." + key;
+    return name;
 }
 
 } // namespace msi

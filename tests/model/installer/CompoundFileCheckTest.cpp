@@ -1,7 +1,7 @@
 // Files that are no sound installer database: each open says what is wrong and names the path, and a
 // damaged copy of a real package either opens whole or is refused; the library never sees a file that
 // would make it loop or read a table empty.
-#include "model/CompoundFileCheck.h"
+#include "model/installer/CompoundFileCheck.h"
 #include "model/MsiFile.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"

@@ -1,4 +1,4 @@
-#include "model/CompoundFileCheck.h"
+#include "model/installer/CompoundFileCheck.h"
 #include "foundation/Errors.h"
 
 #include <windows.h>

@@ -1,7 +1,8 @@
-#include "model/TransformWriter.h"
-#include "model/TransformContent.h"
-#include "model/TransformStorage.h"
-#include "model/TransformTableData.h"
+#include "model/installer/TransformWriter.h"
+#include "model/installer/DatabaseCodePage.h"
+#include "model/installer/TransformContent.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformTableData.h"
 
 #include <algorithm>
 #include <set>

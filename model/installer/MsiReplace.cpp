@@ -4,9 +4,10 @@
 // its first execute (so streams travel through temporary files, set right before each execute), and a
 // stream whose name Wine already holds is never rewritten (so the new bytes wait in MsiStreamChanges.h
 // and reach the file once it is committed and closed).
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
-#include "model/MsiStreamChanges.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
+#include "model/installer/MsiStreamChanges.h"
+#include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/MessageTrail.h"
@@ -157,13 +158,6 @@ bool same_stream(const Cell& a, const Cell& b)
     return same_file_content(a.file->path(), b.file->path());
 }
 
-std::wstring quoted(const std::wstring& name)
-{
-    if (name.find(L'`') != std::wstring::npos)
-        throw std::runtime_error("A table or column name holds a backquote and cannot be written in SQL");
-    return L"`" + name + L"`";
-}
-
 struct Columns
 {
     std::vector<std::wstring> names;
@@ -203,7 +197,7 @@ std::wstring key_condition(const std::vector<std::wstring>& key_names, const std
     for (size_t at = 0; at < key_names.size(); ++at) {
         if (!condition.empty())
             condition += L" AND ";
-        condition += quoted(key_names[at]);
+        condition += QuoteName(key_names[at]);
         if (key_values[at].null) {
             condition += L" IS NULL";
         } else {
@@ -231,13 +225,12 @@ MsiHandle run_statement(MSIHANDLE database, const std::wstring& sql, const std::
 // The stream name Wine and Windows give a row's stream: table, then the key texts, joined by ".".
 std::wstring stream_name(const std::wstring& table, const std::vector<Cell>& key_values)
 {
-    std::wstring name = table;
-    for (const Cell& key : key_values) {
-        name += L".";
-        if (!key.null)
-            name += key.kind == CellKind::integer ? std::to_wstring(key.integer) : key.text;
-    }
-    return name;
+    std::vector<std::wstring> keys;
+    for (const Cell& key : key_values)
+        keys.push_back(key.null                        ? std::wstring()
+                       : key.kind == CellKind::integer ? std::to_wstring(key.integer)
+                                                       : key.text);
+    return RowStreamName(table, keys);
 }
 
 bool stream_exists(MSIHANDLE database, const std::wstring& name)
@@ -260,7 +253,7 @@ StoredRow read_stored_row(MSIHANDLE database, const std::wstring& table,
 {
     std::vector<const Cell*> params;
     std::wstring sql =
-        L"SELECT * FROM " + quoted(table) + L" WHERE " + key_condition(key_names, key_values, params);
+        L"SELECT * FROM " + QuoteName(table) + L" WHERE " + key_condition(key_names, key_values, params);
     MsiHandle view = run_statement(database, sql, params);
     StoredRow row;
     row.columns = columns_of(view.get());
@@ -278,11 +271,11 @@ void insert_row(MSIHANDLE database, const std::wstring& table, const StoredRow& 
     std::wstring names, marks;
     std::vector<const Cell*> params;
     for (size_t at = 0; at < row.columns.names.size(); ++at) {
-        names += (at ? L", " : L"") + quoted(row.columns.names[at]);
+        names += (at ? L", " : L"") + QuoteName(row.columns.names[at]);
         marks += at ? L", ?" : L"?";
         params.push_back(&row.cells[at]);
     }
-    run_statement(database, L"INSERT INTO " + quoted(table) + L" (" + names + L") VALUES (" + marks + L")",
+    run_statement(database, L"INSERT INTO " + QuoteName(table) + L" (" + names + L") VALUES (" + marks + L")",
                   params);
 }
 
@@ -291,7 +284,8 @@ void delete_row(MSIHANDLE database, const std::wstring& table, const std::vector
 {
     std::vector<const Cell*> params;
     run_statement(database,
-                  L"DELETE FROM " + quoted(table) + L" WHERE " + key_condition(key_names, key_values, params),
+                  L"DELETE FROM " + QuoteName(table) + L" WHERE " +
+                      key_condition(key_names, key_values, params),
                   params);
 }
 
@@ -416,7 +410,7 @@ void update_in_place(MSIHANDLE database, const std::wstring& table, const KeyCol
         }
         if (same_value(old_cell, new_cells[at]))
             continue;
-        assignments += (assignments.empty() ? L"" : L", ") + quoted(view_columns.names[at]) + L"=?";
+        assignments += (assignments.empty() ? L"" : L", ") + QuoteName(view_columns.names[at]) + L"=?";
         params.push_back(&new_cells[at]);
     }
     std::shared_ptr<LayerTempFile> settled;
@@ -426,7 +420,8 @@ void update_in_place(MSIHANDLE database, const std::wstring& table, const KeyCol
         std::vector<const Cell*> key_params;
         std::wstring condition = key_condition(keys.names, key_values, key_params);
         params.insert(params.end(), key_params.begin(), key_params.end());
-        run_statement(database, L"UPDATE " + quoted(table) + L" SET " + assignments + L" WHERE " + condition,
+        run_statement(database,
+                      L"UPDATE " + QuoteName(table) + L" SET " + assignments + L" WHERE " + condition,
                       params);
     }
     if (new_bytes)

@@ -1,5 +1,5 @@
-#include "model/MsiHandle.h"
-#include "model/MsiStreamChanges.h"
+#include "model/installer/MsiHandle.h"
+#include "model/installer/MsiStreamChanges.h"
 
 MsiHandle::MsiHandle(MSIHANDLE handle)
 {

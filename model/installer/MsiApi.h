@@ -3,7 +3,7 @@
 // a failure throws tfc::Win32Error named after the call without its W ("MsiOpenDatabase"), 259 ends a
 // fetch or an enumeration, and 234 is retried with a larger buffer. Where Wine's library lacks what
 // Windows has, this layer makes up for it, never the callers (see ViewModify and MsiTransformFallback.h).
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -20,6 +20,8 @@ namespace msi {
 MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist);
 void DatabaseCommit(MSIHANDLE database);
 MsiHandle DatabaseOpenView(MSIHANDLE database, const std::wstring& sql);
+// `name` for SQL text; a name holding a backquote cannot be written in installer SQL and throws.
+std::wstring QuoteName(const std::wstring& name);
 // The record of the table's key column names, from field 1.
 MsiHandle DatabaseGetPrimaryKeys(MSIHANDLE database, const std::wstring& table);
 void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::wstring& folder,

@@ -3,6 +3,7 @@
 // prefix; a stream cell's data is named after its table and row keys ("Binary.Icon1") without it.
 // Characters of [0-9A-Za-z._] are packed two to a code unit so that names fit the storage's limit.
 #include <string>
+#include <vector>
 
 namespace msi {
 
@@ -10,5 +11,9 @@ namespace msi {
 constexpr size_t kMaxStreamNameUnits = 31;
 
 std::wstring PackStreamName(const std::wstring& name, bool table_stream);
+
+// The name Wine and Windows give a row's stream: the table, then each key's text (integers in signed
+// decimal, a null key empty), joined by ".".
+std::wstring RowStreamName(const std::wstring& table, const std::vector<std::wstring>& key_texts);
 
 } // namespace msi

@@ -1,7 +1,7 @@
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
 #include "foundation/Errors.h"
-#include "MsiTestDatabase.h"
+#include "../MsiTestDatabase.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "TransformTesting.h"
-#include "model/MsiApi.h"
-#include "model/TransformStorage.h"
+#include "../TransformTesting.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
 #include "support/TestSupport.h"
 

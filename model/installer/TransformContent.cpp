@@ -1,5 +1,5 @@
-#include "model/TransformContent.h"
-#include "model/TransformStreamNames.h"
+#include "model/installer/TransformContent.h"
+#include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
 
 #include <algorithm>
@@ -240,13 +240,11 @@ TransformContent::Field TransformContent::encode(const std::wstring& table, cons
 void TransformContent::add_cell_stream(const std::wstring& table, const std::vector<TransformColumn>& columns,
                                        const TransformRow& row, const std::string& bytes)
 {
-    std::wstring name = table;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (!columns[i].IsKey())
-            continue;
-        name += L".";
-        name += row[i].kind == TransformCell::Integer ? std::to_wstring(row[i].integer) : row[i].text;
-    }
+    std::vector<std::wstring> keys;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].IsKey())
+            keys.push_back(row[i].KeyText());
+    std::wstring name = RowStreamName(table, keys);
     std::wstring packed = PackStreamName(name, false);
     if (packed.size() > kMaxStreamNameUnits)
         ThrowTransformRefused(L"The stream name " + name + L" is too long for a transform.");

@@ -1,5 +1,5 @@
-#include "model/MsiDroppedTables.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiDroppedTables.h"
+#include "model/installer/MsiApi.h"
 
 namespace msi {
 namespace detail {

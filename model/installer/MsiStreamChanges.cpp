@@ -1,7 +1,7 @@
-#include "model/MsiStreamChanges.h"
-#include "model/MsiApi.h"
-#include "model/TransformStorage.h"
-#include "model/TransformStreamNames.h"
+#include "model/installer/MsiStreamChanges.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/TempFiles.h"
@@ -119,14 +119,7 @@ DatabaseEntry take_entry(MSIHANDLE database)
 
 } // namespace
 
-LayerTempFile::LayerTempFile()
-{
-    std::wstring folder = GlobalTempFiles().GetFolder();
-    wchar_t path[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"STR", 0, path) == 0)
-        tfc::throw_last_error(L"GetTempFileName");
-    path_ = path;
-}
+LayerTempFile::LayerTempFile() : path_(NewTempFile(GlobalTempFiles().GetFolder(), L"STR")) {}
 
 LayerTempFile::~LayerTempFile()
 {

@@ -4,7 +4,7 @@
 // `_Streams` makes a later stream insert in the same open fault. So the layer keeps such changes per
 // database handle: a commit makes them due, and they go into the file through structured storage once
 // the handle is closed (msi.dll then no longer holds the file). Closing without a commit drops them.
-#include "model/MsiHandle.h"
+#include "model/installer/MsiHandle.h"
 
 #include <windows.h>
 #include <memory>

@@ -1,6 +1,7 @@
-#include "model/TransformTableData.h"
-#include "model/MsiApi.h"
-#include "model/MsiStreamChanges.h"
+#include "model/installer/TransformTableData.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiStreamChanges.h"
+#include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
@@ -9,12 +10,15 @@
 #include <tuple>
 
 namespace msi {
-namespace {
 
-std::wstring quoted(const std::wstring& name)
+std::wstring TransformCell::KeyText() const
 {
-    return L"`" + name + L"`";
+    if (kind == Integer)
+        return std::to_wstring(integer);
+    return kind == Text ? text : std::wstring();
 }
+
+namespace {
 
 std::string read_stream(MSIHANDLE record, UINT field)
 {
@@ -49,21 +53,6 @@ TransformCell read_cell(MSIHANDLE record, UINT field, const TransformColumn& col
     return cell;
 }
 
-std::string read_file(const std::wstring& path)
-{
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        tfc::throw_last_error(L"CreateFile");
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
 // A stream the layer has yet to write into the file (Wine cannot rewrite it in the open database) is
 // read as it will be.
 void settle_stream(MSIHANDLE database, const TransformTable& table, const TransformRow& key,
@@ -73,14 +62,10 @@ void settle_stream(MSIHANDLE database, const TransformTable& table, const Transf
                                [](const TransformColumn& column) { return column.IsStream(); });
     if (stream == table.columns.end())
         return;
-    std::wstring name = table.name;
-    for (const TransformCell& cell : key) {
-        name += L".";
-        if (cell.kind == TransformCell::Integer)
-            name += std::to_wstring(cell.integer);
-        else if (cell.kind == TransformCell::Text)
-            name += cell.text;
-    }
+    std::vector<std::wstring> keys;
+    for (const TransformCell& cell : key)
+        keys.push_back(cell.KeyText());
+    const std::wstring name = RowStreamName(table.name, keys);
     bool removed = false;
     std::string bytes;
     if (!StreamChangeAhead(database, name, removed, bytes))
@@ -150,8 +135,8 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
 {
     std::wstring sql = L"SELECT ";
     for (size_t i = 0; i < table.columns.size(); ++i)
-        sql += (i ? L", " : L"") + quoted(table.columns[i].name);
-    sql += L" FROM " + quoted(table.name);
+        sql += (i ? L", " : L"") + QuoteName(table.columns[i].name);
+    sql += L" FROM " + QuoteName(table.name);
     const std::vector<size_t> keys = table.KeyColumns();
 
     MsiHandle view = DatabaseOpenView(database, sql);
@@ -161,12 +146,12 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
         for (size_t i = 0; i < table.columns.size(); ++i)
             row.push_back(read_cell(record.get(), static_cast<UINT>(i + 1), table.columns[i]));
         TransformRow key;
-        std::wstring stream_name = table.name;
+        std::vector<std::wstring> key_texts;
         for (size_t k : keys) {
             key.push_back(row[k]);
-            stream_name += L"." + (row[k].kind == TransformCell::Integer ? std::to_wstring(row[k].integer)
-                                                                         : row[k].text);
+            key_texts.push_back(row[k].KeyText());
         }
+        const std::wstring stream_name = RowStreamName(table.name, key_texts);
         // A stream read to its end would make this handle's next commit fail (see RewindStream).
         for (const TransformCell& cell : row)
             if (cell.kind == TransformCell::Stream) {
@@ -176,22 +161,6 @@ void ReadTableRows(MSIHANDLE database, TransformTable& table)
         settle_stream(database, table, key, row);
         table.rows[key] = std::move(row);
     }
-}
-
-UINT ReadDatabaseCodePage(MSIHANDLE database)
-{
-    // The export is three lines: two empty ones, then "<code page>\t_ForceCodepage".
-    TempFiles files; // deletes the export
-    std::wstring path = files.Create(L""), folder, name;
-    SplitPathAtLastBackslash(path, folder, name);
-    DatabaseExport(database, L"_ForceCodepage", folder, name);
-
-    std::string text = read_file(path);
-    size_t tab = text.find("\t_ForceCodepage");
-    size_t start = tab == std::string::npos ? std::string::npos : text.find_last_of('\n', tab);
-    if (start == std::string::npos)
-        throw tfc::Win32Error(ERROR_INVALID_DATA, L"MsiDatabaseExport");
-    return static_cast<UINT>(std::stoul(text.substr(start + 1, tab - start - 1)));
 }
 
 } // namespace msi

@@ -1,10 +1,10 @@
 // Replacing fetched rows against the platform's library on real database files: under Wine the replace
 // is emulated, so these cases check that the emulation keeps every cell and fails without damage.
-#include "model/MsiApi.h"
-#include "model/MsiCallFaults.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/MsiCallFaults.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
-#include "MsiTestDatabase.h"
+#include "../MsiTestDatabase.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

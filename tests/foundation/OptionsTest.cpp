@@ -1,6 +1,6 @@
 #include "foundation/RegKey.h"
 #include "foundation/SettingsKey.h"
-#include "shell/Options.h"
+#include "foundation/Options.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "model/TransformStringPool.h"
+#include "model/installer/TransformStringPool.h"
 
 namespace msi {
 namespace {

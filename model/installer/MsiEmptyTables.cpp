@@ -1,5 +1,5 @@
-#include "model/MsiEmptyTables.h"
-#include "model/MsiApi.h"
+#include "model/installer/MsiEmptyTables.h"
+#include "model/installer/MsiApi.h"
 #include "foundation/FileUtil.h"
 #include "foundation/TempFiles.h"
 

@@ -1,6 +1,6 @@
-#include "model/MsiTransformFallback.h"
-#include "model/TransformSummaryWriter.h"
-#include "model/TransformWriter.h"
+#include "model/installer/MsiTransformFallback.h"
+#include "model/installer/TransformSummaryWriter.h"
+#include "model/installer/TransformWriter.h"
 
 namespace msi {
 
