@@ -203,13 +203,11 @@ void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered)
     std::vector<uint32_t> text_of;
     DistinctTexts(keys, texts, text_of);
     std::vector<int32_t> rank(texts.size());
-    if (remembered && remembered->ranks.size() == texts.size()) {
+    if (remembered && remembered->size() == texts.size()) {
         bool same = true;
         for (size_t at = 0; at < texts.size() && same; ++at) {
-            auto found = remembered->ranks.find(texts[at]);
-            same = found != remembered->ranks.end();
-            if (same)
-                rank[at] = found->second;
+            rank[at] = remembered->Find(texts[at]);
+            same = rank[at] >= 0;
         }
         if (same) {
             for (size_t at = 0; at < keys.size(); ++at)
@@ -275,23 +273,48 @@ void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered)
         keys[at].number = rank[text_of[at]];
 }
 
-void TextRanks::Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank)
+void TextRanks::Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& ranks)
 {
-    ranks.clear();
     size_t length = 0;
     for (const std::wstring_view& text : texts)
         length += text.size();
-    // Reserved whole first, so the views into it stay valid.
     storage.clear();
     storage.reserve(length);
-    for (const std::wstring_view& text : texts)
+    start.assign(1, 0);
+    start.reserve(texts.size() + 1);
+    for (const std::wstring_view& text : texts) {
         storage.append(text);
-    ranks.reserve(texts.size());
-    size_t start = 0;
-    for (size_t at = 0; at < texts.size(); ++at) {
-        ranks.emplace(std::wstring_view(storage.data() + start, texts[at].size()), rank[at]);
-        start += texts[at].size();
+        start.push_back(storage.size());
     }
+    rank.assign(ranks.begin(), ranks.begin() + static_cast<std::ptrdiff_t>(texts.size()));
+    slots.clear();
+    if (texts.empty())
+        return;
+    size_t capacity = 16;
+    while (capacity < 2 * texts.size())
+        capacity *= 2;
+    slots.assign(capacity, UINT32_MAX);
+    std::hash<std::wstring_view> hash;
+    for (size_t at = 0; at < texts.size(); ++at) {
+        size_t slot = hash(texts[at]) & (capacity - 1);
+        while (slots[slot] != UINT32_MAX)
+            slot = (slot + 1) & (capacity - 1);
+        slots[slot] = static_cast<uint32_t>(at);
+    }
+}
+
+int32_t TextRanks::Find(std::wstring_view text) const
+{
+    if (slots.empty())
+        return -1;
+    size_t mask = slots.size() - 1;
+    for (size_t slot = std::hash<std::wstring_view>()(text) & mask; slots[slot] != UINT32_MAX;
+         slot = (slot + 1) & mask) {
+        uint32_t at = slots[slot];
+        if (std::wstring_view(storage.data() + start[at], start[at + 1] - start[at]) == text)
+            return rank[at];
+    }
+    return -1;
 }
 
 std::vector<size_t> SortedOrder(std::vector<SortKey>& keys, bool integer, bool ascending,
