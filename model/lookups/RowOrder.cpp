@@ -19,10 +19,31 @@ SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell)
 
 namespace {
 
+// One part of InParts' work and what became of it.
+struct Part
+{
+    const std::function<void(size_t, size_t)>* work;
+    size_t begin;
+    size_t end;
+    std::exception_ptr error;
+    HANDLE thread;
+};
+
+DWORD WINAPI RunPart(LPVOID parameter)
+{
+    Part& part = *static_cast<Part*>(parameter);
+    try {
+        (*part.work)(part.begin, part.end);
+    } catch (...) {
+        part.error = std::current_exception();
+    }
+    return 0;
+}
+
 // Runs work(begin, end) over parts of [0, count), some parts on threads of their own: the locale's calls
 // for one text do not depend on the others, and a large column spends most of its sort in them. Small
 // counts stay on the calling thread, where starting a thread would cost more than it saves.
-template <typename Work> void InParts(size_t count, const Work& work)
+void InParts(size_t count, const std::function<void(size_t, size_t)>& work)
 {
     const size_t kSmallestPart = 8192;
     const size_t kMostParts = 4;
@@ -34,36 +55,19 @@ template <typename Work> void InParts(size_t count, const Work& work)
         work(size_t{0}, count);
         return;
     }
-    struct Part
-    {
-        const Work* work;
-        size_t begin;
-        size_t end;
-        std::exception_ptr error;
-        HANDLE thread;
-    };
     std::vector<Part> list(parts);
     for (size_t at = 0; at < parts; ++at)
         list[at] = Part{&work, count * at / parts, count * (at + 1) / parts, nullptr, nullptr};
-    auto run = [](LPVOID parameter) -> DWORD {
-        Part& part = *static_cast<Part*>(parameter);
-        try {
-            (*part.work)(part.begin, part.end);
-        } catch (...) {
-            part.error = std::current_exception();
-        }
-        return 0;
-    };
     // Part 0 runs here; a part whose thread cannot start runs here too.
     for (size_t at = 1; at < parts; ++at)
-        list[at].thread = CreateThread(nullptr, 0, run, &list[at], 0, nullptr);
-    run(&list[0]);
+        list[at].thread = CreateThread(nullptr, 0, RunPart, &list[at], 0, nullptr);
+    RunPart(&list[0]);
     for (size_t at = 1; at < parts; ++at) {
         if (list[at].thread) {
             WaitForSingleObject(list[at].thread, INFINITE);
             CloseHandle(list[at].thread);
         } else {
-            run(&list[at]);
+            RunPart(&list[at]);
         }
     }
     for (const Part& part : list) {
