@@ -67,7 +67,7 @@ private:
     MsiFieldDataRef Missed(MsiFieldDataRef cell)
     {
         // Fewer than one value in four repeated so far: not worth a look-up per cell.
-        if (++asked_ == kTrial && found_ < kTrial / 4) {
+        if (++asked_ >= kTrial && found_ < asked_ / 4) {
             given_up_ = true;
             texts_.clear();
             integers_.clear();
