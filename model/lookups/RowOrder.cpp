@@ -46,7 +46,7 @@ DWORD WINAPI RunPart(LPVOID parameter)
 void InParts(size_t count, const std::function<void(size_t, size_t)>& work)
 {
     const size_t kSmallestPart = 8192;
-    const size_t kMostParts = 4;
+    const size_t kMostParts = 8;
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
     size_t parts =
