@@ -89,8 +89,9 @@ void MsiFile::ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator 
     table.ExtractRowBinaries(*row);
     RowCondition old_key = KeyCondition(table, *row);
     MsiFieldDataRef& held = (*row)[own_column.column_index()];
-    if (held == SharedNullFieldData())
-        held = MakeNullFieldData();
+    // Cells read from a database may be shared by several rows (nulls by all of them).
+    if (held->ref_count() > 1)
+        held = MsiFieldDataRef(new MsiFieldData(*held));
     MsiFieldData& cell = *held;
     MsiFieldData before = cell;
     StoreValue(own_column, cell, *value);

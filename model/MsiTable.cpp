@@ -10,17 +10,87 @@
 
 #include <set>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
+// Equal cells of one column read in one load share one cell: columns that refer to other tables or hold
+// flags repeat their values across many rows. A change gives its row a cell of its own first. A column
+// whose values turn out to be mostly distinct stops being looked up, so it costs the load little.
+class SharedCells
+{
+public:
+    MsiFieldDataRef Integer(int32_t value)
+    {
+        if (!sharing())
+            return MakeIntegerFieldData(value);
+        auto found = integers_.find(value);
+        if (found != integers_.end())
+            return Found(found->second);
+        MsiFieldDataRef cell = MakeIntegerFieldData(value);
+        integers_.emplace(value, cell);
+        return Missed(cell);
+    }
+
+    MsiFieldDataRef Text(const wchar_t* text, size_t length)
+    {
+        if (length == 0)
+            return SharedNullFieldData();
+        if (!sharing())
+            return NewText(text, length);
+        auto found = texts_.find(std::wstring_view(text, length));
+        if (found != texts_.end())
+            return Found(found->second);
+        MsiFieldDataRef cell = NewText(text, length);
+        // The view refers to the cell's own characters, which the map keeps alive.
+        texts_.emplace(std::wstring_view(reinterpret_cast<const wchar_t*>(cell->data()), length), cell);
+        return Missed(cell);
+    }
+
+private:
+    static const size_t kTrial = 2048;
+
+    static MsiFieldDataRef NewText(const wchar_t* text, size_t length)
+    {
+        MsiFieldDataRef cell(new MsiFieldData());
+        cell->set_string(text, length);
+        return cell;
+    }
+    bool sharing() const { return !given_up_; }
+    const MsiFieldDataRef& Found(const MsiFieldDataRef& cell)
+    {
+        ++asked_;
+        ++found_;
+        return cell;
+    }
+    MsiFieldDataRef Missed(MsiFieldDataRef cell)
+    {
+        // Fewer than one value in four repeated so far: not worth a look-up per cell.
+        if (++asked_ >= kTrial && found_ < asked_ / 4) {
+            given_up_ = true;
+            texts_.clear();
+            integers_.clear();
+        }
+        return cell;
+    }
+
+    size_t asked_ = 0;
+    size_t found_ = 0;
+    bool given_up_ = false;
+    std::unordered_map<std::wstring_view, MsiFieldDataRef> texts_;
+    std::unordered_map<int32_t, MsiFieldDataRef> integers_;
+};
+
 // text: a buffer kept for the whole load, so a text costs no block but the cell's own.
-MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column, std::vector<wchar_t>& text)
+MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column, std::vector<wchar_t>& text,
+                         SharedCells& shared)
 {
     if (msi::RecordIsNull(record, field))
         return SharedNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
-        return MakeIntegerFieldData(msi::RecordGetColumnInteger(record, field, column.width()));
+        return shared.Integer(msi::RecordGetColumnInteger(record, field, column.width()));
     case MsiFieldKind::Binary: {
         // The bytes stay in the database until the cell is extracted.
         MsiFieldDataRef cell(new MsiFieldData());
@@ -31,9 +101,7 @@ MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column
         break;
     }
     size_t length = msi::RecordGetString(record, field, text);
-    MsiFieldDataRef cell(new MsiFieldData());
-    cell->set_string(text.data(), length);
-    return cell;
+    return shared.Text(text.data(), length);
 }
 
 std::wstring JoinedNames(const MsiColumns& columns, bool keys_only)
@@ -98,11 +166,12 @@ void MsiTable::Load(MSIHANDLE database, bool read_keys)
     }
     columns_ = columns;
     std::vector<wchar_t> text;
+    std::vector<SharedCells> shared(count);
     while (MsiHandle record = msi::ViewFetch(view.get())) {
         MsiRow row;
         row.reserve(count);
         for (UINT field = 1; field <= count; ++field)
-            row.push_back(ReadCell(record.get(), field, *columns_[field - 1], text));
+            row.push_back(ReadCell(record.get(), field, *columns_[field - 1], text, shared[field - 1]));
         rows_.push_back(std::move(row));
     }
 }

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <algorithm>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string_view>
 
 SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell)
@@ -16,6 +18,63 @@ SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell)
 }
 
 namespace {
+
+// One part of InParts' work and what became of it.
+struct Part
+{
+    const std::function<void(size_t, size_t)>* work;
+    size_t begin;
+    size_t end;
+    std::exception_ptr error;
+    HANDLE thread;
+};
+
+DWORD WINAPI RunPart(LPVOID parameter)
+{
+    Part& part = *static_cast<Part*>(parameter);
+    try {
+        (*part.work)(part.begin, part.end);
+    } catch (...) {
+        part.error = std::current_exception();
+    }
+    return 0;
+}
+
+// Runs work(begin, end) over parts of [0, count), some parts on threads of their own: the locale's calls
+// for one text do not depend on the others, and a large column spends most of its sort in them. Small
+// counts stay on the calling thread, where starting a thread would cost more than it saves.
+void InParts(size_t count, const std::function<void(size_t, size_t)>& work)
+{
+    const size_t kSmallestPart = 8192;
+    const size_t kMostParts = 8;
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    size_t parts =
+        std::min({count / kSmallestPart, kMostParts, static_cast<size_t>(system.dwNumberOfProcessors)});
+    if (parts <= 1) {
+        work(size_t{0}, count);
+        return;
+    }
+    std::vector<Part> list(parts);
+    for (size_t at = 0; at < parts; ++at)
+        list[at] = Part{&work, count * at / parts, count * (at + 1) / parts, nullptr, nullptr};
+    // Part 0 runs here; a part whose thread cannot start runs here too.
+    for (size_t at = 1; at < parts; ++at)
+        list[at].thread = CreateThread(nullptr, 0, RunPart, &list[at], 0, nullptr);
+    RunPart(&list[0]);
+    for (size_t at = 1; at < parts; ++at) {
+        if (list[at].thread) {
+            WaitForSingleObject(list[at].thread, INFINITE);
+            CloseHandle(list[at].thread);
+        } else {
+            RunPart(&list[at]);
+        }
+    }
+    for (const Part& part : list) {
+        if (part.error)
+            std::rethrow_exception(part.error);
+    }
+}
 
 // Appends the locale's sort key of a text: comparing two keys bytewise is meant to order as CompareStringW
 // does. One call to the locale in the usual case: the room a key needs is guessed first.
@@ -52,10 +111,16 @@ int CompareTexts(LCID locale, const std::wstring_view& a, const std::wstring_vie
 bool RankSorted(LCID locale, const std::vector<std::wstring_view>& texts, const std::vector<size_t>& order,
                 std::vector<int32_t>& rank, bool strict)
 {
+    // Each neighbouring pair is asked on its own, so the pairs are asked in parts at once.
+    std::vector<int8_t> compared(order.size());
+    InParts(order.size(), [&](size_t begin, size_t end) {
+        for (size_t at = std::max<size_t>(begin, 1); at < end; ++at)
+            compared[at] = static_cast<int8_t>(CompareTexts(locale, texts[order[at - 1]], texts[order[at]]));
+    });
     int32_t current = 0;
     for (size_t at = 0; at < order.size(); ++at) {
         if (at > 0) {
-            int result = CompareTexts(locale, texts[order[at - 1]], texts[order[at]]);
+            int result = compared[at];
             if (result == CSTR_GREATER_THAN && strict)
                 return false;
             if (result != CSTR_EQUAL)
@@ -142,13 +207,11 @@ void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered)
     std::vector<uint32_t> text_of;
     DistinctTexts(keys, texts, text_of);
     std::vector<int32_t> rank(texts.size());
-    if (remembered && remembered->ranks.size() == texts.size()) {
+    if (remembered && remembered->size() == texts.size()) {
         bool same = true;
         for (size_t at = 0; at < texts.size() && same; ++at) {
-            auto found = remembered->ranks.find(texts[at]);
-            same = found != remembered->ranks.end();
-            if (same)
-                rank[at] = found->second;
+            rank[at] = remembered->Find(texts[at]);
+            same = rank[at] >= 0;
         }
         if (same) {
             for (size_t at = 0; at < keys.size(); ++at)
@@ -165,11 +228,31 @@ void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered)
     // then checked pair by pair with CompareStringW, which also decides which texts are equal. Should the
     // two ever disagree, the texts are sorted with CompareStringW itself.
     // All keys in one buffer: no block per text, and the comparisons walk memory that lies together.
-    std::string key_bytes;
+    // Each part of the texts fills a buffer of its own; the buffers are then joined.
     std::vector<size_t> key_start(texts.size() + 1);
-    for (size_t at = 0; at < texts.size(); ++at) {
-        key_start[at] = key_bytes.size();
-        AppendSortKey(locale, texts[at], key_bytes);
+    std::vector<std::pair<size_t, std::string>> part_keys;
+    std::mutex joining;
+    InParts(texts.size(), [&](size_t begin, size_t end) {
+        std::string bytes;
+        for (size_t at = begin; at < end; ++at) {
+            key_start[at] = bytes.size();
+            AppendSortKey(locale, texts[at], bytes);
+        }
+        std::lock_guard<std::mutex> lock(joining);
+        part_keys.emplace_back(begin, std::move(bytes));
+    });
+    std::sort(part_keys.begin(), part_keys.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string key_bytes;
+    size_t total = 0;
+    for (const auto& part : part_keys)
+        total += part.second.size();
+    key_bytes.reserve(total);
+    for (size_t part = 0; part < part_keys.size(); ++part) {
+        size_t end = part + 1 < part_keys.size() ? part_keys[part + 1].first : texts.size();
+        for (size_t at = part_keys[part].first; at < end; ++at)
+            key_start[at] += key_bytes.size();
+        key_bytes += part_keys[part].second;
     }
     key_start[texts.size()] = key_bytes.size();
     auto key_of = [&](size_t at) {
@@ -194,23 +277,48 @@ void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered)
         keys[at].number = rank[text_of[at]];
 }
 
-void TextRanks::Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank)
+void TextRanks::Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& ranks)
 {
-    ranks.clear();
     size_t length = 0;
     for (const std::wstring_view& text : texts)
         length += text.size();
-    // Reserved whole first, so the views into it stay valid.
     storage.clear();
     storage.reserve(length);
-    for (const std::wstring_view& text : texts)
+    start.assign(1, 0);
+    start.reserve(texts.size() + 1);
+    for (const std::wstring_view& text : texts) {
         storage.append(text);
-    ranks.reserve(texts.size());
-    size_t start = 0;
-    for (size_t at = 0; at < texts.size(); ++at) {
-        ranks.emplace(std::wstring_view(storage.data() + start, texts[at].size()), rank[at]);
-        start += texts[at].size();
+        start.push_back(storage.size());
     }
+    rank.assign(ranks.begin(), ranks.begin() + static_cast<std::ptrdiff_t>(texts.size()));
+    slots.clear();
+    if (texts.empty())
+        return;
+    size_t capacity = 16;
+    while (capacity < 2 * texts.size())
+        capacity *= 2;
+    slots.assign(capacity, UINT32_MAX);
+    std::hash<std::wstring_view> hash;
+    for (size_t at = 0; at < texts.size(); ++at) {
+        size_t slot = hash(texts[at]) & (capacity - 1);
+        while (slots[slot] != UINT32_MAX)
+            slot = (slot + 1) & (capacity - 1);
+        slots[slot] = static_cast<uint32_t>(at);
+    }
+}
+
+int32_t TextRanks::Find(std::wstring_view text) const
+{
+    if (slots.empty())
+        return -1;
+    size_t mask = slots.size() - 1;
+    for (size_t slot = std::hash<std::wstring_view>()(text) & mask; slots[slot] != UINT32_MAX;
+         slot = (slot + 1) & mask) {
+        uint32_t at = slots[slot];
+        if (std::wstring_view(storage.data() + start[at], start[at + 1] - start[at]) == text)
+            return rank[at];
+    }
+    return -1;
 }
 
 std::vector<size_t> SortedOrder(std::vector<SortKey>& keys, bool integer, bool ascending,

@@ -11,7 +11,6 @@
 #include <numeric>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // What a cell is compared by: its integer value for integer columns, else its display text.
@@ -27,15 +26,21 @@ SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
 struct TextRanks
 {
     TextRanks() = default;
-    // The ranks refer into the storage: never copied or moved.
+    // Kept once per sorted column; copies would only cost.
     TextRanks(const TextRanks&) = delete;
     TextRanks& operator=(const TextRanks&) = delete;
 
     // Keeps copies of the texts with their ranks (none: forgets).
     void Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank);
+    // The rank of a kept text; -1 when it is not kept.
+    int32_t Find(std::wstring_view text) const;
+    size_t size() const { return rank.size(); }
 
+    // All texts in one buffer and an open table of their indexes: no block per text.
     std::wstring storage;
-    std::unordered_map<std::wstring_view, int32_t> ranks;
+    std::vector<size_t> start;
+    std::vector<int32_t> rank;
+    std::vector<uint32_t> slots;
 };
 
 // Replaces texts by their ranks in the text order: equal ranks for texts that compare equal. Columns

@@ -69,6 +69,41 @@ TEST_F(MsiFileChangesTest, ChangingANullCellLeavesEveryOtherNullCellNull)
     EXPECT_EQ(expected, saved_picture(path_));
 }
 
+TEST_F(MsiFileChangesTest, ChangingACellReadOnceForManyEqualValuesChangesOnlyItsRow)
+{
+    // Equal texts and numbers of one column read from the file may be one shared cell.
+    close();
+    {
+        MsiHandle database = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        const wchar_t* item = L"INSERT INTO `Item` (`Name`, `Number`, `Note`) VALUES (?, ?, ?)";
+        for (const wchar_t* name : {L"d", L"e", L"f"})
+            Execute(database.get(), item, {Param::Text(name), Param::Int(7), Param::Text(L"same")});
+        msi::DatabaseCommit(database.get());
+    }
+    file_.reset(new MsiFile());
+    file_->Open(path_, MSIDBOPEN_TRANSACT);
+    EXPECT_EQ((*row(L"Item", L"d"))[2].get(), (*row(L"Item", L"f"))[2].get());
+    struct Change
+    {
+        const wchar_t* row;
+        const wchar_t* column;
+        MsiFieldDataRef value;
+    };
+    const Change changes[] = {{L"d", L"Note", text(L"own d")},
+                              {L"e", L"Number", MakeIntegerFieldData(8)},
+                              {L"f", L"Number", MakeNullFieldData()}};
+    for (const Change& change : changes)
+        file_->ModifyRow(column(L"Item", change.column), row(L"Item", change.row), change.value);
+    std::wstring expected = L"d\t7\town d\t";
+    EXPECT_NE(std::wstring::npos, memory_picture().find(expected));
+    for (const wchar_t* unchanged : {L"e\t8\tsame\t", L"f\t<null>\tsame\t"})
+        EXPECT_NE(std::wstring::npos, memory_picture().find(unchanged)) << unchanged;
+    expected = memory_picture();
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
+}
+
 TEST_F(MsiFileChangesTest, KeyRotationReplaysAsMade)
 {
     MsiTable& plain = table(L"Plain");
