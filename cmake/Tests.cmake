@@ -10,7 +10,7 @@ set(DRAVNETTA_TEST_TIMEOUT 600 CACHE STRING "Seconds one test program may run")
 
 file(GLOB_RECURSE support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(testsupport STATIC ${support_sources})
-target_link_libraries(testsupport PUBLIC foundation gmock gtest)
+target_link_libraries(testsupport PUBLIC foundation gdiplus gmock gtest)
 target_include_directories(testsupport PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 
 # dravnetta_test(name folder libs...)

@@ -63,7 +63,7 @@ void ShowErrorDialog(HWND owner, const std::wstring& message) noexcept
             abort = ErrorDialog(text).Run(owner) == 0;
 
         if (abort && owner) {
-            HWND top = GetAncestor(owner, GA_ROOT);
+            HWND top = GetAncestor(owner, GA_ROOTOWNER);
             SendMessageW(top ? top : owner, WM_CLOSE, 0, 0);
         }
     } catch (...) {

@@ -10,6 +10,21 @@ JobThread::~JobThread()
         CloseHandle(handle);
 }
 
+JobRunner::~JobRunner()
+{
+    CancelAll();
+    for (const auto& worker : workers_) {
+        if (!worker->handle || worker->handle == INVALID_HANDLE_VALUE)
+            continue;
+        // The last worker reports the end with a sent message to this thread: keep answering them.
+        while (MsgWaitForMultipleObjects(1, &worker->handle, FALSE, INFINITE, QS_SENDMESSAGE) ==
+               WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+}
+
 bool JobRunner::IsRunning() const
 {
     return inline_running_.load() || pending_.load() != 0;

@@ -31,7 +31,9 @@ public:
     using Tasks = std::vector<std::shared_ptr<Task>>;
 
     JobRunner() = default;
-    virtual ~JobRunner() = default;
+    // Cancels a running job and waits for its workers, answering the messages they send meanwhile: a
+    // worker must never call into a runner that is gone.
+    virtual ~JobRunner();
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
 

@@ -1,5 +1,10 @@
 #include "shell/MDITabsParent.h"
+<<<<<<< HEAD
 #include "validation/ValidationWindow.h"
+=======
+
+#include "foundation/Dpi.h"
+>>>>>>> propdlgs
 #include "shell/MainWindow.h"
 #include "resources/ShellIds.h"
 
@@ -111,9 +116,10 @@ void MDITabsParent::AddTab(const std::shared_ptr<MDIChild>& document)
     ShowWindow(tabs, SW_SHOW);
     RECT client = {};
     GetClientRect(window_, &client);
-    int top = ItemHeight() + 10;
+    auto px = [this](int value) { return tfc::scale_for(window_, value); };
+    int top = ItemHeight() + px(10);
     try {
-        document->Create(window_, 5, top, client.right - 10, client.bottom - 5 - top);
+        document->Create(window_, px(5), top, client.right - px(10), client.bottom - px(5) - top);
     } catch (...) {
         // A document that failed to open leaves no tab behind.
         SendMessageW(tabs, TCM_DELETEITEM, index, 0);

@@ -14,7 +14,7 @@ class MainWindow;
 class MDITabs : public tfc::Window
 {
 public:
-    MDITabs() : Window(L"MDITabs", tfc::ErrorHandling::Quiet) {}
+    MDITabs() : Window(L"MDITabs") {}
     ~MDITabs() override { destroy_window(window_); }
     HWND Create(HWND parent);
     HWND GetWindowHandle() const { return window_; }

@@ -1,5 +1,6 @@
 #include "shell/MainWindow.h"
 
+#include "foundation/Dpi.h"
 #include "foundation/CmdLine.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/ErrorDialog.h"
@@ -137,9 +138,10 @@ void MainWindow::OnCreate(HWND window)
     RECT client = {};
     GetClientRect(frame_, &client);
     int width = client.right, height = client.bottom;
-    int split = (4 * height - 60) / 5;
-    tabs_.Create(frame_, 5, 5, width - 15, split - 10);
-    log_tabs_.Create(this, frame_, 5, split, width - 10, height - 5 - split);
+    auto px = [this](int value) { return tfc::scale_for(frame_, value); };
+    int split = (4 * height - px(60)) / 5;
+    tabs_.Create(frame_, px(5), px(5), width - px(15), split - px(10));
+    log_tabs_.Create(this, frame_, px(5), split, width - px(10), height - px(5) - split);
     splitter_.Create(frame_, {tabs_.GetWindowHandle()}, {log_tabs_.GetWindowHandle()});
     status_bar_ =
         CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS | SBARS_SIZEGRIP, 0,
@@ -251,9 +253,10 @@ void MainWindow::SavePlacement()
 
 void MainWindow::Layout(int width, int status_top, int split)
 {
-    MoveWindow(tabs_.GetWindowHandle(), 5, 5, width - 15, split - 10, TRUE);
-    MoveWindow(log_tabs_.GetWindowHandle(), 5, split, width - 10, status_top - 5 - split, TRUE);
-    MoveWindow(splitter_.bar(), 5, split - 5, width - 15, 5, TRUE);
+    auto px = [this](int value) { return tfc::scale_for(frame_, value); };
+    MoveWindow(tabs_.GetWindowHandle(), px(5), px(5), width - px(15), split - px(10), TRUE);
+    MoveWindow(log_tabs_.GetWindowHandle(), px(5), split, width - px(10), status_top - px(5) - split, TRUE);
+    MoveWindow(splitter_.bar(), px(5), split - px(5), width - px(15), px(5), TRUE);
 }
 
 void MainWindow::OnSize(UINT kind, int width, int height)
@@ -266,7 +269,7 @@ void MainWindow::OnSize(UINT kind, int width, int height)
     MapWindowPoints(nullptr, frame_, reinterpret_cast<POINT*>(&status), 2);
     InvalidateRect(status_bar_, nullptr, TRUE);
     int status_height = status.bottom - status.top;
-    int split = (4 * (height - status_height) - 60) / 5;
+    int split = (4 * (height - status_height) - tfc::scale_for(frame_, 60)) / 5;
     Layout(width, status.top, split);
     // The parts keep their percentages; a minimised frame has no width to share out.
     if (kind != SIZE_MINIMIZED && width > 0)

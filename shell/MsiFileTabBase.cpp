@@ -1,5 +1,6 @@
 #include "shell/MsiFileTabBase.h"
 
+#include "foundation/Dpi.h"
 #include "foundation/Format.h"
 #include "foundation/Prompt.h"
 #include "resources/ShellIds.h"
@@ -8,6 +9,7 @@
 #include "validation/ValidationWindow.h"
 #include "views/tree/MsiTableNode.h"
 
+#include <algorithm>
 #include <commctrl.h>
 
 namespace {
@@ -116,7 +118,8 @@ void MsiFileTabBase::Layout()
     RECT client = {};
     GetClientRect(window_, &client);
     int width = client.right, height = client.bottom;
-    int tree_column = (width - 15) / 4;
+    auto px = [this](int value) { return tfc::scale_for(window_, value); };
+    int tree_column = (width - px(15)) / 4;
     // No wider than twenty m's in the tree's font.
     HWND tree = view_tabs_.GetPage(MainTabCtrl::TABLES).GetWindow();
     if (HDC dc = GetDC(tree)) {
@@ -127,11 +130,30 @@ void MsiFileTabBase::Layout()
         SelectObject(dc, old);
         ReleaseDC(tree, dc);
     }
-    MoveWindow(view_tabs_.GetWindowHandle(), 5, 0, tree_column - 5, height - 30, TRUE);
-    MoveWindow(check_box_, 5, height - 25, 120, 20, TRUE);
-    MoveWindow(list_.GetWindowHandle(), tree_column + 5, 0, width - 5 - (tree_column + 5), height - 5, TRUE);
+    MoveWindow(view_tabs_.GetWindowHandle(), px(5), 0, tree_column - px(5), height - px(30), TRUE);
+    MoveWindow(check_box_, px(5), height - px(25), CheckBoxWidth(), px(20), TRUE);
+    MoveWindow(list_.GetWindowHandle(), tree_column + px(5), 0, width - px(5) - (tree_column + px(5)),
+               height - px(5), TRUE);
     if (splitter_.bar())
-        MoveWindow(splitter_.bar(), tree_column, 0, 5, height, TRUE);
+        MoveWindow(splitter_.bar(), tree_column, 0, px(5), height, TRUE);
+}
+
+int MsiFileTabBase::CheckBoxWidth() const
+{
+    // Wide enough for its text in its font, besides the box itself.
+    int width = tfc::scale_for(window_, 120);
+    wchar_t text[128] = {};
+    int length = GetWindowTextW(check_box_, text, 128);
+    if (HDC dc = GetDC(check_box_)) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(check_box_, WM_GETFONT, 0, 0)));
+        SIZE extent = {};
+        if (GetTextExtentPoint32W(dc, text, length, &extent))
+            width = std::max(width, static_cast<int>(extent.cx) + GetSystemMetrics(SM_CXMENUCHECK) +
+                                        tfc::scale_for(window_, 12));
+        SelectObject(dc, old);
+        ReleaseDC(check_box_, dc);
+    }
+    return width;
 }
 
 LRESULT MsiFileTabBase::ShowView(NMHDR* header)
@@ -268,6 +290,16 @@ void MsiFileTabBase::MergeMenus()
         if (!own)
             tfc::throw_last_error(L"LoadMenu");
         int count = GetMenuItemCount(own);
+        int inserted = 0;
+        // A failure part-way takes back what was inserted, so the frame's bar stays whole.
+        auto fail = [&](const wchar_t* function) {
+            DWORD error = GetLastError();
+            for (int i = inserted; i > 0; --i)
+                RemoveMenu(bar, i, MF_BYPOSITION);
+            DestroyMenu(own);
+            DrawMenuBar(frame->GetWindowHandle());
+            throw tfc::Win32Error(error, function);
+        };
         for (int i = 0; i < count; ++i) {
             wchar_t text[256] = {};
             MENUITEMINFOW item = {};
@@ -275,25 +307,20 @@ void MsiFileTabBase::MergeMenus()
             item.fMask = MIIM_STRING | MIIM_SUBMENU | MIIM_FTYPE;
             item.dwTypeData = text;
             item.cch = 256;
-            if (!GetMenuItemInfoW(own, i, TRUE, &item)) {
-                DestroyMenu(own);
-                tfc::throw_last_error(L"GetMenuItemInfo");
-            }
+            if (!GetMenuItemInfoW(own, i, TRUE, &item))
+                fail(L"GetMenuItemInfo");
             MENUINFO info = {};
             info.cbSize = sizeof(info);
             info.fMask = MIM_APPLYTOSUBMENUS | MIM_MENUDATA | MIM_STYLE;
             info.dwStyle = MNS_NOTIFYBYPOS;
             info.dwMenuData = reinterpret_cast<ULONG_PTR>(self);
-            if (!SetMenuInfo(item.hSubMenu, &info)) {
-                DestroyMenu(own);
-                tfc::throw_last_error(L"SetMenuInfo");
-            }
+            if (!SetMenuInfo(item.hSubMenu, &info))
+                fail(L"SetMenuInfo");
             item.fMask |= MIIM_DATA;
             item.dwItemData = reinterpret_cast<ULONG_PTR>(self);
-            if (!InsertMenuItemW(bar, i + 1, TRUE, &item)) {
-                DestroyMenu(own);
-                tfc::throw_last_error(L"InsertMenuItem");
-            }
+            if (!InsertMenuItemW(bar, i + 1, TRUE, &item))
+                fail(L"InsertMenuItem");
+            ++inserted;
         }
         // The popups now belong to the main menu; the empty bar goes.
         while (GetMenuItemCount(own) > 0)

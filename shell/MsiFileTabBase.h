@@ -61,6 +61,7 @@ protected:
     // Fills a Dialogs, Components or Features page whose tree is still empty.
     virtual void FillTreeView(int page, const std::wstring& table_name);
     void Layout();
+    int CheckBoxWidth() const;
     void SetClosing(bool closing) { closing_ = closing; }
 
 private:

@@ -4,7 +4,8 @@
 
 using tamblewick_foundation_classes_v1_0::RegKey;
 
-// Built before the entry function, destroyed (and saved) after it.
+// Built before the entry function with the defaults; start-up loads it, so a program that never does
+// (a test program) never reads or writes the user's settings.
 Options gOptions;
 
 const wchar_t* const Options::colour_names[COLOR_COUNT] = {
@@ -43,7 +44,10 @@ template <typename Write> void write_value(Write write)
 
 } // namespace
 
-Options::Options() : Options(HKEY_CURRENT_USER, SettingsKeyPath()) {}
+Options::Options() : root_(HKEY_CURRENT_USER)
+{
+    SetDefaults();
+}
 
 Options::Options(HKEY root, const std::wstring& settings_path) : root_(root), settings_path_(settings_path)
 {
@@ -53,7 +57,14 @@ Options::Options(HKEY root, const std::wstring& settings_path) : root_(root), se
 
 Options::~Options()
 {
-    Save();
+    if (loaded_)
+        Save();
+}
+
+std::wstring Options::OptionsKeyPath() const
+{
+    // The settings key is taken when it is used, not when the global is built.
+    return (settings_path_.empty() ? SettingsKeyPath() : settings_path_) + L"\\Options";
 }
 
 void Options::SetDefaults()
@@ -74,9 +85,10 @@ void Options::SetDefaults()
 
 void Options::Load()
 {
+    loaded_ = true;
     try {
         RegKey key;
-        key.create(root_, settings_path_ + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_READ);
+        key.create(root_, OptionsKeyPath(), REG_OPTION_NON_VOLATILE, KEY_READ);
         for (int i = 0; i < COLOR_COUNT; ++i)
             read_value(key, colour_names[i], [&] { colours[i] = key.query_dword(colour_names[i]); });
         read_value(key, L"SI_STATE_ON_SAVE", [&] {
@@ -117,7 +129,7 @@ void Options::Save() const
 {
     try {
         RegKey key;
-        key.create(root_, settings_path_ + L"\\Options", REG_OPTION_NON_VOLATILE, KEY_WRITE);
+        key.create(root_, OptionsKeyPath(), REG_OPTION_NON_VOLATILE, KEY_WRITE);
         for (int i = 0; i < COLOR_COUNT; ++i)
             write_value([&] { key.set_dword(colour_names[i], colours[i]); });
         write_value([&] {

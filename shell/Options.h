@@ -1,5 +1,5 @@
 #pragma once
-// The user's settings, read from the registry before the entry function and written back at exit.
+// The user's settings, read from the registry at start-up and written back at exit.
 #include <windows.h>
 #include <string>
 
@@ -37,11 +37,11 @@ public:
         COLOR_COUNT
     };
 
-    // Loads from the settings key (see SettingsKeyPath); never throws.
+    // The defaults; Load reads the settings key as it is then (see SettingsKeyPath).
     Options();
     // Loads from, and at destruction saves to, "<settings_path>\Options" under root.
     Options(HKEY root, const std::wstring& settings_path);
-    // Saves; never throws.
+    // Saves when loaded; never throws.
     ~Options();
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
@@ -68,8 +68,12 @@ public:
     static const wchar_t* const colour_names[COLOR_COUNT];
 
 private:
+    std::wstring OptionsKeyPath() const;
+
     HKEY root_;
+    // Empty: the settings key of the moment.
     std::wstring settings_path_;
+    bool loaded_ = false;
 };
 
 extern Options gOptions;

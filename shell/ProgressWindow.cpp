@@ -1,5 +1,7 @@
 #include "shell/ProgressWindow.h"
 
+#include "foundation/Dpi.h"
+
 #include <commctrl.h>
 
 namespace {
@@ -9,7 +11,7 @@ const int kWidth = 301;
 
 } // namespace
 
-ProgressWindow::ProgressWindow() : Window(L"ProgressWindow", tfc::ErrorHandling::Quiet) {}
+ProgressWindow::ProgressWindow() : Window(L"ProgressWindow") {}
 
 ProgressWindow::~ProgressWindow()
 {
@@ -24,7 +26,8 @@ HWND ProgressWindow::MakeControl(const wchar_t* class_name, const wchar_t* text,
     if (!control)
         tfc::throw_last_error(L"CreateWindowEx");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    MoveWindow(control, x, y, width, height, FALSE);
+    auto px = [this](int value) { return tfc::scale_for(window_, value); };
+    MoveWindow(control, px(x), px(y), px(width), px(height), FALSE);
     return control;
 }
 
@@ -52,17 +55,19 @@ void ProgressWindow::Show(JobCanceller* canceller, const std::vector<Row>& rows,
         bars_.push_back(MakeControl(PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 7, top + 49, 280, 14));
     }
     int count = static_cast<int>(rows_.size());
-    MoveWindow(cancel_, 7, kRowHeight * count + 7, 70, 21, FALSE);
+    auto px = [this](int value) { return tfc::scale_for(window_, value); };
+    MoveWindow(cancel_, px(7), px(kRowHeight * count + 7), px(70), px(21), FALSE);
     EnableWindow(cancel_, TRUE);
-    int height = kRowHeight * count + 56;
+    int height = px(kRowHeight * count + 56);
+    int width = px(kWidth);
     if (first) {
         RECT owner_rect = {};
         if (owner)
             GetWindowRect(owner, &owner_rect);
-        SetWindowPos(window_, nullptr, owner_rect.right - kWidth, owner_rect.bottom - height, kWidth, height,
+        SetWindowPos(window_, nullptr, owner_rect.right - width, owner_rect.bottom - height, width, height,
                      SWP_NOZORDER);
     } else {
-        SetWindowPos(window_, nullptr, 0, 0, kWidth, height, SWP_NOZORDER | SWP_NOMOVE);
+        SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE);
     }
     ShowWindow(window_, SW_SHOWNORMAL);
     SetFocus(cancel_);

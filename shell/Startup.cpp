@@ -2,6 +2,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MsiFileTab.h"
 #include "views/grid/CreateFieldEditor.h"
+#include "shell/Options.h"
 
 #include "foundation/ErrorDialog.h"
 #include "foundation/Convert.h"
@@ -13,8 +14,23 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+namespace {
+
+// what() of a bad_alloc or a NullError may itself be empty or fail to convert.
+std::wstring safe_text(const std::exception& error) noexcept
+{
+    try {
+        return tfc::NarrowToWide(error.what());
+    } catch (...) {
+        return L"Unexpected error";
+    }
+}
+
+} // namespace
+
 int RunDravnetta(HINSTANCE, int)
 {
+    gOptions.Load();
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -30,10 +46,14 @@ int RunDravnetta(HINSTANCE, int)
             frame = std::make_unique<MainWindow>();
             frame->SetDocumentFactory(&MsiFileTab::Make);
             result = frame->Run();
+        } catch (const tfc::ManageableError& error) {
+            ShowManageableError(nullptr, error);
         } catch (const tfc::Win32Error& error) {
             ShowErrorDialog(nullptr, error.description());
         } catch (const std::exception& error) {
-            ShowErrorDialog(nullptr, tfc::NarrowToWide(error.what()));
+            ShowErrorDialog(nullptr, safe_text(error));
+        } catch (...) {
+            ShowErrorDialog(nullptr, L"Unexpected error");
         }
         // GDI+ goes after the last window, before the frame object.
         Gdiplus::GdiplusShutdown(gdiplus);

@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "foundation/Dialog.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"

@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "foundation/ErrorDialog.h"
 #include "foundation/Format.h"
 #include "foundation/MessageTrail.h"
@@ -110,6 +110,20 @@ TEST(ErrorDialog, ContinueGoesOnAndAbortClosesTheTopLevelOwner)
     }
     EXPECT_EQ(frame.closes, 1);
     EXPECT_TRUE(IsWindow(pane));
+
+    // A failing owned dialog: the root owner is told, not the dialog.
+    HWND owned = CreateWindowExW(0, window_testing::TestClassName(), L"owned", WS_POPUP, 0, 0, 50, 50,
+                                 frame.window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    {
+        DialogDriver driver([](HWND dialog) {
+            ClickDialogButton(dialog, IDC_ERROR_ABORT);
+            return true;
+        });
+        ShowErrorDialog(owned, L"stop");
+        EXPECT_TRUE(driver.finished());
+    }
+    EXPECT_EQ(frame.closes, 2);
+    DestroyWindow(owned);
 }
 
 TEST(ErrorDialog, SeamAnswersAndTrailIsEmptied)

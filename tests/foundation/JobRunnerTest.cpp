@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/JobControl.h"
@@ -357,4 +357,27 @@ TEST_F(Jobs, InlineRuns)
     EXPECT_TRUE(frame.running_during_end);
     EXPECT_FALSE(runner.IsRunning());
     EXPECT_FALSE(progress.visible);
+}
+
+TEST_F(Jobs, ARunnerGoingAwayCancelsAndWaitsForItsWorkers)
+{
+    struct Counter : JobNotificationSubscriber
+    {
+        void JobsFinished(JobRunner&) override { ++count; }
+        std::atomic<int> count{0};
+    } counter;
+    std::atomic<int> ended{0};
+    {
+        JobRunner runner;
+        JobRunner::Tasks tasks;
+        for (int i = 0; i < 3; ++i)
+            tasks.push_back(task([&ended](FunctionTask& self) {
+                while (!self.IsCancelled())
+                    Sleep(1);
+                ++ended;
+            }));
+        ASSERT_TRUE(runner.StartThreads(tasks, &counter));
+    }
+    EXPECT_EQ(ended.load(), 3);
+    EXPECT_EQ(counter.count.load(), 1);
 }

@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "support/WindowTesting.h"
 #include "foundation/ToolTip.h"
 
 #include <gtest/gtest.h>

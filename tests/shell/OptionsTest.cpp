@@ -1,4 +1,5 @@
 #include "foundation/RegKey.h"
+#include "foundation/SettingsKey.h"
 #include "shell/Options.h"
 #include "support/TestSupport.h"
 
@@ -91,4 +92,27 @@ TEST(Options, OneBadValueDoesNotCostTheOthers)
     EXPECT_EQ(again.tracking_threshold, 17);
     EXPECT_EQ(again.last_saved_by_name, L"Builder");
     EXPECT_EQ(again.colours[Options::COLOR_FOCUSED_END], 0x11223344u);
+}
+
+TEST(Options, TheGlobalKindReadsTheSettingsKeyWhenLoadedAndWritesOnlyThen)
+{
+    ScratchRegistryKey scratch;
+    const std::wstring previous = SettingsKeyPath();
+    SetSettingsKeyPath(scratch.path());
+    {
+        Options unloaded;
+        unloaded.tracking_threshold = 7;
+    }
+    RegKey probe;
+    EXPECT_FALSE(probe.open(HKEY_CURRENT_USER, scratch.path() + L"\\Options")) << "an unloaded object wrote";
+    options_key(scratch).set_dword(L"REFERENCE_TRACKING_ROW_THRESHOLD", 55);
+    {
+        Options options;
+        EXPECT_EQ(options.tracking_threshold, 2000);
+        options.Load();
+        EXPECT_EQ(options.tracking_threshold, 55);
+        options.field_tips = true;
+    }
+    EXPECT_EQ(options_key(scratch).query_dword(L"ENABLE_FIELD_TIPS"), 1u);
+    SetSettingsKeyPath(previous);
 }

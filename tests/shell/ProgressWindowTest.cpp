@@ -2,8 +2,10 @@
 #include "ShellTesting.h"
 
 #include "shell/ProgressWindow.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <thread>
 
 using namespace shell_testing;
@@ -130,4 +132,22 @@ TEST(ProgressWindowTest, AWorkerReportsItsProgressAndIsCancelledFromTheButton)
     EXPECT_TRUE(task->IsCancelled());
     EXPECT_TRUE(PumpUntil([&] { return !frame->GetJobRunner().IsRunning(); }));
     EXPECT_FALSE(IsWindowVisible(progress.GetWindowHandle()));
+}
+
+TEST(ProgressWindowTest, AFailingCancelReachesTheErrorDialog)
+{
+    struct ThrowingCanceller : JobCanceller
+    {
+        void Cancel() override { throw std::runtime_error("cancel failed"); }
+    } canceller;
+    testing_support::ScriptedPrompts prompts;
+    prompts.answer(IDCONTINUE);
+    Owner owner;
+    ProgressWindow progress;
+    progress.Show(&canceller, std::vector<ProgressWindow::Row>(1), owner.window);
+    SendMessageW(progress.GetCancelButton(), BM_CLICK, 0, 0);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].kind, PromptKind::ErrorDialog);
+    EXPECT_NE(prompts.asked()[0].text.find(L"cancel failed"), std::wstring::npos);
+    EXPECT_NE(prompts.asked()[0].text.find(L"ProgressWindow failed to process message"), std::wstring::npos);
 }

@@ -6,42 +6,6 @@
 
 namespace shell_testing {
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeout_ms)
-            return done();
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT)
-                continue;
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
-}
-
-void PumpPending()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT)
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-void DropQuitMessage()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-}
-
 int TestDocumentTab::alive = 0;
 
 TestDocumentTab::TestDocumentTab(MDITabsParent* owner, StatusBarManager* status, std::wstring path,

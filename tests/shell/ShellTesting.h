@@ -3,6 +3,7 @@
 // one test, and message pumping.
 #include "shell/MainWindow.h"
 #include "shell/MsiFileTabBase.h"
+#include "support/WindowTesting.h"
 
 #include <functional>
 #include <memory>
@@ -11,11 +12,9 @@
 
 namespace shell_testing {
 
-// Dispatches this thread's messages until `done` or the timeout; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
-void PumpPending();
-// Takes a WM_QUIT that a closing frame posted, so it cannot end a later loop.
-void DropQuitMessage();
+using window_testing::DropQuitMessage;
+using window_testing::PumpPending;
+using window_testing::PumpUntil;
 
 // A document tab with a path and nothing behind it: the title, the close guard, the menus and the trees
 // are the real ones of MsiFileTabBase.

@@ -14,47 +14,14 @@
 namespace grid_testing {
 namespace {
 
-std::function<bool()> g_step;
 // The list of the newest ListHost: where keys go when nothing of this thread has the focus.
 HWND g_newest_list = nullptr;
-bool g_finished = false;
-
-void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (g_finished || !g_step)
-        return;
-    // The step may open nested loops of its own; it must not run again inside them.
-    auto step = g_step;
-    g_finished = true;
-    g_finished = step();
-}
 
 } // namespace
-
-void PumpPending()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
 
 void Settle(DWORD milliseconds)
 {
     PumpUntil([] { return false; }, milliseconds);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeout_ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        PumpPending();
-    }
-    return true;
 }
 
 namespace {
@@ -135,24 +102,6 @@ LRESULT CALLBACK ListHost::HostProc(HWND window, UINT message, WPARAM wparam, LP
         }
     }
     return DefWindowProcW(window, message, wparam, lparam);
-}
-
-ModalDriver::ModalDriver(std::function<bool()> step)
-{
-    g_step = std::move(step);
-    g_finished = false;
-    timer_ = SetTimer(nullptr, 0, 30, &Drive);
-}
-
-ModalDriver::~ModalDriver()
-{
-    KillTimer(nullptr, timer_);
-    g_step = nullptr;
-}
-
-bool ModalDriver::finished() const
-{
-    return g_finished;
 }
 
 void SetModifiers(bool control, bool shift)
@@ -273,44 +222,6 @@ RowIterator FindRowByKey(MsiTable& table, const std::wstring& key)
     return table.rows().end();
 }
 
-namespace {
-
-struct FoundDialog
-{
-    const std::wstring* caption;
-    HWND dialog;
-};
-
-BOOL CALLBACK FindDialogProc(HWND window, LPARAM data)
-{
-    auto* found = reinterpret_cast<FoundDialog*>(data);
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window))
-        return TRUE;
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    if (!found->caption->empty() && *found->caption != title)
-        return TRUE;
-    found->dialog = window;
-    return FALSE;
-}
-
-} // namespace
-
-HWND FindThreadDialog(const std::wstring& caption)
-{
-    FoundDialog found = {&caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), &FindDialogProc, reinterpret_cast<LPARAM>(&found));
-    return found.dialog;
-}
-
-void ClickButton(HWND dialog, int id)
-{
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
 bool PassDeactivation = false;
 
 namespace {
@@ -359,44 +270,6 @@ LRESULT CALLBACK ShieldNewDialogs::Hook(int code, WPARAM wparam, LPARAM lparam)
             ShieldFromOtherPrograms(window);
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-void EnsureGdiplus()
-{
-    static ULONG_PTR token = [] {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR started = 0;
-        Gdiplus::GdiplusStartup(&started, &input, nullptr);
-        return started;
-    }();
-    (void)token;
-}
-
-void SaveScreenshot(HWND window, const std::wstring& path)
-{
-    EnsureGdiplus();
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        // The PNG encoder's class id.
-        CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-        // Written beside and then moved in place, so that a reader never sees half a file.
-        std::wstring partial = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
-        EXPECT_EQ(Gdiplus::Ok, image.Save(partial.c_str(), &png, nullptr));
-        EXPECT_TRUE(MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 }
 
 LookupHandler::LookupHandler(std::shared_ptr<MsiTableLookupBase> lookup) : lookup(std::move(lookup)) {}

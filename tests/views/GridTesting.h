@@ -9,6 +9,7 @@
 #include "views/grid/ObjectWindow.h"
 
 #include "support/TestSupport.h"
+#include "support/WindowTesting.h"
 
 #include <windows.h>
 #include <functional>
@@ -18,12 +19,13 @@
 
 namespace grid_testing {
 
-void PumpPending();
+using window_testing::ModalDriver;
+using window_testing::PumpPending;
+using window_testing::PumpUntil;
+
 // Dispatches messages for a while, so that the activation and focus changes the X server reports late have
 // arrived before the next step (a new editor would otherwise lose the activation to them).
 void Settle(DWORD milliseconds = 300);
-// Dispatches messages until `done` or the timeout; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
 
 // An ObjectWindow filling a top-level window 600 x 400 at the screen's corner, shown and active; the
 // window passes the list's notifications to it.
@@ -48,20 +50,6 @@ private:
     std::unique_ptr<ObjectWindow> list_;
 };
 
-// While alive, calls `step` every few milliseconds (also inside modal loops) until it answers true.
-class ModalDriver
-{
-public:
-    explicit ModalDriver(std::function<bool()> step);
-    ~ModalDriver();
-    ModalDriver(const ModalDriver&) = delete;
-    ModalDriver& operator=(const ModalDriver&) = delete;
-    bool finished() const;
-
-private:
-    UINT_PTR timer_;
-};
-
 // Input is posted to this thread's windows rather than sent through the shared input queue: other test
 // programs run beside this one on the same display and may take the foreground and the mouse.
 //
@@ -77,9 +65,12 @@ void ClickAt(HWND window, POINT client_point, bool twice = false);
 // Types the text into the key target, as characters.
 void TypeText(const std::wstring& text, bool pump = true);
 // The visible dialog box of this thread with that caption (empty: any), or null.
-HWND FindThreadDialog(const std::wstring& caption = std::wstring());
+using window_testing::FindThreadDialog;
 // Clicks a dialog's button as the button reports it.
-void ClickButton(HWND dialog, int id);
+inline void ClickButton(HWND dialog, int id)
+{
+    window_testing::ClickDialogButton(dialog, id);
+}
 
 // Other test programs on the same display may take the activation and the focus at any time, which would
 // end an open editor as a user's click elsewhere does. This keeps such changes from reaching the window:
@@ -102,10 +93,8 @@ private:
     HHOOK hook_;
 };
 
-// GDI+ for the lookups' cell drawing, started once for the test program.
-void EnsureGdiplus();
-// The window as it is on the screen, written as a PNG file.
-void SaveScreenshot(HWND window, const std::wstring& path);
+using window_testing::EnsureGdiplus;
+using window_testing::SaveScreenshot;
 
 // A small table node for the tests: shows a lookup in the list, answers texts and colours from it, sorts it,
 // makes its editors and counts the refreshes the lookup asks for. With `editor_handler` set, editors are

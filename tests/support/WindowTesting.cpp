@@ -1,0 +1,177 @@
+#include "support/WindowTesting.h"
+
+#include <gtest/gtest.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <map>
+
+namespace window_testing {
+namespace {
+
+std::map<UINT_PTR, ModalDriver*>& Drivers()
+{
+    static std::map<UINT_PTR, ModalDriver*> drivers;
+    return drivers;
+}
+
+struct DialogSearch
+{
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK find_dialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    if (!search->caption->empty()) {
+        wchar_t text[256] = {};
+        GetWindowTextW(window, text, 256);
+        if (*search->caption != text)
+            return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+const wchar_t* TestClassName()
+{
+    static ATOM atom = [] {
+        WNDCLASSEXW window_class = {};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = DefWindowProcW;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        window_class.lpszClassName = L"DravnettaTestWindow";
+        return RegisterClassExW(&window_class);
+    }();
+    (void)atom;
+    return L"DravnettaTestWindow";
+}
+
+void PumpPending()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeout_ms)
+            return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpPending();
+    }
+    return true;
+}
+
+void DropQuitMessage()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+ModalDriver::ModalDriver(std::function<bool()> step, UINT interval_ms) : step_(std::move(step))
+{
+    timer_ = SetTimer(nullptr, 0, interval_ms, &Drive);
+    Drivers()[timer_] = this;
+}
+
+ModalDriver::~ModalDriver()
+{
+    KillTimer(nullptr, timer_);
+    Drivers().erase(timer_);
+}
+
+void CALLBACK ModalDriver::Drive(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    auto found = Drivers().find(timer);
+    if (found == Drivers().end())
+        return;
+    ModalDriver* driver = found->second;
+    if (driver->finished_ || driver->running_ || !driver->step_)
+        return;
+    driver->running_ = true;
+    bool done = driver->step_();
+    // The step may have ended the test's use of the driver; it is looked up again.
+    found = Drivers().find(timer);
+    if (found != Drivers().end() && found->second == driver) {
+        driver->running_ = false;
+        driver->finished_ = done;
+    }
+}
+
+DialogDriver::DialogDriver(std::function<bool(HWND dialog)> step)
+    : ModalDriver([step = std::move(step)] {
+          HWND dialog = FindThreadDialog();
+          return dialog && step(dialog);
+      })
+{
+}
+
+HWND FindThreadDialog(const std::wstring& caption)
+{
+    DialogSearch search = {&caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &find_dialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void EnsureGdiplus()
+{
+    static ULONG_PTR token = [] {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR started = 0;
+        Gdiplus::GdiplusStartup(&started, &input, nullptr);
+        return started;
+    }();
+    (void)token;
+}
+
+void SaveScreenshot(HWND window, const std::wstring& path)
+{
+    EnsureGdiplus();
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    {
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        // The PNG encoder's class id.
+        CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        // Written beside and then moved in place, so that a reader never sees half a file.
+        std::wstring partial = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".part";
+        EXPECT_EQ(Gdiplus::Ok, image.Save(partial.c_str(), &png, nullptr));
+        EXPECT_TRUE(MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+void ClickDialogButton(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+} // namespace window_testing
