@@ -1,10 +1,7 @@
 #include "shell/MDITabsParent.h"
-<<<<<<< HEAD
-#include "validation/ValidationWindow.h"
-=======
 
 #include "foundation/Dpi.h"
->>>>>>> propdlgs
+#include "validation/ValidationWindow.h"
 #include "shell/MainWindow.h"
 #include "resources/ShellIds.h"
 
