@@ -1,6 +1,7 @@
 // Start-up: COM, the common controls and GDI+, then the frame until it closes.
 #include "shell/MainWindow.h"
 #include "shell/MsiFileTab.h"
+#include "shell/MsiTransformTab.h"
 #include "views/grid/CreateFieldEditor.h"
 #include "shell/Options.h"
 
@@ -45,6 +46,7 @@ int RunDravnetta(HINSTANCE, int)
             InstallFieldEditorFactory();
             frame = std::make_unique<MainWindow>();
             frame->SetDocumentFactory(&MsiFileTab::Make);
+            frame->SetTransformFactory(&MsiTransformTab::Make);
             result = frame->Run();
         } catch (const tfc::ManageableError& error) {
             ShowManageableError(nullptr, error);
