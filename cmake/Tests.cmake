@@ -52,7 +52,10 @@ if(TARGET test_model)
   target_sources(test_model PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools/ModelDump.cpp)
 endif()
 
-# The results pane's tests open documents in a frame as the shell's tests do.
+include(cmake/TestCub.cmake)
+
+# The validation tests open documents in frames and work dialogs as the shell's tests do.
 if(TARGET test_validation)
-  target_sources(test_validation PRIVATE ${CMAKE_SOURCE_DIR}/tests/shell/ShellTesting.cpp)
+  target_sources(test_validation PRIVATE ${CMAKE_SOURCE_DIR}/tests/shell/ShellTesting.cpp
+    ${CMAKE_SOURCE_DIR}/tests/shell/PackageTesting.cpp ${CMAKE_SOURCE_DIR}/tests/shell/DialogDriver.cpp)
 endif()

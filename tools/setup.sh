@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian; quick when everything is there.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-          wine wine64 xvfb xauth libboost1.81-dev googletest imagemagick fonts-wine)
+          wine wine64 xvfb xauth libboost1.81-dev googletest imagemagick fonts-wine
+          msitools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,40 @@
+#pragma once
+// Helpers of the validation tests: the test ICE suites, small packages, profiles stored under the test
+// settings key, and running a validator as a job.
+#include "foundation/JobRunner.h"
+
+#include <windows.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace validation_testing {
+
+// The suites built with the tests: "TestSuite.cub" (TSTICE01 to TSTICE05) and "TestSuite2.cub"
+// (TSTICE03, TSTICE01). Empty when the build made none (tests then skip).
+std::wstring TestCubPath(const std::wstring& name);
+
+// A package the installer opens: a Property table (when asked) with ProductCode and ProductName, and
+// summary information with a package code (when asked).
+void BuildTestPackage(const std::wstring& path, bool property_table = true, bool package_code = true);
+
+struct StoredCub
+{
+    std::wstring name; // the default value: a path or an installed cub's name
+    bool show_info = false;
+    std::vector<std::wstring> ices;
+};
+// Writes a profile's key as the profile dialog saves it.
+void StoreProfile(const std::wstring& profile, const std::vector<StoredCub>& cubs);
+bool ProfileKeyExists(const std::wstring& profile);
+
+// The results file as text (UTF-16LE without a byte-order mark).
+std::wstring ReadUtf16File(const std::wstring& path);
+// The lines of a text ending each in CR LF, without their ends.
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+
+// Runs the task on a worker as the validate command does and pumps messages until the job has ended.
+// False when it did not end in time.
+bool RunJob(const std::shared_ptr<Task>& task, DWORD timeout_ms = 60000);
+
+} // namespace validation_testing
