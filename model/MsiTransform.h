@@ -43,6 +43,8 @@ public:
     // longer deleted with the transform) and returns its path.
     std::wstring SaveUsingOptions();
 
+    // Closes the prepared views, so a validation run finds no view of the copy open.
+    void CloseViews() { ClearViewCache(); }
     // The transform's own path becomes `path` (after it was saved there), so the next save writes there.
     void Retarget(const std::wstring& path) { SetPath(path); }
 

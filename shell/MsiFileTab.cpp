@@ -288,4 +288,7 @@ void MsiFileTab::OnShowEmptyTables()
     UpdateStatusBar();
 }
 
-void MsiFileTab::OnValidate() {}
+void MsiFileTab::OnValidate()
+{
+    RunValidation(L"MsiFileTab failed to validate");
+}

@@ -83,6 +83,12 @@ public:
     bool ShowFound(const FindCriteria& location) override;
     void GetFindNames(std::set<std::wstring>& tables, std::set<std::wstring>& columns) override;
 
+    // Validates the chosen open documents with the chosen profile as a job of the frame; `trail` names the
+    // tab kind in the error trail.
+    void RunValidation(const wchar_t* trail);
+    // Whether the installed installer library runs validation on a worker thread (version 3 or later).
+    static bool ValidatesOnWorkerThread();
+
     // Exactly one dropped path ending in ".mst" (any case).
     static bool IsSingleTransform(const std::vector<std::wstring>& paths);
 

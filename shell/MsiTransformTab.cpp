@@ -427,4 +427,8 @@ void MsiTransformTab::ChainTransform(const std::wstring& chosen, bool new_transf
     frame->OpenTransformTab(request);
 }
 
-void MsiTransformTab::OnValidate() {}
+void MsiTransformTab::OnValidate()
+{
+    transform_->CloseViews();
+    RunValidation(L"MsiTransformTab failed to validate");
+}
