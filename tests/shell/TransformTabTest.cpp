@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include "foundation/Errors.h"
+#include "foundation/Task.h"
 #include "model/MsiCallFaults.h"
 #include "resources/ShellIds.h"
 #include "shell/MsiTransformTab.h"
@@ -265,4 +266,46 @@ TEST_F(TransformTabTest, ApplyingErrorsAskAndRepeatedOpeningIsSafe)
         ASSERT_NE(Current(), nullptr) << cycle;
     }
     ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+}
+
+namespace {
+
+// Runs on a worker until released: a job the frame counts as running.
+class HeldTask : public Task
+{
+public:
+    HeldTask() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~HeldTask() override { CloseHandle(release_); }
+    void Run() override { WaitForSingleObject(release_, 60000); }
+    void Release() { SetEvent(release_); }
+
+private:
+    HANDLE release_;
+};
+
+} // namespace
+
+TEST_F(TransformTabTest, ARefusedCloseDuringNewTransformKeepsTheTabAndItsBackingFile)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    std::wstring backing = tab->GetTransform().backing_path();
+    auto job = std::make_shared<HeldTask>();
+    ASSERT_TRUE(frame_->RunTasks({job}, &frame_.frame(), true));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L"b.mst")}));
+        prompts.answer(IDOK);
+        tab->OnCommand(nullptr, ID_TRANSFORM_NEW);
+        ASSERT_EQ(prompts.asked().size(), 2u);
+        EXPECT_EQ(prompts.asked()[1].text, L"You cannot close a file while a job is running.");
+    }
+    job->Release();
+    ASSERT_TRUE(PumpUntil([&] { return !frame_->GetJobRunner().IsRunning(); }, 60000));
+    ASSERT_EQ(Current(), tab);
+    EXPECT_EQ(tab->GetTransform().backing_path(), backing);
+    EXPECT_NE(GetFileAttributesW(backing.c_str()), INVALID_FILE_ATTRIBUTES);
+    EditProductName(*tab, L"Still");
+    EXPECT_TRUE(tab->IsDirty());
+    EXPECT_EQ(tab->GetMsiFile().FindTable(L"Property")->rows().size(), 1u);
 }
