@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include "model/MsiCallFaults.h"
+#include "resources/DocumentDialogsIds.h"
 #include "resources/ShellDialogsIds.h"
 #include "resources/ShellIds.h"
 #include "shell/MsiTransformTab.h"
@@ -282,4 +283,63 @@ TEST(TabCommands, NewTransformThenOneDroppedTransformOnACleanTabOpensAsItsTransf
     EXPECT_FALSE(applied->GetMsiFile().FindTable(L"File"));
     EXPECT_NE(applied->FindTableNode(L"File"), nullptr);
     EXPECT_FALSE(applied->IsDirty());
+}
+
+TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnlyGreysWrites)
+{
+    ScratchFolder folder;
+    std::wstring path = folder.file(L"Props.msi");
+    BuildPackage(path, 1, 0);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    struct Case
+    {
+        const wchar_t* text;
+        UINT code_page;
+        bool dirty;
+    } cases[] = {{L"0", 0, false}, {L"1252", 1252, true}};
+    for (const Case& c : cases) {
+        DialogDriver driver([&] {
+            HWND window = FindDialog(L"Database Code Page");
+            if (!window)
+                return false;
+            SetWindowTextW(GetDlgItem(window, IDC_NEW_CODE_PAGE), c.text);
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_CODE_PAGE);
+        EXPECT_EQ(tab->GetMsiFile().GetCodepage(), c.code_page) << c.text;
+        EXPECT_EQ(tab->IsDirty(), c.dirty) << c.text;
+    }
+    tab->SetDirty(false);
+    {
+        DialogDriver driver([&] {
+            HWND window = FindDialog(L"Summary Information");
+            if (!window)
+                return false;
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_SUMMARY_INFO);
+    }
+    EXPECT_FALSE(tab->IsDirty());
+
+    // A read-only tab's menus grey Add and Import Tables, and the commands do nothing.
+    ASSERT_TRUE(frame->GetTabs().CloseCurrent());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    frame->OpenFiles({path}, false);
+    tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(tab->IsReadOnly());
+    HMENU bar = GetMenu(frame->GetWindowHandle());
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT})
+        EXPECT_TRUE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+    EXPECT_FALSE(GetMenuState(bar, ID_TABLES_EXPORT, MF_BYCOMMAND) & MF_GRAYED);
+    tab->OnCommand(nullptr, ID_TABLES_DROP);
+    tab->OnCommand(nullptr, ID_TABLES_ADD);
+    EXPECT_FALSE(tab->IsDirty());
+    ASSERT_TRUE(frame->GetTabs().CloseCurrent());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
