@@ -74,8 +74,6 @@ public:
     bool OpenTransformTab(const TransformRequest& request);
     // Copies the template to the path, writable whatever the template's attributes, and opens the copy.
     void CreateFromTemplate(const std::wstring& template_path, const std::wstring& path);
-    // The recent-files list as the File menu shows it after the last WM_INITMENU.
-    const std::vector<std::wstring>& RecentFilesShown() const { return recent_shown_; }
     HKEY GetRecentFilesKey() const { return mru_key_.get(); }
 
     // The one entry point for jobs of the document tabs; false when one already runs.
@@ -156,6 +154,7 @@ private:
     std::vector<int> status_parts_;
     DocumentFactory document_factory_;
     TransformFactory transform_factory_;
+    // The entries the File menu's recent items were made from; an item's data is its index here.
     std::vector<std::wstring> recent_shown_;
     std::wstring command_line_;
     bool has_command_line_ = false;

@@ -150,6 +150,15 @@ TEST(ImportRegFile, ARefusedFileAddsNothingAndLeavesTheTabClean)
         EXPECT_TRUE(document.GetMsiFile().change_log().empty()) << c.caption;
     }
 
+    // A file with nothing after its header changes nothing, so the tab stays clean.
+    testing_support::WriteFileBytes(path, Utf16(L"Windows Registry Editor Version 5.00\r\n", true));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Chosen(path));
+        ImportRegFile(document, nullptr, L"ProgIdComp");
+        EXPECT_FALSE(document.HasChanges());
+    }
+
     // A file that cannot be opened is the user's error, said in plain words.
     ScriptedPrompts prompts;
     prompts.answer(Chosen(document.folder().file(L"missing.reg")));

@@ -53,8 +53,8 @@ bool IsTreeShown(TreeView* tree)
 } // namespace
 
 RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
-    : TableLookupProvider(tab, table_name), table_(tab->GetMsiFile().FindTable(table_name)), row_(row),
-      has_row_(true)
+    : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name)),
+      row_(row), has_row_(true)
 {
     if (!table_.get())
         throw std::runtime_error("Internal error - a row node of a table the database lacks");
@@ -62,7 +62,7 @@ RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& tabl
 }
 
 RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, TreeView* tree)
-    : TableLookupProvider(tab, table_name), table_(tab->GetMsiFile().FindTable(table_name))
+    : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name))
 {
     SetTree(tree);
     Subscribe();

@@ -82,7 +82,7 @@ public:
     bool HasRow() const { return has_row_; }
     RowIterator GetRow() const { return row_; }
     MsiTable* GetTable() const { return table_.get(); }
-    MsiFile& GetFile() const { return tab_->GetMsiFile(); }
+    MsiFile& GetFile() const { return *file_; }
     bool IsPendingRemoval() const { return pending_removal_; }
     // Marks (or clears) this node and its row nodes below for removal by the next Refresh.
     void SetPendingRemoval(bool pending);
@@ -115,6 +115,8 @@ private:
     void Subscribe();
     void Unsubscribe();
 
+    // Kept from construction: the destructor must not ask a tab that is itself being destroyed.
+    MsiFile* file_;
     MsiTableRef table_;
     RowIterator row_;
     bool has_row_ = false;
