@@ -43,6 +43,11 @@ public:
     // longer deleted with the transform) and returns its path.
     std::wstring SaveUsingOptions();
 
+    // Closes the prepared views, so a validation run finds no view of the copy open.
+    void CloseViews() { ClearViewCache(); }
+    // The transform's own path becomes `path` (after it was saved there), so the next save writes there.
+    void Retarget(const std::wstring& path) { SetPath(path); }
+
     const std::wstring& base_path() const { return base_path_; }
     MsiFile& base() { return base_; }
     const std::vector<std::wstring>& earlier_transforms() const { return earlier_transforms_; }

@@ -29,9 +29,20 @@ public:
     // The document a path opens as.
     using DocumentFactory =
         std::function<std::shared_ptr<MDIChild>(MainWindow& frame, const std::wstring& path)>;
-    // The document a transform opens as, over the base database the user chose.
-    using TransformFactory = std::function<std::shared_ptr<MDIChild>(
-        MainWindow& frame, const std::wstring& base, const std::wstring& transform)>;
+    // A transform to open over its base database, after the transforms applied before it.
+    struct TransformRequest
+    {
+        std::wstring base;
+        std::wstring transform;
+        // Created, not applied.
+        bool new_transform = false;
+        std::vector<std::wstring> earlier_transforms;
+        // The database the previous transform tab edited, taken over rather than copied again.
+        std::wstring backing_file;
+    };
+    // The document a transform opens as.
+    using TransformFactory =
+        std::function<std::shared_ptr<MDIChild>(MainWindow& frame, const TransformRequest&)>;
 
     MainWindow();
     ~MainWindow() override;
@@ -58,8 +69,9 @@ public:
     void OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current);
     void SetDocumentFactory(DocumentFactory factory) { document_factory_ = std::move(factory); }
     void SetTransformFactory(TransformFactory factory) { transform_factory_ = std::move(factory); }
-    // Closes the current document (when it agrees) and opens the transform over the base in a new tab.
-    void OpenTransformTab(const std::wstring& base, const std::wstring& transform);
+    // Closes the current document and opens the transform in a new tab in its place; false, with nothing
+    // opened, when the current document refuses to close. The caller must not touch the closed document.
+    bool OpenTransformTab(const TransformRequest& request);
     // Copies the template to the path, writable whatever the template's attributes, and opens the copy.
     void CreateFromTemplate(const std::wstring& template_path, const std::wstring& path);
     HKEY GetRecentFilesKey() const { return mru_key_.get(); }

@@ -86,7 +86,8 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
     MDIChild* result = nullptr;
     MDIChild* current = tabs_.CurrentTab();
     if (offer_to_current && paths.size() == 1 && current && current->OpenDroppedFile(paths)) {
-        result = current;
+        // Taking a transform replaces the document by a transform tab: `current` may be gone.
+        result = tabs_.CurrentTab();
     } else {
         for (const std::wstring& path : paths) {
             try {
@@ -113,7 +114,10 @@ MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
             return nullptr;
         if (!transform_factory_)
             throw std::runtime_error("transforms cannot be opened");
-        std::shared_ptr<MDIChild> document = transform_factory_(*this, base, path);
+        TransformRequest request;
+        request.base = base;
+        request.transform = path;
+        std::shared_ptr<MDIChild> document = transform_factory_(*this, request);
         tabs_.AddTab(document);
         return document.get();
     }
@@ -177,11 +181,13 @@ void MainWindow::TrackOnOpen(MDIChild* document)
     document->UpdateStatusBar();
 }
 
-void MainWindow::OpenTransformTab(const std::wstring& base, const std::wstring& transform)
+bool MainWindow::OpenTransformTab(const TransformRequest& request)
 {
-    // The current document is asked to close; when the user keeps it, it stays beside the new one.
-    tabs_.CloseCurrent();
     if (!transform_factory_)
         throw std::runtime_error("transforms cannot be opened");
-    tabs_.AddTab(transform_factory_(*this, base, transform));
+    // A kept document would share a transform's backing file with its successor.
+    if (tabs_.CurrentTab() && !tabs_.CloseCurrent())
+        return false;
+    tabs_.AddTab(transform_factory_(*this, request));
+    return true;
 }

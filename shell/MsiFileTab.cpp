@@ -4,6 +4,9 @@
 #include "model/lookups/MsiStreamsTableLookupTemplate.h"
 #include "model/lookups/MsiTableLookup.h"
 #include "resources/ShellIds.h"
+#include "shell/CodePageDlg.h"
+#include "shell/SaveNames.h"
+#include "shell/SummaryInfoDlg.h"
 #include "shell/MDITabsParent.h"
 #include "shell/MainWindow.h"
 #include "views/grid/ObjectWindow.h"
@@ -46,25 +49,86 @@ void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
 
 void MsiFileTab::OnCommand(HMENU, UINT id)
 {
+    if (OnSharedCommand(id))
+        return;
     switch (id) {
-    case ID_VIEW_TABLES:
-        SelectView(MainTabCtrl::TABLES);
+    case ID_TABLES_SUMMARY_INFO:
+        OnSummaryInfo();
         break;
-    case ID_VIEW_DIALOGS:
-        SelectView(MainTabCtrl::DIALOGS);
+    case ID_TABLES_CODE_PAGE:
+        OnCodePage();
         break;
-    case ID_VIEW_COMPONENTS:
-        SelectView(MainTabCtrl::COMPONENTS);
+    case ID_TABLES_VALIDATE:
+        OnValidate();
         break;
-    case ID_VIEW_FEATURES:
-        SelectView(MainTabCtrl::FEATURES);
+    case ID_TRANSFORM_NEW:
+        OnNewTransform();
+        break;
+    case ID_TRANSFORM_APPLY:
+        OnApplyTransform();
         break;
     }
 }
 
 HMENU MsiFileTab::LoadMenuBar()
 {
-    return LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DATABASE_MENU));
+    return LoadTabMenuBar(IDR_DATABASE_MENU);
+}
+
+void MsiFileTab::OnSummaryInfo()
+{
+    if (ShowSummaryInfoDialog(file_.summary_info(), read_only_, GetWindowHandle()))
+        SetDirty(true);
+}
+
+void MsiFileTab::OnCodePage()
+{
+    CodePageDlg dialog;
+    if (dialog.DoModal(static_cast<int>(file_.GetCodepage()), read_only_, GetWindowHandle())) {
+        file_.SetCodepage(static_cast<UINT>(dialog.CodePage()));
+        SetDirty(true);
+    }
+}
+
+void MsiFileTab::OnNewTransform()
+{
+    if (!SaveBeforeTransform(kBeginTransformQuestion))
+        return;
+    std::wstring chosen = AskNewTransform(FolderOfPath(path_));
+    if (chosen.empty())
+        return;
+    OpenTransform(chosen, true);
+}
+
+void MsiFileTab::OnApplyTransform()
+{
+    if (!SaveBeforeTransform(kApplyTransformQuestion))
+        return;
+    std::wstring chosen = AskExistingTransform(FolderOfPath(path_));
+    if (chosen.empty())
+        return;
+    OpenTransform(chosen, false);
+}
+
+bool MsiFileTab::OpenDroppedFile(const std::vector<std::wstring>& paths)
+{
+    if (!IsSingleTransform(paths) || !SaveBeforeTransform(kApplyTransformQuestion))
+        return false;
+    OpenTransform(paths[0], false);
+    return true;
+}
+
+void MsiFileTab::OpenTransform(const std::wstring& transform, bool new_transform)
+{
+    MainWindow* frame = GetMainWindow();
+    if (!frame)
+        return;
+    MainWindow::TransformRequest request;
+    request.base = path_;
+    request.transform = transform;
+    request.new_transform = new_transform;
+    // This tab closes inside: nothing of it is touched after.
+    frame->OpenTransformTab(request);
 }
 
 std::shared_ptr<MsiTableLookupBase> MsiFileTab::MakeLookup(MsiTable& table)
@@ -222,4 +286,9 @@ void MsiFileTab::OnShowEmptyTables()
     SendMessageW(tree->GetWindow(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(tree->GetWindow(), nullptr, TRUE);
     UpdateStatusBar();
+}
+
+void MsiFileTab::OnValidate()
+{
+    RunValidation(L"MsiFileTab failed to validate");
 }

@@ -26,8 +26,15 @@ public:
     // The tab's window, then the database (read-only when it cannot be opened writable) and its tables.
     void Create(HWND parent, int x, int y, int width, int height) override;
     MsiFile& GetMsiFile() override { return file_; }
-    // The view keys (F9 to F12) switch pages; the other commands of the tab's menus have no handler yet.
+    // The commands of the tab's menus and keys.
     void OnCommand(HMENU menu, UINT id) override;
+    void OnSummaryInfo();
+    void OnCodePage();
+    void OnValidate();
+    void OnNewTransform();
+    void OnApplyTransform();
+    // One ".mst" dropped on the tab opens as a transform of this database in its place.
+    bool OpenDroppedFile(const std::vector<std::wstring>& paths) override;
     MsiFile* GetTrackedDatabase() override { return &file_; }
 
     void Save() override;
@@ -48,7 +55,7 @@ public:
     std::shared_ptr<MsiTableLookupBase> GetTableLookup(const std::wstring& name) override;
     // Makes the table's node (and its lookup, unless one is kept); with add the table is first copied
     // into this database.
-    virtual void CreateTableLookup(MsiTable& table, bool add);
+    void CreateTableLookup(MsiTable& table, bool add) override;
 
     // Row reference tracking of the database was switched. Turned off, the Dialogs, Components and
     // Features trees lose the nodes built from the references; the page shown is filled again at once,
@@ -63,6 +70,8 @@ protected:
     void FillTreeView(int page, const std::wstring& table_name) override;
 
 private:
+    // The tab is replaced by a transform tab over this database.
+    void OpenTransform(const std::wstring& transform, bool new_transform);
     std::shared_ptr<MsiTableLookupBase> MakeLookup(MsiTable& table);
     // The "Last Saved By" rule of the options: whether to stamp, and the name.
     bool SavedBy(std::wstring& name) const;

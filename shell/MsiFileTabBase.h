@@ -7,13 +7,20 @@
 #include "foundation/Window.h"
 #include "shell/DocumentTab.h"
 #include "shell/MainTabCtrl.h"
+#include "views/dialogs/FindDlg.h"
 #include "views/grid/ObjectWindow.h"
 
+#include <set>
 #include <string>
+#include <vector>
 
 class MDITabsParent;
+class MsiTable;
 
-class MsiFileTabBase : public tfc::Window, private MainTabCtrlParent, public EditableMsiFileTab
+class MsiFileTabBase : public tfc::Window,
+                       private MainTabCtrlParent,
+                       public EditableMsiFileTab,
+                       public FindableDocument
 {
 public:
     // `error_name` is the deriving class's name for the error wrapper's trail lines.
@@ -50,6 +57,41 @@ public:
     // The caption of the tabs' questions: string 111.
     static std::wstring LoadAppName();
 
+    // Commands both tab kinds share (their menus and keys).
+    void OnFind();
+    void OnAddTables();
+    void OnImportTables();
+    void OnExportTables();
+    void OnDropTables();
+    // One .idt file per call; an empty folder: the user chooses the file.
+    void ExportTable(const std::wstring& table_name, const std::wstring& folder) override;
+    // Makes the table's node (and lookup); with add the table is first copied into the edited database.
+    virtual void CreateTableLookup(MsiTable& table, bool add)
+    {
+        (void)table;
+        (void)add;
+    }
+    // Drops the table of that name: by its node when it has one, else straight from the database.
+    void DropTableNamed(const std::wstring& name);
+    // The `_Tables` and `_Columns` nodes read their tables again.
+    void ReloadSchemaNodes();
+    // The table nodes of the Tables tree, in tree order.
+    std::vector<MsiTableNode*> TableNodes();
+
+    FindCriteria FindNext(const FindCriteria& position, const FindPattern& pattern, bool up,
+                          bool before_position) override;
+    bool ShowFound(const FindCriteria& location) override;
+    void GetFindNames(std::set<std::wstring>& tables, std::set<std::wstring>& columns) override;
+
+    // Validates the chosen open documents with the chosen profile as a job of the frame; `trail` names the
+    // tab kind in the error trail.
+    void RunValidation(const wchar_t* trail);
+    // Whether the installed installer library runs validation on a worker thread (version 3 or later).
+    static bool ValidatesOnWorkerThread();
+
+    // Exactly one dropped path ending in ".mst" (any case).
+    static bool IsSingleTransform(const std::vector<std::wstring>& paths);
+
 protected:
     LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
     // Accelerator table 115, registered with the frame when the menus are merged.
@@ -62,6 +104,19 @@ protected:
     virtual void FillTreeView(int page, const std::wstring& table_name);
     void Layout();
     int CheckBoxWidth() const;
+    // The commands both tab kinds handle alike; false for any other id. Refused silently when read-only.
+    bool OnSharedCommand(UINT id);
+    // Asked before a transform starts from a dirty tab: OK saves and goes on (true), Cancel stops.
+    bool SaveBeforeTransform(const std::wstring& question);
+    // The owner of the tab's message boxes and dialogs: the main window, or the tab without one.
+    HWND DialogOwner();
+    // The menu bar resource, with Add and Import Tables greyed when read-only.
+    HMENU LoadTabMenuBar(int resource);
+    // The file dialogs of New and Apply Transform; empty when cancelled.
+    std::wstring AskNewTransform(const std::wstring& folder);
+    std::wstring AskExistingTransform(const std::wstring& folder);
+    static const wchar_t kBeginTransformQuestion[];
+    static const wchar_t kApplyTransformQuestion[];
     void SetClosing(bool closing) { closing_ = closing; }
 
 private:

@@ -2,6 +2,7 @@
 #include "shell/MainWindow.h"
 #include "foundation/Options.h"
 #include "shell/MsiFileTab.h"
+#include "shell/MsiTransformTab.h"
 #include "views/grid/CreateFieldEditor.h"
 
 #include "foundation/ErrorDialog.h"
@@ -45,6 +46,7 @@ int RunDravnetta(HINSTANCE, int)
             InstallFieldEditorFactory();
             frame = std::make_unique<MainWindow>();
             frame->SetDocumentFactory(&MsiFileTab::Make);
+            frame->SetTransformFactory(&MsiTransformTab::Make);
             result = frame->Run();
         } catch (const tfc::ManageableError& error) {
             ShowManageableError(nullptr, error);

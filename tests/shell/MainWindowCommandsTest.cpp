@@ -137,13 +137,17 @@ TEST(MainWindowCommands, DroppedFilesOpenOneTabEach)
     EXPECT_EQ(frame->GetTabs().Documents()[0]->GetPath(), first);
     EXPECT_EQ(frame.current()->GetPath(), second);
 
-    // A dropped transform asks for its base; cancelled, nothing opens and nothing is said.
+    // A dropped transform that the dirty current tab does not take (its save question cancelled) asks for
+    // its base; cancelled, nothing opens and nothing is said.
+    frame.current()->SetDirty(true);
     ScriptedPrompts prompts;
+    prompts.answer(IDCANCEL);
     prompts.answer(PromptAnswer{});
     std::wstring transform = folder.file(L"Change.MST");
     SendMessageW(frame->GetWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({transform})), 0);
-    ASSERT_EQ(prompts.asked().size(), 1u);
-    EXPECT_EQ(prompts.asked()[0].caption, L"Select base file for transform: Change.MST");
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[0].caption, L"Cannot transform edited file");
+    EXPECT_EQ(prompts.asked()[1].caption, L"Select base file for transform: Change.MST");
     EXPECT_EQ(frame->GetTabs().Documents().size(), 2u);
 }
 

@@ -1,0 +1,311 @@
+// The transform tab over small packages and transforms the tests make: the chain in the status bar, save
+// as and save, properties, dropped tables, the question when applying fails, and repeated opening.
+#include "DialogDriver.h"
+#include "PackageTesting.h"
+#include "ShellTesting.h"
+#include "support/TestSupport.h"
+
+#include "foundation/Errors.h"
+#include "foundation/Task.h"
+#include "model/installer/MsiCallFaults.h"
+#include "resources/ShellIds.h"
+#include "shell/MsiTransformTab.h"
+#include "foundation/Options.h"
+#include "shell/ReferenceDatabase.h"
+#include "views/grid/ObjectWindow.h"
+#include "views/tree/MsiTableNode.h"
+#include "views/tree/TreeView.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <msiquery.h>
+
+using namespace shell_testing;
+using namespace testing_support;
+
+namespace {
+
+const wchar_t kProductName[] = L"SELECT `Value` FROM `Property` WHERE `Property`='ProductName'";
+
+PromptAnswer Paths(std::vector<std::wstring> paths)
+{
+    PromptAnswer answer;
+    answer.paths = std::move(paths);
+    return answer;
+}
+
+void EditProductName(MsiTransformTab& tab, const std::wstring& text)
+{
+    MsiTableNode* node = tab.FindTableNode(L"Property");
+    ASSERT_NE(node, nullptr);
+    SendMessageW(tab.GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    ObjectWindow& list = *tab.GetTreeContext();
+    int row = node->GetLookup()->FindRow({L"ProductName"}, 0);
+    InPlaceEditorPtr editor = node->CreateEditor(list, row, node->GetLookup()->FindColumn(L"Value"));
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(text));
+}
+
+// Presses OK in "Transform Properties" whenever it shows, counting the times.
+class PropertiesOk
+{
+public:
+    PropertiesOk()
+        : driver_([this] {
+              if (HWND window = FindDialog(L"Transform Properties")) {
+                  ++shown;
+                  PressButton(window, IDOK);
+              }
+              return false;
+          })
+    {
+    }
+    int shown = 0;
+
+private:
+    DialogDriver driver_;
+};
+
+// The summary information a package carries.
+void StampSummary(const std::wstring& path)
+{
+    MSIHANDLE database = 0;
+    ASSERT_EQ(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, &database), 0u);
+    MSIHANDLE summary = 0;
+    ASSERT_EQ(MsiGetSummaryInformationW(database, nullptr, 20, &summary), 0u);
+    MsiSummaryInfoSetPropertyW(summary, 1, VT_I2, 1252, nullptr, nullptr);
+    MsiSummaryInfoSetPropertyW(summary, 2, VT_LPSTR, 0, nullptr, L"Installation Database");
+    MsiSummaryInfoSetPropertyW(summary, 7, VT_LPSTR, 0, nullptr, L"Intel;1033");
+    MsiSummaryInfoSetPropertyW(summary, 9, VT_LPSTR, 0, nullptr, L"{11111111-2222-3333-4444-555555555555}");
+    MsiSummaryInfoSetPropertyW(summary, 14, VT_I4, 200, nullptr, nullptr);
+    MsiSummaryInfoSetPropertyW(summary, 15, VT_I4, 2, nullptr, nullptr);
+    EXPECT_EQ(MsiSummaryInfoPersist(summary), 0u);
+    MsiCloseHandle(summary);
+    EXPECT_EQ(MsiDatabaseCommit(database), 0u);
+    MsiCloseHandle(database);
+}
+
+std::wstring StatusText(MainWindow& frame)
+{
+    wchar_t text[512] = {};
+    SendMessageW(frame.GetStatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class TransformTabTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved_state_ = gOptions.last_saved_by_state;
+        gOptions.last_saved_by_state = Options::SI_UNCHANGED;
+        base_ = folder_.file(L"base.msi");
+        BuildPackage(base_, 2, 2);
+        StampSummary(base_);
+        frame_.frame().SetTransformFactory(&MsiTransformTab::Make);
+        MoveWindow(frame_->GetWindowHandle(), 20, 20, 960, 700, TRUE);
+    }
+    void TearDown() override { gOptions.last_saved_by_state = saved_state_; }
+
+    MsiTransformTab* Current() { return dynamic_cast<MsiTransformTab*>(frame_->GetTabs().CurrentTab()); }
+
+    // A new transform over the base (or the current transform tab) with ProductName set to `text`.
+    MsiTransformTab* MakeTransform(const std::wstring& path, const std::wstring& text)
+    {
+        if (!Current())
+            frame_->OpenFiles({base_}, false);
+        {
+            ScriptedPrompts prompts;
+            prompts.answer(Paths({path}));
+            frame_->GetTabs().CurrentTab()->OnCommand(nullptr, ID_TRANSFORM_NEW);
+        }
+        MsiTransformTab* tab = Current();
+        if (!tab)
+            return nullptr;
+        EditProductName(*tab, text);
+        PropertiesOk properties;
+        tab->Save();
+        EXPECT_EQ(properties.shown, 1);
+        return tab;
+    }
+
+    ScratchFolder folder_;
+    std::wstring base_;
+    DatabaseFrame frame_;
+
+private:
+    int saved_state_ = 0;
+};
+
+} // namespace
+
+TEST_F(TransformTabTest, ChainShowsInTheStatusBarAndSaveAsPointsTheTransformAtTheNewFile)
+{
+    std::wstring a = folder_.file(L"a.mst"), b = folder_.file(L"b.mst"), c = folder_.file(L"c.mst");
+    ASSERT_NE(MakeTransform(a, L"A"), nullptr);
+    MsiTransformTab* tab = MakeTransform(b, L"B");
+    ASSERT_NE(tab, nullptr);
+    std::wstring expected =
+        L"base.msi <- a.mst <- b.mst\tTables: " + std::to_wstring(tab->GetTablesTree()->Root()->ChildCount());
+    tab->UpdateStatusBar();
+    EXPECT_EQ(StatusText(frame_.frame()), expected);
+    EXPECT_EQ(frame_->GetTabs().Documents().size(), 1u);
+    SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab.png");
+
+    // A tab applying a.mst, saved as c.mst: the next save writes c.mst and leaves a.mst alone.
+    ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+    frame_->OpenFiles({base_}, false);
+    frame_->OpenFiles({a}, true);
+    tab = Current();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->GetMsiFile().FindTable(L"Property")->rows().size(), 1u);
+    std::vector<BYTE> a_bytes = ReadFileBytes(a);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({c}));
+        tab->SaveAs();
+    }
+    EXPECT_EQ(tab->TransformPath(), c);
+    std::vector<BYTE> c_bytes = ReadFileBytes(c);
+    EXPECT_FALSE(c_bytes.empty());
+    EditProductName(*tab, L"C");
+    EXPECT_TRUE(tab->IsDirty());
+    tab->Save();
+    EXPECT_FALSE(tab->IsDirty());
+    EXPECT_NE(ReadFileBytes(c), c_bytes);
+    EXPECT_EQ(ReadFileBytes(a), a_bytes);
+}
+
+TEST_F(TransformTabTest, PropertiesKeepTheWordsAndDropsFollowTheBase)
+{
+    std::wstring a = folder_.file(L"a.mst");
+    MsiTransformTab* tab = MakeTransform(a, L"A");
+    ASSERT_NE(tab, nullptr);
+    tab->GetTransform().SetConditions(1 | 16, 2 | 4 | 2048 | 16 | 512);
+    {
+        PropertiesOk properties;
+        tab->OnCommand(nullptr, ID_TRANSFORM_PROPERTIES);
+        EXPECT_EQ(properties.shown, 1);
+    }
+    EXPECT_EQ(tab->GetTransform().error_conditions(), 1 | 16);
+    EXPECT_EQ(tab->GetTransform().validation(), 2 | 4 | 2048 | 16 | 512);
+    EXPECT_FALSE(tab->IsDirty());
+
+    // A table only the transform has loses its node; a base table's node stays, shown as dropped.
+    ReferenceDatabaseSource previous = SetReferenceDatabaseSource([this] {
+        std::wstring reference = folder_.file(L"reference.msi");
+        BuildPackage(reference, 1, 1, true);
+        return std::vector<QualifiedComponent>{{L"1", L"", reference}};
+    });
+    {
+        DialogDriver add([] {
+            HWND window = FindDialog(L"Select tables to add");
+            if (!window)
+                return false;
+            ListView_SetCheckState(GetDlgItem(window, 1050), 0, TRUE);
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_ADD);
+    }
+    SetReferenceDatabaseSource(previous);
+    ASSERT_NE(tab->FindTableNode(L"Binary"), nullptr);
+    EXPECT_NE(tab->FindEditableTableNode(L"Binary"), nullptr);
+    tab->DropTable(tab->FindTableNode(L"Binary"));
+    EXPECT_EQ(tab->FindTableNode(L"Binary"), nullptr);
+    tab->DropTable(tab->FindTableNode(L"Registry"));
+    ASSERT_NE(tab->FindTableNode(L"Registry"), nullptr);
+    EXPECT_EQ(tab->FindEditableTableNode(L"Registry"), nullptr);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(IDOK);
+        prompts.answer(IDOK);
+        tab->DropTable(tab->FindTableNode(L"_Columns"));
+        tab->DropTable(tab->FindTableNode(L"Registry"));
+        ASSERT_EQ(prompts.asked().size(), 2u);
+        EXPECT_EQ(prompts.asked()[0].text, L"This table cannot be dropped");
+        EXPECT_EQ(prompts.asked()[1].text, L"This table does not exist in the editable file");
+    }
+    EXPECT_NE(tab->FindTableNode(L"_Columns"), nullptr);
+    EXPECT_TRUE(tab->IsDirty());
+}
+
+TEST_F(TransformTabTest, ApplyingErrorsAskAndRepeatedOpeningIsSafe)
+{
+    std::wstring a = folder_.file(L"a.mst");
+    ASSERT_NE(MakeTransform(a, L"A"), nullptr);
+    ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+    {
+        msi::ScopedCallFaults faults;
+        ScriptedPrompts prompts;
+        prompts.answer(IDNO);
+        msi::FailCall(L"MsiDatabaseApplyTransform", 1, ERROR_INSTALL_TRANSFORM_FAILURE);
+        frame_->OpenFiles({base_}, false);
+        try {
+            frame_->OpenFiles({a}, true);
+            ADD_FAILURE() << "no error";
+        } catch (const tfc::ManageableError& error) {
+            EXPECT_EQ(error.message, L"The transform was not applied");
+        }
+        ASSERT_EQ(prompts.asked().size(), 1u);
+        EXPECT_EQ(prompts.asked()[0].caption, L"Errors while applying transform");
+        EXPECT_TRUE(frame_->GetTabs().Documents().empty());
+
+        prompts.answer(IDYES);
+        msi::FailCall(L"MsiDatabaseApplyTransform", 1, ERROR_INSTALL_TRANSFORM_FAILURE);
+        frame_->OpenFiles({base_}, false);
+        frame_->OpenFiles({a}, true);
+        ASSERT_NE(Current(), nullptr);
+        EXPECT_EQ(QueryText(base_, kProductName), L"Before");
+    }
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+        frame_->OpenFiles({base_}, false);
+        frame_->OpenFiles({a}, true);
+        ASSERT_NE(Current(), nullptr) << cycle;
+    }
+    ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+}
+
+namespace {
+
+// Runs on a worker until released: a job the frame counts as running.
+class HeldTask : public Task
+{
+public:
+    HeldTask() : release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~HeldTask() override { CloseHandle(release_); }
+    void Run() override { WaitForSingleObject(release_, 60000); }
+    void Release() { SetEvent(release_); }
+
+private:
+    HANDLE release_;
+};
+
+} // namespace
+
+TEST_F(TransformTabTest, ARefusedCloseDuringNewTransformKeepsTheTabAndItsBackingFile)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    std::wstring backing = tab->GetTransform().backing_path();
+    auto job = std::make_shared<HeldTask>();
+    ASSERT_TRUE(frame_->RunTasks({job}, &frame_.frame(), true));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L"b.mst")}));
+        prompts.answer(IDOK);
+        tab->OnCommand(nullptr, ID_TRANSFORM_NEW);
+        ASSERT_EQ(prompts.asked().size(), 2u);
+        EXPECT_EQ(prompts.asked()[1].text, L"You cannot close a file while a job is running.");
+    }
+    job->Release();
+    ASSERT_TRUE(PumpUntil([&] { return !frame_->GetJobRunner().IsRunning(); }, 60000));
+    ASSERT_EQ(Current(), tab);
+    EXPECT_EQ(tab->GetTransform().backing_path(), backing);
+    EXPECT_NE(GetFileAttributesW(backing.c_str()), INVALID_FILE_ATTRIBUTES);
+    EditProductName(*tab, L"Still");
+    EXPECT_TRUE(tab->IsDirty());
+    EXPECT_EQ(tab->GetMsiFile().FindTable(L"Property")->rows().size(), 1u);
+}
