@@ -142,6 +142,9 @@ void MainWindow::OnCreate(HWND window)
     int split = (4 * height - px(60)) / 5;
     tabs_.Create(frame_, px(5), px(5), width - px(15), split - px(10));
     log_tabs_.Create(this, frame_, px(5), split, width - px(10), height - px(5) - split);
+    // Row trees hold nodes made from the row references: turning tracking off rebuilds them without.
+    log_tabs_.RowLinksPane().SetTrackingChangedHandler(
+        [](EditableMsiFileTab& tab, bool on) { tab.RebuildRelationTrees(on); });
     splitter_.Create(frame_, {tabs_.GetWindowHandle()}, {log_tabs_.GetWindowHandle()});
     status_bar_ =
         CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS | SBARS_SIZEGRIP, 0,

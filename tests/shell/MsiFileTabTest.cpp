@@ -359,8 +359,11 @@ TEST_F(MsiFileTabTest, RowTreesFillWhenShownAndRebuildWhenTrackingGoesOff)
     tab->SelectView(MainTabCtrl::DIALOGS);
     EXPECT_TRUE(top(MainTabCtrl::DIALOGS).empty());
 
+    // Tracking turned off in the row-relationship pane, as the user turns it off.
     tab->SelectView(MainTabCtrl::FEATURES);
-    tab->RebuildRelationTrees(false);
+    ASSERT_TRUE(tab->GetMsiFile().relationships().IsEnabled());
+    frame->GetLogTabs().RowLinksPane().ToggleTracking();
+    EXPECT_FALSE(tab->GetMsiFile().relationships().IsEnabled());
     EXPECT_TRUE(top(MainTabCtrl::COMPONENTS).empty());
     EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
     tab->SelectView(MainTabCtrl::COMPONENTS);
