@@ -1,5 +1,6 @@
 #include "shell/MsiFileTab.h"
 
+#include "foundation/NoRedraw.h"
 #include "model/lookups/MsiDirectoryTableLookup.h"
 #include "model/lookups/MsiStreamsTableLookupTemplate.h"
 #include "model/lookups/MsiTableLookup.h"
@@ -230,15 +231,10 @@ void MsiFileTab::FillTreeView(int page, const std::wstring& table_name)
     if (!file_.FindTable(table_name) || !FindTableNode(table_name))
         return;
     TreeView& tree = GetViewTabs().GetPage(page);
-    SendMessageW(tree.GetWindow(), WM_SETREDRAW, FALSE, 0);
-    try {
+    {
+        NoRedraw quiet(tree.GetWindow());
         row_roots_[page] = ::FillTreeView(*this, tree, table_name);
-    } catch (...) {
-        SendMessageW(tree.GetWindow(), WM_SETREDRAW, TRUE, 0);
-        throw;
     }
-    SendMessageW(tree.GetWindow(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(tree.GetWindow(), nullptr, TRUE);
     GetTreeContext()->SetItemCount(0);
 }
 
@@ -264,27 +260,27 @@ void MsiFileTab::OnShowEmptyTables()
 {
     bool show = SendMessageW(GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED;
     TreeView* tree = GetTablesTree();
-    SendMessageW(tree->GetWindow(), WM_SETREDRAW, FALSE, 0);
-    if (!show) {
-        std::vector<ContainerNode*> empty;
-        for (const auto& child : tree->Root()->GetChildren()) {
-            auto* node = dynamic_cast<MsiTableNode*>(child.node.get());
-            if (node && node->GetLookup()->RowCount() == 0)
-                empty.push_back(node);
+    {
+        NoRedraw quiet(tree->GetWindow());
+        if (!show) {
+            std::vector<ContainerNode*> empty;
+            for (const auto& child : tree->Root()->GetChildren()) {
+                auto* node = dynamic_cast<MsiTableNode*>(child.node.get());
+                if (node && node->GetLookup()->RowCount() == 0)
+                    empty.push_back(node);
+            }
+            // The lookups stay kept: a node shown again later uses the same one.
+            for (ContainerNode* node : empty)
+                tree->Root()->RemoveChild(node);
+        } else {
+            std::vector<MsiTableRef> missing;
+            for (const auto& entry : file_.tables())
+                if (!tree->Root()->FindChild(ContainerNode::CutLabel(entry.first)))
+                    missing.push_back(entry.second);
+            for (const MsiTableRef& table : missing)
+                CreateTableLookup(*table, false);
         }
-        // The lookups stay kept: a node shown again later uses the same one.
-        for (ContainerNode* node : empty)
-            tree->Root()->RemoveChild(node);
-    } else {
-        std::vector<MsiTableRef> missing;
-        for (const auto& entry : file_.tables())
-            if (!tree->Root()->FindChild(ContainerNode::CutLabel(entry.first)))
-                missing.push_back(entry.second);
-        for (const MsiTableRef& table : missing)
-            CreateTableLookup(*table, false);
     }
-    SendMessageW(tree->GetWindow(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(tree->GetWindow(), nullptr, TRUE);
     UpdateStatusBar();
 }
 

@@ -13,28 +13,12 @@
 #include "shell/ReferenceDatabase.h"
 #include "shell/SelectionDlg.h"
 #include "views/tree/MsiTableNode.h"
+#include "foundation/NoRedraw.h"
 #include "views/tree/TreeView.h"
 
 #include <algorithm>
 
 namespace {
-
-// Stops a tree redrawing for a scope; it redraws and repaints at the end, also after a failure.
-class NoRedraw
-{
-public:
-    explicit NoRedraw(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
-    ~NoRedraw()
-    {
-        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window_, nullptr, TRUE);
-    }
-    NoRedraw(const NoRedraw&) = delete;
-    NoRedraw& operator=(const NoRedraw&) = delete;
-
-private:
-    HWND window_;
-};
 
 // Database tables (system tables left out) in name order.
 std::vector<MsiTableRef> UserTables(MsiFile& file)

@@ -1,5 +1,6 @@
 #include "shell/MsiTransformTab.h"
 
+#include "foundation/NoRedraw.h"
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/MessageTrail.h"
@@ -257,24 +258,24 @@ void MsiTransformTab::OnShowEmptyTables()
 {
     bool show = SendMessageW(GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED;
     TreeView* tree = GetTablesTree();
-    SendMessageW(tree->GetWindow(), WM_SETREDRAW, FALSE, 0);
-    if (!show) {
-        std::vector<ContainerNode*> empty;
-        for (MsiTableNode* node : TableNodes())
-            if (node->GetLookup()->RowCount() == 0)
-                empty.push_back(node);
-        for (ContainerNode* node : empty)
-            tree->Root()->RemoveChild(node);
-    } else {
-        std::vector<MsiTableRef> missing;
-        for (const auto& entry : transform_->tables())
-            if (!FindTableNode(entry.first))
-                missing.push_back(entry.second);
-        for (const MsiTableRef& table : missing)
-            AddDiffNode(table.get(), transform_->base().FindTable(table->name()).get());
+    {
+        NoRedraw quiet(tree->GetWindow());
+        if (!show) {
+            std::vector<ContainerNode*> empty;
+            for (MsiTableNode* node : TableNodes())
+                if (node->GetLookup()->RowCount() == 0)
+                    empty.push_back(node);
+            for (ContainerNode* node : empty)
+                tree->Root()->RemoveChild(node);
+        } else {
+            std::vector<MsiTableRef> missing;
+            for (const auto& entry : transform_->tables())
+                if (!FindTableNode(entry.first))
+                    missing.push_back(entry.second);
+            for (const MsiTableRef& table : missing)
+                AddDiffNode(table.get(), transform_->base().FindTable(table->name()).get());
+        }
     }
-    SendMessageW(tree->GetWindow(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(tree->GetWindow(), nullptr, TRUE);
     UpdateStatusBar();
 }
 

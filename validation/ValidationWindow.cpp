@@ -1,6 +1,7 @@
 #include "validation/ValidationWindow.h"
 
 #include "foundation/Clipboard.h"
+#include "foundation/NoRedraw.h"
 #include "shell/DocumentTab.h"
 #include "shell/MainWindow.h"
 
@@ -82,23 +83,6 @@ int CALLBACK CompareMessages(LPARAM a, LPARAM b, LPARAM param)
     int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a), -1, text(b), -1) - CSTR_EQUAL;
     return sort.descending ? -order : order;
 }
-
-// Drawing off for the life of the object.
-class NoRedraw
-{
-public:
-    explicit NoRedraw(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
-    ~NoRedraw()
-    {
-        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window_, nullptr, TRUE);
-    }
-    NoRedraw(const NoRedraw&) = delete;
-    NoRedraw& operator=(const NoRedraw&) = delete;
-
-private:
-    HWND window_;
-};
 
 } // namespace
 
