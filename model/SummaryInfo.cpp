@@ -124,4 +124,22 @@ void Persist(MSIHANDLE database, SummaryInfoMap& summary, bool stamp, const std:
     msi::SummaryInfoPersist(handle.get());
 }
 
+void MarkAsNewPackage(const std::wstring& path, const std::wstring& package_code)
+{
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    {
+        MsiHandle handle = msi::GetSummaryInformation(database.get(), nullptr, 2);
+        msi::SummaryValue code;
+        code.type = VT_LPSTR;
+        code.text = package_code;
+        msi::SummaryInfoSetProperty(handle.get(), PID_REVNUMBER, code);
+        msi::SummaryValue created;
+        created.type = VT_FILETIME;
+        created.time = LocalNow();
+        msi::SummaryInfoSetProperty(handle.get(), PID_CREATE_DTM, created);
+        msi::SummaryInfoPersist(handle.get());
+    }
+    msi::DatabaseCommit(database.get());
+}
+
 } // namespace MsiSummaryInfo

@@ -32,4 +32,9 @@ void Load(MSIHANDLE database, SummaryInfoMap& summary);
 // keeping the old value behind the user's back.
 void Persist(MSIHANDLE database, SummaryInfoMap& summary, bool stamp, const std::wstring& saved_by);
 
+// Makes the database at path, just copied from a template, a package of its own: the package code
+// becomes package_code and the creation time now; nothing else changes. Two packages with one package
+// code would be taken by the installer for the same package.
+void MarkAsNewPackage(const std::wstring& path, const std::wstring& package_code);
+
 } // namespace MsiSummaryInfo

@@ -6,10 +6,13 @@
 
 namespace {
 
-bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix)
+// The root's whole name: alone, or followed by the backslash before the sub-key. "HKEY_CURRENT_USERX" is
+// another name, not a root with a key.
+bool StartsWithRoot(const std::wstring& text, const wchar_t* root)
 {
-    size_t length = wcslen(prefix);
-    return text.size() >= length && _wcsnicmp(text.c_str(), prefix, length) == 0;
+    size_t length = wcslen(root);
+    return text.size() >= length && _wcsnicmp(text.c_str(), root, length) == 0 &&
+           (text.size() == length || text[length] == L'\\');
 }
 
 std::wstring ResolveEscapes(const std::wstring& text)
@@ -72,13 +75,13 @@ std::wstring MultiStringText(const std::vector<std::uint8_t>& bytes)
 
 int ParseRegistryRoot(const std::wstring& key_text)
 {
-    if (StartsWithIgnoringCase(key_text, L"HKEY_CURRENT_USER"))
+    if (StartsWithRoot(key_text, L"HKEY_CURRENT_USER"))
         return 1;
-    if (StartsWithIgnoringCase(key_text, L"HKEY_CLASSES_ROOT"))
+    if (StartsWithRoot(key_text, L"HKEY_CLASSES_ROOT"))
         return 0;
-    if (StartsWithIgnoringCase(key_text, L"HKEY_LOCAL_MACHINE"))
+    if (StartsWithRoot(key_text, L"HKEY_LOCAL_MACHINE"))
         return 2;
-    if (StartsWithIgnoringCase(key_text, L"HKEY_USERS"))
+    if (StartsWithRoot(key_text, L"HKEY_USERS"))
         return 3;
     return -1;
 }
@@ -131,9 +134,10 @@ std::wstring RegistryValueToMsiText(int type, const std::vector<std::uint8_t>& b
     case REG_EXPAND_SZ:
         return L"#%" + EscapeFormattedBrackets(BytesAsText(bytes));
     case REG_DWORD: {
-        if (bytes.size() < 4)
+        // Bytes past the fourth would be lost without a word, just as missing ones would be made up.
+        if (bytes.size() != 4)
             throw std::runtime_error(
-                "A registry value of type REG_DWORD had fewer than four bytes. It is not "
+                "A registry value of type REG_DWORD did not have exactly four bytes. It is not "
                 "a number and therefore cannot be handled.");
         std::uint32_t number =
             bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t(bytes[3]) << 24);

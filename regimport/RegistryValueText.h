@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-// 0 HKEY_CLASSES_ROOT, 1 HKEY_CURRENT_USER, 2 HKEY_LOCAL_MACHINE, 3 HKEY_USERS (prefixes, any case), -1 else.
+// 0 HKEY_CLASSES_ROOT, 1 HKEY_CURRENT_USER, 2 HKEY_LOCAL_MACHINE, 3 HKEY_USERS (any case; the name alone
+// or followed by a backslash), -1 else.
 int ParseRegistryRoot(const std::wstring& key_text);
 // Drops the enclosing quotes and resolves \" and \\.
 std::wstring UnquoteRegString(const std::wstring& text);
@@ -17,5 +18,5 @@ std::wstring EscapeFormattedBrackets(const std::wstring& text);
 // The Value column's text of one parsed value.
 std::wstring FormatRegistryValue(const reg_file_parser::reg_file_grammar::Value& value);
 // The Value column's text of raw registry bytes of that type. Throws std::runtime_error for bytes that
-// cannot be such a value (a multi-string of odd length, a number of fewer than four bytes).
+// cannot be such a value (a multi-string of odd length, a number of other than four bytes).
 std::wstring RegistryValueToMsiText(int type, const std::vector<std::uint8_t>& bytes);

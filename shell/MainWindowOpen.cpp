@@ -7,10 +7,12 @@
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
+#include "model/SummaryInfo.h"
 #include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
 #include "shell/RecentFiles.h"
 #include "shell/WaitCursor.h"
+#include "views/grid/GuidText.h"
 
 #include <stdexcept>
 
@@ -69,6 +71,13 @@ void MainWindow::CreateFromTemplate(const std::wstring& template_path, const std
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !SetFileAttributesW(path.c_str(), attributes & 0x26))
         tfc::throw_last_error(L"SetFileAttributes");
+    try {
+        MsiSummaryInfo::MarkAsNewPackage(path, GenerateGuidString());
+    } catch (...) {
+        // A copy that still carries the template's package code is no new package: it does not stay.
+        DeleteFileW(path.c_str());
+        throw;
+    }
     OpenFiles({path}, false);
 }
 

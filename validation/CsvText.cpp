@@ -9,20 +9,36 @@ void ParseCsvText(const std::wstring& text, CsvRowList& rows)
     std::wstring field; // the field's characters less the quotes that the rules drop
     size_t field_start = 0;
     bool quoted = false;
+    // A quote that opened a field which never closed: read again as an ordinary character.
+    size_t literal_quote = std::wstring::npos;
 
     size_t i = 0;
-    while (i < length) {
+    for (;;) {
+        if (i == length) {
+            if (!quoted)
+                break;
+            // The text ended inside a quoted field: the quote was no quoting (a value that merely begins
+            // with one, cut off, or from another program). Read it and the rest as plain text instead of
+            // losing the rows after it.
+            literal_quote = field_start;
+            i = literal_quote;
+            field.clear();
+            quoted = false;
+            continue;
+        }
         const wchar_t c = text[i];
         if (c == L'"') {
-            if (!quoted && i == field_start) {
+            if (!quoted && i == field_start && i != literal_quote) {
                 quoted = true;
                 ++i;
                 continue;
             }
             if (quoted) {
                 if (i + 1 == length) {
+                    // A closing quote as the text's last character.
+                    quoted = false;
                     ++i;
-                    break;
+                    continue;
                 }
                 const wchar_t next = text[i + 1];
                 if (next == L'"') {

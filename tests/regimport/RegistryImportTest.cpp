@@ -74,7 +74,7 @@ TEST(RegistryValueText, ValuesBecomeTheValueColumnsText)
     // Bytes that cannot be the value of their type are refused, and nothing past them is read.
     for (const Bytes& bytes : {Bytes{'a', 0, 0}, Bytes{1}})
         EXPECT_THROW(RegistryValueToMsiText(7, bytes), std::runtime_error);
-    for (const Bytes& bytes : {Bytes{}, Bytes{1, 2, 3}})
+    for (const Bytes& bytes : {Bytes{}, Bytes{1, 2, 3}, Bytes{1, 2, 3, 4, 5}, Bytes(8, 0)})
         EXPECT_THROW(RegistryValueToMsiText(4, bytes), std::runtime_error);
 }
 
@@ -85,6 +85,14 @@ TEST(RegistryValueText, RootsAreKnownByTheirFullNamesInAnyCase)
         {L"hkey_current_user", 1},
         {L"HKEY_LOCAL_MACHINE\\S", 2},
         {L"HKEY_USERS\\.DEFAULT", 3},
+        {L"HKEY_USERS\\", 3},
+        {L"Hkey_Classes_Root", 0},
+        // Only the whole name is a root: what runs on is another name, not a key under the root.
+        {L"HKEY_LOCAL_MACHINEFOO\\Software\\X", -1},
+        {L"HKEY_CURRENT_USERX", -1},
+        {L"HKEY_CLASSES_ROOTS", -1},
+        {L"HKEY_USERS_\\x", -1},
+        {L"HKEY_LOCAL_MACHINE/Software", -1},
         {L"HKCU\\x", -1},
         {L"HKEY_CURRENT_CONFIG\\X", -1},
         {L"-HKEY_CURRENT_USER\\X", -1},
@@ -134,7 +142,9 @@ TEST(RegistryImportRows, KeysAndValuesBecomeRowsInKeyOrder)
 TEST(RegistryImportRows, AnUnknownRootOrABadValueStopsTheWholeBuild)
 {
     for (const wchar_t* body : {L"[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"x\"\r\n[HKEY_CURRENT_CONFIG\\X]\r\n",
-                                L"[HKEY_CURRENT_USER\\A]\r\n[-HKEY_CURRENT_USER\\X]\r\n"}) {
+                                L"[HKEY_CURRENT_USER\\A]\r\n[-HKEY_CURRENT_USER\\X]\r\n",
+                                L"[HKEY_LOCAL_MACHINEFOO\\Software\\X]\r\n\"v\"=\"x\"\r\n",
+                                L"[HKEY_CURRENT_USER\\A]\r\n[HKEY_CLASSES_ROOTS]\r\n"}) {
         try {
             BuildRegistryRows(Keys(body), L"C_reg", L"C");
             ADD_FAILURE() << body;
@@ -143,9 +153,13 @@ TEST(RegistryImportRows, AnUnknownRootOrABadValueStopsTheWholeBuild)
             EXPECT_EQ(0u, error.message.find(L"The following key's root is unrecognised: ")) << error.message;
         }
     }
-    EXPECT_THROW(
-        BuildRegistryRows(Keys(L"[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex(7):61,00,00\r\n"), L"C_reg", L"C"),
-        std::runtime_error);
+    // Bytes that cannot be their type's value: an odd multi-string, a number of more or fewer than four.
+    for (const wchar_t* value : {L"hex(7):61,00,00", L"hex(4):01,02,03,04,05", L"hex(4):01,02,03"})
+        EXPECT_THROW(BuildRegistryRows(Keys(L"[HKEY_CURRENT_USER\\A]\r\n\"ok\"=\"x\"\r\n\"v\"=" +
+                                            std::wstring(value) + L"\r\n"),
+                                       L"C_reg", L"C"),
+                     std::runtime_error)
+            << value;
 }
 
 TEST(RegistryImportFile, TheFileIsReadAsStoredAndAParseFailureNamesItsByteOffset)

@@ -1,9 +1,12 @@
 // New File over our own template packages installed in this prefix, and over a prefix without templates.
+#include "PackageTesting.h"
 #include "ShellTesting.h"
 #include "TemplateTesting.h"
 #include "support/TestSupport.h"
 
 #include "model/installer/MsiApi.h"
+#include "model/MsiFile.h"
+#include "shell/MsiFileTab.h"
 #include "model/TemplateKinds.h"
 #include "resources/NewFileOptionsIds.h"
 #include "resources/ShellIds.h"
@@ -12,6 +15,8 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <propidl.h>
+#include <cwctype>
+#include <map>
 #include <set>
 
 using namespace shell_testing;
@@ -68,6 +73,47 @@ std::set<std::wstring> TableNames(const std::wstring& path)
     return names;
 }
 
+// Every summary property of a file as the installer library reads it, as text by property id.
+std::map<UINT, std::wstring> SummaryProperties(const std::wstring& path)
+{
+    std::map<UINT, std::wstring> properties;
+    MSIHANDLE summary = 0;
+    if (MsiGetSummaryInformationW(0, path.c_str(), 0, &summary) != ERROR_SUCCESS)
+        return properties;
+    for (UINT pid = 1; pid <= 19; ++pid) {
+        UINT type = VT_EMPTY;
+        INT number = 0;
+        FILETIME time = {};
+        wchar_t text[512] = {};
+        DWORD size = 512;
+        if (MsiSummaryInfoGetPropertyW(summary, pid, &type, &number, &time, text, &size) != ERROR_SUCCESS ||
+            type == VT_EMPTY)
+            continue;
+        if (type == VT_LPSTR)
+            properties[pid] = text;
+        else if (type == VT_FILETIME)
+            properties[pid] =
+                std::to_wstring(time.dwHighDateTime) + L":" + std::to_wstring(time.dwLowDateTime);
+        else
+            properties[pid] = std::to_wstring(number);
+    }
+    MsiCloseHandle(summary);
+    return properties;
+}
+
+// A package code as packages hold it: a GUID in braces, hexadecimal digits in upper case.
+bool IsPackageCode(const std::wstring& text)
+{
+    if (text.size() != 38 || text.front() != L'{' || text.back() != L'}')
+        return false;
+    for (size_t i = 1; i < 37; ++i) {
+        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != L'-' : !(std::iswdigit(text[i]) || (text[i] >= L'A' && text[i] <= L'F')))
+            return false;
+    }
+    return true;
+}
+
 class NewFileWithTemplates : public testing::Test
 {
 protected:
@@ -113,7 +159,7 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
             schemas.insert(schemas.begin(), ComboTexts(combo));
             preselected.insert(preselected.begin(), SendMessageW(combo, CB_GETCURSEL, 0, 0));
         }
-        SaveScreenshot(dialog, L"new-file.png");
+        template_testing::SaveScreenshot(dialog, L"new-file.png");
         Click(dialog, IDOK);
         return true;
     }});
@@ -156,6 +202,67 @@ TEST_F(NewFileWithTemplates, ListsTheKindsAndOpensAWritableCopyOfTheChosenTempla
     ASSERT_EQ(MsiOpenDatabaseW(new_path.c_str(), MSIDBOPEN_TRANSACT, &database), ERROR_SUCCESS);
     EXPECT_EQ(MsiDatabaseCommit(database), ERROR_SUCCESS) << "the copy is writable";
     MsiCloseHandle(database);
+}
+
+TEST_F(NewFileWithTemplates, EachNewFileHasItsOwnPackageCodeAndCreationTimeAndKeepsThemWhenSaved)
+{
+    ScratchFolder folder;
+    std::set<std::wstring> codes;
+    // A package twice from one template, then a merge module.
+    const std::pair<int, const wchar_t*> cases[] = {
+        {0, L"first.msi"}, {0, L"second.msi"}, {1, L"module.msm"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        std::wstring new_path = folder.file(c.second);
+        ScriptedPrompts prompts;
+        prompts.answer(SavePath(new_path));
+        DatabaseFrame frame;
+        std::wstring description;
+        StepDriver driver({[&](HWND dialog) {
+            SelectKind(dialog, c.first);
+            HWND combo = GetDlgItem(dialog, IDC_NEW_FILE_SCHEMA);
+            description = ComboTexts(combo)[SendMessageW(combo, CB_GETCURSEL, 0, 0)];
+            Click(dialog, IDOK);
+            return true;
+        }});
+        frame->OnCommand(ID_FILE_NEW);
+        ASSERT_EQ(driver.done(), 1u);
+        ASSERT_NE(frame.current(), nullptr);
+        std::wstring template_path;
+        for (const QualifiedComponent& entry : EnumQualifiedComponents(TemplateKinds()[c.first].category))
+            if (entry.application_data == description)
+                template_path = entry.path;
+        // What the opened document read; the library cannot read the file while the tab holds it.
+        SummaryInfoMap& opened = frame.current()->GetMsiFile().summary_info();
+        std::wstring code = opened[PIDSI_REVNUMBER]->to_string();
+        EXPECT_FALSE(opened[PIDSI_CREATE_DTM]->is_null()) << "no creation time";
+        frame->OnCommand(ID_FILE_CLOSE);
+
+        std::map<UINT, std::wstring> original = SummaryProperties(template_path);
+        std::map<UINT, std::wstring> made = SummaryProperties(new_path);
+        EXPECT_EQ(made[PIDSI_REVNUMBER], code);
+        EXPECT_TRUE(IsPackageCode(code)) << code;
+        EXPECT_NE(code, original[PIDSI_REVNUMBER]);
+        EXPECT_TRUE(codes.insert(code).second) << "a package code given twice";
+        ASSERT_TRUE(made.count(PIDSI_CREATE_DTM)) << "no creation time";
+        std::wstring created = made[PIDSI_CREATE_DTM];
+        // Nothing else of the template changes.
+        for (auto* properties : {&original, &made}) {
+            properties->erase(PIDSI_REVNUMBER);
+            properties->erase(PIDSI_CREATE_DTM);
+        }
+        EXPECT_EQ(made, original);
+        EXPECT_EQ(TableNames(new_path), TableNames(template_path));
+
+        // Saved by the user, the file keeps them.
+        frame->OpenFiles({new_path}, false);
+        ASSERT_NE(frame.current(), nullptr);
+        frame->OnCommand(ID_FILE_SAVE);
+        frame->OnCommand(ID_FILE_CLOSE);
+        made = SummaryProperties(new_path);
+        EXPECT_EQ(made[PIDSI_REVNUMBER], code);
+        EXPECT_EQ(made[PIDSI_CREATE_DTM], created);
+    }
 }
 
 TEST_F(NewFileWithTemplates, EachKindAsksForItsExtensionAndACancelledSaveKeepsTheDialog)

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 using dialog_testing::PackageTab;
 using grid_testing::OpenPackage;
 
@@ -110,6 +113,91 @@ TEST_F(AddTableRowDlgTest, EscapeClosesAfterAnEditAndAddsNothing)
     }));
     EXPECT_LE(3, step);
     EXPECT_EQ(rows, lookup->RowCount());
+}
+
+// Keys and clicks posted to the dialog's windows go through its own modal loop, as the user's do: Enter
+// in a cell editor reaches the dialog as the dialog manager makes of it.
+TEST_F(AddTableRowDlgTest, EnterInACellEditorCommitsTheCellAndOkTakesWhatWasCommitted)
+{
+    std::shared_ptr<MsiTableLookupBase> lookup = tab_->GetTableLookup(L"Property");
+    int rows = lookup->RowCount();
+    AddTableRowDlg dialog(lookup, tab_->GetWindowHandle());
+    testing_support::ScriptedPrompts prompts;
+    prompts.answer(IDOK);
+    HWND list = nullptr;
+    auto edit = [&] { return list ? FindWindowExW(list, nullptr, L"Edit", nullptr) : nullptr; };
+    grid_testing::DefaultKeyTarget = [&] {
+        HWND control = edit();
+        return control && IsWindowVisible(control) ? control : list;
+    };
+    auto double_click = [&](int item) {
+        RECT cell = {LVIR_LABEL, 1, 0, 0};
+        SendMessageW(list, LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&cell));
+        LPARAM where = MAKELPARAM(cell.left + 4, (cell.top + cell.bottom) / 2);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            PostMessageW(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, where);
+    };
+    auto type_and_enter = [&](const wchar_t* text) {
+        SendMessageW(edit(), EM_SETSEL, 0, -1);
+        grid_testing::TypeText(text, false);
+        grid_testing::PressKey(VK_RETURN, false, false, false);
+    };
+    // Each step waits for its condition: an editor open, or the edit before it committed.
+    auto editing = [&] { return dialog.IsEditing() && edit() && IsWindowVisible(edit()); };
+    std::vector<std::function<bool()>> steps = {
+        [&] { // the key cell, as in "Ctrl+R, double-click, ALLUSERS, Enter"
+            double_click(0);
+            return true;
+        },
+        [&] { return editing() ? (type_and_enter(L"ALLUSERS"), true) : false; },
+        [&] { // committed, and Enter went on to the value: nothing was asked
+            if (dialog.IsEditing())
+                return false;
+            EXPECT_EQ(L"ALLUSERS", dialog.GetNewRow()[0]->string());
+            EXPECT_EQ(1, dialog.GetList().GetFocusedItem());
+            EXPECT_TRUE(prompts.asked().empty());
+            grid_testing::PressKey(VK_RETURN, false, false, false); // opens the value's editor
+            return true;
+        },
+        [&] { return editing() ? (type_and_enter(L"7"), true) : false; },
+        [&] {
+            if (dialog.IsEditing())
+                return false;
+            EXPECT_EQ(L"7", dialog.GetNewRow()[1]->string());
+            grid_testing::ClickButton(GetParent(list), IDC_ROWS_OK); // the committed key is taken
+            EXPECT_EQ(1u, prompts.asked().size());
+            double_click(0);
+            return true;
+        },
+        [&] { return editing() ? (type_and_enter(L"NEWPROP"), true) : false; },
+        [&] {
+            if (dialog.IsEditing())
+                return false;
+            grid_testing::ClickButton(GetParent(list), IDC_ROWS_OK);
+            return true;
+        },
+    };
+    size_t step = 0;
+    int ticks = 0;
+    EXPECT_TRUE(Run(dialog, [&](HWND window) {
+        list = GetDlgItem(window, IDC_NEW_ROW_LIST);
+        if (step < steps.size() && steps[step]())
+            ++step;
+        if (step < steps.size() && ++ticks > 500) {
+            ADD_FAILURE() << "stuck at step " << step;
+            EndDialog(window, IDCANCEL);
+            return true;
+        }
+        return step == steps.size();
+    }));
+    grid_testing::DefaultKeyTarget = nullptr;
+    EXPECT_EQ(steps.size(), step);
+    ASSERT_EQ(1u, prompts.asked().size());
+    EXPECT_EQ(L"Adding this row would result in a duplicate row", prompts.asked()[0].text);
+    dialog.AddToTable();
+    EXPECT_EQ(rows + 1, lookup->RowCount());
+    EXPECT_EQ(L"7", tab_->Cell(L"Property", L"NEWPROP", L"Value"));
+    EXPECT_EQ(L"1", tab_->Cell(L"Property", L"ALLUSERS", L"Value"));
 }
 
 TEST_F(AddTableRowDlgTest, ADirectoryRowIsAddedWithItsRealColumnsAndSurvivesSaving)
