@@ -145,6 +145,19 @@ TEST_F(ValidationWindowTest, CopiesTheSelectedRowsAsTabSeparatedText)
               L"one.msi\tICE01\tError\thas\\ta tab\thelp\tProperty\tValue\tK1\tfull.cub\r\n"
               L"one.msi\tICE01\t9\tthird\thelp\tProperty\t\tK3\tfull.cub",
               ClipboardText());
+
+    // A long text is copied whole.
+    std::wstring long_text(3000, L'x');
+    pane().AddMessage(Message(kDoc, L"1", L"", L"K4", long_text));
+    state.state = 0;
+    SendMessageW(list(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED;
+    SendMessageW(list(), LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&state));
+    pane().CopySelectedResults();
+    EXPECT_EQ(L"File\tICE\tType\tDescription\tHelp\tTable\tColumn\tKey\tCub\r\n"
+              L"one.msi\tICE01\tError\t" +
+                  long_text + L"\thelp\tProperty\t\tK4\tfull.cub",
+              ClipboardText());
 }
 
 TEST_F(ValidationWindowTest, FilterSortAndClosingADocument)
