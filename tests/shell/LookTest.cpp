@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace shell_testing;
 using namespace testing_support;
 
@@ -81,6 +84,25 @@ TEST_F(LookTest, ColumnCaptionsAndPaneLabelsAreNotCut)
     GetWindowRect(results->GetCheckBox(), &box);
     EXPECT_GE(box.right - box.left,
               ControlTextWidth(results->GetCheckBox()) + GetSystemMetrics(SM_CXMENUCHECK));
+}
+
+// The bottom pane's tabs are icons only: each is named by a tip.
+TEST_F(LookTest, TheBottomPaneTabsAreNamedByTips)
+{
+    HWND tips = (*frame_)->GetLogTabs().GetToolTipWindow();
+    ASSERT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 2; ++i) {
+        wchar_t text[80] = {};
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.lpszText = text;
+        ASSERT_TRUE(SendMessageW(tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_FALSE(IsRectEmpty(&tool.rect)) << i;
+        names.push_back(text);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Row Relationships", L"Validation Window"}));
 }
 
 TEST_F(LookTest, ComponentsTreeWithItsTopNodeSelected)
