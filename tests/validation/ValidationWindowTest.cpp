@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -197,10 +198,12 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
     frame.Open(kDoc);
     const int kPerThread = 100;
     std::vector<std::thread> workers;
+    std::atomic<int> finished{0};
     for (int t = 0; t < 3; ++t) {
-        workers.emplace_back([this, t] {
+        workers.emplace_back([this, t, &finished] {
             for (int i = 0; i < kPerThread; ++i)
                 pane().AddMessage(Message(kDoc, L"1", L"", std::to_wstring(t * kPerThread + i)));
+            ++finished;
         });
     }
     int rounds = 0;
@@ -212,6 +215,8 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
             return pane().Store().Count() == 3 * kPerThread;
         },
         60000);
+    // The last message is stored before its row is sent over: a worker may still wait for this thread.
+    PumpUntil([&] { return finished == 3; }, 60000);
     for (std::thread& worker : workers)
         worker.join();
     PumpPending();
