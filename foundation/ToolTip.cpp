@@ -1,5 +1,7 @@
 #include "foundation/ToolTip.h"
 
+#include <cwchar>
+
 namespace {
 
 // The size comctl32 5 accepts as well as 6; the full structure of newer headers is rejected by 5.
@@ -61,12 +63,31 @@ void ToolTip::AddTool(HWND tool, UINT_PTR id, const RECT& rect, const std::wstri
     SendMessageW(control_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+// The control draws a tab as an empty box: the tip shows spaces in its place, the supplier's text stays.
+void ToolTip::ShowTabsAsSpaces(NMTTDISPINFOW* info)
+{
+    const wchar_t* text = info->lpszText;
+    if (!text || text == LPSTR_TEXTCALLBACKW || (info->hinst && IS_INTRESOURCE(text)) || !wcschr(text, L'\t'))
+        return;
+    shown_text_.clear();
+    for (; *text; ++text) {
+        if (*text == L'\t')
+            shown_text_ += L"    ";
+        else
+            shown_text_ += *text;
+    }
+    info->lpszText = const_cast<wchar_t*>(shown_text_.c_str());
+}
+
 LRESULT ToolTip::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_NOTIFY && supplier_) {
         auto* header = reinterpret_cast<NMHDR*>(lparam);
-        if (header->hwndFrom == control_ && header->code == TTN_GETDISPINFOW)
-            supplier_->GetToolTipText(reinterpret_cast<NMTTDISPINFOW*>(lparam));
+        if (header->hwndFrom == control_ && header->code == TTN_GETDISPINFOW) {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
+            supplier_->GetToolTipText(info);
+            ShowTabsAsSpaces(info);
+        }
     }
     return call_previous_proc(window, message, wparam, lparam);
 }

@@ -49,7 +49,11 @@ public:
     LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
 
 private:
+    void ShowTabsAsSpaces(NMTTDISPINFOW* info);
+
     HWND host_ = nullptr;
+    // The text shown when the supplier's had to be changed for display; kept while the tip shows.
+    std::wstring shown_text_;
     HWND control_ = nullptr;
     Sink* supplier_ = nullptr;
 };

@@ -34,6 +34,8 @@ public:
     RowLinksWindow& RowLinksPane() { return row_links_; }
     LogTabWindow& ValidationPane();
     ValidationWindow& Validation() { return *validation_; }
+    // The tips that name the two icon-only tabs.
+    HWND GetToolTipWindow() const { return tip_.control(); }
     // TCN_SELCHANGE, which the frame receives: shows the pane of the selected tab.
     void OnSelectionChange();
 

@@ -9,6 +9,7 @@
 #include "foundation/SettingsKey.h"
 #include "resources/ShellIds.h"
 
+#include <set>
 #include <shellapi.h>
 #include <stdexcept>
 
@@ -20,6 +21,7 @@ const wchar_t kPlacementValue[] = L"WindowPlacement";
 
 } // namespace
 
+// jobs_ only keeps a reference to runner_, which is made after it.
 MainWindow::MainWindow()
     : Window(L"MainWindow"), tabs_(this), splitter_(false), find_(*this), jobs_(runner_, progress_)
 {
@@ -324,13 +326,17 @@ void MainWindow::ApplyStatusParts()
 
 void MainWindow::SetDocumentAccelerators(HWND window, HACCEL table)
 {
+    // The loader may hand every document the same table (one handle per resource): the other windows'
+    // entries go whatever their table, a table is destroyed only when it is not the one coming in.
+    std::set<HACCEL> destroyed;
     for (auto it = accelerators_.begin(); it != accelerators_.end();) {
-        if (it->first != frame_ && it->second != table) {
-            DestroyAcceleratorTable(it->second);
-            it = accelerators_.erase(it);
-        } else {
+        if (it->first == frame_) {
             ++it;
+            continue;
         }
+        if (it->second && it->second != table && destroyed.insert(it->second).second)
+            DestroyAcceleratorTable(it->second);
+        it = accelerators_.erase(it);
     }
     accelerators_[window] = table;
 }

@@ -147,7 +147,6 @@ private:
     FindDlg find_;
     HWND find_dialog_ = nullptr;
     ProgressWindow progress_;
-    JobRunner runner_;
     JobControl jobs_;
     tfc::RegKey mru_key_;
     HWND last_focus_ = nullptr;
@@ -159,4 +158,7 @@ private:
     std::wstring command_line_;
     bool has_command_line_ = false;
     bool maximise_after_create_ = false;
+    // Last, so destroyed first: its destructor waits for the workers, and the last one reports to the
+    // frame and to jobs_, which must still be there.
+    JobRunner runner_;
 };

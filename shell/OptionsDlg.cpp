@@ -11,6 +11,7 @@ bool OptionsDlg::Run(HWND owner, PFNPROPSHEETCALLBACK callback)
     SaveOptionsPage save(staged);
     LoadOptionsPage load(staged);
     ViewOptionsPage view(staged);
+    save.CentreSheetWhenMade();
     PROPSHEETPAGEW pages[] = {save.Page(), load.Page(), view.Page()};
 
     PROPSHEETHEADERW header = {};

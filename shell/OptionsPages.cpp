@@ -1,4 +1,5 @@
 #include "shell/OptionsPages.h"
+#include "foundation/WindowPlace.h"
 
 #include "foundation/Prompt.h"
 #include "foundation/WindowText.h"
@@ -80,6 +81,10 @@ INT_PTR OptionsPage::dialog_proc(HWND page, UINT message, WPARAM wparam, LPARAM 
 {
     switch (message) {
     case WM_INITDIALOG:
+        if (centres_sheet_) {
+            HWND sheet = GetParent(page);
+            CentreOver(sheet, GetWindow(sheet, GW_OWNER));
+        }
         OnInit(page);
         return TRUE;
     case WM_COMMAND:

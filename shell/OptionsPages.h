@@ -27,6 +27,9 @@ class OptionsPage : public tfc::Dialog
 public:
     OptionsPage(const wchar_t* name, int resource, EditedOptions& staged);
     PROPSHEETPAGEW Page();
+    // The sheet opens at the top left of the screen: the page shown first puts it over its owner (pages
+    // made later, on a first visit, leave it where the user has it).
+    void CentreSheetWhenMade() { centres_sheet_ = true; }
 
     INT_PTR dialog_proc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) override;
 
@@ -40,6 +43,7 @@ protected:
 private:
     static INT_PTR CALLBACK FirstMessage(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
     int resource_;
+    bool centres_sheet_ = false;
 };
 
 class SaveOptionsPage : public OptionsPage

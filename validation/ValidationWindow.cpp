@@ -1,4 +1,5 @@
 #include "validation/ValidationWindow.h"
+#include "foundation/WindowPlace.h"
 
 #include "foundation/Clipboard.h"
 #include "foundation/NoRedraw.h"
@@ -44,16 +45,21 @@ std::wstring ColumnText(const ValidationMessage& message, int column)
     return std::wstring();
 }
 
+// The whole text, however long: a text that fills the buffer may have been cut, so the buffer grows.
 std::wstring ItemText(HWND list, int item, int column)
 {
-    std::wstring text(1024, L'\0');
-    LVITEMW record = {};
-    record.iSubItem = column;
-    record.pszText = &text[0];
-    record.cchTextMax = static_cast<int>(text.size());
-    LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&record));
-    text.resize(static_cast<size_t>(std::max<LRESULT>(0, length)));
-    return text;
+    for (size_t size = 1024;; size *= 4) {
+        std::wstring text(size, L'\0');
+        LVITEMW record = {};
+        record.iSubItem = column;
+        record.pszText = &text[0];
+        record.cchTextMax = static_cast<int>(text.size());
+        LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&record));
+        if (length < 0 || static_cast<size_t>(length) + 1 < size || size >= (1u << 26)) {
+            text.resize(static_cast<size_t>(std::max<LRESULT>(0, length)));
+            return text;
+        }
+    }
 }
 
 LPARAM ItemData(HWND list, int item)
@@ -165,8 +171,11 @@ void ValidationWindow::OnSize()
 {
     RECT client = {};
     GetClientRect(window_, &client);
-    MoveWindow(check_box_, client.left + 5, client.top + 5, 280, 20, TRUE);
-    MoveWindow(button_, client.left + 290, client.top + 5, 150, 20, TRUE);
+    // At least the usual sizes, wider where the font needs it so that no label is cut.
+    int check_width = std::max(280, ControlTextWidth(check_box_) + GetSystemMetrics(SM_CXMENUCHECK) + 12);
+    int button_width = std::max(150, ControlTextWidth(button_) + 16);
+    MoveWindow(check_box_, client.left + 5, client.top + 5, check_width, 20, TRUE);
+    MoveWindow(button_, client.left + check_width + 10, client.top + 5, button_width, 20, TRUE);
     MoveWindow(list_, client.left, client.top + 30, client.right - client.left,
                std::max<LONG>(0, client.bottom - client.top - 30), TRUE);
 }

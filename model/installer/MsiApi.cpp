@@ -297,7 +297,7 @@ bool DatabaseGenerateTransform(MSIHANDLE database, MSIHANDLE reference, const st
 {
     UINT result = run(L"MsiDatabaseGenerateTransform",
                       [&] { return MsiDatabaseGenerateTransformW(database, reference, path.c_str(), 0, 0); });
-    if (IsMissingTransformSupport(result))
+    if (IsMissingTransformSupport(TransformCall::Generate, result, detail::RunningOnWine()))
         result = GenerateTransformWithoutPlatform(database, reference, path, result);
     if (result == ERROR_NO_DATA)
         return false;
@@ -312,7 +312,7 @@ void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const s
         return MsiCreateTransformSummaryInfoW(database, reference, path.c_str(), error_conditions,
                                               validation);
     });
-    if (IsMissingTransformSupport(result))
+    if (IsMissingTransformSupport(TransformCall::SummaryInfo, result, detail::RunningOnWine()))
         result = CreateTransformSummaryInfoWithoutPlatform(database, reference, path, error_conditions,
                                                            validation, result);
     tfc::check_status(result, L"MsiCreateTransformSummaryInfo");

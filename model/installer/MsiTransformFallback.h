@@ -1,19 +1,29 @@
 #pragma once
-// Where the program's own transform writer plugs in. Wine's installer library answers 120 (not
-// implemented) or 1627 (function failed) to MsiDatabaseGenerateTransformW and
-// MsiCreateTransformSummaryInfoW; the layer (MsiApi.cpp) then calls these instead and reports what they
-// return as if the library had answered it. They run the program's own writer (TransformWriter.h,
-// TransformSummaryWriter.h), which throws ManageableError or Win32Error when it cannot write.
+// Where the program's own writer plugs in. Wine's installer library does not implement
+// MsiDatabaseGenerateTransformW (120) and answers 1627 (function failed) to MsiCreateTransformSummaryInfoW;
+// the layer (MsiApi.cpp) then calls these instead and reports what they return as if the library had
+// answered it. They run the program's own writer (TransformWriter.h, TransformSummaryWriter.h), which
+// throws ManageableError or Win32Error when it cannot write.
 #include <windows.h>
 #include <msi.h>
 #include <string>
 
 namespace msi {
 
-// True for the answers that mean "the library cannot do this here" rather than a real failure.
-inline bool IsMissingTransformSupport(UINT result)
+enum class TransformCall
 {
-    return result == ERROR_CALL_NOT_IMPLEMENTED || result == ERROR_FUNCTION_FAILED;
+    Generate,
+    SummaryInfo
+};
+
+// True where the platform does not implement the call, rather than failed doing it: 120 from either;
+// 1627 from the summary call only on Wine, whose stub answers it. Anywhere else 1627 is a real failure
+// and is reported as one.
+inline bool IsMissingTransformSupport(TransformCall call, UINT result, bool on_wine)
+{
+    if (result == ERROR_CALL_NOT_IMPLEMENTED)
+        return true;
+    return call == TransformCall::SummaryInfo && result == ERROR_FUNCTION_FAILED && on_wine;
 }
 
 // Writes the transform from reference to database at path, as MsiDatabaseGenerateTransformW would:

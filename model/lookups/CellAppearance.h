@@ -30,6 +30,25 @@ void DrawCellText(HDC dc, HWND list, int column, const std::wstring& text, const
 // The cell's rectangle in the list: the sub-item's label rectangle without its icon.
 RECT ListCellRect(HWND list, int item, int column);
 
+// A DC of the list for one cell's drawing, released however the drawing ends.
+class ListDC
+{
+public:
+    explicit ListDC(HWND list) : list_(list), dc_(GetDC(list)) {}
+    ~ListDC()
+    {
+        if (dc_)
+            ReleaseDC(list_, dc_);
+    }
+    ListDC(const ListDC&) = delete;
+    ListDC& operator=(const ListDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND list_;
+    HDC dc_;
+};
+
 // A cell's tip: the messages of its column's checks, one per line, then the required-relationship text.
 std::wstring CellTipText(const MsiFieldDef& def, const MsiFieldData& cell, const std::wstring& relationships);
 

@@ -339,7 +339,8 @@ void MsiDiffTableLookupBasic::RevertRows(MsiFile& file)
 LRESULT MsiDiffTableLookupBasic::DrawCell(int column, int position, int sort_column, HWND list, int item,
                                           unsigned validation_flags, UINT item_state, bool cursor_column)
 {
-    HDC dc = GetDC(list);
+    ListDC list_dc(list);
+    HDC dc = list_dc.get();
     RECT cell = ListCellRect(list, item, column);
     CellPainter& painter = CurrentCellPainter();
     switch (CellState(column, position, sort_column)) {
@@ -364,7 +365,5 @@ LRESULT MsiDiffTableLookupBasic::DrawCell(int column, int position, int sort_col
     else if (item_state & LVIS_SELECTED)
         painter.Fill(dc, CELL_FILL_SELECTED, cell);
     painter.Text(dc, list, column, GetCellText(column, position, sort_column), cell);
-    if (dc)
-        ReleaseDC(list, dc);
     return CDRF_SKIPDEFAULT;
 }

@@ -5,29 +5,6 @@
 
 #include <commctrl.h>
 
-namespace {
-
-// A DC of the list for one cell's drawing.
-class ListDC
-{
-public:
-    explicit ListDC(HWND list) : list_(list), dc_(GetDC(list)) {}
-    ~ListDC()
-    {
-        if (dc_)
-            ReleaseDC(list_, dc_);
-    }
-    ListDC(const ListDC&) = delete;
-    ListDC& operator=(const ListDC&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND list_;
-    HDC dc_;
-};
-
-} // namespace
-
 std::wstring CellTipText(const MsiFieldDef& def, const MsiFieldData& cell, const std::wstring& relationships)
 {
     std::wstring tip;

@@ -99,3 +99,37 @@ TEST(ToolTip, TextsComeFromTheSupplierEachTimeAndTwoTipsLiveSideBySide)
     DestroyWindow(first_button);
     DestroyWindow(second_button);
 }
+
+// The control cannot draw a tab: the tip shows spaces there, line breaks stay.
+TEST(ToolTip, TabsAreShownAsSpaces)
+{
+    class TabSink : public ToolTip::Sink
+    {
+    public:
+        void GetToolTipText(NMTTDISPINFOW* info) override
+        {
+            tooltip_text_ = text;
+            Sink::GetToolTipText(info);
+        }
+        std::wstring text;
+    } sink;
+    HWND button = make_button(L"tabs");
+    ToolTip tip;
+    tip.Create(&sink);
+    tip.AddTool(button);
+    struct
+    {
+        const wchar_t* supplied;
+        const wchar_t* shown;
+    } cases[] = {
+        {L"Heading:\r\nName:\tvalue", L"Heading:\r\nName:    value"},
+        {L"\t\t", L"        "},
+        {L"no tabs", L"no tabs"},
+    };
+    for (const auto& c : cases) {
+        sink.text = c.supplied;
+        EXPECT_EQ(tip_text(tip.control(), tip.host(), button), c.shown);
+        EXPECT_EQ(sink.text, c.supplied);
+    }
+    DestroyWindow(button);
+}

@@ -153,6 +153,33 @@ TEST(DocumentTabTest, MenusAreMergedOnceAndCommandsReachTheirDocument)
     EXPECT_EQ(GetMenuItemCount(bar), 4);
 }
 
+// One handle per resource (as one loader hands out) or a table per document: either way only the frame's
+// table and the last document's stay, and a table still in use is never destroyed.
+TEST(DocumentTabTest, AcceleratorsKeepOnlyTheLastDocumentsTable)
+{
+    TestFrame frame;
+    auto first = frame.Open(L"C:\\first.msi");
+    auto second = frame.Open(L"C:\\second.msi");
+    HWND a = first->GetWindowHandle(), b = second->GetWindowHandle();
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'F', 40046}};
+    auto alive = [](HACCEL table) { return CopyAcceleratorTableW(table, nullptr, 0) == 1; };
+    for (bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "shared table" : "own tables");
+        HACCEL one = CreateAcceleratorTableW(keys, 1);
+        HACCEL other = shared ? one : CreateAcceleratorTableW(keys, 1);
+        frame->SetDocumentAccelerators(a, one);
+        frame->SetDocumentAccelerators(b, other);
+        EXPECT_EQ(frame->Accelerators().count(a), 0u);
+        ASSERT_EQ(frame->Accelerators().count(b), 1u);
+        EXPECT_EQ(frame->Accelerators().at(b), other);
+        EXPECT_EQ(frame->Accelerators().size(), 2u);
+        EXPECT_TRUE(alive(other));
+        EXPECT_EQ(alive(one), shared);
+        frame->SetDocumentAccelerators(b, other); // again for the same window: kept
+        EXPECT_TRUE(alive(other));
+    }
+}
+
 TEST(DocumentTabTest, StatusBarShowsThePathAndTheTableCount)
 {
     TestFrame frame;

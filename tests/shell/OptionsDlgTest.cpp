@@ -271,3 +271,23 @@ TEST(OptionsCommand, TheFrameCommandEditsTheGlobalOptions)
     gOptions.field_tips = before.tips;
     EXPECT_TRUE(Take(gOptions) == before);
 }
+
+// The sheet opens over its owner, not at the top left of the screen.
+TEST_F(OptionsSheet, OpensOverItsOwner)
+{
+    HWND owner =
+        CreateWindowExW(0, window_testing::TestClassName(), L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
+                        200, 800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    RECT outer = {}, sheet_rect = {};
+    GetWindowRect(owner, &outer);
+    StepDriver driver({[&](HWND sheet) {
+        GetWindowRect(sheet, &sheet_rect);
+        PropSheet_PressButton(sheet, PSBTN_CANCEL);
+        return true;
+    }});
+    EXPECT_FALSE(OptionsDlg(options).Run(owner, nullptr));
+    ASSERT_EQ(driver.done(), 1u);
+    EXPECT_NEAR((sheet_rect.left + sheet_rect.right) / 2, (outer.left + outer.right) / 2, 2);
+    EXPECT_NEAR((sheet_rect.top + sheet_rect.bottom) / 2, (outer.top + outer.bottom) / 2, 2);
+    DestroyWindow(owner);
+}

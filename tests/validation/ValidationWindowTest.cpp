@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -145,6 +146,19 @@ TEST_F(ValidationWindowTest, CopiesTheSelectedRowsAsTabSeparatedText)
               L"one.msi\tICE01\tError\thas\\ta tab\thelp\tProperty\tValue\tK1\tfull.cub\r\n"
               L"one.msi\tICE01\t9\tthird\thelp\tProperty\t\tK3\tfull.cub",
               ClipboardText());
+
+    // A long text is copied whole.
+    std::wstring long_text(3000, L'x');
+    pane().AddMessage(Message(kDoc, L"1", L"", L"K4", long_text));
+    state.state = 0;
+    SendMessageW(list(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED;
+    SendMessageW(list(), LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&state));
+    pane().CopySelectedResults();
+    EXPECT_EQ(L"File\tICE\tType\tDescription\tHelp\tTable\tColumn\tKey\tCub\r\n"
+              L"one.msi\tICE01\tError\t" +
+                  long_text + L"\thelp\tProperty\t\tK4\tfull.cub",
+              ClipboardText());
 }
 
 TEST_F(ValidationWindowTest, FilterSortAndClosingADocument)
@@ -184,10 +198,12 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
     frame.Open(kDoc);
     const int kPerThread = 100;
     std::vector<std::thread> workers;
+    std::atomic<int> finished{0};
     for (int t = 0; t < 3; ++t) {
-        workers.emplace_back([this, t] {
+        workers.emplace_back([this, t, &finished] {
             for (int i = 0; i < kPerThread; ++i)
                 pane().AddMessage(Message(kDoc, L"1", L"", std::to_wstring(t * kPerThread + i)));
+            ++finished;
         });
     }
     int rounds = 0;
@@ -199,6 +215,8 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
             return pane().Store().Count() == 3 * kPerThread;
         },
         60000);
+    // The last message is stored before its row is sent over: a worker may still wait for this thread.
+    PumpUntil([&] { return finished == 3; }, 60000);
     for (std::thread& worker : workers)
         worker.join();
     PumpPending();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
 using namespace grid_testing;
 
@@ -320,4 +321,37 @@ TEST(ListView, TheCursorCellOfTheFocusedRowIsDrawnByHand)
     EXPECT_EQ(CDRF_DODEFAULT, drawn(0, 2, selected)) << "an unselected row is the caller's";
     EXPECT_FALSE(selected);
     ReleaseDC(host.list_window(), dc);
+}
+
+// A handler whose every paint throws: the first failure reaches the window that reports it, the others
+// (every further cell, also while the report is up) are left to the control, until the list shows a
+// handler again.
+TEST(ListView, APaintThatAlwaysThrowsIsReportedOnce)
+{
+    class ThrowingPainter : public TextHandler
+    {
+    public:
+        ThrowingPainter() : TextHandler({L"Name"}, {{L"a"}, {L"b"}}) {}
+        LRESULT OnCustomDraw(ObjectWindow&, NMLVCUSTOMDRAW*) override
+        {
+            ++paints;
+            throw std::runtime_error("paint");
+        }
+        int paints = 0;
+    };
+    ListHost host;
+    ThrowingPainter handler;
+    handler.Show(host.list());
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = host.list_window();
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+    auto paint = [&] { return host.list().OnNotify(&draw.nmcd.hdr); };
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_THROW(paint(), std::runtime_error);
+        for (int cell = 0; cell < 3; ++cell)
+            EXPECT_EQ(paint(), CDRF_DODEFAULT);
+        handler.Show(host.list());
+    }
+    EXPECT_EQ(handler.paints, 8);
 }

@@ -116,6 +116,18 @@ TEST_F(TreeViewTest, LabelsAreCutAfterAHundredCharacters)
     EXPECT_EQ(node.GetLabel(), hundred + L" ...");
     EXPECT_EQ(NodePainter::TextColourForDepth(1), RGB(0xA0, 0xA0, 0xA0));
     EXPECT_EQ(NodePainter::TextColourForDepth(2), RGB(0, 0, 0));
+    // A selected grey label is darkened to read on the selection; black stays black.
+    struct
+    {
+        int depth;
+        bool selected;
+        COLORREF colour;
+    } cases[] = {{1, false, RGB(0xA0, 0xA0, 0xA0)},
+                 {1, true, RGB(0x40, 0x40, 0x40)},
+                 {2, false, RGB(0, 0, 0)},
+                 {2, true, RGB(0, 0, 0)}};
+    for (const auto& c : cases)
+        EXPECT_EQ(NodePainter::TextColourFor(c.depth, c.selected), c.colour) << c.depth << c.selected;
 }
 
 TEST_F(TreeViewTest, ChildrenStandInLabelOrderAndEqualLabelsKeepTheirArrival)
@@ -217,6 +229,25 @@ TEST_F(TreeViewTest, ClearRemovesEverythingAndAnEmptyTreeHasNoLastNode)
     EXPECT_EQ(tree_->GetLastNode(), nullptr);
     EXPECT_EQ(tree_->GetSelectedNode(), nullptr);
     EXPECT_EQ(list_.GetHandler(), nullptr);
+}
+
+// A removed branch that something still holds names no item of the control: removing or adding below it
+// later touches nothing in the control.
+TEST_F(TreeViewTest, ARemovedBranchKeepsNoItemsOfTheControl)
+{
+    ContainerNode* root = tree_->Root();
+    tfc::RefersTo<ContainerNode> branch(root->AddChild(new ProbeNode(L"branch")));
+    auto* child = branch->AddChild(new ProbeNode(L"child"));
+    auto* grandchild = child->AddChild(new ProbeNode(L"grandchild"));
+    root->AddChild(new ProbeNode(L"other"));
+    root->RemoveChild(branch.get());
+    for (ContainerNode* node : std::vector<ContainerNode*>{branch.get(), child, grandchild})
+        EXPECT_EQ(node->GetItem(), TVI_ROOT) << node->GetLabel();
+    child->RemoveChild(grandchild);
+    auto* late = child->AddChild(new ProbeNode(L"late"));
+    EXPECT_EQ(late->GetItem(), TVI_ROOT);
+    EXPECT_EQ(ControlOrder(), std::vector<std::wstring>{L"other"});
+    EXPECT_EQ(SendMessageW(tree_->GetWindow(), TVM_GETCOUNT, 0, 0), 1);
 }
 
 TEST_F(TreeViewTest, ContextMenusGoToTheNodeUnderTheCursorOrTheCaret)

@@ -1,4 +1,5 @@
 #include "views/dialogs/FindDlg.h"
+#include "foundation/WindowPlace.h"
 #include "views/dialogs/DialogHelpers.h"
 
 #include "foundation/Prompt.h"
@@ -96,6 +97,10 @@ std::wstring FindDlg::ControlText(int id) const
 
 void FindDlg::Show()
 {
+    if (!placed_) {
+        CentreOver(dialog_, GetWindow(dialog_, GW_OWNER));
+        placed_ = true;
+    }
     ShowWindow(dialog_, SW_SHOW);
     HWND text = GetDlgItem(dialog_, IDC_FIND_TEXT);
     SetFocus(text);

@@ -74,4 +74,6 @@ private:
     FindCriteria current_;
     FindCriteria start_;
     bool last_up_ = false;
+    // Centred over the frame the first time it is shown; where the user moves it after, it stays.
+    bool placed_ = false;
 };

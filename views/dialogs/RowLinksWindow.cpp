@@ -1,4 +1,5 @@
 #include "views/dialogs/RowLinksWindow.h"
+#include "views/grid/HeaderWidth.h"
 #include "views/dialogs/DialogHelpers.h"
 
 #include "model/MsiFile.h"
@@ -85,6 +86,10 @@ void RowLinksWindow::MakeList(HWND parent, const RECT& rect, DWORD extra_style)
         column.cx = 100;
         column.pszText = const_cast<wchar_t*>(captions[i]);
         SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        // 100 pixels, or what the caption needs.
+        int caption = HeaderItemWidth(list_, i);
+        if (caption > column.cx)
+            SendMessageW(list_, LVM_SETCOLUMNWIDTH, i, caption);
     }
 }
 
@@ -169,8 +174,13 @@ void RowLinksWindow::FitColumns()
 {
     if (SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) == 0)
         return;
-    for (int column = 0; column < 3; ++column)
+    for (int column = 0; column < 3; ++column) {
         SendMessageW(list_, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+        // Never so narrow that the caption is cut.
+        int caption = HeaderItemWidth(list_, column);
+        if (SendMessageW(list_, LVM_GETCOLUMNWIDTH, column, 0) < caption)
+            SendMessageW(list_, LVM_SETCOLUMNWIDTH, column, caption);
+    }
 }
 
 void RowLinksWindow::ShowRowLinks(MsiTable* table, RowIterator row)

@@ -1,9 +1,11 @@
 #include "views/grid/NavigableListView.h"
 #include "views/grid/CellCursor.h"
+#include "views/grid/HeaderWidth.h"
 
 #include "foundation/Errors.h"
 #include "foundation/WindowText.h"
 
+#include <algorithm>
 #include <windowsx.h>
 
 namespace {
@@ -115,16 +117,18 @@ void NavigableListView::SetColumnWidths(const std::vector<int>& widths)
 void NavigableListView::AutoFitColumns()
 {
     int count = GetColumnCount();
-    std::vector<int> fitted;
+    std::vector<int> fitted, applied;
     for (int i = 0; i < count; ++i) {
         SendMessageW(window_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-        fitted.push_back(static_cast<int>(SendMessageW(window_, LVM_GETCOLUMNWIDTH, i, 0)));
+        applied.push_back(static_cast<int>(SendMessageW(window_, LVM_GETCOLUMNWIDTH, i, 0)));
+        // Some controls fit the header by its bare text, without its margins and sort arrow: "Ti…".
+        fitted.push_back(std::max(applied.back(), HeaderItemWidth(window_, i)));
     }
     RECT client = {};
     GetClientRect(window_, &client);
     std::vector<int> widths = cell_cursor::FitColumnWidths(fitted, client.right - client.left);
     for (int i = 0; i < count; ++i) {
-        if (widths[i] != fitted[i])
+        if (widths[i] != applied[i])
             SendMessageW(window_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
     }
 }

@@ -31,6 +31,7 @@ void ObjectWindow::SetHandler(ObjectBase* handler, const std::vector<std::wstrin
     if (handler && handler->attached_list_ && handler->attached_list_ != this)
         handler->attached_list_->DetachHandler(handler);
     handler_ = handler;
+    paint_failed_ = false;
     if (handler_)
         handler_->attached_list_ = this;
     else
@@ -51,6 +52,7 @@ void ObjectWindow::DetachHandler(ObjectBase* handler)
     if (handler_ != handler)
         return;
     handler_ = nullptr;
+    paint_failed_ = false;
     if (window_ && IsWindow(window_)) {
         SetItemCount(0);
         InvalidateRect(window_, nullptr, TRUE);
@@ -148,7 +150,19 @@ LRESULT ObjectWindow::OnItemChanged(NMLISTVIEW* view)
 
 LRESULT ObjectWindow::OnCustomDraw(NMLVCUSTOMDRAW* draw)
 {
-    return handler_ ? handler_->OnCustomDraw(*this, draw) : CDRF_DODEFAULT;
+    if (!handler_)
+        return CDRF_DODEFAULT;
+    try {
+        return handler_->OnCustomDraw(*this, draw);
+    } catch (...) {
+        // A paint that fails fails for every cell, also while the error dialog covers the list: the first
+        // failure is reported, the others leave the cell to the control, until the list shows another
+        // handler.
+        if (paint_failed_)
+            return CDRF_DODEFAULT;
+        paint_failed_ = true;
+        throw;
+    }
 }
 
 void ObjectWindow::GetToolTipText(NMTTDISPINFOW* info)

@@ -57,6 +57,8 @@ private:
     void GetToolTipText(NMTTDISPINFOW* info) override;
 
     ObjectBase* handler_ = nullptr;
+    // The handler's painting threw once: reported already.
+    bool paint_failed_ = false;
     int sort_column_ = -1;
     bool ascending_ = true;
     ToolTip tooltip_;

@@ -41,6 +41,9 @@ ContainerNode* ContainerNode::AddChild(ContainerNode* child)
 
 HTREEITEM ContainerNode::InsertItemFor(Children::iterator position)
 {
+    // A removed branch has no items: inserting under TVI_ROOT would show the child at the top.
+    if (IsDetached() || (item_ == TVI_ROOT && parent_))
+        return TVI_ROOT;
     HTREEITEM after = TVI_FIRST;
     if (position != children_.begin())
         after = std::prev(position)->node->item_;
@@ -57,7 +60,20 @@ void ContainerNode::RemoveChild(ContainerNode* child)
         SendMessageW(tree_->GetWindow(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(child->item_));
     children_.erase(child->position_);
     child->parent_ = nullptr;
-    child->item_ = TVI_ROOT;
+    // The control deleted the whole branch: a handle kept below would name a freed item.
+    child->ForgetItems();
+}
+
+void ContainerNode::ForgetItems()
+{
+    item_ = TVI_ROOT;
+    for (const Child& descendant : children_)
+        descendant.node->ForgetItems();
+}
+
+bool ContainerNode::IsDetached() const
+{
+    return !parent_ && tree_ && tree_->Root() != this;
 }
 
 void ContainerNode::RemoveAllChildren()

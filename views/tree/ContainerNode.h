@@ -77,6 +77,9 @@ protected:
 
 private:
     HTREEITEM InsertItemFor(Children::iterator position);
+    void ForgetItems();
+    // Removed from its parent (or never added), as opposed to the tree's root.
+    bool IsDetached() const;
     void SortItemsOfChildren();
 
     TreeView* tree_ = nullptr;

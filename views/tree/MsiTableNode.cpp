@@ -1,4 +1,5 @@
 #include "views/tree/MsiTableNode.h"
+#include "foundation/NoRedraw.h"
 
 #include "foundation/Prompt.h"
 #include "shell/DocumentTab.h"
@@ -115,16 +116,17 @@ void MsiTableNode::OnSelected(ObjectWindow* list)
     for (int column = lookup_->FirstColumn(); column < lookup_->ColumnCount(); ++column)
         captions.push_back(lookup_->GetFieldDef(column)->name());
     HWND parent = ::GetParent(list->GetWindowHandle());
-    SendMessageW(parent, WM_SETREDRAW, FALSE, 0);
-    list->SetHandler(this, captions, lookup_->RowCount(), sort_column_,
-                     lookup_->GetSortDirection(sort_column_));
-    if (!widths_.empty())
-        list->SetColumnWidths(widths_);
-    else
-        list->AutoFitColumns();
-    if (!SelectRow(location_))
-        list->SetCurrentColumn(-1);
-    SendMessageW(parent, WM_SETREDRAW, TRUE, 0);
+    {
+        NoRedraw quiet(parent);
+        list->SetHandler(this, captions, lookup_->RowCount(), sort_column_,
+                         lookup_->GetSortDirection(sort_column_));
+        if (!widths_.empty())
+            list->SetColumnWidths(widths_);
+        else
+            list->AutoFitColumns();
+        if (!SelectRow(location_))
+            list->SetCurrentColumn(-1);
+    }
     RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     InvalidateRect(list->GetWindowHandle(), nullptr, TRUE);
     UpdateLabel(list->GetCurrentColumn());

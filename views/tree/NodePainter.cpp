@@ -12,6 +12,13 @@ COLORREF NodePainter::TextColourForDepth(int depth)
     return depth % 2 ? RGB(0xA0, 0xA0, 0xA0) : RGB(0, 0, 0);
 }
 
+COLORREF NodePainter::TextColourFor(int depth, bool selected)
+{
+    // The light grey all but vanishes on the selection's light blue.
+    COLORREF colour = TextColourForDepth(depth);
+    return selected && colour != RGB(0, 0, 0) ? RGB(0x40, 0x40, 0x40) : colour;
+}
+
 LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORREF text_colour)
 {
     switch (draw->nmcd.dwDrawStage) {
@@ -33,7 +40,8 @@ LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORR
         return 0;
     HDC dc = draw->nmcd.hdc;
     auto caret = reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (caret == node.GetItem()) {
+    bool selected = caret == node.GetItem();
+    if (selected) {
         FillCellGradient(dc, CELL_FILL_VALID, rect);
         FillCellGradient(dc, CELL_FILL_SELECTED, rect);
     }
@@ -42,7 +50,7 @@ LRESULT NodePainter::PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORR
     auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     HGDIOBJ old_font = font ? SelectObject(dc, font) : nullptr;
     int old_mode = SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, text_colour == CLR_INVALID ? TextColourForDepth(node.Depth()) : text_colour);
+    SetTextColor(dc, text_colour == CLR_INVALID ? TextColourFor(node.Depth(), selected) : text_colour);
     DrawTextW(dc, node.GetLabel().c_str(), static_cast<int>(node.GetLabel().size()), &rect,
               DT_SINGLELINE | DT_BOTTOM);
     SetBkMode(dc, old_mode);

@@ -14,4 +14,6 @@ public:
     static LRESULT PaintNode(ContainerNode& node, NMTVCUSTOMDRAW* draw, COLORREF text_colour = CLR_INVALID);
     // Grey 0xA0A0A0 for an odd number of ancestors, black for an even one.
     static COLORREF TextColourForDepth(int depth);
+    // The same, but a grey label of the selected item is drawn dark enough to read on the selection.
+    static COLORREF TextColourFor(int depth, bool selected);
 };

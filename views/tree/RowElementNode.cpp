@@ -1,4 +1,5 @@
 #include "views/tree/RowElementNode.h"
+#include "foundation/NoRedraw.h"
 
 #include "foundation/Prompt.h"
 #include "resources/NodesIds.h"
@@ -12,6 +13,7 @@
 #include "views/tree/RowNodeFactory.h"
 #include "views/tree/TreeView.h"
 
+#include <optional>
 #include <algorithm>
 
 bool RowElementNode::expand_all_running_ = false;
@@ -169,9 +171,9 @@ void RowElementNode::Populate()
     if (IsPopulated() || !has_row_)
         return;
     HWND tree = GetTree() ? GetTree()->GetWindow() : nullptr;
-    bool quiet = tree && !expand_all_running_;
-    if (quiet)
-        SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    std::optional<NoRedraw> quiet;
+    if (tree && !expand_all_running_)
+        quiet.emplace(tree);
     RemoveAllChildren();
     AddChildGroupings();
     SchemaRelationships& relationships = GetFile().relationships();
@@ -190,8 +192,6 @@ void RowElementNode::Populate()
         GetScrollRange(tree, SB_HORZ, &low, &high);
         SetScrollPos(tree, SB_HORZ, low, FALSE);
     }
-    if (quiet)
-        SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
 }
 
 void RowElementNode::AddChildGroupings()
@@ -269,17 +269,16 @@ void RowElementNode::OnSelected(ObjectWindow* list)
     std::vector<std::wstring> captions;
     for (const MsiFieldDefRef& def : table_->columns())
         captions.push_back(def->name());
-    HWND window = list->GetWindowHandle();
-    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
-    list->SetHandler(this, captions, 1, -1, 0);
-    list->SetSelection({});
-    MsiTableNode* table_node = tab_->FindTableNode(table_name_);
-    if (table_node && !table_node->GetSavedWidths().empty())
-        list->SetColumnWidths(table_node->GetSavedWidths());
-    else
-        list->AutoFitColumns();
-    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(window, nullptr, TRUE);
+    {
+        NoRedraw quiet(list->GetWindowHandle());
+        list->SetHandler(this, captions, 1, -1, 0);
+        list->SetSelection({});
+        MsiTableNode* table_node = tab_->FindTableNode(table_name_);
+        if (table_node && !table_node->GetSavedWidths().empty())
+            list->SetColumnWidths(table_node->GetSavedWidths());
+        else
+            list->AutoFitColumns();
+    }
     ShowInLinksPane();
 }
 
@@ -475,8 +474,9 @@ void RowElementNode::ExpandAll()
         return;
     }
     HWND tree = GetTree() ? GetTree()->GetWindow() : nullptr;
+    std::optional<NoRedraw> quiet;
     if (tree)
-        SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+        quiet.emplace(tree);
     HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     expand_all_running_ = true;
     std::set<std::pair<MsiTable*, std::wstring>> path;
@@ -485,16 +485,10 @@ void RowElementNode::ExpandAll()
     } catch (...) {
         expand_all_running_ = false;
         SetCursor(cursor);
-        if (tree)
-            SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
         throw;
     }
     expand_all_running_ = false;
     SetCursor(cursor);
-    if (tree) {
-        SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(tree, nullptr, TRUE);
-    }
 }
 
 void RowElementNode::ExpandAll(std::set<std::pair<MsiTable*, std::wstring>>& path)

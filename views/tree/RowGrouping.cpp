@@ -1,4 +1,5 @@
 #include "views/tree/RowGrouping.h"
+#include "foundation/NoRedraw.h"
 
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/RowElementNode.h"
@@ -136,10 +137,7 @@ void RowGroupingNode::OnSelected(ObjectWindow* list)
     TreeView* tree = GetTree();
     if (!list || !tree || !tree->GetWindow() || !IsWindowVisible(tree->GetWindow()))
         return;
-    HWND window = list->GetWindowHandle();
-    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    NoRedraw quiet(list->GetWindowHandle());
     list->SetHandler(this, {}, 0, -1, 0);
     list->SetSelection({});
-    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(window, nullptr, TRUE);
 }

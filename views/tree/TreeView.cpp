@@ -1,6 +1,8 @@
 #include "views/tree/TreeView.h"
+#include "foundation/NoRedraw.h"
 #include "foundation/Errors.h"
 
+#include <optional>
 #include <cstring>
 #include <vector>
 
@@ -96,15 +98,14 @@ ContainerNode* TreeView::GetLastNode() const
 
 void TreeView::Clear()
 {
+    std::optional<NoRedraw> quiet;
     if (window_)
-        SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+        quiet.emplace(window_);
     std::vector<Held> children;
     for (const auto& child : root_->GetChildren())
         children.push_back(child.node);
     for (const Held& child : children)
         root_->RemoveChild(child.get());
-    if (window_)
-        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
 }
 
 LRESULT TreeView::OnNotify(NMHDR* header)

@@ -1,5 +1,6 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiCallFaults.h"
+#include "model/installer/MsiTransformFallback.h"
 #include "foundation/Errors.h"
 #include "../MsiTestDatabase.h"
 #include "support/TestSupport.h"
@@ -134,4 +135,29 @@ TEST(MsiCallFaults, ChosenCallFailsAndOthersRun)
     ASSERT_EQ(2u, rows.size());
     EXPECT_EQ("1", rows[0][0]);
     EXPECT_EQ("3", rows[1][0]);
+}
+
+// Our transform writer stands in only where the platform lacks the call; a real failure stays one.
+TEST(MsiTransformFallback, OnlyAMissingCallFallsBack)
+{
+    using msi::TransformCall;
+    struct Case
+    {
+        TransformCall call;
+        UINT result;
+        bool on_wine, falls_back;
+    } cases[] = {
+        {TransformCall::Generate, ERROR_CALL_NOT_IMPLEMENTED, true, true},
+        {TransformCall::Generate, ERROR_CALL_NOT_IMPLEMENTED, false, true},
+        {TransformCall::Generate, ERROR_FUNCTION_FAILED, true, false},
+        {TransformCall::Generate, ERROR_FUNCTION_FAILED, false, false},
+        {TransformCall::SummaryInfo, ERROR_CALL_NOT_IMPLEMENTED, false, true},
+        {TransformCall::SummaryInfo, ERROR_FUNCTION_FAILED, true, true},
+        {TransformCall::SummaryInfo, ERROR_FUNCTION_FAILED, false, false},
+        {TransformCall::SummaryInfo, ERROR_INVALID_HANDLE, true, false},
+        {TransformCall::Generate, ERROR_SUCCESS, true, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(msi::IsMissingTransformSupport(c.call, c.result, c.on_wine), c.falls_back)
+            << static_cast<int>(c.call) << " " << c.result << " " << c.on_wine;
 }

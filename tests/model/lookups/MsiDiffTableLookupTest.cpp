@@ -8,6 +8,7 @@
 #include "LookupTesting.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <commctrl.h>
 
 using namespace lookup_testing;
@@ -372,6 +373,31 @@ TEST_F(MsiDiffTableLookupTest, DrawsEveryCellByItsState)
               draw(1, L"a", 4, LVIS_FOCUSED | LVIS_SELECTED, true));
     EXPECT_EQ((Fills{CELL_FILL_DIFFERENT, CELL_FILL_SELECTED}), draw(1, L"b", 0, LVIS_SELECTED, false));
     SetCellPainter(previous);
+}
+
+// A painter that fails: the cell's DC goes back to the window all the same (the next one asked is it).
+TEST_F(MsiDiffTableLookupTest, AFailedCellPaintGivesItsDCBack)
+{
+    struct Failing : CellPainter
+    {
+        void Fill(HDC dc, unsigned, const RECT&) override
+        {
+            used = dc;
+            throw std::runtime_error("paint");
+        }
+        void Text(HDC, HWND, int, const std::wstring&, const RECT&) override {}
+        HDC used = nullptr;
+    } failing;
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | LVS_REPORT, 0, 0, 200, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    CellPainter* previous = SetCellPainter(&failing);
+    EXPECT_THROW(lookup_.DrawListCell(1, at(L"a"), 0, list, 0, 0, false), std::runtime_error);
+    SetCellPainter(previous);
+    ASSERT_NE(failing.used, nullptr);
+    HDC next = GetDC(list);
+    EXPECT_EQ(next, failing.used);
+    ReleaseDC(list, next);
+    DestroyWindow(list);
 }
 
 TEST(MsiDiffStreamsTest, StreamsComparisonUsesTheOwnerRules)
