@@ -113,6 +113,7 @@ void JobRunner::run_task(Task& task) noexcept
 {
     try {
         std::wstring text;
+        bool explained_in_trail = false;
         try {
             task.Run();
         } catch (const tfc::ManageableError& error) {
@@ -120,19 +121,29 @@ void JobRunner::run_task(Task& task) noexcept
         } catch (const tfc::Win32Error& error) {
             tfc::Format(L"JobThread caught unexpected error");
             text = error.description();
+        } catch (const tfc::NullError&) {
+            // The explanation is the trail: a failure that must not pass for success.
+            explained_in_trail = true;
         } catch (const std::exception& error) {
             tfc::Format(L"JobThread caught unexpected error");
             text = tfc::NarrowToWide(error.what());
+            if (text.empty())
+                text = L"Unexpected error";
         } catch (...) {
             tfc::Format(L"JobThread caught unexpected error");
             text = L"Unexpected error";
         }
-        if (text.empty())
+        if (text.empty() && !explained_in_trail)
             return;
         tfc::Format(L"");
-        for (const std::wstring& line : tfc::thread_messages())
-            text += L"\r\n" + line;
-        task.SetErrorText(std::move(text));
+        bool first = text.empty();
+        for (const std::wstring& line : tfc::thread_messages()) {
+            if (!first)
+                text += L"\r\n";
+            first = false;
+            text += line;
+        }
+        task.SetErrorText(text.empty() ? L"Unexpected error" : std::move(text));
     } catch (...) {
         // Out of memory while building the text: the task ends without one.
     }

@@ -76,6 +76,7 @@ public:
     MsiTableRef AddTableWithRows(MsiTable& source);
     void DropTable(MsiTable& table);
     // Brings every user table of the other file in: missing tables whole, missing rows of tables both have.
+    // A table that cannot be merged names itself in the trail.
     void MergeTables(MsiFile& other);
 
     // Saving (MsiFileSave.cpp). To the own file (any path that names it) commits and then empties the

@@ -4,6 +4,7 @@
 #include "model/MsiFile.h"
 #include "model/MsiModification.h"
 #include "model/MsiQuery.h"
+#include "foundation/Format.h"
 
 #include <stdexcept>
 
@@ -144,14 +145,19 @@ void MsiFile::MergeTables(MsiFile& other)
         MsiTable& source = *entry.second;
         if (!source.user_table())
             continue;
-        source.ExtractBinaries();
-        MsiTableRef mine = FindTable(source.name());
-        if (!mine) {
-            AddTableWithRows(source);
-            continue;
+        try {
+            source.ExtractBinaries();
+            MsiTableRef mine = FindTable(source.name());
+            if (!mine) {
+                AddTableWithRows(source);
+                continue;
+            }
+            for (const MsiRow& row : mine->MergeFrom(source))
+                AddRow(*mine, row);
+        } catch (...) {
+            tfc::Format(L"Failed to merge the table %s") << source.name();
+            throw;
         }
-        for (const MsiRow& row : mine->MergeFrom(source))
-            AddRow(*mine, row);
     }
     RefreshSchemaTables();
 }

@@ -8,6 +8,7 @@
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -325,13 +326,16 @@ std::vector<MsiRow> MsiTable::MergeFrom(const MsiTable& source)
         for (const MsiFieldDefRef& column : source.columns_)
             columns.push_back(MakeConcreteFieldDef(*column));
     }
-    if (columns.size() != source.columns_.size()) {
+    // Columns added to a table in a later version come last and may be null.
+    auto added_later = [](const MsiFieldDefRef& column) { return column->nullable() && !column->is_key(); };
+    if (columns.size() < source.columns_.size() ||
+        !std::all_of(columns.begin() + source.columns_.size(), columns.end(), added_later)) {
         tfc::Format(L"Differing field counts. Target: %i. Source: %i")
             << static_cast<unsigned long>(columns.size())
             << static_cast<unsigned long>(source.columns_.size());
         throw tfc::NullError();
     }
-    for (size_t at = 0; at < columns.size(); ++at) {
+    for (size_t at = 0; at < source.columns_.size(); ++at) {
         const MsiFieldDef& target = *columns[at];
         const MsiFieldDef& other = *source.columns_[at];
         unsigned long index = static_cast<unsigned long>(at);
@@ -360,8 +364,11 @@ std::vector<MsiRow> MsiTable::MergeFrom(const MsiTable& source)
         if (!present.insert(source.RowKeyText(row)).second)
             continue;
         MsiRow copy;
+        copy.reserve(columns.size());
         for (size_t at = 0; at < row.size(); ++at)
             copy.push_back(source.columns_[at]->clone_data(*row[at]));
+        while (copy.size() < columns.size())
+            copy.push_back(MakeNullFieldData());
         missing.push_back(std::move(copy));
     }
     return missing;

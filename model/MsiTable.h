@@ -129,7 +129,9 @@ public:
     void CopyFrom(const MsiTable& other);
     // Checks that a table of another database has the same columns (taking them when this table has
     // none) and returns copies of its rows whose keys this table lacks, in order, for the caller to add.
-    // A mismatch adds its reason to the trail and throws tfc::NullError; this table is then untouched.
+    // This table may have further nullable non-key columns after the source's (a later version of the
+    // same table): they are null in the copies. A mismatch adds its reason to the trail and throws
+    // tfc::NullError; this table is then untouched.
     std::vector<MsiRow> MergeFrom(const MsiTable& source);
 
     // Row references (defined in TableRelationships.cpp). The names of the tables rows may refer to.

@@ -1,10 +1,14 @@
 #include "validation/MsiValidator.h"
 
 #include "foundation/Errors.h"
+#include "foundation/Format.h"
 #include "model/installer/MsiApi.h"
+#include "model/MsiBinaryData.h"
 #include "model/MsiFile.h"
+#include "model/MsiTable.h"
 #include "shell/DocumentTab.h"
 #include "shell/ProgressWindow.h"
+#include "validation/IceCheck.h"
 
 #include <objbase.h>
 
@@ -81,6 +85,56 @@ private:
     INSTALLUILEVEL previous_level_;
     INSTALLUI_HANDLERW previous_handler_;
 };
+
+const wchar_t kMergedKey[] = L"merged";
+
+// Deletes the file of the key and forgets it; a file still in use stays registered for later.
+void DeleteTempFile(TempFiles& files, const std::wstring& key)
+{
+    std::wstring path = files.FindPath(key);
+    if (!path.empty() && DeleteFileW(path.c_str()))
+        files.Release(key);
+}
+
+// The files behind the extracted stream cells of every table of the file.
+void DeleteStreamFiles(MsiFile& file)
+{
+    for (const auto& entry : file.tables()) {
+        const MsiTable& table = *entry.second;
+        for (const MsiFieldDefRef& column : table.columns()) {
+            if (column->kind() != MsiFieldKind::Binary)
+                continue;
+            for (const MsiRow& row : table.rows()) {
+                MsiBinaryData data(*row[column->column_index()]);
+                if (data.state == MsiBinaryData::Extracted)
+                    DeleteTempFile(GlobalTempFiles(), data.path);
+            }
+        }
+    }
+}
+
+// Writes the copy with the cub's tables merged in to the merged path.
+void MergeCub(const std::wstring& copy_path, const std::wstring& cub_path, const std::wstring& merged_path)
+{
+    MsiFile package;
+    package.Open(copy_path, MSIDBOPEN_TRANSACT);
+    MsiFile suite;
+    suite.Open(cub_path, MSIDBOPEN_READONLY);
+    // Stream cells read out of either database are files of the process's registry: they go with the
+    // merge instead of piling up until the program ends.
+    struct StreamFiles
+    {
+        MsiFile& package;
+        MsiFile& suite;
+        ~StreamFiles()
+        {
+            DeleteStreamFiles(package);
+            DeleteStreamFiles(suite);
+        }
+    } stream_files{package, suite};
+    package.MergeTables(suite);
+    package.Save(merged_path, false, std::wstring());
+}
 
 } // namespace
 
@@ -198,22 +252,36 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
 {
     mode_ = Mode::MergedCub;
     current_cub_ = &cub;
+    CheckIcesCanRun(cub);
     if (progress_)
         progress_->SetAction(0, L"Merging cub");
-    std::wstring merged = temp_files_.Create(L"merged");
+    // The merged copy goes with the cub, however the cub ends; declared first, it goes after the
+    // package that has it open.
+    struct MergedCopy
     {
-        MsiFile package;
-        package.Open(copy_path, MSIDBOPEN_TRANSACT);
-        MsiFile suite;
-        suite.Open(cub.path, MSIDBOPEN_READONLY);
-        package.MergeTables(suite);
-        package.Save(merged, false, std::wstring());
+        TempFiles& files;
+        std::wstring path;
+        ~MergedCopy() { DeleteTempFile(files, kMergedKey); }
+    } merged{temp_files_, temp_files_.Create(kMergedKey)};
+    try {
+        MergeCub(copy_path, cub.path, merged.path);
+    } catch (...) {
+        tfc::Format(L"The cub %s could not be merged into a copy of %s")
+            << cub.name << FileNamePart(document_path_);
+        throw;
     }
     if (progress_)
         progress_->SetAction(0, L"CUB: " + cub.name);
 
     ExternalUIScope ui(&MsiValidator::ExternalUIHandler, this);
-    MsiHandle install = msi::OpenPackage(merged);
+    MsiHandle install;
+    try {
+        install = msi::OpenPackage(merged.path);
+    } catch (...) {
+        tfc::Format(L"The copy of %s merged with the cub %s could not be opened as a package")
+            << FileNamePart(document_path_) << cub.name;
+        throw;
+    }
     for (uint32_t position : cub.selected_ices) {
         if (IsCancelled())
             break;
@@ -224,10 +292,27 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
         } catch (const tfc::Win32Error&) {
             RaiseKeptError();
             // An ICE that stopped because the run was cancelled is no failure.
-            if (!IsCancelled())
+            if (!IsCancelled()) {
+                tfc::Format(L"The ICE %s of the cub %s failed on %s")
+                    << cub.ice_names[position] << cub.name << FileNamePart(document_path_);
                 throw;
+            }
         }
         RaiseKeptError();
+    }
+}
+
+void MsiValidator::CheckIcesCanRun(const ValidationCub& cub) const
+{
+    MsiHandle database = msi::OpenDatabase(cub.path, MSIDBOPEN_READONLY);
+    for (uint32_t position : cub.selected_ices) {
+        if (position >= cub.ice_names.size())
+            continue;
+        std::wstring reason = WhyIceCannotRun(database.get(), cub.ice_names[position]);
+        if (!reason.empty())
+            throw tfc::ManageableError(L"The ICE " + cub.ice_names[position] + L" of the cub " + cub.name +
+                                           L" cannot run on this system: " + reason + L".",
+                                       std::wstring());
     }
 }
 

@@ -74,6 +74,9 @@ private:
 
     void ValidateDocument(size_t index);
     void RunCub(const std::wstring& copy_path, const ValidationCub& cub, bool com_ready);
+    // Ends the run, in words, before the installer is asked to run an ICE it could not (Win32Error
+    // "MsiOpenDatabase" when the cub cannot be read).
+    void CheckIcesCanRun(const ValidationCub& cub) const;
     int Answer(UINT message_type) const;
     // The first exception of a handler or callback, which must not cross the installer or COM; raised
     // once the call that ran them has returned.

@@ -164,6 +164,11 @@ TEST_F(Jobs, WorkersEndOnceWithTheCollectedErrorTexts)
             gate.wait();
             if (i == 3)
                 throw Win32Error(5, L"CopyFile");
+            if (i == 5) {
+                // Explained in the trail alone: still a failure, in its own words.
+                Format(L"merging %s") << L"y";
+                throw NullError();
+            }
             if (i == 6) {
                 Format(L"reading %s") << L"x";
                 throw ManageableError(L"plain message", L"caption");
@@ -186,12 +191,14 @@ TEST_F(Jobs, WorkersEndOnceWithTheCollectedErrorTexts)
     EXPECT_EQ(progress.hidden, 1);
     std::wstring copy_failed = Win32Error(5, L"CopyFile").description() + kCaughtLine;
     EXPECT_EQ(all[3]->ErrorText(), copy_failed);
+    EXPECT_EQ(all[5]->ErrorText(), L"merging y\r\n");
     EXPECT_EQ(all[6]->ErrorText(), L"plain message\r\nreading x\r\n");
     EXPECT_TRUE(all[0]->ErrorText().empty());
     ASSERT_EQ(prompts.asked().size(), 1u);
     EXPECT_EQ(prompts.asked()[0].kind, PromptKind::ErrorDialog);
     // Each text with its separator, then the error dialog's own closing line.
-    EXPECT_EQ(prompts.asked()[0].text, copy_failed + L"\r\n" + L"plain message\r\nreading x\r\n\r\n\r\n");
+    EXPECT_EQ(prompts.asked()[0].text,
+              copy_failed + L"\r\n" + L"merging y\r\n\r\n" + L"plain message\r\nreading x\r\n\r\n\r\n");
     for (const auto& t : all) {
         EXPECT_NE(t->thread.load(), GetCurrentThreadId());
         EXPECT_FALSE(has_thread_messages(t->thread.load())) << "an ended worker left its trail";

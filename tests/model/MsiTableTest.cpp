@@ -275,6 +275,9 @@ TEST_F(MsiTableTest, CopyAndMerge)
          L"`Name`, "
          L"`Alias`)",
          L"Differing field counts. Target: 3. Source: 4"},
+        {L"CREATE TABLE `People` (`Name` CHAR(40) NOT NULL, `Alias` CHAR(40), `Age` SHORT, `Photo` OBJECT, "
+         L"`Since` SHORT NOT NULL PRIMARY KEY `Name`, `Alias`)",
+         L"Differing field counts. Target: 5. Source: 4"},
     };
     int number = 0;
     for (const Mismatch& mismatch : mismatches) {
@@ -291,6 +294,21 @@ TEST_F(MsiTableTest, CopyAndMerge)
         tfc::clear_thread_messages();
         EXPECT_EQ(columns, target.columns().size());
         EXPECT_TRUE(target.rows().empty());
+    }
+
+    // A later version of the table, with a nullable column at the end, takes the rows with a null there.
+    std::wstring later_path = folder_.file(L"later.msi");
+    CreateDatabaseFile(later_path,
+                       {L"CREATE TABLE `People` (`Name` CHAR(40) NOT NULL, `Alias` CHAR(40), `Age` "
+                        L"SHORT, `Photo` OBJECT, `Since` SHORT PRIMARY KEY `Name`, `Alias`)"});
+    MsiFile later;
+    later.Open(later_path, MSIDBOPEN_READONLY);
+    added = later.FindTable(L"People")->MergeFrom(people);
+    ASSERT_EQ(5u, added.size());
+    for (const MsiRow& row : added) {
+        ASSERT_EQ(5u, row.size());
+        EXPECT_TRUE(row[4]->is_null());
+        EXPECT_FALSE(row[0]->is_null());
     }
 }
 

@@ -170,6 +170,26 @@ int WINAPI EarlierHandler(void*, UINT, LPCWSTR)
 TEST_F(ValidatorRun, AFailureEndsTheRunWithItsErrorAndGivesTheInstallerItsInterfaceBack)
 {
     std::wstring second = TestCubPath(L"TestSuite2.cub");
+    // Suites that cannot run on a package: a table that does not fit the package's, an ICE whose DLL is
+    // no program, and one built for 32 bits (when the system has no 32-bit installer server).
+    std::wstring misfit = folder_.file(L"misfit.cub");
+    BuildCub(misfit,
+             {L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` INT PRIMARY KEY `Property`)"},
+             std::string());
+    std::wstring no_dll = folder_.file(L"nodll.cub");
+    BuildCub(no_dll, {}, "just text, no program");
+    // The headers of a 32-bit DLL, as far as they are read.
+    std::string x86(0x100, '\0');
+    x86[0] = 'M';
+    x86[1] = 'Z';
+    x86[0x3C] = 0x80;
+    x86.replace(0x80, 6, std::string("PE\0\0\x4c\x01", 6));
+    std::wstring thirty_two = folder_.file(L"x86.cub");
+    BuildCub(thirty_two, {}, x86);
+    wchar_t wow[MAX_PATH] = L"";
+    UINT wow_length = GetSystemWow64DirectoryW(wow, MAX_PATH);
+    bool has_x86_server = wow_length && GetFileAttributesW((std::wstring(wow) + L"\\msiexec.exe").c_str()) !=
+                                            INVALID_FILE_ATTRIBUTES;
     struct Case
     {
         const char* what;
@@ -184,7 +204,7 @@ TEST_F(ValidatorRun, AFailureEndsTheRunWithItsErrorAndGivesTheInstallerItsInterf
          true,
          false,
          {{suite_, true, {L"TSTICE02", L"TSTICE01"}}, {second, true, {L"TSTICE03"}}},
-         {L"MsiDoAction", L"1603"},
+         {L"MsiDoAction", L"1603", L"The ICE TSTICE02 of the cub " + suite_ + L" failed on failing.msi"},
          {L"TSTICE02\t0\tTSTICE02 cannot go on"}},
         {"the results file cannot be written",
          true,
@@ -196,11 +216,33 @@ TEST_F(ValidatorRun, AFailureEndsTheRunWithItsErrorAndGivesTheInstallerItsInterf
          false,
          false,
          {{suite_, true, {L"TSTICE01"}}},
-         {L"MsiOpenPackage", L"1620"},
+         {L"MsiOpenPackage", L"1620", L"could not be opened as a package"},
+         {}},
+        {"a cub whose table does not fit the package's",
+         true,
+         false,
+         {{misfit, true, {L"TSTICE01"}}},
+         {L"Differing field types for field index: 1", L"Failed to merge the table Property",
+          L"could not be merged into a copy of failing.msi"},
+         {}},
+        {"an ICE whose Binary row holds no program",
+         true,
+         false,
+         {{no_dll, true, {L"TSTICE01"}}},
+         {L"The ICE TSTICE01 of the cub " + no_dll +
+          L" cannot run on this system: its Binary row IceDll holds no DLL."},
+         {}},
+        {"a 32-bit ICE",
+         true,
+         false,
+         {{thirty_two, true, {L"TSTICE01"}}},
+         {L"cannot run on this system: its DLL is 32-bit"},
          {}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
+        if (has_x86_server && test.cubs[0].name == thirty_two)
+            continue;
         MsiFile& file = Open(L"failing.msi", true, test.package_code);
         auto validator = Validator({&file}, test.cubs);
         if (test.close_results)

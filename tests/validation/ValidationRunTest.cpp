@@ -126,3 +126,52 @@ TEST(ValidationRun, TheChosenProfilesMessagesReachTheFileAndThePaneAndColourThei
     PumpPending();
     SaveScreenshot(frame->GetWindowHandle(), L"validation-run.png");
 }
+
+TEST(ValidationRun, EveryTickedRealPackageIsValidatedInOneRunUnderItsOwnPath)
+{
+    std::wstring suite = TestCubPath(L"TestSuite.cub");
+    std::vector<std::wstring> paths = {testing_support::TestDataPath(L"shortcuts.msi"),
+                                       testing_support::TestDataPath(L"MergeModule1.msm")};
+    if (suite.empty() || paths[0].empty())
+        GTEST_SKIP() << "no test ICE suites or no shared packages";
+    StoreProfile(L"Test suite", {{suite, false, {L"TSTICE01"}}});
+    DatabaseFrame frame;
+    frame->OpenFiles(paths, false);
+    std::vector<EditableMsiFileTab*> tabs;
+    for (const auto& document : frame->GetTabs().Documents())
+        tabs.push_back(dynamic_cast<EditableMsiFileTab*>(document.get()));
+    ASSERT_EQ(2u, tabs.size());
+
+    // Only the current document is ticked at first: Select All ticks the other.
+    ValidationFilesDlg files(tabs, {tabs[1]});
+    DialogDriver driver([&] {
+        HWND dialog = FindDialog(L"Select Files to Validate");
+        if (!dialog)
+            return false;
+        PressButton(dialog, IDC_FILES_SELECT_ALL);
+        HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
+        SendMessageW(combo, CB_SETCURSEL,
+                     SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(L"Test suite")),
+                     0);
+        PressButton(dialog, IDOK);
+        return true;
+    });
+    ASSERT_TRUE(files.DoModal(frame->GetWindowHandle()));
+    ASSERT_EQ(2u, files.Chosen().size());
+
+    ValidationWindow& pane = frame->GetLogTabs().Validation();
+    testing_support::ScratchFolder folder;
+    auto validator =
+        std::make_shared<MsiValidator>(folder.file(L"results.txt"), &frame->GetProgressWindow(), &pane,
+                                       MsiValidator::DocumentsOf(files.Chosen()), files.Profile());
+    ASSERT_TRUE(frame->RunTasks({validator}, &frame.frame(), true));
+    ASSERT_TRUE(PumpUntil([&] { return !frame->GetJobRunner().IsRunning(); }, 60000));
+    EXPECT_EQ(L"", validator->ErrorText());
+    EXPECT_EQ(4, ListView_GetItemCount(pane.GetListWindow()));
+    for (const std::wstring& path : paths) {
+        EXPECT_EQ(ValidationStore::kError,
+                  pane.GetRowValidationInfo(FindCriteria(path, L"Property", L"Value", {L"ProductCode"})))
+            << path.c_str();
+    }
+}

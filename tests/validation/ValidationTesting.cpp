@@ -55,6 +55,36 @@ void BuildTestPackage(const std::wstring& path, bool property_table, bool packag
     msi::DatabaseCommit(database.get());
 }
 
+void BuildCub(const std::wstring& path, const std::vector<std::wstring>& sql, const std::string& dll_bytes)
+{
+    DeleteFileW(path.c_str());
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_CREATE);
+    auto run = [&](const std::wstring& text, MSIHANDLE record = 0) {
+        MsiHandle view = msi::DatabaseOpenView(database.get(), text);
+        msi::ViewExecute(view.get(), record);
+    };
+    run(L"CREATE TABLE `_ICESequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), `Sequence` SHORT "
+        L"PRIMARY KEY `Action`)");
+    run(L"INSERT INTO `_ICESequence` (`Action`, `Sequence`) VALUES ('TSTICE01', 10)");
+    for (const std::wstring& text : sql)
+        run(text);
+    std::wstring stream = path + L".bin";
+    if (!dll_bytes.empty()) {
+        testing_support::WriteFileBytes(stream, std::vector<BYTE>(dll_bytes.begin(), dll_bytes.end()));
+        run(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
+        run(L"CREATE TABLE `CustomAction` (`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, `Source` "
+            L"CHAR(72), `Target` CHAR(255) PRIMARY KEY `Action`)");
+        run(L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('TSTICE01', 1, "
+            L"'IceDll', 'TstIce01')");
+        MsiHandle record = msi::CreateRecord(1);
+        msi::RecordSetStream(record.get(), 1, stream);
+        run(L"INSERT INTO `Binary` (`Name`, `Data`) VALUES ('IceDll', ?)", record.get());
+    }
+    msi::DatabaseCommit(database.get());
+    database = MsiHandle();
+    DeleteFileW(stream.c_str());
+}
+
 void StoreProfile(const std::wstring& profile, const std::vector<StoredCub>& cubs)
 {
     tfc::DeleteRegistryTree(HKEY_CURRENT_USER, ValidationProfile::KeyPath(profile));

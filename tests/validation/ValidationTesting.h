@@ -18,6 +18,10 @@ std::wstring TestCubPath(const std::wstring& name);
 // summary information with a package code (when asked).
 void BuildTestPackage(const std::wstring& path, bool property_table = true, bool package_code = true);
 
+// A suite of one ICE, TSTICE01, made of the SQL given after its _ICESequence table; `dll_bytes`, when not
+// empty, is its Binary row IceDll of a CustomAction TSTICE01 (type 1, entry TstIce01).
+void BuildCub(const std::wstring& path, const std::vector<std::wstring>& sql, const std::string& dll_bytes);
+
 struct StoredCub
 {
     std::wstring name; // the default value: a path or an installed cub's name
