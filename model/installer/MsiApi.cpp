@@ -5,6 +5,7 @@
 #include "model/installer/MsiDroppedTables.h"
 #include "model/installer/MsiEmptyTables.h"
 #include "model/installer/MsiTransformFallback.h"
+#include "model/installer/TableFileCheck.h"
 #include "foundation/Errors.h"
 
 #include <shlwapi.h>
@@ -106,6 +107,8 @@ void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::ws
 
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file)
 {
+    // Wine's import faults on an empty file.
+    RequireTableFile(folder.empty() || folder.back() == L'\\' ? folder + file : folder + L"\\" + file);
     run_checked(L"MsiDatabaseImport",
                 [&] { return MsiDatabaseImportW(database, folder.c_str(), file.c_str()); });
 }
