@@ -215,7 +215,7 @@ private:
         if (root_id == kFree)
             throw Damaged();
         if (root_id != 0)
-            note_leftover();
+            note_leftover(true);
         const BYTE* root = directory.data() + size_t(root_id) * kEntrySize;
         uint64_t mini_stream_size = u32(root + 0x78);
         if (u32(root + 0x7C) != 0)
@@ -247,7 +247,7 @@ private:
             if (type == 0) {
                 if (name_bytes != 0)
                     throw Damaged();
-                note_leftover();
+                note_leftover(true);
                 continue;
             }
             if (reached[id])
@@ -293,10 +293,12 @@ private:
             note_leftover();
     }
 
-    void note_leftover()
+    void note_leftover(bool hazardous = false)
     {
-        if (leftovers_)
+        if (leftovers_) {
             leftovers_->any = true;
+            leftovers_->hazardous = leftovers_->hazardous || hazardous;
+        }
     }
 
     detail::RootStream root_stream(const BYTE* entry, uint64_t size, bool reached)

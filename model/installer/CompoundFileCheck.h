@@ -32,6 +32,9 @@ FileCheck CheckCompoundFile(const std::wstring& path);
 struct FileLeftovers
 {
     bool any = false;
+    // Links to freed entries, or the root moved from the first entry: Wine's next transacted commit of
+    // the file may leave its root leading to a freed entry.
+    bool hazardous = false;
     std::vector<std::wstring> stale_streams; // element names
 };
 // False, with nothing found, when the file is not a sound database.

@@ -17,10 +17,10 @@ bool DatabaseFileNeedsTidying(const std::wstring& path)
     return CheckCompoundFile(path) == FileCheck::InUse;
 }
 
-void TidyDatabaseFile(const std::wstring& path)
+void TidyDatabaseFile(const std::wstring& path, bool only_hazards)
 {
     FileLeftovers found;
-    if (!FindLeftovers(path, found) || !found.any)
+    if (!FindLeftovers(path, found) || !(only_hazards ? found.hazardous : found.any))
         return;
     std::wstring fresh_path = NewTempFile(path.substr(0, path.rfind(L'\\') + 1), L"DRV");
     try {

@@ -13,7 +13,8 @@ namespace msi {
 // holds the file so that it cannot be read.
 bool DatabaseFileNeedsTidying(const std::wstring& path);
 // Rewrites the file (closed by the library) when it needs it; failures throw Win32Error and leave the
-// file as it was.
-void TidyDatabaseFile(const std::wstring& path);
+// file as it was. only_hazards: only when Wine's next commit could wreck it (an earlier session's file
+// opened for editing).
+void TidyDatabaseFile(const std::wstring& path, bool only_hazards = false);
 
 } // namespace msi
