@@ -1,5 +1,6 @@
 #include "model/installer/DatabaseFileTidy.h"
 #include "model/installer/CompoundFileCheck.h"
+#include "model/installer/MsiEmptyTables.h"
 #include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
 #include "foundation/TempFiles.h"
@@ -10,6 +11,8 @@ namespace msi {
 
 bool DatabaseFileNeedsTidying(const std::wstring& path)
 {
+    if (!detail::RunningOnWine())
+        return false;
     FileLeftovers found;
     if (FindLeftovers(path, found))
         return found.any;
@@ -20,7 +23,8 @@ bool DatabaseFileNeedsTidying(const std::wstring& path)
 void TidyDatabaseFile(const std::wstring& path, bool only_hazards)
 {
     FileLeftovers found;
-    if (!FindLeftovers(path, found) || !(only_hazards ? found.hazardous : found.any))
+    if (!detail::RunningOnWine() || !FindLeftovers(path, found) ||
+        !(only_hazards ? found.hazardous : found.any))
         return;
     std::wstring fresh_path = NewTempFile(path.substr(0, path.rfind(L'\\') + 1), L"DRV");
     try {
@@ -45,6 +49,10 @@ void TidyDatabaseFile(const std::wstring& path, bool only_hazards)
             CheckHresult(fresh->SetClass(about.clsid), L"IStorage::SetClass");
             CheckHresult(fresh->Commit(STGC_DEFAULT), L"IStorage::Commit");
         }
+        // The fresh file takes the old one's attributes (hidden, archive...) with its place.
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesW(fresh_path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         if (!MoveFileExW(fresh_path.c_str(), path.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             tfc::throw_last_error(L"MoveFileEx");

@@ -4,7 +4,7 @@
 // transacted commit of such a file may wreck its directory (the root then leads to a freed entry), and a
 // stale table stream looks like damage. So a file the layer committed is rewritten without them once the
 // library has let go of it, and so is a copy before the library commits it: structured storage copies
-// every element into a fresh file, which then takes the file's place.
+// every element into a fresh file, which then takes the file's place. Only under Wine.
 #include <string>
 
 namespace msi {

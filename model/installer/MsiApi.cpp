@@ -56,7 +56,7 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
     if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT) {
         // A file an earlier session left with links to freed entries is made whole before Wine commits
         // to it; when that fails, the file is opened as it is.
-        if (detail::RunningOnWine() && (persist == MSIDBOPEN_TRANSACT || persist == MSIDBOPEN_DIRECT)) {
+        if (persist == MSIDBOPEN_TRANSACT || persist == MSIDBOPEN_DIRECT) {
             try {
                 TidyDatabaseFile(path, true);
             } catch (const tfc::Win32Error&) {
