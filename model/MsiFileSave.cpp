@@ -6,6 +6,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
 #include "model/installer/MsiStreamChanges.h"
+#include "model/installer/DatabaseFileTidy.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/TempFiles.h"
@@ -97,10 +98,14 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
             ClearSavedTime();
             change_log_.clear();
             // Streams the library could not rewrite go into the file while it is closed; when that
-            // fails they wait for the next save.
-            if (msi::StreamChangesAwaitClose(database_.get())) {
+            // fails they wait for the next save. What the commit left behind goes then too, before a
+            // later commit builds on it; while another part of the program holds the database, that
+            // waits for the close.
+            bool due = msi::StreamChangesAwaitClose(database_.get());
+            if (due || msi::DatabaseFileNeedsTidying(path_)) {
                 view_cache_.Unbind();
-                msi::CloseDatabase(database_, MSIDBOPEN_TRANSACT);
+                if (due || database_.use_count() == 1)
+                    msi::CloseDatabase(database_, MSIDBOPEN_TRANSACT);
             }
         }
         change_log_.clear();
@@ -112,7 +117,9 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
     if (!CopyFileW(path_.c_str(), pending.path().c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
     if (!read_only_) {
-        // The copy holds the last commit; the log brings it up to the open database.
+        // The copy holds the last commit; the log brings it up to the open database. What an earlier
+        // commit left behind in it goes first.
+        msi::TidyDatabaseFile(pending.path());
         MsiHandle copy = msi::OpenDatabase(pending.path(), MSIDBOPEN_TRANSACT);
         {
             ViewCache cache;

@@ -1,7 +1,9 @@
 #include "model/installer/CompoundFileCheck.h"
+#include "model/installer/DatabaseStreamsCheck.h"
 #include "foundation/Errors.h"
 
 #include <windows.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -52,7 +54,10 @@ private:
 class Checker
 {
 public:
-    Checker(HANDLE file, uint64_t size) : reader_(file), file_size_(size) {}
+    Checker(HANDLE file, uint64_t size, FileLeftovers* leftovers)
+        : reader_(file), file_size_(size), leftovers_(leftovers)
+    {
+    }
 
     void run()
     {
@@ -172,56 +177,141 @@ private:
         }
     }
 
+    // The bytes of a stream whose chain check_directory accepted.
+    std::vector<BYTE> read_stream(uint32_t start, uint64_t size)
+    {
+        std::vector<BYTE> bytes(static_cast<size_t>(size));
+        std::vector<BYTE> block(sector_size_);
+        size_t done = 0;
+        for (uint32_t sector = start; done < bytes.size();) {
+            uint64_t offset;
+            size_t unit;
+            if (size < mini_cutoff_) {
+                uint64_t at = uint64_t(sector) * 64;
+                offset = offset_of(mini_stream_sectors_[at / sector_size_]) + at % sector_size_;
+                unit = 64;
+                sector = mini_fat_[sector];
+            } else {
+                offset = offset_of(sector);
+                unit = sector_size_;
+                sector = fat_[sector];
+            }
+            size_t part = std::min(unit, bytes.size() - done);
+            reader_.read(offset, bytes.data() + done, static_cast<DWORD>(part));
+            done += part;
+        }
+        return bytes;
+    }
+
     void check_directory(const std::vector<BYTE>& directory)
     {
         size_t count = directory.size() / kEntrySize;
-        if (count == 0 || directory[0x42] != 5)
+        // Wine's storage takes the root entry where it finds it, and its transacted commit may move it
+        // from the first place.
+        uint32_t root_id = kFree;
+        for (size_t id = 0; id < count; ++id)
+            if (directory[id * kEntrySize + 0x42] == 5)
+                root_id = static_cast<uint32_t>(id);
+        if (root_id == kFree)
             throw Damaged();
-        const BYTE* root = directory.data();
+        if (root_id != 0)
+            note_leftover(true);
+        const BYTE* root = directory.data() + size_t(root_id) * kEntrySize;
         uint64_t mini_stream_size = u32(root + 0x78);
-        if (mini_stream_size)
+        if (u32(root + 0x7C) != 0)
+            throw Damaged();
+        if (mini_stream_size) {
             read_chain(u32(root + 0x74), mini_stream_size, true);
+            for (uint32_t sector = u32(root + 0x74); sector != kEndOfChain; sector = fat_[sector])
+                mini_stream_sectors_.push_back(sector);
+        }
         mini_used_.assign(mini_fat_.size(), false);
-        // Walks the tree from the root; every entry is reached at most once, and every entry in use is.
+        // Walks the tree from the root; every entry is reached at most once. Entries of the root storage
+        // itself (not of a storage below it) are the database's streams.
         std::vector<bool> reached(count, false);
-        std::vector<uint32_t> pending = {0};
+        std::vector<std::pair<uint32_t, bool>> pending = {{root_id, false}};
+        std::vector<detail::RootStream> streams;
         while (!pending.empty()) {
-            uint32_t id = pending.back();
+            uint32_t id = pending.back().first;
+            bool in_root = pending.back().second;
             pending.pop_back();
             if (id == kFree)
                 continue;
-            if (id >= count || reached[id])
+            if (id >= count)
                 throw Damaged();
-            reached[id] = true;
             const BYTE* entry = directory.data() + size_t(id) * kEntrySize;
             BYTE type = entry[0x42];
-            // Wine leaves links to entries it freed; harmless unless an entry in use is left unreached.
-            if (type == 0)
-                continue;
             uint16_t name_bytes = u16(entry + 0x40);
-            if (name_bytes > 64 || name_bytes % 2 != 0 || (type != 1 && type != 2 && type != 5) ||
-                (type == 5) != (id == 0))
+            // Wine leaves links to entries it freed (cleared, names too); one that still has its name was
+            // in use, and the library misses what it held.
+            if (type == 0) {
+                if (name_bytes != 0)
+                    throw Damaged();
+                note_leftover(true);
+                continue;
+            }
+            if (reached[id])
                 throw Damaged();
-            if (id != 0) {
-                pending.push_back(u32(entry + 0x44));
-                pending.push_back(u32(entry + 0x48));
+            reached[id] = true;
+            if (name_bytes > 64 || name_bytes % 2 != 0 || (type != 1 && type != 2 && type != 5) ||
+                (type == 5) != (id == root_id))
+                throw Damaged();
+            if (id != root_id) {
+                pending.push_back({u32(entry + 0x44), in_root});
+                pending.push_back({u32(entry + 0x48), in_root});
             }
             if (type != 2) {
-                pending.push_back(u32(entry + 0x4C));
+                pending.push_back({u32(entry + 0x4C), id == root_id});
                 continue;
             }
+            // Sizes above 4 GB do not occur in a database; a high word read as one makes tables vanish.
+            if (u32(entry + 0x7C) != 0)
+                throw Damaged();
             uint64_t size = u32(entry + 0x78);
-            if (size == 0)
-                continue;
-            if (size < mini_cutoff_)
+            // An empty stream has no chain; one that points at sectors lost its size.
+            if (size == 0 && u32(entry + 0x74) != kEndOfChain && u32(entry + 0x74) != kFree)
+                throw Damaged();
+            if (size != 0 && size < mini_cutoff_)
                 check_mini_chain(u32(entry + 0x74), size, mini_stream_size);
-            else
+            else if (size != 0)
                 read_chain(u32(entry + 0x74), size, true);
+            if (in_root)
+                streams.push_back(root_stream(entry, size, true));
         }
+        // Structured storage never finds an entry the tree does not reach, and a writer may leave one
+        // behind: it only matters when it is a table whose stream the library then misses.
         for (size_t id = 0; id < count; ++id) {
-            if (directory[id * kEntrySize + 0x42] != 0 && !reached[id])
-                throw Damaged(); // a table or stream the library would not find
+            const BYTE* entry = directory.data() + id * kEntrySize;
+            if (entry[0x42] != 0 && !reached[id])
+                note_leftover();
+            if (entry[0x42] == 2 && !reached[id])
+                streams.push_back(root_stream(entry, u32(entry + 0x78), false));
         }
+        if (!detail::DatabaseStreamsSound(streams, leftovers_ ? &leftovers_->stale_streams : nullptr))
+            throw Damaged();
+        if (leftovers_ && !leftovers_->stale_streams.empty())
+            note_leftover();
+    }
+
+    void note_leftover(bool hazardous = false)
+    {
+        if (leftovers_) {
+            leftovers_->any = true;
+            leftovers_->hazardous = leftovers_->hazardous || hazardous;
+        }
+    }
+
+    detail::RootStream root_stream(const BYTE* entry, uint64_t size, bool reached)
+    {
+        detail::RootStream stream;
+        size_t units = std::min<size_t>(u16(entry + 0x40) / 2, 32);
+        for (size_t at = 0; at < units && (entry[at * 2] || entry[at * 2 + 1]); ++at)
+            stream.element += static_cast<wchar_t>(u16(entry + at * 2));
+        stream.size = size;
+        stream.reached = reached;
+        uint32_t start = u32(entry + 0x74);
+        stream.read = [this, start, size] { return read_stream(start, size); };
+        return stream;
     }
 
     Reader reader_;
@@ -233,6 +323,8 @@ private:
     std::vector<uint32_t> fat_;
     std::vector<uint32_t> mini_fat_;
     std::vector<bool> mini_used_;
+    std::vector<uint32_t> mini_stream_sectors_;
+    FileLeftovers* leftovers_;
 };
 
 FileCheck from_error(DWORD error)
@@ -255,7 +347,9 @@ FileCheck from_error(DWORD error)
 
 } // namespace
 
-FileCheck CheckCompoundFile(const std::wstring& path)
+namespace {
+
+FileCheck check_file(const std::wstring& path, FileLeftovers* leftovers)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -280,7 +374,7 @@ FileCheck CheckCompoundFile(const std::wstring& path)
         if (done != 8 || std::memcmp(signature, kSignature, 8) != 0) {
             result = FileCheck::NotCompound;
         } else {
-            Checker checker(file, static_cast<uint64_t>(size.QuadPart));
+            Checker checker(file, static_cast<uint64_t>(size.QuadPart), leftovers);
             checker.run();
         }
     } catch (const Damaged&) {
@@ -292,6 +386,22 @@ FileCheck CheckCompoundFile(const std::wstring& path)
     }
     CloseHandle(file);
     return result;
+}
+
+} // namespace
+
+FileCheck CheckCompoundFile(const std::wstring& path)
+{
+    return check_file(path, nullptr);
+}
+
+bool FindLeftovers(const std::wstring& path, FileLeftovers& found)
+{
+    found = FileLeftovers();
+    if (check_file(path, &found) == FileCheck::Sound)
+        return true;
+    found = FileLeftovers();
+    return false;
 }
 
 namespace {

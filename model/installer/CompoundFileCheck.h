@@ -1,11 +1,14 @@
 #pragma once
 // The structure check a file passes before the installer library sees it. Under Wine the library loops
-// forever on some truncated files and reads others with tables silently empty, so the compound-file
-// structure is checked first: header signature and sector sizes, and every sector chain (FAT, mini FAT,
-// directory, each stream) inside the file, free of loops and long enough for its stream.
+// forever on some truncated files, crashes on others and reads others with tables silently empty, so
+// the compound-file structure is checked first: header signature and sector sizes, and every sector
+// chain (FAT, mini FAT, directory, each stream) inside the file, free of loops and long enough for its
+// stream; then the database in it (DatabaseStreamsCheck.h). Directory entries the tree does not reach
+// are passed over, as structured storage does, unless a table's rows would be lost with them.
 #include "foundation/Errors.h"
 
 #include <string>
+#include <vector>
 
 namespace msi {
 
@@ -22,6 +25,20 @@ enum class FileCheck
 };
 
 FileCheck CheckCompoundFile(const std::wstring& path);
+
+// What a writer left in a sound database file that readers pass over: directory entries in use that the
+// tree does not reach, links to freed entries, and streams of tables `_Tables` no longer lists (Wine's
+// commit leaves each of these behind).
+struct FileLeftovers
+{
+    bool any = false;
+    // Links to freed entries, or the root moved from the first entry: Wine's next transacted commit of
+    // the file may leave its root leading to a freed entry.
+    bool hazardous = false;
+    std::vector<std::wstring> stale_streams; // element names
+};
+// False, with nothing found, when the file is not a sound database.
+bool FindLeftovers(const std::wstring& path, FileLeftovers& found);
 
 // A database file that cannot be opened, as the library's open would fail ("MsiOpenDatabase"), with a
 // message that says what is wrong and names the path: the error dialog shows it.

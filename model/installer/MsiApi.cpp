@@ -1,10 +1,12 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiCallFaults.h"
 #include "model/installer/CompoundFileCheck.h"
+#include "model/installer/DatabaseFileTidy.h"
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/MsiDroppedTables.h"
 #include "model/installer/MsiEmptyTables.h"
 #include "model/installer/MsiTransformFallback.h"
+#include "model/installer/TableFileCheck.h"
 #include "foundation/Errors.h"
 
 #include <shlwapi.h>
@@ -51,8 +53,17 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 {
     // An existing file is checked first: Wine's library loops forever on some damaged files and reads
     // others with tables missing.
-    if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT)
+    if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT) {
+        // A file an earlier session left with links to freed entries is made whole before Wine commits
+        // to it; when that fails, the file is opened as it is.
+        if (persist == MSIDBOPEN_TRANSACT || persist == MSIDBOPEN_DIRECT) {
+            try {
+                TidyDatabaseFile(path, true);
+            } catch (const tfc::Win32Error&) {
+            }
+        }
         RequireSoundDatabaseFile(path);
+    }
     MSIHANDLE database = 0;
     run_checked(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
     MsiHandle owner(database);
@@ -106,6 +117,8 @@ void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::ws
 
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file)
 {
+    // Wine's import faults on an empty file.
+    RequireTableFile(folder.empty() || folder.back() == L'\\' ? folder + file : folder + L"\\" + file);
     run_checked(L"MsiDatabaseImport",
                 [&] { return MsiDatabaseImportW(database, folder.c_str(), file.c_str()); });
 }

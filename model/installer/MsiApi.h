@@ -26,6 +26,8 @@ std::wstring QuoteName(const std::wstring& name);
 MsiHandle DatabaseGetPrimaryKeys(MSIHANDLE database, const std::wstring& table);
 void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::wstring& folder,
                     const std::wstring& file);
+// A file without a table file's header throws TableFileError naming it (TableFileCheck.h) before the
+// library sees it.
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file);
 
 // Views. record may be 0 (no parameters).

@@ -1,5 +1,6 @@
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/DatabaseFileTidy.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
@@ -20,8 +21,9 @@ using Changes = std::map<std::wstring, std::shared_ptr<LayerTempFile>>;
 struct DatabaseEntry
 {
     std::wstring path;
-    Changes waiting; // made since the last commit
-    Changes due;     // committed, written at close
+    Changes waiting;        // made since the last commit
+    Changes due;            // committed, written at close
+    bool committed = false; // the file may hold what a commit leaves behind (DatabaseFileTidy.h)
 };
 
 // Saves may run on a validation worker while the user-interface thread edits.
@@ -117,6 +119,21 @@ DatabaseEntry take_entry(MSIHANDLE database)
     return entry;
 }
 
+// The file stays sound without it: readers pass over what a commit leaves behind.
+void tidy_best_effort(const DatabaseEntry& entry) noexcept
+{
+    if (!entry.committed || entry.path.empty())
+        return;
+    try {
+        TidyDatabaseFile(entry.path);
+    } catch (...) {
+        try {
+            tfc::Format(L"What the installer library left behind in %s could not be cleared") << entry.path;
+        } catch (...) {
+        }
+    }
+}
+
 } // namespace
 
 LayerTempFile::LayerTempFile() : path_(NewTempFile(GlobalTempFiles().GetFolder(), L"STR")) {}
@@ -207,6 +224,7 @@ void StreamChangesCommitted(MSIHANDLE database)
     for (auto& change : found->second.waiting)
         found->second.due[change.first] = std::move(change.second);
     found->second.waiting.clear();
+    found->second.committed = true;
 }
 
 bool StreamChangesAwaitClose(MSIHANDLE database)
@@ -237,6 +255,7 @@ void CloseDatabase(MsiHandle& database, const wchar_t* reopen_mode)
         }
         throw;
     }
+    tidy_best_effort(entry);
     if (reopen_mode)
         database = OpenDatabase(entry.path, reopen_mode);
 }
@@ -249,6 +268,7 @@ void HandleClosed(MSIHANDLE handle) noexcept
         DatabaseEntry entry = take_entry(handle);
         if (!entry.due.empty())
             write_changes(entry.path, entry.due);
+        tidy_best_effort(entry);
     } catch (...) {
         try {
             tfc::Format(L"Stream changes of a closed database could not be written into its file");

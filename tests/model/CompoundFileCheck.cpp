@@ -59,7 +59,12 @@ public:
         if (!chain(u32(entries_[0] + 0x74), mini_stream))
             return "mini stream chain";
         mini_stream_size_ = mini_stream.size() * sector_;
-        return walk(0, 0);
+        std::string fault = walk(0, 0);
+        // Readers tolerate a used entry the tree does not reach, but a sound writer leaves none.
+        for (uint32_t id = 0; fault.empty() && id < entries_.size(); ++id)
+            if (bytes_[entries_[id] + 0x42] != 0 && !visited_.count(id))
+                fault = "used directory entry " + std::to_string(id) + " not reached";
+        return fault;
     }
 
 private:

@@ -1,7 +1,7 @@
 #pragma once
 // A plain structural check of a compound file, independent of the platform's storage code: every sector
-// chain inside the file and free of loops, every directory link pointing at a used entry and reached once,
-// every stream's length covered by its chain.
+// chain inside the file and free of loops, every directory link pointing at a used entry, every used entry
+// reached once, every stream's length covered by its chain.
 #include <string>
 
 namespace model_testing {

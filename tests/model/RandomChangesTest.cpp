@@ -1,10 +1,15 @@
 // A seeded random run of row and table changes on a copy of a real package: adds, modifies (keys too),
 // deletes, tables added and dropped, a code page. Many are refused (duplicate keys, required columns);
 // none may leave a trace. After every change the row references equal a fresh build; at the end the file
-// saved elsewhere by replaying the log equals the file saved in place, and both equal memory.
+// saved elsewhere by replaying the log equals the file saved in place, and both equal memory. Over rounds
+// of saves of the still open database, every file written reopens as memory held it, for the program,
+// for a plain compound-file reader and for msitools.
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
+#include "foundation/Convert.h"
 #include "ChangesTesting.h"
+#include "CompoundFileCheck.h"
+#include "MsitoolsPicture.h"
 
 #include <random>
 #include <set>
@@ -88,16 +93,38 @@ public:
             const MsiFieldData& cell = *row[column->column_index()];
             if (column->kind() == MsiFieldKind::Binary && !cell.is_null()) {
                 table.ExtractCell(row, *column);
-                line += MsiBinaryData(cell).path.empty() ? L"?" : L"<stream>";
+                line += stream_digest(MsiBinaryData(cell).path);
+            } else if (cell.is_null()) {
+            } else if (column->kind() == MsiFieldKind::Integer) {
+                line += std::to_wstring(cell.integer());
             } else {
-                line += column->display_str(cell);
+                line += cell.string();
             }
             line += L"\t";
         }
         return line;
     }
 
+    // Deletes every row of a table one by one: the named one when the file has it, else any with rows.
+    void empty_table(const std::wstring& preferred)
+    {
+        MsiTableRef named = file_.FindTable(preferred);
+        MsiTable* table = named && !named->rows().empty() ? named.get() : nullptr;
+        for (int tries = 0; !table && tries < 20; ++tries) {
+            table = any_table();
+            if (table && table->rows().empty())
+                table = nullptr;
+        }
+        while (table && !table->rows().empty())
+            file_.DeleteRow(*table, any_row(*table));
+    }
+
 private:
+    static std::wstring stream_digest(const std::wstring& path)
+    {
+        return path.empty() ? L"?" : model_testing::StreamDigest(testing_support::ReadFileBytes(path));
+    }
+
     int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
 
     MsiTable* any_table()
@@ -246,7 +273,85 @@ void RunRandomChanges(const wchar_t* package, unsigned seed)
     EXPECT_EQ(memory, RandomChanges(reopened, folder, 0).memory_picture());
 }
 
+// Every package of the shared test data (.msi and .msm), by name.
+std::vector<std::wstring> SharedPackages()
+{
+    std::vector<std::wstring> names;
+    std::wstring folder = testing_support::TestDataPath(L"");
+    if (folder.empty())
+        return names;
+    for (const wchar_t* pattern : {L"*.msi", L"*.msm"}) {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + pattern).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        do
+            names.push_back(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The saved file as the program reopens it, checked as a compound file first and against msitools when
+// they are there.
+std::wstring ReopenedPicture(const std::wstring& path, const testing_support::ScratchFolder& folder)
+{
+    EXPECT_EQ("", model_testing::CompoundFileFault(path)) << tfc::to_narrow(path);
+    MsiFile reopened;
+    reopened.Open(path, MSIDBOPEN_READONLY);
+    std::wstring picture = RandomChanges(reopened, folder, 0).memory_picture();
+    std::wstring outside;
+    if (model_testing::MsitoolsPicture(path, outside))
+        EXPECT_EQ(picture, outside) << "msitools read " << tfc::to_narrow(path);
+    return picture;
+}
+
+// Rounds of random changes, each with one table emptied row by row (AdminExecuteSequence in the later
+// rounds, as a user did), ending in a save elsewhere and a save in place of the still open database.
+// Every saved file must reopen holding what memory held.
+void RunSaveRounds(const std::wstring& package, unsigned seed, int rounds, int steps)
+{
+    SCOPED_TRACE(tfc::to_narrow(package) + " seed " + std::to_string(seed));
+    testing_support::ScratchFolder folder;
+    std::wstring own = folder.copy_in(testing_support::TestDataPath(package), L"own.msi");
+    std::vector<std::wstring> memory;
+    {
+        MsiFile file;
+        ASSERT_FALSE(file.Open(own, MSIDBOPEN_TRANSACT));
+        RandomChanges changes(file, folder, seed);
+        for (int round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            for (int step = 0; step < steps; ++step)
+                changes.step();
+            changes.empty_table(round == 0 ? std::wstring() : L"AdminExecuteSequence");
+            memory.push_back(changes.memory_picture());
+            std::wstring copy = folder.file(L"round" + std::to_wstring(round) + L".msi");
+            file.SaveDatabaseAs(copy, true, L"Rounds");
+            file.SaveInPlace(true, L"Rounds");
+            // The own file stays open (and locked) until the end; the copy is there to be read now.
+            EXPECT_EQ(memory.back(), ReopenedPicture(copy, folder));
+        }
+    }
+    EXPECT_EQ(memory.back(), ReopenedPicture(own, folder));
+    // Every table (the system ones too), the summary information and the code page.
+    EXPECT_EQ(FilePicture(own), FilePicture(folder.file(L"round" + std::to_wstring(rounds - 1) + L".msi")));
+}
+
 } // namespace
+
+TEST(RandomChanges, EveryPackageReopensAsEditedAfterRoundsOfSaves)
+{
+    std::vector<std::wstring> packages = SharedPackages();
+    if (packages.empty())
+        GTEST_SKIP() << "no shared test data";
+    // Over 20 seeds in all, spread over the packages.
+    unsigned per_package = static_cast<unsigned>((24 + packages.size() - 1) / packages.size());
+    for (const std::wstring& package : packages)
+        for (unsigned seed = 1; seed <= per_package; ++seed)
+            RunSaveRounds(package, seed * 7919, 2, 40);
+}
 
 TEST(RandomChanges, PackageSavedElsewhereEqualsPackageSavedInPlace)
 {

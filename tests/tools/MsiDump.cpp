@@ -33,7 +33,8 @@ int wmain(int argc, wchar_t** argv)
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     } catch (const tfc::Win32Error& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        // What the program's error dialog would say ("The file is damaged ...: path" for a refused file).
+        std::fprintf(stderr, "%s\n", tfc::to_narrow(error.description(), CP_UTF8).c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
     } catch (const tfc::ManageableError& error) {

@@ -2,6 +2,7 @@
 // damaged copy of a real package either opens whole or is refused; the library never sees a file that
 // would make it loop or read a table empty.
 #include "model/installer/CompoundFileCheck.h"
+#include "model/installer/DatabaseStreamsCheck.h"
 #include "model/MsiFile.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
@@ -123,9 +124,6 @@ TEST_P(DamagedPackageTest, OverwrittenHeaderFatAndDirectoryOpenWholeOrAreRefused
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SharedPackages, DamagedPackageTest,
-                         ::testing::Values(L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"));
-
 TEST(DatabaseFileCheckTest, EachKindOfBadPathGetsItsOwnMessage)
 {
     testing_support::ScratchFolder folder;
@@ -162,3 +160,120 @@ TEST(DatabaseFileCheckTest, EachKindOfBadPathGetsItsOwnMessage)
         EXPECT_TRUE(file.tables().empty());
     }
 }
+
+namespace {
+
+// Offsets of the directory entries of a small package (its FAT fits the header's list).
+std::vector<size_t> DirectoryEntries(const std::vector<BYTE>& bytes)
+{
+    size_t sector = size_t(1) << (bytes[0x1E] | (bytes[0x1F] << 8));
+    std::vector<uint32_t> fat;
+    for (size_t slot = 0; slot < 109 && U32(bytes, 0x4C + slot * 4) != 0xFFFFFFFF; ++slot)
+        for (size_t at = 0; at < sector; at += 4)
+            fat.push_back(U32(bytes, (U32(bytes, 0x4C + slot * 4) + 1) * sector + at));
+    std::vector<size_t> entries;
+    for (uint32_t s = U32(bytes, 0x30); s < fat.size() && entries.size() < 10000; s = fat[s])
+        for (size_t at = 0; at < sector; at += 128)
+            entries.push_back((s + 1) * sector + at);
+    return entries;
+}
+
+std::wstring EntryName(const std::vector<BYTE>& bytes, size_t entry)
+{
+    std::wstring packed;
+    for (size_t at = 0; at + 2 < (bytes[entry + 0x40] | (bytes[entry + 0x41] << 8)); at += 2)
+        packed += static_cast<wchar_t>(bytes[entry + at] | (bytes[entry + at + 1] << 8));
+    bool table = false;
+    std::wstring name = msi::detail::UnpackStreamName(packed, table);
+    return table ? L"!" + name : name;
+}
+
+void SetU32(std::vector<BYTE>& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+} // namespace
+
+// Damage of one to four bytes in the database's own streams, each of which made the library crash or
+// lose tables without a word: the open is refused instead.
+TEST_P(DamagedPackageTest, DamagedDatabaseStreamsAreRefused)
+{
+    std::vector<size_t> entries = DirectoryEntries(original_);
+    // A user table that has rows: its stream is the one damaged below.
+    std::wstring table;
+    for (size_t entry : entries) {
+        std::wstring name = EntryName(original_, entry);
+        if (table.empty() && original_[entry + 0x42] == 2 && U32(original_, entry + 0x78) != 0 &&
+            name.size() > 1 && name[0] == L'!' && name[1] != L'_')
+            table = name;
+    }
+    ASSERT_FALSE(table.empty());
+    using Change = void (*)(std::vector<BYTE>&, size_t);
+    auto rename = [](std::vector<BYTE>& bytes, size_t entry) { bytes[entry + 2] ^= 0x01; };
+    auto halve = [](std::vector<BYTE>& bytes, size_t entry) {
+        SetU32(bytes, entry + 0x78, U32(bytes, entry + 0x78) / 2);
+    };
+    struct Case
+    {
+        const char* what;
+        std::wstring stream;
+        Change change;
+    };
+    const Case cases[] = {
+        {"string pool renamed", L"!_StringPool", rename},
+        {"string data renamed", L"!_StringData", rename},
+        {"column catalog halved", L"!_Columns", halve},
+        {"table list renamed", L"!_Tables", rename},
+        {"table list halved", L"!_Tables", halve},
+        {"table stream renamed", table, rename},
+        {"table stream emptied", table,
+         [](std::vector<BYTE>& bytes, size_t entry) { SetU32(bytes, entry + 0x78, 0); }},
+        {"table stream size high word", table,
+         [](std::vector<BYTE>& bytes, size_t entry) { SetU32(bytes, entry + 0x7C, 1); }},
+        {"table stream entry freed", table,
+         [](std::vector<BYTE>& bytes, size_t entry) { bytes[entry + 0x42] = 0; }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        std::vector<BYTE> bytes = original_;
+        size_t found = 0;
+        for (size_t entry : entries)
+            if (original_[entry + 0x42] == 2 && EntryName(original_, entry) == test.stream)
+                found = entry;
+        ASSERT_NE(0u, found);
+        test.change(bytes, found);
+        std::wstring path = folder_.file(L"damaged" + std::to_wstring(++copies_) + L".msi");
+        testing_support::WriteFileBytes(path, bytes);
+        EXPECT_EQ(kDamaged + path, OpenOutcome(path).substr(0, 300));
+    }
+}
+
+// Structured storage never finds an entry in use that the directory tree does not reach (Wine's commit
+// leaves such entries): a copy of a table's entry left in a free slot changes nothing.
+TEST_P(DamagedPackageTest, UnreachedEntriesArePassedOver)
+{
+    std::vector<size_t> entries = DirectoryEntries(original_);
+    size_t free_slot = 0, table = 0;
+    for (size_t entry : entries) {
+        if (!free_slot && original_[entry + 0x42] == 0)
+            free_slot = entry;
+        if (!table && original_[entry + 0x42] == 2 && EntryName(original_, entry) == L"!_Tables")
+            table = entry;
+    }
+    if (!free_slot)
+        GTEST_SKIP() << "no free directory entry";
+    ASSERT_NE(0u, table);
+    std::vector<BYTE> bytes = original_;
+    std::copy(bytes.begin() + table, bytes.begin() + table + 128, bytes.begin() + free_slot);
+    for (size_t link : {0x44, 0x48, 0x4C})
+        SetU32(bytes, free_slot + link, 0xFFFFFFFF);
+    std::wstring path = folder_.file(L"unreached.msi");
+    testing_support::WriteFileBytes(path, bytes);
+    EXPECT_EQ(whole_, OpenOutcome(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedPackages, DamagedPackageTest,
+                         ::testing::Values(L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi",
+                                           L"two-saves.msi"));

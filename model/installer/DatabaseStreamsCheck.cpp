@@ -1,0 +1,219 @@
+#include "model/installer/DatabaseStreamsCheck.h"
+
+#include <map>
+#include <set>
+
+namespace msi {
+namespace detail {
+namespace {
+
+const wchar_t kTablePrefix = 0x4840;
+
+wchar_t packed_char(unsigned value)
+{
+    static const wchar_t kChars[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
+    return kChars[value & 63];
+}
+
+unsigned u16(const std::vector<BYTE>& bytes, size_t at)
+{
+    return bytes[at] | (bytes[at + 1] << 8);
+}
+
+struct Damaged
+{
+};
+
+void require(bool condition)
+{
+    if (!condition)
+        throw Damaged();
+}
+
+// The string pool: for each id, its text, or none for an unused id (id 0 is null).
+class StringPool
+{
+public:
+    StringPool(const std::vector<BYTE>& pool, const std::vector<BYTE>& data)
+    {
+        require(pool.size() >= 4 && pool.size() % 4 == 0);
+        width_ = (pool[3] & 0x80) ? 3 : 2;
+        unsigned code_page = u16(pool, 0) | ((u16(pool, 2) & 0x7FFF) << 16);
+        texts_.emplace_back();
+        used_.push_back(false);
+        uint64_t offset = 0;
+        for (size_t at = 4; at < pool.size(); at += 4) {
+            uint64_t length = u16(pool, at);
+            unsigned references = u16(pool, at + 2);
+            // A string of 64 KB or more: its length is in the next slot, and it takes one id.
+            if (length == 0 && references != 0) {
+                at += 4;
+                require(at < pool.size());
+                length = u16(pool, at) | (uint64_t(u16(pool, at + 2)) << 16);
+            }
+            require(offset + length <= data.size());
+            used_.push_back(length != 0 || references != 0);
+            texts_.push_back(text(data, offset, length, code_page));
+            offset += length;
+        }
+    }
+
+    unsigned width() const { return width_; }
+    uint32_t id_at(const std::vector<BYTE>& bytes, size_t at) const
+    {
+        return u16(bytes, at) | (width_ == 3 ? uint32_t(bytes[at + 2]) << 16 : 0);
+    }
+    // The text of an id a cell holds; null and unused ids are damage where a name must be.
+    const std::wstring& name(uint32_t id) const
+    {
+        require(id != 0 && id < texts_.size() && used_[id] && !texts_[id].empty());
+        return texts_[id];
+    }
+
+private:
+    static std::wstring text(const std::vector<BYTE>& data, uint64_t offset, uint64_t length,
+                             unsigned code_page)
+    {
+        // Names are compared with stream names; only short texts can be names.
+        if (length == 0 || length > 255)
+            return std::wstring();
+        const char* start = reinterpret_cast<const char*>(data.data() + offset);
+        int size = static_cast<int>(length);
+        UINT page = code_page ? code_page : CP_ACP;
+        int count = MultiByteToWideChar(page, 0, start, size, nullptr, 0);
+        if (count <= 0) {
+            page = CP_ACP;
+            count = MultiByteToWideChar(page, 0, start, size, nullptr, 0);
+        }
+        std::wstring result(count > 0 ? count : 0, L'\0');
+        if (count > 0)
+            MultiByteToWideChar(page, 0, start, size, &result[0], count);
+        return result;
+    }
+
+    unsigned width_ = 2;
+    std::vector<std::wstring> texts_;
+    std::vector<bool> used_;
+};
+
+// Bytes one cell of a column of this type takes in a table stream.
+unsigned column_width(unsigned type, unsigned string_width)
+{
+    if ((type & ~0x1000u) == 0x0900)
+        return 2; // a stream cell
+    if (type & 0x0800)
+        return string_width;
+    return (type & 0xFF) <= 2 ? 2 : 4;
+}
+
+void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* unlisted)
+{
+    // Table streams the library finds, by name.
+    std::map<std::wstring, const RootStream*> tables;
+    std::set<std::wstring> unreached; // holding rows
+    for (const RootStream& stream : streams) {
+        bool table_stream = false;
+        std::wstring name = UnpackStreamName(stream.element, table_stream);
+        if (!table_stream)
+            continue;
+        if (stream.reached)
+            require(tables.emplace(name, &stream).second);
+        else if (stream.size != 0)
+            unreached.insert(name);
+    }
+    auto pool_stream = tables.find(L"_StringPool"), data_stream = tables.find(L"_StringData");
+    require(pool_stream != tables.end() && data_stream != tables.end());
+    StringPool pool(pool_stream->second->read(), data_stream->second->read());
+    const unsigned width = pool.width();
+
+    std::set<std::wstring> listed;
+    auto found = tables.find(L"_Tables");
+    if (found != tables.end()) {
+        std::vector<BYTE> bytes = found->second->read();
+        require(bytes.size() % width == 0);
+        for (size_t at = 0; at < bytes.size(); at += width)
+            require(listed.insert(pool.name(pool.id_at(bytes, at))).second);
+    }
+
+    // Column-major rows of (Table, Number, Name, Type); each table's columns numbered 1..n.
+    std::map<std::wstring, std::map<unsigned, unsigned>> columns;
+    found = tables.find(L"_Columns");
+    if (found != tables.end()) {
+        std::vector<BYTE> bytes = found->second->read();
+        const size_t row = 2 * width + 4;
+        require(bytes.size() % row == 0);
+        size_t count = bytes.size() / row;
+        for (size_t at = 0; at < count; ++at) {
+            const std::wstring& table = pool.name(pool.id_at(bytes, at * width));
+            unsigned number = u16(bytes, count * width + at * 2);
+            pool.name(pool.id_at(bytes, count * (width + 2) + at * width));
+            unsigned type = u16(bytes, count * (2 * width + 2) + at * 2);
+            require(listed.count(table) && number > 0x8000 && type != 0);
+            require(columns[table].emplace(number - 0x8000, (type + 0x8000) & 0xFFFF).second);
+        }
+    }
+    std::set<uint64_t> streamless; // row widths of listed tables without a stream: empty, or renamed
+    for (const std::wstring& table : listed) {
+        auto defined = columns.find(table);
+        require(defined != columns.end() && defined->second.rbegin()->first == defined->second.size());
+        uint64_t row = 0;
+        for (const auto& column : defined->second)
+            row += column_width(column.second, width);
+        // The library reads a table whose stream it does not find as empty: one left unreached is lost.
+        auto stream = tables.find(table);
+        if (stream == tables.end()) {
+            require(!unreached.count(table));
+            streamless.insert(row);
+            continue;
+        }
+        require(stream->second->size % row == 0);
+    }
+    // A table stream `_Tables` does not list is passed over by the library: a stream Wine kept of a
+    // dropped table, or a renamed one whose table then reads empty (when its rows fit such a table).
+    for (const auto& stream : tables) {
+        const std::wstring& name = stream.first;
+        if (listed.count(name) || name == L"_StringPool" || name == L"_StringData" || name == L"_Tables" ||
+            name == L"_Columns")
+            continue;
+        if (unlisted) {
+            unlisted->push_back(stream.second->element);
+            continue;
+        }
+        uint64_t size = stream.second->size;
+        for (uint64_t row : streamless)
+            require(size == 0 || size % row != 0);
+    }
+}
+
+} // namespace
+
+std::wstring UnpackStreamName(const std::wstring& element, bool& table_stream)
+{
+    table_stream = !element.empty() && element[0] == kTablePrefix;
+    std::wstring name;
+    for (size_t at = table_stream ? 1 : 0; at < element.size(); ++at) {
+        unsigned unit = element[at];
+        if (unit >= 0x3800 && unit < 0x4800) {
+            name += packed_char(unit - 0x3800);
+            name += packed_char((unit - 0x3800) >> 6);
+        } else if (unit >= 0x4800 && unit < 0x4840) {
+            name += packed_char(unit - 0x4800);
+        } else {
+            name += static_cast<wchar_t>(unit);
+        }
+    }
+    return name;
+}
+
+bool DatabaseStreamsSound(const std::vector<RootStream>& streams, std::vector<std::wstring>* unlisted)
+{
+    try {
+        check(streams, unlisted);
+        return true;
+    } catch (const Damaged&) {
+        return false;
+    }
+}
+
+} // namespace detail
+} // namespace msi
