@@ -1,5 +1,7 @@
 #include "foundation/Prompt.h"
 
+#include <shellapi.h>
+
 namespace {
 
 PromptResponder& responder()
@@ -37,4 +39,17 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
     if (AnswerPrompt(request, answer))
         return answer.result;
     return MessageBoxW(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), flags);
+}
+
+bool OpenLink(HWND owner, const std::wstring& link)
+{
+    PromptRequest request;
+    request.kind = PromptKind::OpenLink;
+    request.owner = owner;
+    request.text = link;
+    PromptAnswer answer;
+    if (AnswerPrompt(request, answer))
+        return answer.result > 32;
+    HINSTANCE started = ShellExecuteW(owner, L"open", link.c_str(), nullptr, L"", SW_SHOW);
+    return reinterpret_cast<INT_PTR>(started) > 32;
 }

@@ -1,6 +1,8 @@
 #include "views/tree/RowGrouping.h"
 
 #include "views/grid/ObjectWindow.h"
+#include "views/dialogs/RowLinksWindow.h"
+#include "views/tree/MsiTableNode.h"
 #include "views/tree/RowElementNode.h"
 #include "views/tree/RowNodeFactory.h"
 #include "views/tree/TreeView.h"
@@ -142,4 +144,8 @@ void RowGroupingNode::OnSelected(ObjectWindow* list)
     list->SetSelection({});
     SendMessageW(window, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window, nullptr, TRUE);
+
+    // A grouping is no row: the pane shows none.
+    if (RowLinksWindow* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
+        pane->ShowRowLinks(nullptr, RowIterator());
 }
