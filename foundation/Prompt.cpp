@@ -4,6 +4,12 @@
 
 namespace {
 
+bool RunningUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 PromptResponder& responder()
 {
     static PromptResponder current;
@@ -50,6 +56,26 @@ bool OpenLink(HWND owner, const std::wstring& link)
     PromptAnswer answer;
     if (AnswerPrompt(request, answer))
         return answer.result > 32;
-    HINSTANCE started = ShellExecuteW(owner, L"open", link.c_str(), nullptr, L"", SW_SHOW);
-    return reinterpret_cast<INT_PTR>(started) > 32;
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    execute.hwnd = owner;
+    execute.lpVerb = L"open";
+    execute.lpFile = link.c_str();
+    execute.lpDirectory = L"";
+    execute.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&execute))
+        return false;
+    if (!execute.hProcess)
+        return true;
+    // Under Wine the call succeeds whenever its browser launcher starts; the launcher hands the link on
+    // and ends at once, with a non-zero code when it found no browser. Elsewhere the process is the
+    // program that shows the link, which is not waited for.
+    bool opened = true;
+    if (RunningUnderWine() && WaitForSingleObject(execute.hProcess, 10000) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        opened = GetExitCodeProcess(execute.hProcess, &code) && code == 0;
+    }
+    CloseHandle(execute.hProcess);
+    return opened;
 }
