@@ -44,6 +44,24 @@ std::wstring FileNameOf(const std::wstring& path)
     return name;
 }
 
+std::wstring FullPathOf(const std::wstring& path)
+{
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        tfc::throw_last_error(L"GetFullPathName");
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        tfc::throw_last_error(L"GetFullPathName");
+    full.resize(length);
+    return full;
+}
+
+bool IsSamePath(const std::wstring& a, const std::wstring& b)
+{
+    return lstrcmpiW(FullPathOf(a).c_str(), FullPathOf(b).c_str()) == 0;
+}
+
 std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter)
 {
     std::vector<std::wstring> pieces;

@@ -11,5 +11,9 @@ void CreateDirectoryRecursive(const std::wstring& path);
 void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& name);
 // What follows the last backslash; the whole path when there is none.
 std::wstring FileNameOf(const std::wstring& path);
+// The path made absolute against the current folder; throws Win32Error "GetFullPathName".
+std::wstring FullPathOf(const std::wstring& path);
+// Whether two paths, relative or absolute, name the same file (letter case ignored).
+bool IsSamePath(const std::wstring& a, const std::wstring& b);
 // Always one more piece than there are delimiters.
 std::vector<std::wstring> SplitString(const std::wstring& text, wchar_t delimiter);

@@ -13,6 +13,7 @@ enum class PromptKind
     OpenFiles,   // caption is the title, text the filter; answer.paths (empty: cancelled), answer.read_only
     SaveFile,    // as OpenFiles; one path
     Folder,      // caption is the title; one path
+    OpenLink,    // text is the link to open; answer.result above 32 means it opened
 };
 
 struct PromptRequest
@@ -41,3 +42,7 @@ bool AnswerPrompt(const PromptRequest& request, PromptAnswer& answer);
 
 // MessageBoxW through the seam.
 int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
+
+// Opens the link (a web page, a file) with its associated program, through the seam; false when that
+// could not be started.
+bool OpenLink(HWND owner, const std::wstring& link);

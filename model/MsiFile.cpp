@@ -185,6 +185,8 @@ void MsiFile::SwitchToPath(const std::wstring& path)
     path_ = path;
     database_ = database;
     read_only_ = false;
+    // The file there was just saved: its time is not the one the old path had when it was opened.
+    saved_time_ = FILETIME{0, 0};
     change_log_.clear();
 }
 

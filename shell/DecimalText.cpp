@@ -22,9 +22,10 @@ bool ParseDecimalField(const std::wstring& text, int& value)
     return true;
 }
 
-bool ReadDecimalControl(HWND dialog, int control, int& value)
+bool ReadDecimalControl(HWND dialog, int control, int& value, int lowest, int highest)
 {
-    if (ParseDecimalField(GetWindowTextString(GetDlgItem(dialog, control)), value))
+    if (ParseDecimalField(GetWindowTextString(GetDlgItem(dialog, control)), value) && value >= lowest &&
+        value <= highest)
         return true;
     ShowMessageBox(dialog, L"You have specified an invalid number", L"Number only", MB_OK | MB_ICONWARNING);
     SetFocus(GetDlgItem(dialog, control));

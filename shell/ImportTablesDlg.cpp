@@ -236,9 +236,19 @@ void ImportTablesDlg::SetAction(int action)
 
 void ImportTablesDlg::OnOk()
 {
-    for (const auto& file : files_) {
-        if (file->action == TableImportInfo::Replace || file->action == TableImportInfo::Import)
-            ImportOne(*file);
+    HWND list = GetDlgItem(dialog_, IDC_IMPORT_LIST);
+    // A file leaves the list once its table is in: when a later one fails, the dialog stays open offering
+    // only what is left, so a second OK does not import anything twice.
+    for (size_t at = 0; at < files_.size();) {
+        int action = files_[at]->action;
+        if (action != TableImportInfo::Replace && action != TableImportInfo::Import) {
+            ++at;
+            continue;
+        }
+        ImportOne(*files_[at]);
+        imported_any_ = true;
+        files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(at));
+        ListView_DeleteItem(list, static_cast<int>(at));
     }
     EndDialog(dialog_, 0);
 }

@@ -43,7 +43,10 @@ public:
     // 0 when the imports were made, 1 for Cancel or when no file was chosen.
     INT_PTR DoModal(HWND owner);
 
+    // The files not imported yet.
     const std::vector<std::shared_ptr<TableImportInfo>>& Files() const { return files_; }
+    // Whether any table went in, also when the dialog then ended with Cancel after a failed file.
+    bool ImportedAny() const { return imported_any_; }
 
     INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
 
@@ -62,4 +65,5 @@ private:
     EditableMsiFileTab& document_;
     std::vector<std::shared_ptr<TableImportInfo>> files_;
     HWND dialog_ = nullptr;
+    bool imported_any_ = false;
 };

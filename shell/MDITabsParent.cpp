@@ -283,6 +283,8 @@ void MDITabsParent::SetTabText(const MDIChild* document, const std::wstring& tex
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(text.c_str());
         SendMessageW(tabs_.GetWindowHandle(), TCM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+        // A shorter text (" (Read only)" gone after Save As) leaves the longer one's end behind under Wine.
+        InvalidateRect(tabs_.GetWindowHandle(), nullptr, TRUE);
         return;
     }
 }

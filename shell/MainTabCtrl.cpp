@@ -1,6 +1,7 @@
 #include "shell/MainTabCtrl.h"
 #include "shell/DocumentTab.h"
 #include "shell/MainWindow.h"
+#include "views/grid/ObjectWindow.h"
 
 #include <commctrl.h>
 
@@ -140,4 +141,6 @@ void MainTabCtrl::RefreshSelectedNode()
     tfc::RefersTo<ContainerNode> node(page.GetSelectedNode());
     if (node)
         node->OnSelected(page.GetListView());
+    else if (ObjectWindow* list = page.GetListView())
+        list->SetHandler(nullptr, {}, 0, -1, 0); // no columns of the table another page showed
 }

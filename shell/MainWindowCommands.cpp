@@ -6,11 +6,10 @@
 #include "foundation/Prompt.h"
 #include "resources/ShellIds.h"
 #include "shell/AboutDlg.h"
+#include "shell/HelpPage.h"
 #include "foundation/Options.h"
 #include "shell/RecentFiles.h"
 #include "shell/WaitCursor.h"
-
-#include <shellapi.h>
 
 void MainWindow::OnCommand(UINT id)
 {
@@ -182,5 +181,5 @@ void MainWindow::OnHelp()
     MDIChild* current = tabs_.CurrentTab();
     if (current && current->ShowTableHelp())
         return;
-    ShellExecuteW(nullptr, L"open", gOptions.help_start_page.c_str(), nullptr, L"", SW_SHOW);
+    OpenHelpPage(frame_, gOptions.help_start_page);
 }

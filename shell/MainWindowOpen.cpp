@@ -2,7 +2,9 @@
 // recent files, new files and the transforms of an extracted patch.
 #include "shell/MainWindow.h"
 
+#include "foundation/ErrorDialog.h"
 #include "foundation/Errors.h"
+#include "foundation/Format.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
@@ -141,7 +143,13 @@ MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
     // A path relative to the folder the program started in would not open from the menu later.
     wchar_t full[MAX_PATH * 4];
     DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
-    AddToMru(mru_key_.get(), length > 0 && length < MAX_PATH * 4 ? std::wstring(full, length) : path);
+    try {
+        AddToMru(mru_key_.get(), length > 0 && length < MAX_PATH * 4 ? std::wstring(full, length) : path);
+    } catch (const tfc::Win32Error& error) {
+        // The document is open; only the recent-files list missed it, which is no failure to open.
+        tfc::Format(L"Could not add %s to the recent files") << path;
+        ShowErrorDialog(frame_, error.description());
+    }
     return document.get();
 }
 

@@ -12,7 +12,6 @@
 #include "shell/MainWindow.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/MsiTableNode.h"
-#include "views/tree/RowTrees.h"
 #include "views/tree/TreeView.h"
 
 #include <vector>
@@ -24,13 +23,7 @@ MsiFileTab::MsiFileTab(MDITabsParent* owner, StatusBarManager* status, std::wstr
 
 MsiFileTab::~MsiFileTab()
 {
-    SetClosing(true);
-    // The Tables tree too: a `_Streams` lookup unsubscribes from its tables when it goes, so it must go
-    // while they are alive.
-    for (int page = MainTabCtrl::PAGE_COUNT - 1; page >= 0; --page) {
-        GetViewTabs().GetPage(page).Clear();
-        row_roots_[page] = tfc::RefersTo<RowElementNode>();
-    }
+    ClearTrees();
     lookups_.clear();
 }
 
@@ -224,36 +217,6 @@ std::shared_ptr<MsiTableLookupBase> MsiFileTab::GetTableLookup(const std::wstrin
     if (kept != lookups_.end() && kept->second->GetTable() == table.get())
         return kept->second;
     return lookups_[name] = MakeLookup(*table);
-}
-
-void MsiFileTab::FillTreeView(int page, const std::wstring& table_name)
-{
-    if (!file_.FindTable(table_name) || !FindTableNode(table_name))
-        return;
-    TreeView& tree = GetViewTabs().GetPage(page);
-    {
-        NoRedraw quiet(tree.GetWindow());
-        row_roots_[page] = ::FillTreeView(*this, tree, table_name);
-    }
-    GetTreeContext()->SetItemCount(0);
-}
-
-void MsiFileTab::RebuildRelationTrees(bool tracking_on)
-{
-    if (tracking_on)
-        return;
-    static const wchar_t* const kTables[MainTabCtrl::PAGE_COUNT] = {L"", L"Dialog", L"Component", L"Feature"};
-    int current = GetViewTabs().CurrentPage();
-    if (current != MainTabCtrl::TABLES) {
-        ObjectWindow* list = GetTreeContext();
-        list->SetHandler(nullptr, {}, 0, -1, 0);
-    }
-    for (int page : {MainTabCtrl::COMPONENTS, MainTabCtrl::DIALOGS, MainTabCtrl::FEATURES}) {
-        GetViewTabs().GetPage(page).Root()->RemoveAllChildren();
-        row_roots_[page] = tfc::RefersTo<RowElementNode>();
-        if (page == current)
-            FillTreeView(page, kTables[page]);
-    }
 }
 
 void MsiFileTab::OnShowEmptyTables()

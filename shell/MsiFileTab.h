@@ -57,17 +57,9 @@ public:
     // into this database.
     void CreateTableLookup(MsiTable& table, bool add) override;
 
-    // Row reference tracking of the database was switched. Turned off, the Dialogs, Components and
-    // Features trees lose the nodes built from the references; the page shown is filled again at once,
-    // the others when they are next shown.
-    void RebuildRelationTrees(bool tracking_on) override;
-
 protected:
     HMENU LoadMenuBar() override;
     void OnShowEmptyTables() override;
-    // A Dialogs, Components or Features page shown with an empty tree: one grouping of the table's rows,
-    // when the table has a node in the Tables tree.
-    void FillTreeView(int page, const std::wstring& table_name) override;
 
 private:
     // The tab is replaced by a transform tab over this database.
@@ -80,6 +72,4 @@ private:
     MsiFile file_;
     // Declared after the database, so they go first even without the destructor's care.
     std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
-    // The invisible owners of the row trees' top groupings, by page.
-    tfc::RefersTo<RowElementNode> row_roots_[MainTabCtrl::PAGE_COUNT];
 };

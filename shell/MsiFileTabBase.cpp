@@ -3,12 +3,17 @@
 #include "foundation/Dpi.h"
 #include "foundation/FileUtil.h"
 #include "foundation/Format.h"
+#include "foundation/NoRedraw.h"
 #include "foundation/Prompt.h"
+#include "model/MsiFile.h"
 #include "resources/ShellIds.h"
+#include "shell/HelpPage.h"
 #include "shell/MDITabsParent.h"
 #include "shell/MainWindow.h"
 #include "validation/ValidationWindow.h"
+#include "views/dialogs/RowLinksWindow.h"
 #include "views/tree/MsiTableNode.h"
+#include "views/tree/RowTrees.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -30,11 +35,20 @@ MsiFileTabBase::MsiFileTabBase(const wchar_t* error_name, MDITabsParent* owner, 
 
 MsiFileTabBase::~MsiFileTabBase()
 {
-    closing_ = true;
     // The tree items go while their nodes and the list they fill are alive.
-    for (int page = 0; page < MainTabCtrl::PAGE_COUNT; ++page)
-        view_tabs_.GetPage(page).Clear();
+    ClearTrees();
     destroy_window(window_);
+}
+
+void MsiFileTabBase::ClearTrees()
+{
+    closing_ = true;
+    // The Tables tree too: a `_Streams` lookup unsubscribes from its tables when it goes, so it must go
+    // while they are alive.
+    for (int page = MainTabCtrl::PAGE_COUNT - 1; page >= 0; --page) {
+        view_tabs_.GetPage(page).Clear();
+        row_roots_[page] = tfc::RefersTo<RowElementNode>();
+    }
 }
 
 void MsiFileTabBase::Create(HWND parent, int x, int y, int width, int height)
@@ -179,7 +193,32 @@ void MsiFileTabBase::SelectView(int page)
     SetFocus(view_tabs_.GetPage(page).GetWindow());
 }
 
-void MsiFileTabBase::FillTreeView(int, const std::wstring&) {}
+void MsiFileTabBase::FillTreeView(int page, const std::wstring& table_name)
+{
+    if (!FindTableNode(table_name) || !GetMsiFile().FindTable(table_name))
+        return;
+    TreeView& tree = view_tabs_.GetPage(page);
+    {
+        NoRedraw quiet(tree.GetWindow());
+        row_roots_[page] = ::FillTreeView(*this, tree, table_name);
+    }
+    list_.SetItemCount(0);
+}
+
+void MsiFileTabBase::RebuildRelationTrees(bool tracking_on)
+{
+    if (tracking_on)
+        return;
+    int current = view_tabs_.CurrentPage();
+    if (current != MainTabCtrl::TABLES)
+        list_.SetHandler(nullptr, {}, 0, -1, 0);
+    for (int page : {MainTabCtrl::COMPONENTS, MainTabCtrl::DIALOGS, MainTabCtrl::FEATURES}) {
+        view_tabs_.GetPage(page).Root()->RemoveAllChildren();
+        row_roots_[page] = tfc::RefersTo<RowElementNode>();
+        if (page == current)
+            FillTreeView(page, kPageTables[page]);
+    }
+}
 
 std::wstring MsiFileTabBase::GetTitle()
 {
@@ -263,6 +302,18 @@ void MsiFileTabBase::UpdateStatusBar()
     SetStatusText(tables, 1);
 }
 
+bool MsiFileTabBase::ShowTableHelp()
+{
+    int page = view_tabs_.CurrentPage();
+    if (page < 0 || page >= MainTabCtrl::PAGE_COUNT)
+        return false;
+    std::wstring table = HelpTableName(view_tabs_.GetPage(page).GetSelectedNode());
+    if (table.empty())
+        return false;
+    OpenHelpPage(DialogOwner(), TableHelpLink(table));
+    return true;
+}
+
 HACCEL MsiFileTabBase::LoadDocumentAccelerators()
 {
     return ::LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DOCUMENT_ACCELERATORS));
@@ -325,6 +376,11 @@ void MsiFileTabBase::MergeMenus()
         frame->SetDocumentAccelerators(window_, LoadDocumentAccelerators());
     }
     UpdateStatusBar();
+    // The pane's box says whether this document's database is tracked, not whether the previous one was.
+    if (RowLinksWindow* pane = MsiTableNode::LinksPane(this)) {
+        MsiFile* tracked = GetTrackedDatabase();
+        pane->ShowTrackingState(tracked && tracked->relationships().IsEnabled());
+    }
     if (auto* node = dynamic_cast<MsiTableNode*>(GetTablesTree()->GetSelectedNode()))
         node->ShowRowLinks(list_);
     if (frame && frame->GetLogTabs().GetWindowHandle()) {
@@ -352,6 +408,9 @@ void MsiFileTabBase::UnmergeMenus()
             ++i;
         }
     }
+    // The pane forgets this tab's row: the next tab must not show it.
+    if (RowLinksWindow* pane = MsiTableNode::LinksPane(this))
+        pane->ShowRowLinks(nullptr, RowIterator());
     frame->SetTitle(L"");
 }
 

@@ -9,6 +9,7 @@
 #include "shell/MainTabCtrl.h"
 #include "views/dialogs/FindDlg.h"
 #include "views/grid/ObjectWindow.h"
+#include "views/tree/RowElementNode.h"
 
 #include <set>
 #include <string>
@@ -39,6 +40,8 @@ public:
     void UnmergeMenus() override;
     bool IsDirty() override { return HasChanges(); }
     void UpdateStatusBar() override;
+    // The reference page of the table that the selected node of the current page is about.
+    bool ShowTableHelp() override;
 
     void SetDirty(bool dirty) override;
     void SetStatusText(const std::wstring& text, int part) override;
@@ -47,6 +50,10 @@ public:
     ObjectWindow* GetTreeContext() override { return &list_; }
     TreeView* GetTablesTree() override { return &view_tabs_.GetPage(MainTabCtrl::TABLES); }
     bool IsShowingObject(int page) override;
+    // Row reference tracking of the database was switched. Turned off, the Dialogs, Components and
+    // Features trees lose the nodes built from the references; the page shown is filled again at once,
+    // the others when they are next shown.
+    void RebuildRelationTrees(bool tracking_on) override;
 
     MainTabCtrl& GetViewTabs() { return view_tabs_; }
     HWND GetCheckBox() const { return check_box_; }
@@ -100,8 +107,12 @@ protected:
     virtual HMENU LoadMenuBar() = 0;
     // The "Show empty tables" check box was clicked.
     virtual void OnShowEmptyTables() {}
-    // Fills a Dialogs, Components or Features page whose tree is still empty.
+    // A Dialogs, Components or Features page shown with an empty tree: one grouping of the table's rows,
+    // when the table has a node in the Tables tree.
     virtual void FillTreeView(int page, const std::wstring& table_name);
+    // Every tree emptied and the row trees' owners released; the deriving tab calls it before its
+    // database goes.
+    void ClearTrees();
     void Layout();
     int CheckBoxWidth() const;
     // The commands both tab kinds handle alike; false for any other id. Refused silently when read-only.
@@ -112,12 +123,13 @@ protected:
     HWND DialogOwner();
     // The menu bar resource, with Add and Import Tables greyed when read-only.
     HMENU LoadTabMenuBar(int resource);
+    // Add and Import Tables of the merged menus follow the read-only flag (after Save As made it writable).
+    void UpdateWritingCommands();
     // The file dialogs of New and Apply Transform; empty when cancelled.
     std::wstring AskNewTransform(const std::wstring& folder);
     std::wstring AskExistingTransform(const std::wstring& folder);
     static const wchar_t kBeginTransformQuestion[];
     static const wchar_t kApplyTransformQuestion[];
-    void SetClosing(bool closing) { closing_ = closing; }
 
 private:
     HWND GetParentWindow() override { return window_; }
@@ -132,6 +144,8 @@ private:
     TempFiles temp_files_;
     bool closing_ = false;
     SplitterWindow splitter_;
+    // The invisible owners of the row trees' top groupings, by page.
+    tfc::RefersTo<RowElementNode> row_roots_[MainTabCtrl::PAGE_COUNT];
     std::wstring title_;
     HWND window_ = nullptr;
 };

@@ -57,6 +57,21 @@ HMENU MsiFileTabBase::LoadTabMenuBar(int resource)
     return bar;
 }
 
+void MsiFileTabBase::UpdateWritingCommands()
+{
+    MainWindow* frame = GetMainWindow();
+    HMENU bar = frame ? GetMenu(frame->GetWindowHandle()) : nullptr;
+    MENUITEMINFOW merged = {};
+    merged.cbSize = sizeof(merged);
+    merged.fMask = MIIM_DATA;
+    if (!bar || !GetMenuItemInfoW(bar, 1, TRUE, &merged) ||
+        merged.dwItemData != reinterpret_cast<ULONG_PTR>(static_cast<MDIChild*>(this)))
+        return;
+    UINT state = MF_BYCOMMAND | (read_only_ ? MF_GRAYED : MF_ENABLED);
+    EnableMenuItem(bar, ID_TABLES_ADD, state);
+    EnableMenuItem(bar, ID_TABLES_IMPORT, state);
+}
+
 std::wstring MsiFileTabBase::AskNewTransform(const std::wstring& folder)
 {
     return BrowseForSaveFile(DialogOwner(), folder, TransformFilter(),
@@ -190,7 +205,8 @@ void MsiFileTabBase::OnAddTables()
 void MsiFileTabBase::OnImportTables()
 {
     ImportTablesDlg dialog(*this);
-    if (dialog.DoModal(DialogOwner()) == 0) {
+    // Tables that went in before a failed one are in also when the dialog is then cancelled.
+    if (dialog.DoModal(DialogOwner()) == 0 || dialog.ImportedAny()) {
         ReloadSchemaNodes();
         UpdateStatusBar();
     }

@@ -3,6 +3,7 @@
 
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
 #include "shell/MainWindow.h"
 #include "foundation/Options.h"
 #include "shell/SaveNames.h"
@@ -38,19 +39,6 @@ private:
     bool placed_ = false;
 };
 
-std::wstring FullPath(const std::wstring& path)
-{
-    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        tfc::throw_last_error(L"GetFullPathName");
-    std::wstring full(size, L'\0');
-    DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size)
-        tfc::throw_last_error(L"GetFullPathName");
-    full.resize(length);
-    return full;
-}
-
 } // namespace
 
 bool MsiFileTab::SavedBy(std::wstring& name) const
@@ -82,7 +70,7 @@ std::wstring MsiFileTab::MakeSaveRequest()
 
 void MsiFileTab::SaveToFile(const std::wstring& target, bool reopen)
 {
-    std::wstring full_target = FullPath(target);
+    std::wstring full_target = FullPathOf(target);
     std::wstring copy = MakeSaveRequest();
     // The copy is moved in from the target's own folder: one replacing move on one volume, so the target
     // is either the old file or the whole new one.
@@ -108,13 +96,14 @@ void MsiFileTab::SaveAs()
     if (chosen.empty())
         return;
     // Onto its own file it is a plain save: the open file cannot be replaced under the database.
-    if (lstrcmpiW(FullPath(chosen).c_str(), FullPath(path_).c_str()) == 0) {
+    if (IsSamePath(chosen, path_)) {
         Save();
         return;
     }
     SaveToFile(chosen, true);
     path_ = file_.path();
     SetDirty(false);
+    UpdateWritingCommands();
     // The status bar shows the path the tab now edits.
     UpdateStatusBar();
 }

@@ -3,6 +3,7 @@
 #include "foundation/NoRedraw.h"
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
 #include "model/lookups/MsiDiffStreamsTableLookup.h"
@@ -16,12 +17,6 @@
 #include "views/tree/TreeView.h"
 
 namespace {
-
-std::wstring FileNameOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 // The extension with its dot, or the fallback for a path too short to have one.
 std::wstring ExtensionOr(const std::wstring& path, const wchar_t* fallback)
@@ -52,10 +47,8 @@ MsiTransformTab::MsiTransformTab(MDITabsParent* owner, StatusBarManager* status,
 
 MsiTransformTab::~MsiTransformTab()
 {
-    SetClosing(true);
     // Every node and its lookup unsubscribes from the transform's tables: they go while those live.
-    for (int page = MainTabCtrl::PAGE_COUNT - 1; page >= 0; --page)
-        GetViewTabs().GetPage(page).Clear();
+    ClearTrees();
     GetTreeContext()->SetHandler(nullptr, {}, 0, -1, 0);
     transform_.reset();
 }
@@ -301,7 +294,8 @@ void MsiTransformTab::Save()
 
 void MsiTransformTab::SaveToFile(const std::wstring& target)
 {
-    if (lstrcmpiW(target.c_str(), transform_->path().c_str()) == 0) {
+    // Compared as full paths: a relative name of the own file is a plain save, not a replacement.
+    if (IsSamePath(target, transform_->path())) {
         Save();
         return;
     }
@@ -334,6 +328,11 @@ void MsiTransformTab::SaveAs()
                           L"Save As", ExtensionOr(transform_path_, L".mst"));
     if (chosen.empty())
         return;
+    // Onto its own file (under any name of it) it is a plain save, and the tab keeps its path.
+    if (IsSamePath(chosen, transform_->path())) {
+        Save();
+        return;
+    }
     SaveToFile(chosen);
     // The transform itself now lives at the chosen path: the next Save writes there.
     transform_->Retarget(chosen);

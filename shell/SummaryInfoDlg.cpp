@@ -179,8 +179,9 @@ void SummaryInfoDlg::OnSchemaChanged(HWND dialog, bool chosen)
 bool SummaryInfoDlg::CheckNumbers(HWND dialog)
 {
     int value = 0;
+    // The code page is stored in 16 bits: 65001 goes in as well as its signed form -535, 70000 would not.
     return ReadDecimalControl(dialog, IDC_SI_SCHEMA, value) &&
-           ReadDecimalControl(dialog, IDC_SI_CODE_PAGE, value);
+           ReadDecimalControl(dialog, IDC_SI_CODE_PAGE, value, SHRT_MIN, USHRT_MAX);
 }
 
 std::wstring SummaryInfoDlg::ControlState(HWND dialog, int control) const

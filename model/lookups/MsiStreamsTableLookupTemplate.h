@@ -24,8 +24,9 @@ public:
         if (this->IsEditableRow(row)) {
             std::wstring name = this->GetCellText(0, position, sort_column);
             StreamOwners::Owner owner;
-            // Streams of rows, and the database's own streams ("\x05..."), go with what they belong to.
-            if (owners_ && (owners_->FindOwner(row, owner) || owners_->NameBelongsToATable(name))) {
+            // Streams of rows, and the database's own streams ("\x05..."), go with what they belong to; a
+            // stream whose row is gone belongs to nothing and may go.
+            if (owners_ && (owners_->FindOwner(row, owner) || StreamOwners::IsDatabaseStream(name))) {
                 TableLookupOwner* node = this->GetOwnerNode();
                 ShowMessageBox(node ? node->GetOwnerWindow() : nullptr,
                                L"Row " + name +

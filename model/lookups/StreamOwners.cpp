@@ -71,17 +71,6 @@ bool StreamOwners::FindOwner(RowIterator stream, Owner& owner) const
     return true;
 }
 
-bool StreamOwners::NameBelongsToATable(const std::wstring& name) const
-{
-    if (!name.empty() && name[0] == L'\x05')
-        return true;
-    size_t dot = name.find(L'.');
-    if (!file_ || dot == std::wstring::npos)
-        return false;
-    MsiTableRef table = file_->FindTable(name.substr(0, dot));
-    return table && table.get() != &streams_ && table->user_table() && FirstStreamColumn(*table);
-}
-
 void StreamOwners::WatchTable(MsiTable& table, bool with_rows)
 {
     if (&table == &streams_ || !table.user_table() || !FirstStreamColumn(table))

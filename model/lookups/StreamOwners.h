@@ -30,9 +30,8 @@ public:
 
     // The owner of a `_Streams` row; false when it has none.
     bool FindOwner(RowIterator stream, Owner& owner) const;
-    // Whether the database could hold a stream of that name for a row: a table with a stream column is
-    // named before the first ".", or the name is a system stream (starting with "\x05").
-    bool NameBelongsToATable(const std::wstring& name) const;
+    // A stream of the database itself (its name starts with "\x05"), such as its summary information.
+    static bool IsDatabaseStream(const std::wstring& name) { return !name.empty() && name[0] == L'\x05'; }
 
     // The installer's name for the stream of a row.
     static std::wstring StreamName(const MsiTable& table, const MsiRow& row);

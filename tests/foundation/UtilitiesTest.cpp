@@ -2,12 +2,14 @@
 #include "foundation/CmdLine.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/FileUtil.h"
+#include "foundation/Prompt.h"
 #include "foundation/TempFiles.h"
 #include "foundation/WindowText.h"
 #include "support/WindowTesting.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -118,6 +120,46 @@ TEST(FileUtil, PathsAndPieces)
     CreateDirectoryRecursive(deep);
     EXPECT_TRUE(FileExists(deep));
     EXPECT_NO_THROW(CreateDirectoryRecursive(deep));
+}
+
+TEST(FileUtil, SamePathsThroughAnyOfTheirNames)
+{
+    testing_support::ScratchFolder scratch;
+    std::wstring file = scratch.file(L"a.mst");
+    struct Case
+    {
+        std::wstring other;
+        bool same;
+    } cases[] = {{file, true},
+                 {scratch.path() + L"\\.\\A.MST", true},
+                 {scratch.path() + L"\\x\\..\\a.mst", true},
+                 {scratch.file(L"b.mst"), false},
+                 {L"a.mst", false}};
+    for (const Case& test : cases)
+        EXPECT_EQ(IsSamePath(test.other, file), test.same)
+            << std::string(test.other.begin(), test.other.end());
+}
+
+TEST(OpenLink, AProgramThatEndsWithAFailureOrIsMissingDidNotOpenTheLink)
+{
+    // Under Wine the launcher's exit code tells whether the link opened; a batch file plays the launcher.
+    testing_support::ScratchFolder scratch;
+    struct Case
+    {
+        const char* script; // null: no file at all
+        bool opened;
+    } cases[] = {{"@exit 0\r\n", true}, {"@exit 1\r\n", false}, {nullptr, false}};
+    // The real call, not the tests' stand-in for prompts.
+    PromptResponder previous = SetPromptResponder(PromptResponder());
+    int index = 0;
+    for (const Case& test : cases) {
+        std::wstring path = scratch.file(L"link" + std::to_wstring(index++) + L".bat");
+        if (test.script)
+            testing_support::WriteFileBytes(
+                path, std::vector<BYTE>(test.script, test.script + strlen(test.script)));
+        EXPECT_EQ(OpenLink(nullptr, path), test.opened) << index;
+    }
+    SetPromptResponder(previous);
 }
 
 TEST(FileDialogs, MultipleSelectionAndPromptSeam)

@@ -176,14 +176,20 @@ TEST_F(MsiFileTest, RefreshedSchemaTablesKeepTheirObjects)
 
 TEST_F(MsiFileTest, SwitchToPathMovesTheHandle)
 {
-    MsiFile file;
-    file.Open(path_, MSIDBOPEN_READONLY);
+    SetLastWriteTime(path_, OldTime());
     std::wstring other = folder_.copy_in(path_, L"other.msi");
-    file.SwitchToPath(other);
-    EXPECT_EQ(other, file.path());
-    EXPECT_FALSE(file.read_only());
-    Execute(file.handle(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('C', 'three')");
-    msi::DatabaseCommit(file.handle());
+    {
+        MsiFile file;
+        file.Open(path_, MSIDBOPEN_READONLY);
+        file.SwitchToPath(other);
+        EXPECT_EQ(other, file.path());
+        EXPECT_FALSE(file.read_only());
+        Execute(file.handle(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES ('C', 'three')");
+        msi::DatabaseCommit(file.handle());
+    }
+    // The time the first path had when it was opened is not put on the second at close.
+    FILETIME old_time = OldTime(), now = LastWriteTime(other);
+    EXPECT_NE(0, CompareFileTime(&old_time, &now));
     MsiHandle reopened = msi::OpenDatabase(path_, MSIDBOPEN_READONLY);
     EXPECT_EQ(1u, SelectRows(reopened.get(), L"SELECT * FROM `Property`").size());
 }

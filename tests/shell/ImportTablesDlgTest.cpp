@@ -198,3 +198,47 @@ TEST(ImportTablesDlg, AReplacementThatCannotBeOpenedKeepsTheOldTable)
     prompts.answer(PromptAnswer{IDCANCEL, {}, false});
     EXPECT_EQ(1, ImportTablesDlg(document).DoModal(nullptr));
 }
+
+TEST(ImportTablesDlg, AFailureOnTheSecondFileLeavesOnlyItOffered)
+{
+    PackageDocument document(L"OldClassTableDef.msi");
+    if (!document.ok())
+        GTEST_SKIP() << "OldClassTableDef.msi is not there";
+    Exported files = ExportFiles(document);
+    MsiTable* component = document.GetMsiFile().FindTable(L"Component").get();
+    size_t components = component->rows().size();
+
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer{IDOK, {files.component, files.registry}, false});
+    prompts.answer(IDCONTINUE); // the error dialog of the first OK
+    prompts.answer(IDCONTINUE); // and of the second
+    ImportTablesDlg dialog(document);
+    std::vector<std::vector<std::wstring>> left;
+    DialogDriver driver([&] {
+        HWND window = FindDialog(L"Import Tables");
+        if (!window)
+            return false;
+        EXPECT_TRUE(DeleteFileW(dialog.Files().at(1)->database_path.c_str()));
+        HWND list = GetDlgItem(window, 1010);
+        for (int press = 0; press < 2; ++press) {
+            PressButton(window, IDOK);
+            std::vector<std::wstring> rows;
+            for (int i = 0; i < ListView_GetItemCount(list); ++i)
+                rows.push_back(ItemText(list, i, 0) + L":" + ItemText(list, i, 1));
+            left.push_back(rows);
+        }
+        PressButton(window, IDCANCEL);
+        return true;
+    });
+    EXPECT_EQ(1, dialog.DoModal(nullptr));
+    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ(3u, prompts.asked().size());
+    std::vector<std::vector<std::wstring>> expected_left = {{L"Registry:Replace"}, {L"Registry:Replace"}};
+    EXPECT_EQ(expected_left, left);
+    EXPECT_TRUE(dialog.ImportedAny());
+    // The replaced table went in once.
+    MsiTableRef replaced = document.GetMsiFile().FindTable(L"Component");
+    ASSERT_TRUE(replaced);
+    EXPECT_NE(component, replaced.get());
+    EXPECT_EQ(components, replaced->rows().size());
+}

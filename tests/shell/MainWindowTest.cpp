@@ -132,6 +132,22 @@ TEST_F(MainWindowTest, AFileThatFailsToOpenIsReportedAndLeavesNoTab)
     EXPECT_EQ(TestDocumentTab::alive, 2);
 }
 
+TEST_F(MainWindowTest, AFailedRecentFilesWriteIsNoFailureToOpen)
+{
+    TestFrame frame;
+    // The frame holds the key open; once it is deleted every write to it fails.
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (SettingsKeyPath() + L"\\MRU").c_str()), ERROR_SUCCESS);
+    testing_support::ScriptedPrompts prompts;
+    prompts.answer(IDCONTINUE);
+    frame->OpenFiles({L"C:\\good.msi"}, false);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].kind, PromptKind::ErrorDialog);
+    EXPECT_NE(prompts.asked()[0].text.find(L"Could not add C:\\good.msi to the recent files"),
+              std::wstring::npos);
+    ASSERT_EQ(frame->GetTabs().Documents().size(), 1u);
+    EXPECT_EQ(frame->GetTabs().CurrentTab()->GetPath(), L"C:\\good.msi");
+}
+
 TEST_F(MainWindowTest, LayoutSplitsTheClientAreaAndSurvivesMinimising)
 {
     TestFrame frame;

@@ -3,13 +3,17 @@
 #include "ShellTesting.h"
 #include "support/TestSupport.h"
 
-#include "resources/ShellIds.h"
+#include "foundation/Clipboard.h"
 #include "foundation/Options.h"
+#include "resources/ShellIds.h"
+#include "views/dialogs/RowLinksWindow.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
+#include <functional>
 
 using namespace shell_testing;
 using namespace testing_support;
@@ -49,6 +53,28 @@ void EditCell(MsiFileTab& tab, const std::wstring& table, const std::wstring& ke
     InPlaceEditorPtr editor = node->CreateEditor(list, row, cell);
     ASSERT_TRUE(editor);
     EXPECT_TRUE(editor->EndEdit(text));
+}
+
+void SelectNode(TreeView& tree, ContainerNode* node)
+{
+    ASSERT_NE(node, nullptr);
+    SendMessageW(tree.GetWindow(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node->GetItem()));
+}
+
+std::wstring StatusText(MainWindow& frame, int part)
+{
+    wchar_t text[512] = {};
+    SendMessageW(frame.GetStatusBar(), SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The lines of the row-relationship pane, as "table: key".
+std::vector<std::wstring> PaneLines(RowLinksWindow& pane)
+{
+    std::vector<std::wstring> lines;
+    for (int line = 0; line < pane.GetLineCount(); ++line)
+        lines.push_back(pane.GetItemText(line, 0) + L": " + pane.GetItemText(line, 1));
+    return lines;
 }
 
 bool HasTemporaryFiles(const std::wstring& folder)
@@ -368,4 +394,164 @@ TEST_F(MsiFileTabTest, RowTreesFillWhenShownAndRebuildWhenTrackingGoesOff)
     EXPECT_EQ(top(MainTabCtrl::FEATURES), std::vector<std::wstring>{L"Features"});
     tab->SelectView(MainTabCtrl::COMPONENTS);
     EXPECT_EQ(top(MainTabCtrl::COMPONENTS), std::vector<std::wstring>{L"Component"});
+}
+
+TEST_F(MsiFileTabTest, TableHelpNamesTheTableOfTheSelectedNodeOnEveryPage)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    DatabaseFrame frame(L"Dravnetta.exe \"" + folder_.copy_in(shared, L"Setup.msi") + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    auto link = [](const std::wstring& table) {
+        return gOptions.help_table_prefix + table + gOptions.help_table_suffix;
+    };
+    struct Case
+    {
+        int page;
+        std::function<ContainerNode*()> node; // selected before F1; null: none
+        std::wstring opened;
+    };
+    auto grouping = [&](int page) {
+        return tab->GetViewTabs().GetPage(page).Root()->GetChildren().begin()->node.get();
+    };
+    const Case cases[] = {
+        {MainTabCtrl::TABLES, nullptr, gOptions.help_start_page},
+        {MainTabCtrl::TABLES, [&] { return tab->FindTableNode(L"Shortcut"); }, link(L"Shortcut")},
+        {MainTabCtrl::COMPONENTS, [&] { return grouping(MainTabCtrl::COMPONENTS); }, link(L"Component")},
+        {MainTabCtrl::COMPONENTS,
+         [&] { return grouping(MainTabCtrl::COMPONENTS)->GetChildren().begin()->node.get(); },
+         link(L"Component")},
+        {MainTabCtrl::FEATURES, [&] { return grouping(MainTabCtrl::FEATURES); }, link(L"Feature")},
+    };
+    for (const Case& test : cases) {
+        tab->SelectView(test.page);
+        TreeView& tree = tab->GetViewTabs().GetPage(test.page);
+        if (test.node)
+            SelectNode(tree, test.node());
+        else
+            SendMessageW(tree.GetWindow(), TVM_SELECTITEM, TVGN_CARET, 0);
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer{33, {}, false});
+        frame->OnCommand(ID_HELP_SDK);
+        ASSERT_EQ(prompts.asked().size(), 1u) << test.page;
+        EXPECT_EQ(prompts.asked()[0].kind, PromptKind::OpenLink);
+        EXPECT_EQ(prompts.asked()[0].text, test.opened) << test.page;
+    }
+
+    // A page that cannot be opened is reported, naming it.
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer{SE_ERR_NOASSOC, {}, false});
+    prompts.answer(IDOK);
+    frame->OnCommand(ID_HELP_SDK);
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[1].kind, PromptKind::MessageBox);
+    EXPECT_EQ(prompts.asked()[1].text, L"The help page could not be opened:\r\n" + link(L"Feature"));
+}
+
+TEST_F(MsiFileTabTest, RowLinksFollowTheRowTheTrackingAndTheTabShown)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    DatabaseFrame frame(L"Dravnetta.exe \"" + folder_.copy_in(shared, L"Setup.msi") + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
+    auto checked = [&] { return SendMessageW(pane.GetCheckBox(), BM_GETCHECK, 0, 0) == BST_CHECKED; };
+    ASSERT_TRUE(checked());
+    MsiTableNode* directories = tab->FindTableNode(L"Directory");
+    ASSERT_NE(directories, nullptr);
+    SelectNode(*tab->GetTablesTree(), directories);
+    auto key = [&](int position) { return directories->GetLookup()->GetKeyValuesAt(position, 0); };
+    auto select_row = [&](int position) {
+        ASSERT_TRUE(directories->SelectRow(FindCriteria(L"", L"Directory", L"", key(position))));
+    };
+    select_row(0);
+    std::vector<std::wstring> first = PaneLines(pane);
+    select_row(1);
+    std::vector<std::wstring> second = PaneLines(pane);
+    ASSERT_FALSE(second.empty());
+    ASSERT_NE(first, second);
+
+    // Off, another row, on: the pane lists the row selected now.
+    select_row(0);
+    pane.ToggleTracking();
+    EXPECT_EQ(pane.GetLineCount(), 0);
+    select_row(1);
+    EXPECT_EQ(pane.GetLineCount(), 0);
+    pane.ToggleTracking();
+    EXPECT_EQ(PaneLines(pane), second);
+
+    // A grouping is no row.
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    ContainerNode* grouping =
+        tab->GetViewTabs().GetPage(MainTabCtrl::COMPONENTS).Root()->GetChildren().begin()->node.get();
+    SelectNode(tab->GetViewTabs().GetPage(MainTabCtrl::COMPONENTS),
+               grouping->GetChildren().begin()->node.get());
+    EXPECT_GT(pane.GetLineCount(), 0);
+    SelectNode(tab->GetViewTabs().GetPage(MainTabCtrl::COMPONENTS), grouping);
+    EXPECT_EQ(pane.GetLineCount(), 0);
+
+    // Another tab, not tracked: its box is clear and the pane empty; back, the box is set again.
+    tab->SelectView(MainTabCtrl::TABLES);
+    select_row(1);
+    ASSERT_GT(pane.GetLineCount(), 0);
+    std::wstring other = folder_.file(L"Other.msi");
+    BuildPackage(other, 1, 1);
+    gOptions.tracking_threshold = 0;
+    frame->OpenFiles({other}, false);
+    ASSERT_NE(frame.current(), tab);
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(pane.GetLineCount(), 0);
+    frame->GetTabs().SelectTab(0);
+    ASSERT_EQ(frame.current(), tab);
+    EXPECT_TRUE(checked());
+    EXPECT_EQ(PaneLines(pane), second);
+}
+
+TEST_F(MsiFileTabTest, SaveAsFromReadOnlyAddedRowsAndTreePagesLeaveNothingStale)
+{
+    std::wstring path = folder_.file(L"Locked.msi");
+    BuildPackage(path, 1, 1);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    HMENU bar = GetMenu(frame->GetWindowHandle());
+    auto greyed = [&](UINT id) { return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    EXPECT_TRUE(greyed(ID_TABLES_ADD));
+    EXPECT_TRUE(greyed(ID_TABLES_IMPORT));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer{IDOK, {folder_.file(L"Free.msi")}, false});
+        frame->OnCommand(ID_FILE_SAVE_AS);
+    }
+    EXPECT_EQ(tab->GetTitle(), L"Free.msi");
+    EXPECT_FALSE(greyed(ID_TABLES_ADD));
+    EXPECT_FALSE(greyed(ID_TABLES_IMPORT));
+
+    // Pasted rows count in the status bar at once.
+    MsiTableNode* property = tab->FindTableNode(L"Property");
+    SelectNode(*tab->GetTablesTree(), property);
+    EXPECT_EQ(StatusText(frame.frame(), 0), L"Rows: 1");
+    {
+        Clipboard clipboard;
+        clipboard.Open(frame->GetWindowHandle());
+        clipboard.SetText(L"Pasted\tvalue\r\n");
+    }
+    property->PasteRows();
+    EXPECT_EQ(property->GetLookup()->RowCount(), 2);
+    EXPECT_EQ(StatusText(frame.frame(), 0), L"Rows: 2");
+
+    // A tree page with nothing selected shows no columns of the table shown before.
+    HWND header = ListView_GetHeader(tab->GetTreeContext()->GetWindowHandle());
+    EXPECT_EQ(Header_GetItemCount(header), 2);
+    tab->SelectView(MainTabCtrl::DIALOGS);
+    EXPECT_EQ(Header_GetItemCount(header), 0);
+    tab->SelectView(MainTabCtrl::TABLES);
+    EXPECT_EQ(Header_GetItemCount(header), 2);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

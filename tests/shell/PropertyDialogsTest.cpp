@@ -252,3 +252,38 @@ TEST(SummaryInfoDialog, ReadOnlyDisablesEveryEditableControl)
     EXPECT_EQ(dialog.Run(nullptr), 2);
     EXPECT_TRUE(enabled.empty());
 }
+
+TEST(SummaryInfoDialog, ACodePageThatDoesNotFitSixteenBitsIsRefused)
+{
+    struct Case
+    {
+        std::vector<const wchar_t*> typed; // each typed, then OK
+        const wchar_t* stored;
+        size_t messages;
+    };
+    const Case cases[] = {
+        {{L"70000", L"850"}, L"850", 1},
+        {{L"-32769", L"65536", L"-1"}, L"-1", 2},
+        {{L"65001"}, L"-535", 0},
+    };
+    for (const Case& test : cases) {
+        SummaryDatabase database([](MSIHANDLE summary) {
+            EXPECT_EQ(0u, MsiSummaryInfoSetPropertyW(summary, PID_CODEPAGE, VT_I2, 1252, nullptr, nullptr));
+        });
+        ScriptedPrompts prompts;
+        for (size_t i = 0; i < test.messages; ++i)
+            prompts.answer(IDOK);
+        size_t step = 0;
+        DialogDriver driver([&](HWND dialog) {
+            SetDlgItemTextW(dialog, IDC_SI_CODE_PAGE, test.typed[step++]);
+            ClickDialogButton(dialog, IDOK);
+            return step >= test.typed.size();
+        });
+        SummaryInfoDlg dialog(database.map, false);
+        EXPECT_EQ(dialog.Run(nullptr), 1) << test.typed[0];
+        EXPECT_EQ(database.text(PID_CODEPAGE), test.stored) << test.typed[0];
+        ASSERT_EQ(prompts.asked().size(), test.messages) << test.typed[0];
+        for (const PromptRequest& asked : prompts.asked())
+            EXPECT_EQ(asked.caption, L"Number only");
+    }
+}

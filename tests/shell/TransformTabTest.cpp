@@ -175,6 +175,18 @@ TEST_F(TransformTabTest, ChainShowsInTheStatusBarAndSaveAsPointsTheTransformAtTh
     EXPECT_FALSE(tab->IsDirty());
     EXPECT_NE(ReadFileBytes(c), c_bytes);
     EXPECT_EQ(ReadFileBytes(a), a_bytes);
+
+    // Saved as another name of the same file: a plain save that keeps the tab's path.
+    c_bytes = ReadFileBytes(c);
+    EditProductName(*tab, L"D");
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L".\\C.MST")}));
+        tab->SaveAs();
+    }
+    EXPECT_EQ(tab->TransformPath(), c);
+    EXPECT_FALSE(tab->IsDirty());
+    EXPECT_NE(ReadFileBytes(c), c_bytes);
 }
 
 TEST_F(TransformTabTest, PropertiesKeepTheWordsAndDropsFollowTheBase)
@@ -308,4 +320,41 @@ TEST_F(TransformTabTest, ARefusedCloseDuringNewTransformKeepsTheTabAndItsBacking
     EditProductName(*tab, L"Still");
     EXPECT_TRUE(tab->IsDirty());
     EXPECT_EQ(tab->GetMsiFile().FindTable(L"Property")->rows().size(), 1u);
+}
+
+TEST_F(TransformTabTest, TreePagesFillFromTheTransformedDatabase)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    frame_->OpenFiles({folder_.copy_in(shared, L"Setup.msi")}, false);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L"n.mst")}));
+        frame_->GetTabs().CurrentTab()->OnCommand(nullptr, ID_TRANSFORM_NEW);
+    }
+    MsiTransformTab* tab = Current();
+    ASSERT_NE(tab, nullptr);
+    struct Case
+    {
+        int page;
+        const wchar_t* grouping;
+        const wchar_t* table;
+    } cases[] = {{MainTabCtrl::COMPONENTS, L"Component", L"Component"},
+                 {MainTabCtrl::FEATURES, L"Features", L"Feature"}};
+    for (const Case& test : cases) {
+        TreeView& tree = tab->GetViewTabs().GetPage(test.page);
+        EXPECT_FALSE(tree.Root()->HasChildren());
+        tab->OnCommand(nullptr, test.page == MainTabCtrl::COMPONENTS ? ID_VIEW_COMPONENTS : ID_VIEW_FEATURES);
+        ASSERT_EQ(tree.Root()->ChildCount(), 1u) << test.table;
+        ContainerNode* top = tree.Root()->GetChildren().begin()->node.get();
+        EXPECT_EQ(top->GetLabel(), test.grouping);
+        EXPECT_TRUE(top->HasChildren()) << test.table;
+        // A row node shows its row from the comparison lookup.
+        ContainerNode* row = top->GetChildren().begin()->node.get();
+        SendMessageW(tree.GetWindow(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(row->GetItem()));
+        EXPECT_EQ(ListView_GetItemCount(tab->GetTreeContext()->GetWindowHandle()), 1) << test.table;
+    }
+    SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab-features.png");
+    ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
 }

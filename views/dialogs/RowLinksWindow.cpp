@@ -192,11 +192,12 @@ void RowLinksWindow::ShowRowLinks(MsiTable* table, RowIterator row)
         shown_key_.clear();
         return;
     }
-    if (check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) != BST_CHECKED)
-        return;
+    // Remembered also while tracking is off: turning it on lists this row, not one selected before.
     shown_file_ = table->owner();
     shown_table_ = table->name();
     shown_key_ = table->KeyValues(*row);
+    if (check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) != BST_CHECKED)
+        return;
     EditableMsiFileTab* tab = ActiveTab();
     if (!tab)
         return;
@@ -245,7 +246,13 @@ void RowLinksWindow::UpdateTrackingCheck()
     EditableMsiFileTab* tab = ActiveTab();
     if (!check_box_ || !tab)
         return;
-    bool on = tab->GetMsiFile().relationships().IsEnabled();
+    ShowTrackingState(tab->GetMsiFile().relationships().IsEnabled());
+}
+
+void RowLinksWindow::ShowTrackingState(bool on)
+{
+    if (!check_box_)
+        return;
     SendMessageW(check_box_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!on)
         ClearLines();

@@ -47,6 +47,8 @@ public:
     void ToggleTracking();
     // Sets the check box from the active database's tracking state (after a tab switch).
     void UpdateTrackingCheck();
+    // Sets the check box to the given state; off empties the list.
+    void ShowTrackingState(bool on);
 
     int GetLineCount() const;
     // The text of a cell as the list shows it.

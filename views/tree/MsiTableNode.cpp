@@ -240,8 +240,10 @@ void MsiTableNode::Refresh(bool row_count_changed)
     modified_ = true;
     tab_->SetDirty(true);
     ObjectWindow* list = AttachedList();
-    if (list && row_count_changed)
+    if (list && row_count_changed) {
         list->SetItemCount(lookup_->RowCount());
+        UpdateLabel(list->GetCurrentColumn()); // "Rows: %i" in the status bar
+    }
     if (list)
         ShowRowLinks(*list);
     if (GetTree() && GetTree()->GetWindow())

@@ -2,6 +2,8 @@
 #include "foundation/NoRedraw.h"
 
 #include "views/grid/ObjectWindow.h"
+#include "views/dialogs/RowLinksWindow.h"
+#include "views/tree/MsiTableNode.h"
 #include "views/tree/RowElementNode.h"
 #include "views/tree/RowNodeFactory.h"
 #include "views/tree/TreeView.h"
@@ -140,4 +142,8 @@ void RowGroupingNode::OnSelected(ObjectWindow* list)
     NoRedraw quiet(list->GetWindowHandle());
     list->SetHandler(this, {}, 0, -1, 0);
     list->SetSelection({});
+
+    // A grouping is no row: the pane shows none.
+    if (RowLinksWindow* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
+        pane->ShowRowLinks(nullptr, RowIterator());
 }

@@ -22,9 +22,8 @@ NodeTab::NodeTab(MDITabsParent* owner, StatusBarManager* status, const Setup& se
 
 NodeTab::~NodeTab()
 {
-    // Nodes and lookups go before the files they show.
-    for (int page = 0; page < MainTabCtrl::PAGE_COUNT; ++page)
-        GetViewTabs().GetPage(page).Clear();
+    // Nodes, the row trees the pages filled, and lookups go before the files they show.
+    ClearTrees();
     lookups_.clear();
 }
 

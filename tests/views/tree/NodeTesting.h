@@ -52,6 +52,8 @@ public:
 
 protected:
     HMENU LoadMenuBar() override;
+    // The node tests build the row trees themselves.
+    void FillTreeView(int, const std::wstring&) override {}
 
 private:
     std::unique_ptr<grid_testing::OpenPackage> package_;
