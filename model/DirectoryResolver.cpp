@@ -1,6 +1,7 @@
 #include "model/DirectoryResolver.h"
 #include "model/installer/MsiApi.h"
 #include "model/MsiQuery.h"
+#include "model/MsiTable.h"
 
 #include <list>
 
@@ -52,6 +53,19 @@ void DirectoryResolver::Load(MSIHANDLE database)
     while (MsiHandle record = msi::ViewFetch(view.get())) {
         entries_[msi::RecordGetString(record.get(), 1)] =
             std::make_pair(msi::RecordGetString(record.get(), 2), msi::RecordGetString(record.get(), 3));
+    }
+}
+
+void DirectoryResolver::Load(const MsiTable& directory)
+{
+    entries_.clear();
+    cache_.clear();
+    const MsiColumns& columns = directory.columns();
+    if (columns.size() < 3)
+        return;
+    for (const MsiRow& row : directory.rows()) {
+        entries_[columns[0]->clipboard_str(*row[0])] =
+            std::make_pair(columns[1]->clipboard_str(*row[1]), columns[2]->clipboard_str(*row[2]));
     }
 }
 

@@ -9,11 +9,15 @@
 #include <string>
 #include <utility>
 
+class MsiTable;
+
 class DirectoryResolver
 {
 public:
     // Reads the Directory table of the database (none: no entries); earlier paths are forgotten.
     void Load(MSIHANDLE database);
+    // The same from a Directory table held in memory (no query): its first three columns, null cells as "".
+    void Load(const MsiTable& directory);
     std::wstring Resolve(const std::wstring& id);
     // The first standard folder name (in sorted order) the id begins with; empty when none.
     static std::wstring StandardFolderPrefix(const std::wstring& id);

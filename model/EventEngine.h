@@ -4,7 +4,6 @@
 // subscriber may unsubscribe itself or destroy another one from inside notify.
 #include <algorithm>
 #include <functional>
-#include <list>
 #include <map>
 #include <set>
 #include <utility>
@@ -36,8 +35,7 @@ public:
     {
         if (!pairs_.insert(Pair(subscriber, key)).second)
             return false;
-        order_.push_back(Pair(subscriber, key));
-        by_key_.insert(std::make_pair(key, subscriber));
+        by_key_[key].insert(subscriber);
         ++changes_;
         return true;
     }
@@ -52,10 +50,8 @@ public:
             first = pairs_.erase(first);
             changed = true;
         }
-        if (!changed)
-            return;
-        order_.remove_if([subscriber](const Pair& pair) { return pair.first == subscriber; });
-        ++changes_;
+        if (changed)
+            ++changes_;
     }
 
     // Only the subscriber's subscription to one key.
@@ -64,10 +60,6 @@ public:
         if (pairs_.erase(Pair(subscriber, key)) == 0)
             return;
         remove_from_key_index(key, subscriber);
-        KeyLess less;
-        order_.remove_if([&](const Pair& pair) {
-            return pair.first == subscriber && !less(pair.second, key) && !less(key, pair.second);
-        });
         ++changes_;
     }
 
@@ -99,7 +91,7 @@ public:
     void UnsubscribeRow(Subscriber* subscriber) { Unsubscribe(subscriber); }
 
     bool HasSubscribers(const Key& key) const { return by_key_.find(key) != by_key_.end(); }
-    size_t SubscriptionCount() const { return order_.size(); }
+    size_t SubscriptionCount() const { return pairs_.size(); }
 
 private:
     using Pair = std::pair<Subscriber*, Key>;
@@ -121,27 +113,25 @@ private:
 
     std::vector<Subscriber*> subscribers_of(const Key& key) const
     {
-        std::vector<Subscriber*> result;
-        auto range = by_key_.equal_range(key);
-        for (auto it = range.first; it != range.second; ++it)
-            result.push_back(it->second);
-        std::sort(result.begin(), result.end(), std::less<Subscriber*>());
-        return result;
+        auto found = by_key_.find(key);
+        if (found == by_key_.end())
+            return {};
+        return std::vector<Subscriber*>(found->second.begin(), found->second.end());
     }
 
     void remove_from_key_index(const Key& key, Subscriber* subscriber)
     {
-        auto range = by_key_.equal_range(key);
-        for (auto it = range.first; it != range.second; ++it) {
-            if (it->second == subscriber) {
-                by_key_.erase(it);
-                return;
-            }
-        }
+        auto found = by_key_.find(key);
+        if (found == by_key_.end())
+            return;
+        found->second.erase(subscriber);
+        if (found->second.empty())
+            by_key_.erase(found);
     }
 
-    std::list<Pair> order_;
     std::set<Pair, PairLess> pairs_;
-    std::multimap<Key, Subscriber*, KeyLess> by_key_;
+    // Subscribers of a key in ascending order of address, the order they are told in; a key without
+    // subscribers has no entry. Both indexes keep subscribing and unsubscribing logarithmic.
+    std::map<Key, std::set<Subscriber*, std::less<Subscriber*>>, KeyLess> by_key_;
     unsigned changes_ = 0;
 };

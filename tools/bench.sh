@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # tools/bench.sh [scratch folder]: builds the benchmarks with the program's release flags and runs each
 # under Wine; every figure is a line "rows=N name=value unit". Two build jobs unless JOBS says otherwise.
+# The window benchmarks draw: without a display the whole run goes under a virtual one.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
 "$here/tools/setup.sh"
 : "${WINEPREFIX:=$HOME/.dravnetta-wine}"
 export WINEPREFIX

@@ -223,10 +223,11 @@ bool ValidationWindow::Passes(const ValidationMessage& message) const
     return has_active && message.location.text == path;
 }
 
-void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count)
+bool ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count,
+                                        bool size_columns)
 {
     if (message.hidden || (number < listed_.size() && listed_[number]))
-        return;
+        return false;
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
@@ -235,7 +236,7 @@ void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& 
     item.lParam = static_cast<LPARAM>(number);
     int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0)
-        return;
+        return false;
     if (listed_.size() <= number)
         listed_.resize(number + 1, false);
     listed_[number] = true;
@@ -246,8 +247,14 @@ void ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& 
         sub.pszText = &cell[0];
         SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
     }
-    if (store_count <= 10 || store_count % 10 == 0)
+    if (size_columns && SizesColumnsAt(store_count))
         SizeColumns();
+    return true;
+}
+
+bool ValidationWindow::SizesColumnsAt(size_t store_count)
+{
+    return store_count <= 10 || store_count % 10 == 0;
 }
 
 void ValidationWindow::SizeColumns()
@@ -274,10 +281,15 @@ void ValidationWindow::Refill()
     if (checked && !has_active)
         return;
     std::vector<ValidationMessage> messages = store_.Snapshot();
+    // Every row would size the columns again over all rows listed so far: once at the end gives the
+    // same widths.
+    bool listed = false;
     for (size_t i = 0; i < messages.size(); ++i) {
         if (!checked || messages[i].location.text == path)
-            InsertMessageRow(i, messages[i], messages.size());
+            listed = InsertMessageRow(i, messages[i], messages.size(), false) || listed;
     }
+    if (listed && SizesColumnsAt(messages.size()))
+        SizeColumns();
 }
 
 void ValidationWindow::RemoveFileMessages(MDIChild& document)

@@ -65,7 +65,12 @@ private:
     void OnCommand(WORD id, WORD code);
     // Whether the message belongs in the list under the current filter.
     bool Passes(const ValidationMessage& message) const;
-    void InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count);
+    // Lists the message unless it is hidden or listed; true when it was. The columns are sized for the
+    // store's count when asked (SizesColumnsAt).
+    bool InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count,
+                          bool size_columns = true);
+    // While the store is small, and at every tenth message after.
+    static bool SizesColumnsAt(size_t store_count);
     void SizeColumns();
     int DocumentCount() const;
     std::wstring ActivePath(bool& has_active) const;

@@ -73,6 +73,13 @@ void MsiDiffTableLookupBasic::DetachEditableTable()
 
 void MsiDiffTableLookupBasic::ResetIndexes()
 {
+    DropIndexes();
+    differences_ = Differences::Unknown;
+    modified_since_.clear();
+}
+
+void MsiDiffTableLookupBasic::DropIndexes()
+{
     indexes_.clear();
     key_map_valid_ = false;
 }
@@ -419,14 +426,59 @@ bool MsiDiffTableLookupBasic::HasDifferences()
     EnsureKeyMap();
     if (key_map_.size() != base_->rows().size())
         return true;
-    for (const auto& entry : key_map_) {
-        if (!entry.second.in_base || !entry.second.in_transformed)
+    if (differences_ == Differences::Some) {
+        auto witness = key_map_.find(witness_);
+        if (witness != key_map_.end() &&
+            (EntryDiffers(witness->second, false) || EntryDiffers(witness->second, true)))
             return true;
-        for (size_t column = 0; column < base_->columns().size(); ++column) {
-            if (!CellsEqual(static_cast<int>(column), entry.second.base, entry.second.transformed))
+    } else if (differences_ == Differences::None) {
+        // Only the rows modified since can differ now; a row added or deleted made the state unknown.
+        bool known = true;
+        for (const std::wstring& key : modified_since_) {
+            auto modified = key_map_.find(key);
+            if (modified == key_map_.end()) {
+                known = false;
+                break;
+            }
+            if (EntryDiffers(modified->second, false) || EntryDiffers(modified->second, true)) {
+                differences_ = Differences::Some;
+                witness_ = key;
+                modified_since_.clear();
                 return true;
+            }
+        }
+        modified_since_.clear();
+        if (known)
+            return false;
+    }
+    return FindDifference();
+}
+
+bool MsiDiffTableLookupBasic::EntryDiffers(const MergedRow& merged, bool streams)
+{
+    if (!merged.in_base || !merged.in_transformed)
+        return true;
+    for (size_t column = 0; column < base_->columns().size(); ++column) {
+        bool stream = base_->columns()[column]->kind() == MsiFieldKind::Binary;
+        if (stream == streams && !CellsEqual(static_cast<int>(column), merged.base, merged.transformed))
+            return true;
+    }
+    return false;
+}
+
+bool MsiDiffTableLookupBasic::FindDifference()
+{
+    modified_since_.clear();
+    for (bool streams : {false, true}) {
+        for (const auto& entry : key_map_) {
+            if (EntryDiffers(entry.second, streams)) {
+                differences_ = Differences::Some;
+                witness_ = entry.first;
+                return true;
+            }
         }
     }
+    differences_ = Differences::None;
     return false;
 }
 

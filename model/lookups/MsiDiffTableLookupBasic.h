@@ -154,6 +154,13 @@ private:
     void PlaceTransformedRow(RowIterator row);
     // A cell of a row of each table; streams by the digest of their content.
     bool CellsEqual(int column, RowIterator base_row, RowIterator row);
+    // Not in both tables, or a cell of the given kind (streams or not) that is not equal.
+    bool EntryDiffers(const MergedRow& merged, bool streams);
+    // Walks every merged row for a difference, streams last (reading them only when nothing else
+    // differs), and keeps what it found.
+    bool FindDifference();
+    // The key map and the Indexes go; what HasDifferences knows stays (the events say what changed).
+    void DropIndexes();
     // Makes the transformed rows those of the base, changing only what differs.
     void RevertRows(MsiFile& file);
     HWND MessageOwner() const;
@@ -167,4 +174,16 @@ private:
     EditHandler* edit_handler_ = nullptr;
     bool pending_ = false;
     RowIterator pending_row_;
+    // What HasDifferences found last, kept current by the transformed table's events so that drawing
+    // the table's item reads nothing again: unknown; none, with the key texts of the rows modified since
+    // (the only ones that can differ now); or some, with the key text of a row that differed.
+    enum class Differences
+    {
+        Unknown,
+        None,
+        Some
+    };
+    Differences differences_ = Differences::Unknown;
+    std::wstring witness_;
+    std::vector<std::wstring> modified_since_;
 };

@@ -28,6 +28,12 @@ bool MsiDiffTableLookupBasic::notify(MsiTable* const&, const MsiFile::TableEvent
 {
     MsiFile::TableEvents event = std::get<0>(arg);
     RowIterator row = std::get<1>(arg);
+    if (differences_ == Differences::None) {
+        if (event == MsiFile::RowModified && modified_since_.size() < 64)
+            modified_since_.push_back(transformed_->RowKeyText(*row));
+        else if (event != MsiFile::SchemaChanged)
+            differences_ = Differences::Unknown;
+    }
     switch (event) {
     case MsiFile::RowAdded:
         if (key_map_valid_)
@@ -42,7 +48,7 @@ bool MsiDiffTableLookupBasic::notify(MsiTable* const&, const MsiFile::TableEvent
         // The lookup's own change updates the map itself.
         if (pending_ && row == pending_row_)
             break;
-        ResetIndexes();
+        DropIndexes();
         pending_ = false;
         break;
     case MsiFile::SchemaChanged:

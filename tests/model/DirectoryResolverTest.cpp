@@ -1,6 +1,7 @@
 // Target paths from the rows of a Directory table: standard folders, long names, "." levels, missing
 // parents, and parents that run in a circle.
 #include "model/DirectoryResolver.h"
+#include "model/MsiFile.h"
 #include "model/installer/MsiApi.h"
 #include "MsiTestDatabase.h"
 #include "support/TestSupport.h"
@@ -115,4 +116,21 @@ TEST_F(DirectoryResolverTest, LoadingAgainForgetsEarlierPaths)
     MsiHandle other = msi::OpenDatabase(empty, MSIDBOPEN_READONLY);
     resolver_.Load(other.get());
     EXPECT_EQ(L"<Error>", resolver_.Resolve(L"Bin"));
+}
+
+// The table as the open database holds it gives every path the query gives, null parents included.
+TEST_F(DirectoryResolverTest, TheTableInMemoryResolvesAsTheQuery)
+{
+    msi::DatabaseCommit(database_.get());
+    database_.reset();
+    MsiFile file;
+    file.Open(path_, MSIDBOPEN_READONLY);
+    DirectoryResolver from_table;
+    from_table.Load(*file.FindTable(L"Directory"));
+    for (const wchar_t* id :
+         {L"TARGETDIR", L"Bin", L"Same", L"Deeper", L"Programs", L"ProgramFilesFolder.1234", L"Orphan",
+          L"Child", L"Two1", L"UnderLoop", L"NotThere"}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(resolver_.Resolve(id), from_table.Resolve(id));
+    }
 }

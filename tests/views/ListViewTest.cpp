@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <stdexcept>
 
@@ -354,4 +355,41 @@ TEST(ListView, APaintThatAlwaysThrowsIsReportedOnce)
         handler.Show(host.list());
     }
     EXPECT_EQ(handler.paints, 8);
+}
+
+// A long list is fitted over its widest rows only: the widths must be those of fitting over every row
+// (which the list does while a row is selected), and the list keeps its rows.
+TEST(ListView, ALongListIsFittedAsWideAsOverEveryRow)
+{
+    struct Case
+    {
+        const char* what;
+        int rows;
+        // Text of a row in the second column.
+        std::function<std::wstring(int)> text;
+    } cases[] = {
+        {"the widest text is the longest", 600, [](int row) { return std::wstring(row % 37, L'x'); }},
+        {"narrow letters outnumber wide ones", 600,
+         [](int row) { return row == 411 ? std::wstring(20, L'W') : std::wstring(row % 30, L'i'); }},
+        {"the widest row is the last", 300,
+         [](int row) { return row == 299 ? L"Mmm mmm MMM www" : std::to_wstring(row * 7919); }},
+        {"short lists fit over every row anyway", 40, [](int row) { return std::wstring(row, L'm'); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::vector<std::wstring>> rows;
+        for (int row = 0; row < c.rows; ++row)
+            rows.push_back({std::to_wstring(row), c.text(row), row % 5 ? L"" : L"note " + c.text(row)});
+        ListHost host;
+        TextHandler handler({L"Key", L"Text", L"Note"}, rows);
+        handler.Show(host.list());
+        host.list().AutoFitColumns();
+        std::vector<int> sampled = host.list().GetColumnWidths();
+        EXPECT_EQ(c.rows, host.list().GetItemCount());
+
+        host.list().SetColumnWidths({10, 10, 10});
+        host.list().SetSelection({0});
+        host.list().AutoFitColumns();
+        EXPECT_EQ(host.list().GetColumnWidths(), sampled);
+    }
 }

@@ -8,9 +8,16 @@
 #include <algorithm>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
 const COLORREF kCursorCellColour = RGB(224, 224, 255);
+// Lists up to this long are fitted over every row; longer ones over their widest rows.
+const int kFitEveryRowUpTo = 256;
+const size_t kFitCandidates = 16;
 
 RECT SubItemRect(HWND list, int item, int column, int part)
 {
@@ -117,12 +124,35 @@ void NavigableListView::SetColumnWidths(const std::vector<int>& widths)
 void NavigableListView::AutoFitColumns()
 {
     int count = GetColumnCount();
+    int rows = GetItemCount();
+    // Fitting asks for the text of every row of the column and measures it: on a long list only the
+    // rows that are widest by the font's advance widths are shown to the control, which measures them
+    // as it would have and comes to the same width. Only while nothing is selected or focused, which
+    // a shorter item count would lose.
+    bool sampled = rows > kFitEveryRowUpTo && SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) == 0 &&
+                   GetFocusedItem() < 0;
     std::vector<int> fitted, applied;
-    for (int i = 0; i < count; ++i) {
-        SendMessageW(window_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
-        applied.push_back(static_cast<int>(SendMessageW(window_, LVM_GETCOLUMNWIDTH, i, 0)));
-        // Some controls fit the header by its bare text, without its margins and sort arrow: "Ti…".
-        fitted.push_back(std::max(applied.back(), HeaderItemWidth(window_, i)));
+    try {
+        for (int i = 0; i < count; ++i) {
+            if (sampled) {
+                fit_rows_ = WidestRows(i, rows, kFitCandidates);
+                SendMessageW(window_, LVM_SETITEMCOUNT, fit_rows_.size(),
+                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+            }
+            SendMessageW(window_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+            applied.push_back(static_cast<int>(SendMessageW(window_, LVM_GETCOLUMNWIDTH, i, 0)));
+            // Some controls fit the header by its bare text, without its margins and sort arrow: "Ti…".
+            fitted.push_back(std::max(applied.back(), HeaderItemWidth(window_, i)));
+        }
+    } catch (...) {
+        fit_rows_.clear();
+        if (sampled)
+            SendMessageW(window_, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
+        throw;
+    }
+    if (sampled) {
+        fit_rows_.clear();
+        SendMessageW(window_, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
     }
     RECT client = {};
     GetClientRect(window_, &client);
@@ -131,6 +161,59 @@ void NavigableListView::AutoFitColumns()
         if (widths[i] != applied[i])
             SendMessageW(window_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
     }
+}
+
+std::vector<int> NavigableListView::WidestRows(int column, int rows, size_t keep)
+{
+    HDC dc = GetDC(window_);
+    if (!dc)
+        tfc::throw_last_error(L"GetDC");
+    HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)));
+    std::vector<int> advances(0x10000, -1);
+    auto advance = [&](wchar_t c) {
+        int& width = advances[static_cast<unsigned short>(c)];
+        if (width < 0) {
+            INT measured = 0;
+            width = GetCharWidth32W(dc, c, c, &measured) ? measured : 0;
+        }
+        return width;
+    };
+    // (width, row), the narrowest of the kept first.
+    std::vector<std::pair<int, int>> widest;
+    auto narrower = [](const std::pair<int, int>& a, const std::pair<int, int>& b) { return a > b; };
+    wchar_t buffer[kFitTextLength + 1];
+    for (int row = 0; row < rows; ++row) {
+        buffer[0] = 0;
+        NMLVDISPINFOW info = {};
+        info.hdr.hwndFrom = window_;
+        info.hdr.code = LVN_GETDISPINFOW;
+        info.item.mask = LVIF_TEXT;
+        info.item.iItem = row;
+        info.item.iSubItem = column;
+        info.item.pszText = buffer;
+        info.item.cchTextMax = kFitTextLength + 1;
+        OnGetDispInfo(&info);
+        const wchar_t* text = info.item.pszText;
+        int width = 0;
+        // The control measures what its own buffer takes of a text.
+        for (int at = 0; text && text != LPSTR_TEXTCALLBACKW && at < kFitTextLength && text[at]; ++at)
+            width += advance(text[at]);
+        if (widest.size() < keep) {
+            widest.emplace_back(width, row);
+            std::push_heap(widest.begin(), widest.end(), narrower);
+        } else if (width > widest.front().first) {
+            std::pop_heap(widest.begin(), widest.end(), narrower);
+            widest.back() = std::make_pair(width, row);
+            std::push_heap(widest.begin(), widest.end(), narrower);
+        }
+    }
+    SelectObject(dc, old_font);
+    ReleaseDC(window_, dc);
+    std::vector<int> result;
+    for (const auto& entry : widest)
+        result.push_back(entry.second);
+    std::sort(result.begin(), result.end());
+    return result;
 }
 
 int NavigableListView::GetItemCount() const
@@ -282,8 +365,18 @@ bool NavigableListView::DrawCellHighlight(NMLVCUSTOMDRAW* draw, LRESULT& result)
 LRESULT NavigableListView::OnNotify(NMHDR* header)
 {
     switch (header->code) {
-    case LVN_GETDISPINFOW:
-        return OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+    case LVN_GETDISPINFOW: {
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+        int item = info->item.iItem;
+        if (!fit_rows_.empty() && item >= 0 && static_cast<size_t>(item) < fit_rows_.size()) {
+            // The control may ask with its own loop's record: the item it asked for is put back.
+            info->item.iItem = fit_rows_[item];
+            LRESULT result = OnGetDispInfo(info);
+            info->item.iItem = item;
+            return result;
+        }
+        return OnGetDispInfo(info);
+    }
     case LVN_KEYDOWN:
         return OnKeyDown(reinterpret_cast<NMLVKEYDOWN*>(header));
     case LVN_COLUMNCLICK:

@@ -103,6 +103,14 @@ private:
     void configure(HIMAGELIST images);
     POINT click_point(const NMITEMACTIVATE* click) const;
     POINT message_point() const;
+    // The rows whose texts in the column come out widest by the list font's advance widths, at most
+    // `keep` of them, in ascending order.
+    std::vector<int> WidestRows(int column, int rows, size_t keep);
+
+    // The most of a text the control takes to measure it.
+    static const int kFitTextLength = 259;
+    // While a long list is fitted: the rows the control is shown, by the item it asks for.
+    std::vector<int> fit_rows_;
 
     int current_column_ = -1;
     bool clicked_item_was_focused_ = false;

@@ -1,25 +1,25 @@
 #include "views/tree/ComponentNode.h"
 
-#include "model/DirectoryResolver.h"
 #include "resources/NodesIds.h"
 #include "resources/TreesIds.h"
 #include "shell/MainWindow.h"
+#include "views/tree/ComponentFolders.h"
 #include "views/tree/ImportRegFile.h"
 #include "views/tree/TreeView.h"
 
 ComponentNode::ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
     : RowElementNode(tab, table_name, row)
 {
-    directory_ = GetFile().FindTable(L"Directory").get();
-    if (directory_)
-        GetFile().table_events().Subscribe(directory_, this);
+    if (MsiTable* directory = GetFile().FindTable(L"Directory").get()) {
+        folders_ = ComponentFolders::For(GetFile(), *directory);
+        folders_->Join(this);
+    }
 }
 
 ComponentNode::~ComponentNode()
 {
-    if (directory_)
-        GetFile().table_events().Unsubscribe(
-            static_cast<EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>*>(this));
+    if (folders_)
+        folders_->Leave(this);
 }
 
 std::wstring ComponentNode::MakeLabel()
@@ -29,24 +29,9 @@ std::wstring ComponentNode::MakeLabel()
     std::wstring text = GetTable()->RowKeyText(*GetRow());
     const MsiRow& row = *GetRow();
     std::wstring path;
-    if (directory_ && row.size() > 2 && !row[2]->is_null()) {
-        DirectoryResolver resolver;
-        resolver.Load(GetFile().handle());
-        path = resolver.Resolve(row[2]->string());
-    }
+    if (folders_ && folders_->HasTable() && row.size() > 2 && !row[2]->is_null())
+        path = folders_->Resolve(row[2]->string());
     return CutLabel(text + L"    " + path);
-}
-
-bool ComponentNode::notify(MsiTable* const&, const MsiFile::TableEventArg& arg, TableEngine& engine)
-{
-    if (std::get<0>(arg) == MsiFile::TableDropped) {
-        // The table goes after this: nothing may touch it later, the destructor included.
-        engine.Unsubscribe(this);
-        directory_ = nullptr;
-    }
-    tfc::RefersTo<ContainerNode> self(this);
-    UpdateLabel();
-    return std::get<0>(arg) == MsiFile::TableDropped;
 }
 
 bool ComponentNode::CanImportRegFile()

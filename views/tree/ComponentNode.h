@@ -3,11 +3,13 @@
 // Directory table, and offering the registry-file import.
 #include "views/tree/RowElementNode.h"
 
-class ComponentNode : public RowElementNode, public EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>
+#include <memory>
+
+class ComponentFolders;
+
+class ComponentNode : public RowElementNode
 {
 public:
-    using TableEngine = EventEngine<MsiTable*, MsiFile::TableEventArg>;
-
     ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row);
     ~ComponentNode() override;
 
@@ -20,11 +22,8 @@ public:
     // Whether "&Import .reg file" can run: a writable database with a Registry table.
     bool CanImportRegFile();
 
-protected:
-    bool notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, TableEngine& engine) override;
-    using RowElementNode::notify;
-
 private:
-    // The Directory table watched; null once it was dropped.
-    MsiTable* directory_ = nullptr;
+    // The folders of the Directory table the node had at construction (none without one); they follow
+    // the table's events and relabel the node.
+    std::shared_ptr<ComponentFolders> folders_;
 };

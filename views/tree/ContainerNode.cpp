@@ -36,6 +36,7 @@ ContainerNode* ContainerNode::AddChild(ContainerNode* child)
         child->item_ = TVI_ROOT;
         throw;
     }
+    OnChildAdded(*child);
     return child;
 }
 
@@ -58,6 +59,7 @@ void ContainerNode::RemoveChild(ContainerNode* child)
     tfc::RefersTo<ContainerNode> held(child);
     if (child->item_ != TVI_ROOT && tree_ && tree_->GetWindow())
         SendMessageW(tree_->GetWindow(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(child->item_));
+    OnChildRemoved(*child);
     children_.erase(child->position_);
     child->parent_ = nullptr;
     // The control deleted the whole branch: a handle kept below would name a freed item.

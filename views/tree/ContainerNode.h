@@ -74,6 +74,10 @@ public:
 protected:
     // For a root node, which is never inserted: its item stays TVI_ROOT.
     void SetTree(TreeView* tree) { tree_ = tree; }
+    // Told after a child joined the set and before one leaves it (not when this node itself dies), so
+    // that a node can keep its own index of its children.
+    virtual void OnChildAdded(ContainerNode&) {}
+    virtual void OnChildRemoved(ContainerNode&) {}
 
 private:
     HTREEITEM InsertItemFor(Children::iterator position);

@@ -8,6 +8,8 @@
 #include "views/tree/RowNodeFactory.h"
 #include "views/tree/TreeView.h"
 
+#include <iterator>
+
 RowGrouping::RowGrouping(const std::wstring& table_name, RowElementNode* owner, bool accept_all)
     : TableLookupProvider(owner->GetTab(), table_name), owner_(owner), accept_all_(accept_all),
       file_(&owner->GetFile())
@@ -91,14 +93,7 @@ void RowGrouping::RemoveNodeIfEmpty()
 
 RowElementNode* RowGrouping::FindRowNode(RowIterator row) const
 {
-    if (!node_)
-        return nullptr;
-    for (const ContainerNode::Child& child : node_->GetChildren()) {
-        auto* node = dynamic_cast<RowElementNode*>(child.node.get());
-        if (node && node->HasRow() && &*node->GetRow() == &*row)
-            return node;
-    }
-    return nullptr;
+    return node_ ? node_->FindRowNode(&*row) : nullptr;
 }
 
 RowElementNode* RowGrouping::AddRowNode(RowIterator row)
@@ -126,6 +121,43 @@ RowGroupingNode::~RowGroupingNode()
 {
     if (grouping_ && grouping_->node_ == this)
         grouping_->node_ = nullptr;
+}
+
+RowElementNode* RowGroupingNode::FindRowNode(const MsiRow* row) const
+{
+    auto range = row_nodes_.equal_range(row);
+    if (range.first == range.second)
+        return nullptr;
+    if (std::next(range.first) == range.second)
+        return range.first->second;
+    // Two nodes of one row: the first in label order, as a walk of the children finds it.
+    for (const ContainerNode::Child& child : GetChildren()) {
+        auto* node = dynamic_cast<RowElementNode*>(child.node.get());
+        if (node && node->HasRow() && &*node->GetRow() == row)
+            return node;
+    }
+    return nullptr;
+}
+
+void RowGroupingNode::OnChildAdded(ContainerNode& child)
+{
+    auto* node = dynamic_cast<RowElementNode*>(&child);
+    if (node && node->HasRow())
+        row_nodes_.emplace(&*node->GetRow(), node);
+}
+
+void RowGroupingNode::OnChildRemoved(ContainerNode& child)
+{
+    auto* node = dynamic_cast<RowElementNode*>(&child);
+    if (!node || !node->HasRow())
+        return;
+    auto range = row_nodes_.equal_range(&*node->GetRow());
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == node) {
+            row_nodes_.erase(it);
+            return;
+        }
+    }
 }
 
 int RowGroupingNode::GetIconId()

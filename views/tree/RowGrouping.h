@@ -9,6 +9,7 @@
 #include "views/tree/TableLookupProvider.h"
 
 #include <string>
+#include <unordered_map>
 
 class RowElementNode;
 class RowGrouping;
@@ -80,9 +81,17 @@ public:
     void OnSelected(ObjectWindow* list) override;
     bool OnExpanding() override { return false; }
     RowGrouping* GetGrouping() const { return grouping_; }
+    // The first child, in label order, that is the node of that row; null when none is.
+    RowElementNode* FindRowNode(const MsiRow* row) const;
+
+protected:
+    void OnChildAdded(ContainerNode& child) override;
+    void OnChildRemoved(ContainerNode& child) override;
 
 private:
     friend class RowGrouping;
     friend void RemoveRowGroupingNode(RowGrouping* grouping);
     RowGrouping* grouping_;
+    // Row nodes among the children by their row: filling a grouping with many rows stays linear.
+    std::unordered_multimap<const MsiRow*, RowElementNode*> row_nodes_;
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <commctrl.h>
+#include <functional>
 
 using namespace lookup_testing;
 using model_testing::Param;
@@ -21,6 +22,8 @@ const wchar_t kItems[] = L"CREATE TABLE `Items` (`Item` CHAR(40) NOT NULL, `Labe
 const wchar_t kInsertItem[] = L"INSERT INTO `Items` (`Item`, `Label`, `Data`) VALUES (?, ?, ?)";
 const wchar_t kPictures[] = L"CREATE TABLE `Pics` (`Pic` CHAR(40) NOT NULL, `Label` CHAR(40), `Data` OBJECT "
                             L"PRIMARY KEY `Pic`)";
+const wchar_t kSame[] = L"CREATE TABLE `Same` (`Key` CHAR(10) NOT NULL, `Val` CHAR(10) PRIMARY KEY `Key`)";
+const wchar_t kSameRows[] = L"INSERT INTO `Same` (`Key`, `Val`) VALUES ('k1', 'v1')";
 const wchar_t kInsertPicture[] = L"INSERT INTO `Pics` (`Pic`, `Label`, `Data`) VALUES (?, ?, ?)";
 
 struct Item
@@ -46,19 +49,20 @@ public:
                           {L"CREATE TABLE `Gone` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
                            L"INSERT INTO `Gone` (`Key`) VALUES ('k')",
                            L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10) PRIMARY KEY `Key`)",
-                           L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('k', 'a')"});
-        transformed_path_ = make(L"transformed.msi",
-                                 {{L"a", L"x", nullptr},
-                                  {L"b", L"Y", nullptr},
-                                  {L"d", L"w", nullptr},
-                                  {L"s1", L"same", "one"},
-                                  {L"s2", L"other", "TWO"}},
-                                 {{L"p1", L"L", "one"}, {L"p3", L"n", "three"}},
-                                 {L"CREATE TABLE `New` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
-                                  L"INSERT INTO `New` (`Key`) VALUES ('k')",
-                                  L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10), `B` SHORT "
-                                  L"PRIMARY KEY `Key`)",
-                                  L"INSERT INTO `Shape` (`Key`, `A`, `B`) VALUES ('k', 'b', 2)"});
+                           L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('k', 'a')", kSame, kSameRows});
+        transformed_path_ =
+            make(L"transformed.msi",
+                 {{L"a", L"x", nullptr},
+                  {L"b", L"Y", nullptr},
+                  {L"d", L"w", nullptr},
+                  {L"s1", L"same", "one"},
+                  {L"s2", L"other", "TWO"}},
+                 {{L"p1", L"L", "one"}, {L"p3", L"n", "three"}},
+                 {L"CREATE TABLE `New` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
+                  L"INSERT INTO `New` (`Key`) VALUES ('k')",
+                  L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10), `B` SHORT "
+                  L"PRIMARY KEY `Key`)",
+                  L"INSERT INTO `Shape` (`Key`, `A`, `B`) VALUES ('k', 'b', 2)", kSame, kSameRows});
         base_.Open(base_path_, MSIDBOPEN_READONLY);
         transformed_.Open(transformed_path_, MSIDBOPEN_TRANSACT);
     }
@@ -416,4 +420,54 @@ TEST(MsiDiffStreamsTest, StreamsComparisonUsesTheOwnerRules)
     EXPECT_EQ(MsiDiffTableLookupBasic::InBoth, streams->RowState(streams->FindRow({L"Items.s2"}, 0), 0));
     EXPECT_TRUE(std::dynamic_pointer_cast<MsiDiffTableLookupBasic>(
         MakeDiffTableLookup(databases.base(L"Items"), databases.transformed(L"Items"))));
+}
+
+// What the lookup knows of the table's differences follows every change, its own and those made elsewhere:
+// it always says what a lookup made afresh says.
+TEST(MsiDiffDifferencesTest, KeptCurrentThroughTheTablesEvents)
+{
+    TwoDatabases databases;
+    MsiTable& base = *databases.base(L"Same");
+    MsiTable& same = *databases.transformed(L"Same");
+    MsiFile& file = databases.transformed_file();
+    MsiDiffTableLookupBasic lookup(&base, &same);
+    auto text = [](const wchar_t* value) { return MsiFieldDataRef(new MsiFieldData(value)); };
+    auto row = [&](const wchar_t* key) {
+        RowIterator found = same.rows().begin();
+        while (found != same.rows().end() && same.RowKeyText(*found) != key)
+            ++found;
+        return found;
+    };
+    struct Step
+    {
+        const char* what;
+        std::function<void()> change;
+        bool differs;
+    } steps[] = {
+        {"as the base", [] {}, false},
+        {"a cell changed elsewhere",
+         [&] { file.ModifyRow(same, *same.columns()[1], row(L"k1"), text(L"x")); }, true},
+        {"and changed back", [&] { file.ModifyRow(same, *same.columns()[1], row(L"k1"), text(L"v1")); },
+         false},
+        {"a cell committed here",
+         [&] { lookup.CommitFieldValue(*same.columns()[1], row(L"k1"), text(L"y"), true); }, true},
+        {"reverted here", [&] { lookup.RevertCell(1, lookup.FindRow({L"k1"}, 0), 0); }, false},
+        {"a row added",
+         [&] {
+             file.AddRow(same, {text(L"k2"), text(L"v2")});
+         },
+         true},
+        {"and deleted", [&] { file.DeleteRow(same, row(L"k2")); }, false},
+        {"a key changed", [&] { file.ModifyRow(same, *same.columns()[0], row(L"k1"), text(L"k9")); }, true},
+        {"and changed back", [&] { file.ModifyRow(same, *same.columns()[0], row(L"k9"), text(L"k1")); },
+         false},
+        {"indexes dropped", [&] { lookup.ResetIndexes(); }, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        EXPECT_EQ(step.differs, lookup.HasDifferences());
+        EXPECT_EQ(step.differs, MsiDiffTableLookupBasic(&base, &same).HasDifferences());
+        EXPECT_EQ(step.differs, lookup.HasDifferences()) << "asked again";
+    }
 }

@@ -7,6 +7,7 @@
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
+#include <functional>
 
 using namespace grid_testing;
 using namespace node_testing;
@@ -230,4 +231,38 @@ TEST_F(RowNodeTest, WithoutTrackingANodeDoesNotExpand)
     EXPECT_FALSE(SendMessageW(Tree().GetWindow(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(node->GetItem()),
                               TVIS_EXPANDED) &
                  TVIS_EXPANDED);
+}
+
+TEST_F(RowNodeTest, AGroupingFindsTheNodeOfARowUntilItLeaves)
+{
+    if (!Open())
+        GTEST_SKIP() << "shared test data absent";
+    RowGrouping* all =
+        root_->AddGrouping(std::make_unique<RowGroupingIcon<1009>>(L"Feature", root_.get(), true));
+    RowElementNode* a = all->AddRowNode(Row(L"CycA"));
+    RowElementNode* b = all->AddRowNode(Row(L"CycB"));
+    ASSERT_TRUE(a && b);
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        const wchar_t* row;
+        bool found;
+    } steps[] = {
+        {"added", [] {}, L"CycA", true},
+        {"added again: the same node", [&] { EXPECT_EQ(a, all->AddRowNode(Row(L"CycA"))); }, L"CycA", true},
+        {"another row", [] {}, L"CycB", true},
+        {"relabelled: still found", [&] { a->SetLabel(L"zzz"); }, L"CycA", true},
+        {"removed from the item", [&] { all->GetNode()->RemoveChild(a); }, L"CycA", false},
+        {"the other stays", [] {}, L"CycB", true},
+        {"added anew", [&] { EXPECT_NE(nullptr, all->AddRowNode(Row(L"CycA"))); }, L"CycA", true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        RowElementNode* found = all->FindRowNode(Row(step.row));
+        EXPECT_EQ(step.found, found != nullptr);
+        if (found)
+            EXPECT_EQ(Row(step.row), found->GetRow());
+    }
 }

@@ -1,0 +1,255 @@
+// Timing of the views a user waits for on a large database, in the program's own frame: the Components page
+// filled (n components in n / 10 folders), a transform tab opened and painted (n changed File rows and 100
+// Binary rows left alone), and the validation results refilled and sorted (n messages). Prints one line
+// per figure; asserts nothing. Needs a display (tools/bench.sh starts Xvfb when there is none).
+// Usage: bench_ViewsBench [folder for the scratch databases [n...]]
+#include "BenchSupport.h"
+
+#include "foundation/Convert.h"
+#include "foundation/SettingsKey.h"
+#include "shell/MainWindow.h"
+#include "shell/MsiFileTab.h"
+#include "shell/MsiFileTabBase.h"
+#include "shell/MsiTransformTab.h"
+#include "validation/ValidationWindow.h"
+#include "views/grid/CreateFieldEditor.h"
+#include "views/tree/TreeView.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace bench;
+
+namespace {
+
+void MakeComponents(const std::wstring& folder, const std::wstring& path, int components)
+{
+    DeleteFileW(path.c_str());
+    MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_CREATE);
+    int folders = components / 10;
+    IdtFile directories("Directory\tDirectory_Parent\tDefaultDir", "s72\tS72\tl255", "Directory\tDirectory");
+    directories.cell("TARGETDIR").cell("").cell("SourceDir").end_row();
+    directories.cell("ProgramFilesFolder").cell("TARGETDIR").cell(".").end_row();
+    for (int i = 2; i < folders; ++i) {
+        directories.cell(Name("Dir", i))
+            .cell(i < 12 ? std::string("ProgramFilesFolder") : Name("Dir", i / 10))
+            .cell(Name("DIR~", i) + "|Folder " + std::to_string(i))
+            .end_row();
+    }
+    directories.import(database.get(), folder, L"Directory.idt");
+    IdtFile rows("Component\tComponentId\tDirectory_\tAttributes\tCondition\tKeyPath",
+                 "s72\tS38\ts72\ti2\tS255\tS72", "Component\tComponent");
+    for (int i = 0; i < components; ++i) {
+        char guid[40];
+        std::snprintf(guid, sizeof(guid), "{%08X-0000-0000-0000-000000000001}", i);
+        rows.cell(Name("Comp", (i * 7919) % components))
+            .cell(guid)
+            .cell(Name("Dir", 2 + i % (folders - 2)))
+            .cell("0")
+            .cell("")
+            .cell("")
+            .end_row();
+    }
+    rows.import(database.get(), folder, L"Component.idt");
+    msi::DatabaseCommit(database.get());
+}
+
+// A File table of `files` rows and a Binary table of 100 streams; the transform changes every File row's
+// Version and leaves the streams alone.
+void MakeTransform(const std::wstring& folder, const std::wstring& base, const std::wstring& transform,
+                   int files)
+{
+    DeleteFileW(base.c_str());
+    {
+        MsiHandle database = msi::OpenDatabase(base, MSIDBOPEN_CREATE);
+        IdtFile file_rows("File\tComponent_\tFileName\tFileSize\tVersion\tLanguage\tAttributes\tSequence",
+                          "s72\ts72\tl255\ti4\tS72\tS20\tI2\ti4", "File\tFile");
+        for (int i = 0; i < files; ++i) {
+            file_rows.cell(Name("File", i))
+                .cell(Name("Comp", i / 5))
+                .cell(Name("FILE~", i % 1000) + "|file" + std::to_string(i) + ".dll")
+                .cell(std::to_string((i * 7919) % 100000))
+                .cell("1.0." + std::to_string(i % 97))
+                .cell("1033")
+                .cell("512")
+                .cell(std::to_string(i + 1))
+                .end_row();
+        }
+        file_rows.import(database.get(), folder, L"File.idt");
+        std::wstring streams = folder + L"\\Binary";
+        CreateDirectoryW(streams.c_str(), nullptr);
+        IdtFile binary("Name\tData", "s72\tv0", "Binary\tName");
+        std::string content(4096, 'x');
+        for (int i = 0; i < 100; ++i) {
+            std::string name = Name("Stream", i);
+            content.replace(0, name.size(), name);
+            std::wstring stream = streams + L"\\" + tfc::to_wide(name.c_str()) + L".ibd";
+            FILE* out = _wfopen(stream.c_str(), L"wb");
+            if (!out)
+                throw std::runtime_error("cannot write a stream file");
+            std::fwrite(content.data(), 1, content.size(), out);
+            std::fclose(out);
+            binary.cell(name).cell(name + ".ibd").end_row();
+        }
+        binary.import(database.get(), folder, L"Binary.idt");
+        for (int i = 0; i < 100; ++i)
+            DeleteFileW((streams + L"\\" + tfc::to_wide(Name("Stream", i).c_str()) + L".ibd").c_str());
+        RemoveDirectoryW(streams.c_str());
+        msi::DatabaseCommit(database.get());
+    }
+    std::wstring changed = base.substr(0, base.size() - 4) + L"-changed.msi";
+    if (!CopyFileW(base.c_str(), changed.c_str(), FALSE))
+        throw std::runtime_error("CopyFile failed");
+    {
+        MsiHandle database = msi::OpenDatabase(changed, MSIDBOPEN_TRANSACT);
+        MsiHandle view = msi::DatabaseOpenView(database.get(), L"UPDATE `File` SET `Version`='9.9.9'");
+        msi::ViewExecute(view.get(), 0);
+        view.reset();
+        msi::DatabaseCommit(database.get());
+        MsiHandle reference = msi::OpenDatabase(base, MSIDBOPEN_READONLY);
+        DeleteFileW(transform.c_str());
+        msi::DatabaseGenerateTransform(database.get(), reference.get(), transform);
+        msi::CreateTransformSummaryInfo(database.get(), reference.get(), transform, 0, 0);
+    }
+    DeleteFileW(changed.c_str());
+}
+
+MsiFileTabBase* CurrentTab(MainWindow& frame)
+{
+    return dynamic_cast<MsiFileTabBase*>(frame.GetTabs().CurrentTab());
+}
+
+void CloseAll(MainWindow& frame)
+{
+    while (frame.GetTabs().CurrentTab() && frame.GetTabs().CloseCurrent())
+        Pump();
+    Pump();
+}
+
+void ComponentsPage(MainWindow& frame, const std::wstring& folder, int components)
+{
+    std::wstring path = folder + L"\\views-bench-components.msi";
+    MakeComponents(folder, path, components);
+    frame.OpenFiles({path}, false);
+    Pump();
+    MsiFileTabBase* tab = CurrentTab(frame);
+    if (!tab)
+        throw std::runtime_error("the components database did not open");
+    Stopwatch fill;
+    tab->SelectView(MainTabCtrl::COMPONENTS);
+    Pump();
+    Report(components, "components_page_fill_ms", fill.milliseconds(), "ms");
+    Stopwatch close;
+    CloseAll(frame);
+    Report(components, "components_page_close_ms", close.milliseconds(), "ms");
+    DeleteFileW(path.c_str());
+}
+
+void TransformTab(MainWindow& frame, const std::wstring& folder, int files)
+{
+    std::wstring base = folder + L"\\views-bench-base.msi";
+    std::wstring transform = folder + L"\\views-bench.mst";
+    MakeTransform(folder, base, transform, files);
+    MainWindow::TransformRequest request;
+    request.base = base;
+    request.transform = transform;
+    Stopwatch open;
+    frame.OpenTransformTab(request);
+    Pump();
+    Report(files, "transform_tab_first_paint_ms", open.milliseconds(), "ms");
+    MsiFileTabBase* tab = CurrentTab(frame);
+    if (!tab)
+        throw std::runtime_error("the transform did not open");
+    HWND tree = tab->GetTablesTree()->GetWindow();
+    Stopwatch repaint;
+    for (int i = 0; i < 10; ++i) {
+        InvalidateRect(tree, nullptr, TRUE);
+        UpdateWindow(tree);
+    }
+    Report(files, "transform_tree_repaint_ms", repaint.milliseconds() / 10, "ms");
+    CloseAll(frame);
+    DeleteFileW(base.c_str());
+    DeleteFileW(transform.c_str());
+}
+
+void ValidationRefill(MainWindow& frame, int messages)
+{
+    ValidationWindow& pane = frame.GetLogTabs().Validation();
+    pane.Clear();
+    for (int i = 0; i < messages; ++i) {
+        ValidationMessage message;
+        message.location = FindCriteria(L"C:\\packages\\product.msi", L"File", i % 3 ? L"Version" : L"",
+                                        {L"File" + std::to_wstring((i * 7919) % messages)});
+        message.cub = L"darice.cub";
+        message.ice = L"ICE" + std::to_wstring(10 + i % 90);
+        message.type = std::to_wstring(i % 4);
+        message.description = L"Row " + std::to_wstring(i) + L" of the File table says something worth " +
+                              std::wstring(static_cast<size_t>(i % 40), L'w');
+        message.help = L"http://example.invalid/ice" + std::to_wstring(i % 90) + L".html";
+        pane.Store().Add(message);
+    }
+    Stopwatch refill;
+    pane.Refill();
+    pane.SortByColumn(3);
+    Pump();
+    Report(messages, "validation_refill_ms", refill.milliseconds(), "ms");
+    pane.Clear();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = argc > 1 ? tfc::to_wide(argv[1]) : std::wstring(temp);
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    std::vector<int> sizes;
+    for (int at = 2; at < argc; ++at)
+        sizes.push_back(std::atoi(argv[at]));
+    if (sizes.empty())
+        sizes = {10000};
+    // Settings of a scratch key, gone at the end.
+    std::wstring settings = L"Software\\DravnettaBench\\Settings" + std::to_wstring(GetCurrentProcessId());
+    SetSettingsKeyPath(settings);
+    PrintPrompts();
+    CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR gdiplus = 0;
+    Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
+    int result = 0;
+    try {
+        InstallFieldEditorFactory();
+        auto frame = std::make_unique<MainWindow>();
+        frame->SetDocumentFactory(&MsiFileTab::Make);
+        frame->SetTransformFactory(&MsiTransformTab::Make);
+        frame->SetCommandLine(L"Dravnetta.exe");
+        frame->Create();
+        ShowWindow(frame->GetWindowHandle(), SW_SHOW);
+        Pump();
+        for (int n : sizes) {
+            ComponentsPage(*frame, folder, n);
+            TransformTab(*frame, folder, n);
+            ValidationRefill(*frame, n);
+        }
+        frame.reset();
+        Pump();
+    } catch (const std::exception& error) {
+        std::printf("failed: %s\n", error.what());
+        result = 1;
+    }
+    Gdiplus::GdiplusShutdown(gdiplus);
+    CoUninitialize();
+    RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
+    return result;
+}
