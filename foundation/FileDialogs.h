@@ -6,6 +6,11 @@
 
 // Filter pairs as one text: "Installer databases|*.msi|All files|*.*" style pairs separated by '\0'.
 // Returns false when cancelled; paths get folder + "\" + name for a multiple selection.
+// The pairs of a literal with their inner zeros; the literal's own terminator stays out.
+template <size_t N> std::wstring FilterText(const wchar_t (&pairs)[N])
+{
+    return std::wstring(pairs, N - 1);
+}
 bool ShowOpenFilesDialog(HWND owner, const std::wstring& filter, DWORD flags, const std::wstring& title,
                          bool* read_only, const std::wstring& initial_path, std::vector<std::wstring>& paths);
 // Empty when cancelled.

@@ -159,7 +159,7 @@ bool ImportTablesDlg::Browse()
 {
     static const wchar_t kFilter[] = L"*.idt\0*.idt\0All Files\0*.*\0";
     std::vector<std::wstring> paths;
-    if (!ShowOpenFilesDialog(dialog_, std::wstring(kFilter, sizeof(kFilter) / sizeof(kFilter[0]) - 2),
+    if (!ShowOpenFilesDialog(dialog_, FilterText(kFilter),
                              OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                              L"Import File", nullptr, std::wstring(), paths) ||
         paths.empty())

@@ -6,6 +6,7 @@
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
@@ -13,6 +14,7 @@
 #include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
 #include "shell/RecentFiles.h"
+#include "shell/SaveNames.h"
 #include "shell/WaitCursor.h"
 #include "views/grid/GuidText.h"
 
@@ -24,23 +26,6 @@ const wchar_t kOpenFilter[] =
     L"Windows Installer files\0*.msi;*.mst;*.msm;*.wsi;*.msp;*.cub\0All files\0*.*\0";
 const wchar_t kBaseFilter[] = L"Windows Installer files\0*.msi;*.msm;*.wsi;*.msp;*.cub\0All files\0*.*\0";
 const DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ALLOWMULTISELECT;
-
-// The pairs with their inner zeros; the literal's own terminator stays out.
-template <size_t N> std::wstring Filter(const wchar_t (&pairs)[N])
-{
-    return std::wstring(pairs, N - 1);
-}
-
-bool HasExtension(const std::wstring& path, const wchar_t* extension)
-{
-    return path.size() > 4 && lstrcmpiW(path.c_str() + path.size() - 4, extension) == 0;
-}
-
-std::wstring FileNameOf(const std::wstring& path)
-{
-    size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 size_t TableRows(MsiFile& file, const wchar_t* name)
 {
@@ -58,8 +43,8 @@ bool MainWindow::TracksOnOpen(size_t path_count, size_t file_and_registry_rows, 
 void MainWindow::OnOpen()
 {
     std::vector<std::wstring> paths;
-    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter), kOpenFlags, L"Open Files", nullptr, std::wstring(),
-                            paths) &&
+    if (ShowOpenFilesDialog(frame_, FilterText(kOpenFilter), kOpenFlags, L"Open Files", nullptr,
+                            std::wstring(), paths) &&
         !paths.empty())
         OpenFiles(paths, false);
 }
@@ -119,8 +104,9 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
 MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
 {
     if (HasExtension(path, L".mst")) {
-        std::wstring base = BrowseForFile(frame_, Filter(kBaseFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
-                                          L"Select base file for transform: " + FileNameOf(path), L"");
+        std::wstring base =
+            BrowseForFile(frame_, FilterText(kBaseFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
+                          L"Select base file for transform: " + FileNameOf(path), L"");
         if (base.empty())
             return nullptr;
         if (!transform_factory_)
@@ -174,8 +160,8 @@ void MainWindow::ExtractPatch(const std::wstring& path)
     if (answer != IDYES)
         return;
     std::vector<std::wstring> chosen;
-    if (ShowOpenFilesDialog(frame_, Filter(kOpenFilter), kOpenFlags, L"Open Files", nullptr, folder + L"\\*",
-                            chosen) &&
+    if (ShowOpenFilesDialog(frame_, FilterText(kOpenFilter), kOpenFlags, L"Open Files", nullptr,
+                            folder + L"\\*", chosen) &&
         !chosen.empty())
         OpenFiles(chosen, false);
 }

@@ -66,7 +66,6 @@ private:
     void OpenTransform(const std::wstring& transform, bool new_transform);
     std::shared_ptr<MsiTableLookupBase> MakeLookup(MsiTable& table);
     // The "Last Saved By" rule of the options: whether to stamp, and the name.
-    bool SavedBy(std::wstring& name) const;
 
     std::wstring path_;
     MsiFile file_;

@@ -11,6 +11,7 @@
 #include "shell/ImportTablesDlg.h"
 #include "shell/MainWindow.h"
 #include "shell/ReferenceDatabase.h"
+#include "shell/SaveNames.h"
 #include "shell/SelectionDlg.h"
 #include "views/tree/MsiTableNode.h"
 #include "foundation/NoRedraw.h"
@@ -43,7 +44,7 @@ namespace {
 const wchar_t kTransformFilter[] = L"Transforms (*.mst)\0*.mst\0";
 std::wstring TransformFilter()
 {
-    return std::wstring(kTransformFilter, sizeof(kTransformFilter) / sizeof(wchar_t) - 1);
+    return FilterText(kTransformFilter);
 }
 } // namespace
 
@@ -141,10 +142,7 @@ bool MsiFileTabBase::SaveBeforeTransform(const std::wstring& question)
 
 bool MsiFileTabBase::IsSingleTransform(const std::vector<std::wstring>& paths)
 {
-    if (paths.size() != 1 || paths[0].size() <= 3)
-        return false;
-    const std::wstring& path = paths[0];
-    return lstrcmpiW(path.c_str() + path.size() - 4, L".mst") == 0;
+    return paths.size() == 1 && HasExtension(paths[0], L".mst");
 }
 
 void MsiFileTabBase::OnFind()
@@ -242,8 +240,7 @@ void MsiFileTabBase::ExportTable(const std::wstring& table_name, const std::wstr
     std::wstring file = table_name + L".idt";
     if (folder.empty()) {
         static const wchar_t kFilter[] = L"Table files (*.idt)\0*.idt\0";
-        std::wstring path = BrowseForSaveFile(DialogOwner(), std::wstring(),
-                                              std::wstring(kFilter, sizeof(kFilter) / sizeof(wchar_t) - 1),
+        std::wstring path = BrowseForSaveFile(DialogOwner(), std::wstring(), FilterText(kFilter),
                                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, L"Export File", L"idt");
         if (path.empty())
             return;

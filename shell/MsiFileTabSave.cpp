@@ -41,17 +41,10 @@ private:
 
 } // namespace
 
-bool MsiFileTab::SavedBy(std::wstring& name) const
-{
-    int state = gOptions.last_saved_by_state;
-    name = state == Options::SI_USERNAME ? GetCurrentUserName() : gOptions.last_saved_by_name;
-    return state != Options::SI_UNCHANGED;
-}
-
 void MsiFileTab::Save()
 {
     std::wstring name;
-    bool stamp = SavedBy(name);
+    bool stamp = LastSavedByName(name);
     file_.SaveInPlace(stamp, name);
     SetDirty(false);
     TreeView* tables = GetTablesTree();
@@ -63,7 +56,7 @@ std::wstring MsiFileTab::MakeSaveRequest()
 {
     std::wstring copy = GetTempFiles().Create(L"Save", GlobalTempFiles().GetFolder());
     std::wstring name;
-    bool stamp = SavedBy(name);
+    bool stamp = LastSavedByName(name);
     file_.Save(copy, stamp, name);
     return copy;
 }
@@ -90,7 +83,7 @@ void MsiFileTab::SaveAs()
     std::wstring folder = FolderOfPath(path_);
     std::wstring chosen = BrowseForSaveFile(
         GetMainWindow() ? GetMainWindow()->GetWindowHandle() : GetWindowHandle(), folder,
-        std::wstring(kSaveFilter, sizeof(kSaveFilter) / sizeof(wchar_t) - 1),
+        FilterText(kSaveFilter),
         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN,
         L"Save As", DefaultSaveExtension(path_));
     if (chosen.empty())

@@ -18,17 +18,6 @@
 
 namespace {
 
-// The extension with its dot, or the fallback for a path too short to have one.
-std::wstring ExtensionOr(const std::wstring& path, const wchar_t* fallback)
-{
-    return path.size() > 4 ? path.substr(path.size() - 4) : std::wstring(fallback);
-}
-
-template <size_t N> std::wstring Filter(const wchar_t (&pairs)[N])
-{
-    return std::wstring(pairs, N - 1);
-}
-
 MsiDiffTableLookupBasic* DiffLookupOf(MsiTableNode* node)
 {
     return node ? dynamic_cast<MsiDiffTableLookupBasic*>(node->GetLookup().get()) : nullptr;
@@ -272,19 +261,12 @@ void MsiTransformTab::OnShowEmptyTables()
     UpdateStatusBar();
 }
 
-bool MsiTransformTab::SavedBy(std::wstring& name) const
-{
-    int state = gOptions.last_saved_by_state;
-    name = state == Options::SI_USERNAME ? GetCurrentUserName() : gOptions.last_saved_by_name;
-    return state != Options::SI_UNCHANGED;
-}
-
 void MsiTransformTab::Save()
 {
     if (IsDirty() && new_transform_)
         OnProperties();
     std::wstring name;
-    bool stamp = SavedBy(name);
+    bool stamp = LastSavedByName(name);
     // A copy: the transform points its path elsewhere while it saves.
     transform_->Save(std::wstring(transform_->path()), stamp, name);
     SetDirty(false);
@@ -303,7 +285,7 @@ void MsiTransformTab::SaveToFile(const std::wstring& target)
         OnProperties();
     std::wstring generated = GetTempFiles().Create(L"Save", GlobalTempFiles().GetFolder());
     std::wstring name;
-    bool stamp = SavedBy(name);
+    bool stamp = LastSavedByName(name);
     transform_->Save(generated, stamp, name);
     // Moved in from the target's folder in one replacing move: the target is the old file or the new one.
     std::wstring pending = GetTempFiles().Create(std::wstring(), FolderOfPath(target));
@@ -323,9 +305,9 @@ void MsiTransformTab::SaveAs()
 {
     static const wchar_t kFilter[] = L"Transform\0*.mst\0All Files\0*.*\0";
     std::wstring chosen =
-        BrowseForSaveFile(DialogOwner(), FolderOfPath(transform_path_), Filter(kFilter),
+        BrowseForSaveFile(DialogOwner(), FolderOfPath(transform_path_), FilterText(kFilter),
                           OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN,
-                          L"Save As", ExtensionOr(transform_path_, L".mst"));
+                          L"Save As", DefaultSaveExtension(transform_path_, L".mst"));
     if (chosen.empty())
         return;
     // Onto its own file (under any name of it) it is a plain save, and the tab keeps its path.
@@ -367,13 +349,13 @@ void MsiTransformTab::SaveTransformedFile()
 {
     const std::wstring& source = transform_->backing_path();
     static const wchar_t kFilter[] = L"Windows Installer Files\0*.msi;*.msm\0All Files\0*.*\0";
-    std::wstring chosen = BrowseForSaveFile(DialogOwner(), FolderOfPath(base_path_), Filter(kFilter),
+    std::wstring chosen = BrowseForSaveFile(DialogOwner(), FolderOfPath(base_path_), FilterText(kFilter),
                                             OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST,
-                                            L"Save transformed file", ExtensionOr(source, L".msi"));
+                                            L"Save transformed file", DefaultSaveExtension(source));
     if (chosen.empty())
         return;
     std::wstring name;
-    bool stamp = SavedBy(name);
+    bool stamp = LastSavedByName(name);
     transform_->SaveDatabaseAs(chosen, stamp, name);
 }
 

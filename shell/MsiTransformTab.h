@@ -66,7 +66,6 @@ private:
     void AddDiffNode(MsiTable* transformed, MsiTable* base);
     // Saves this transform and replaces the tab by one over the same base with the chosen transform next.
     void ChainTransform(const std::wstring& chosen, bool new_transform);
-    bool SavedBy(std::wstring& name) const;
 
     std::wstring base_path_;
     std::wstring transform_path_;

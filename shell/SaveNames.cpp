@@ -2,6 +2,7 @@
 
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
+#include "foundation/Options.h"
 
 #include <windows.h>
 #include <climits>
@@ -50,16 +51,34 @@ std::wstring NextFreeBackupName(const std::wstring& path)
     return candidate;
 }
 
-std::wstring DefaultSaveExtension(const std::wstring& path)
+std::wstring ExtensionOf(const std::wstring& path)
 {
     size_t dot = ExtensionStart(path);
-    return dot + 1 < path.size() ? path.substr(dot) : std::wstring(L".msi");
+    return dot + 1 < path.size() ? path.substr(dot) : std::wstring();
+}
+
+bool HasExtension(const std::wstring& path, const wchar_t* extension)
+{
+    return lstrcmpiW(ExtensionOf(path).c_str(), extension) == 0;
+}
+
+std::wstring DefaultSaveExtension(const std::wstring& path, const wchar_t* fallback)
+{
+    std::wstring extension = ExtensionOf(path);
+    return extension.empty() ? std::wstring(fallback) : extension;
 }
 
 std::wstring FolderOfPath(const std::wstring& path)
 {
     size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool LastSavedByName(std::wstring& name)
+{
+    int state = gOptions.last_saved_by_state;
+    name = state == Options::SI_USERNAME ? GetCurrentUserName() : gOptions.last_saved_by_name;
+    return state != Options::SI_UNCHANGED;
 }
 
 std::wstring GetCurrentUserName()

@@ -9,10 +9,16 @@
 std::wstring BackupName(const std::wstring& path, long long number = 0);
 // The first backup name whose file does not exist yet.
 std::wstring NextFreeBackupName(const std::wstring& path);
-// The extension of the file name with its dot, ".msi" when it has none.
-std::wstring DefaultSaveExtension(const std::wstring& path);
+// The extension of the file name with its dot; empty when the name has none.
+std::wstring ExtensionOf(const std::wstring& path);
+// Whether the file name's extension is `extension` (with its dot), letter case ignored.
+bool HasExtension(const std::wstring& path, const wchar_t* extension);
+// The extension of the file name with its dot, `fallback` when it has none.
+std::wstring DefaultSaveExtension(const std::wstring& path, const wchar_t* fallback = L".msi");
 // The folder of a path, with its last backslash (so a drive's root stays a root); empty without one.
 std::wstring FolderOfPath(const std::wstring& path);
+// The name to stamp as "Last Saved By"; false when the options keep the file's own.
+bool LastSavedByName(std::wstring& name);
 // The Windows user name; throws Win32Error "GetLastError" when it cannot be read.
 std::wstring GetCurrentUserName();
 // Moves `source` onto `target` in one replacing move, clearing a read-only target first. When the move

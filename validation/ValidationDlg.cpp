@@ -147,9 +147,9 @@ void ValidationDlg::AddCub(const std::wstring& path)
 void ValidationDlg::OnBrowse()
 {
     static const wchar_t kFilter[] = L"Cub files (*.cub)\0*.cub\0All files\0*.*\0";
-    std::wstring path = BrowseForFile(
-        dialog_, std::wstring(kFilter, sizeof(kFilter) / sizeof(kFilter[0]) - 2),
-        OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, L"Select cub file", std::wstring());
+    std::wstring path =
+        BrowseForFile(dialog_, FilterText(kFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
+                      L"Select cub file", std::wstring());
     if (!path.empty())
         AddCub(path);
 }

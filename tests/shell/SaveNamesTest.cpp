@@ -39,6 +39,12 @@ TEST(SaveNames, BackupNamesCountOnFromTheFileNamesOwnNumber)
     };
     for (const Extension& e : extensions)
         EXPECT_EQ(DefaultSaveExtension(e.path), e.extension) << e.path;
+    // One rule for every caller: a longer extension is whole, a dot in a folder is none.
+    EXPECT_EQ(DefaultSaveExtension(L"C:\\a\\Readme", L".mst"), L".mst");
+    EXPECT_EQ(DefaultSaveExtension(L"C:\\a\\b.data", L".mst"), L".data");
+    EXPECT_TRUE(HasExtension(L"C:\\a\\X.MST", L".mst"));
+    EXPECT_FALSE(HasExtension(L"C:\\a\\b.xmst", L".mst"));
+    EXPECT_FALSE(HasExtension(L"C:\\a.mst\\b", L".mst"));
 }
 
 TEST(SaveNames, NextFreeBackupSkipsExistingFiles)
