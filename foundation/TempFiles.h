@@ -30,7 +30,6 @@ private:
 
     mutable tamblewick_foundation_classes_v1_0::CriticalSection lock_;
     std::map<std::wstring, std::wstring> files_;
-    std::map<std::wstring, std::wstring> unused_;
     std::wstring sub_folder_ = L"Dravnetta";
 };
 

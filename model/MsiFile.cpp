@@ -128,11 +128,6 @@ void MsiFile::AddTable(const MsiTableRef& table)
         throw std::runtime_error("Tried to add a table that already exists");
 }
 
-MsiTableRef& MsiFile::FindOrInsertTable(const std::wstring& name)
-{
-    return tables_[name];
-}
-
 MsiTableRef MsiFile::FindTable(const std::wstring& name) const
 {
     auto found = tables_.find(name);

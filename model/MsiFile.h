@@ -50,7 +50,6 @@ public:
     void LoadTables(MSIHANDLE database);
     // Throws "Tried to add a table that already exists" for a name already present.
     void AddTable(const MsiTableRef& table);
-    MsiTableRef& FindOrInsertTable(const std::wstring& name);
     // The table of that name, or empty.
     MsiTableRef FindTable(const std::wstring& name) const;
     void EraseTable(const std::wstring& name);

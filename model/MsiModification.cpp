@@ -59,6 +59,41 @@ bool StreamExists(MSIHANDLE database, const std::wstring& name)
     return static_cast<bool>(msi::ViewFetch(view.get()));
 }
 
+// The condition testing each of the cells in their order; a null key is found with IS NULL.
+RowCondition ConditionOver(const std::vector<LoggedCell>& cells)
+{
+    RowCondition condition;
+    for (const LoggedCell& cell : cells) {
+        std::wstring name = MsiQuery::QuoteName(cell.column->name());
+        if (!condition.text.empty()) {
+            condition.text += L" AND ";
+            condition.columns += L", ";
+        }
+        condition.columns += name;
+        // "`K`=?" with a null parameter matches nothing.
+        if (IsNullKey(*cell.column, *cell.value)) {
+            condition.text += name + L" IS NULL";
+        } else {
+            condition.text += name + L"=?";
+            condition.params.push_back(cell);
+        }
+    }
+    return condition;
+}
+
+// A view of the statement ready to execute: the cache's own (closed first) when `cache` is given and
+// holds one, else a new one, which `keep` asks to hand to the cache once it has worked.
+MsiHandle OpenCachedView(MSIHANDLE database, ViewCache* cache, const std::wstring& sql, bool& keep)
+{
+    MsiHandle view = cache ? cache->Find(sql) : MsiHandle();
+    keep = cache && !view;
+    if (view)
+        msi::ViewClose(view.get());
+    else
+        view = MsiQuery::OpenView(database, sql);
+    return view;
+}
+
 } // namespace
 
 LoggedCell LogCell(const MsiFieldDefRef& column, const MsiFieldData& cell)
@@ -78,26 +113,12 @@ std::vector<LoggedCell> LogRow(const MsiTable& table, const MsiRow& row)
 RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)
 {
     bool keyed = table.HasKeyColumns();
-    RowCondition condition;
+    std::vector<LoggedCell> cells;
     for (const MsiFieldDefRef& column : table.columns()) {
-        if (keyed ? !column->is_key() : column->kind() == MsiFieldKind::Binary)
-            continue;
-        std::wstring name = MsiQuery::QuoteName(column->name());
-        if (!condition.text.empty()) {
-            condition.text += L" AND ";
-            condition.columns += L", ";
-        }
-        condition.columns += name;
-        const MsiFieldData& cell = *row[column->column_index()];
-        // "`K`=?" with a null parameter matches nothing: a null key is found with IS NULL.
-        if (IsNullKey(*column, cell)) {
-            condition.text += name + L" IS NULL";
-        } else {
-            condition.text += name + L"=?";
-            condition.params.push_back(LogCell(column, cell));
-        }
+        if (keyed ? column->is_key() : column->kind() != MsiFieldKind::Binary)
+            cells.push_back(LogCell(column, *row[column->column_index()]));
     }
-    return condition;
+    return ConditionOver(cells);
 }
 
 MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition)
@@ -127,16 +148,12 @@ void MsiSqlModification::Apply(MSIHANDLE database, ViewCache* cache)
         cache->Clear();
         caching = false;
     }
-    MsiHandle view = caching ? cache->Find(sql_) : MsiHandle();
-    bool cached = static_cast<bool>(view);
-    if (cached)
-        msi::ViewClose(view.get());
-    else
-        view = MsiQuery::OpenView(database, sql_);
+    bool keep = false;
+    MsiHandle view = OpenCachedView(database, caching ? cache : nullptr, sql_, keep);
     MsiHandle record = RecordFromCells(params_, condition_params_);
     MsiQuery::Execute(view.get(), sql_, record.get());
     // Only a view that worked is kept.
-    if (caching && !cached)
+    if (keep)
         cache->Add(sql_, view);
 }
 
@@ -244,32 +261,28 @@ MsiModifyModification::MsiModifyModification(std::wstring table, RowCondition co
 
 bool MsiModifyModification::KeepsKey() const
 {
-    // The condition a key of the new values would give, built as KeyCondition builds it.
-    std::wstring text;
-    size_t param = 0;
-    bool keyed = false;
+    // The condition the key of the new values gives, as KeyCondition builds it.
+    std::vector<LoggedCell> keys;
     for (const LoggedCell& cell : values_) {
         if (!cell.column->is_key())
             continue;
         if (cell.column->kind() == MsiFieldKind::Binary)
             return false;
-        keyed = true;
-        if (!text.empty())
-            text += L" AND ";
-        text += MsiQuery::QuoteName(cell.column->name());
-        if (IsNullKey(*cell.column, *cell.value)) {
-            text += L" IS NULL";
-            continue;
-        }
-        text += L"=?";
-        if (param >= condition_.params.size())
-            return false;
-        const MsiFieldData& old_value = *condition_.params[param++].value;
-        if (cell.value->size() != old_value.size() ||
-            std::memcmp(cell.value->data(), old_value.data(), old_value.size()) != 0)
+        keys.push_back(cell);
+    }
+    if (keys.empty())
+        return false;
+    RowCondition fresh = ConditionOver(keys);
+    if (fresh.text != condition_.text || fresh.params.size() != condition_.params.size())
+        return false;
+    for (size_t at = 0; at < fresh.params.size(); ++at) {
+        const MsiFieldData& value = *fresh.params[at].value;
+        const MsiFieldData& old_value = *condition_.params[at].value;
+        if (value.size() != old_value.size() ||
+            std::memcmp(value.data(), old_value.data(), old_value.size()) != 0)
             return false;
     }
-    return keyed && param == condition_.params.size() && text == condition_.text;
+    return true;
 }
 
 bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
@@ -282,13 +295,8 @@ bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
         return false;
     // The row is changed where it stands: one search of the table, through a view prepared once.
     std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
-    bool caching = cache && cache->Serves(database);
-    MsiHandle view = caching ? cache->Find(sql) : MsiHandle();
-    bool cached = static_cast<bool>(view);
-    if (cached)
-        msi::ViewClose(view.get());
-    else
-        view = MsiQuery::OpenView(database, sql);
+    bool keep = false;
+    MsiHandle view = OpenCachedView(database, cache && cache->Serves(database) ? cache : nullptr, sql, keep);
     MsiHandle params = RecordFromCells(condition_.params, true);
     MsiQuery::Execute(view.get(), sql, params.get());
     MsiHandle record = msi::ViewFetch(view.get());
@@ -302,7 +310,7 @@ bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
         values_[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *values_[at].value);
     if (MsiViewModify(view.get(), MSIMODIFY_UPDATE, record.get()) != ERROR_SUCCESS)
         return false;
-    if (caching && !cached)
+    if (keep)
         cache->Add(sql, view);
     return true;
 }

@@ -205,3 +205,14 @@ SchemaRelationships::RowsByTable SchemaRelationships::GetReferencingRows(MsiTabl
     }
     return result;
 }
+
+bool SchemaRelationships::Holds(const RowsByTable& rows, RowIterator row)
+{
+    for (const auto& entry : rows) {
+        for (const auto& linked : entry.second) {
+            if (&*linked.row == &*row)
+                return true;
+        }
+    }
+    return false;
+}

@@ -106,6 +106,8 @@ public:
     RowsByTable GetReferencedRows(MsiTable& table, RowIterator row, MsiTable* only = nullptr) const;
     // The rows that refer to the row, of only that table when only is given.
     RowsByTable GetReferencingRows(MsiTable& table, RowIterator row, MsiTable* only = nullptr) const;
+    // Whether the row is among the linked rows.
+    static bool Holds(const RowsByTable& rows, RowIterator row);
 
 private:
     struct TablePair

@@ -83,6 +83,8 @@ public:
     using MDIChild::MDIChild;
 
     virtual MainWindow* GetMainWindow() = 0;
+    // The owner of message boxes and menus: the frame, or the tab itself without one.
+    HWND DialogOwner();
     // The table list that every tree page fills.
     virtual ObjectWindow* GetTreeContext() = 0;
     virtual TreeView* GetTablesTree() = 0;

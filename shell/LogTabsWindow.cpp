@@ -4,21 +4,6 @@
 
 #include <commctrl.h>
 
-EmptyLogPane::~EmptyLogPane()
-{
-    if (window_ && IsWindow(window_))
-        DestroyWindow(window_);
-}
-
-void EmptyLogPane::Create(HWND parent, const RECT& rect)
-{
-    window_ = CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | SS_WHITERECT, rect.left, rect.top,
-                              rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
-    if (!window_)
-        tfc::throw_last_error(L"CreateWindowEx");
-}
-
 LogTabsWindow::LogTabsWindow() : Window(L"LogTabsWindow"), validation_(std::make_unique<ValidationWindow>())
 {
 }

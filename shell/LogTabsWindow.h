@@ -11,18 +11,6 @@
 class MainWindow;
 class ValidationWindow;
 
-// Holds a pane's place until its own window class takes it.
-class EmptyLogPane : public LogTabWindow
-{
-public:
-    ~EmptyLogPane() override;
-    void Create(HWND parent, const RECT& rect);
-    HWND GetWindowHandle() override { return window_; }
-
-private:
-    HWND window_ = nullptr;
-};
-
 class LogTabsWindow : public tfc::Window, private ToolTip::Sink
 {
 public:

@@ -256,7 +256,7 @@ bool MsiFileTabBase::CanClose()
     }
     if (!IsDirty())
         return true;
-    switch (ShowMessageBox(frame ? frame->GetWindowHandle() : window_, L"Save " + GetPath(), LoadAppName(),
+    switch (ShowMessageBox(DialogOwner(), L"Save " + GetPath(), LoadAppName(),
                            MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDCANCEL:
         return false;

@@ -86,12 +86,6 @@ std::wstring MsiFileTabBase::AskExistingTransform(const std::wstring& folder)
                          L"Open Transform", folder);
 }
 
-HWND MsiFileTabBase::DialogOwner()
-{
-    MainWindow* frame = GetMainWindow();
-    return frame ? frame->GetWindowHandle() : GetWindowHandle();
-}
-
 bool MsiFileTabBase::OnSharedCommand(UINT id)
 {
     switch (id) {

@@ -4,6 +4,7 @@
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
 #include "foundation/TempFiles.h"
+#include "model/installer/MsiApi.h"
 #include "shell/MainWindow.h"
 #include "validation/MsiValidator.h"
 #include "validation/ValidationFilesDlg.h"
@@ -14,14 +15,7 @@
 
 bool MsiFileTabBase::ValidatesOnWorkerThread()
 {
-    HMODULE library = GetModuleHandleW(L"msi.dll");
-    auto get_version =
-        library ? reinterpret_cast<DLLGETVERSIONPROC>(GetProcAddress(library, "DllGetVersion")) : nullptr;
-    if (!get_version)
-        return false;
-    DLLVERSIONINFO info = {};
-    info.cbSize = sizeof(info);
-    return SUCCEEDED(get_version(&info)) && info.dwMajorVersion >= 3;
+    return msi::LibraryMajorVersion() >= 3;
 }
 
 void MsiFileTabBase::RunValidation(const wchar_t* trail)

@@ -7,17 +7,6 @@ namespace {
 
 using RowsByTable = SchemaRelationships::RowsByTable;
 
-bool Holds(const RowsByTable& rows, RowIterator row)
-{
-    for (const auto& entry : rows) {
-        for (const auto& linked : entry.second) {
-            if (&*linked.row == &*row)
-                return true;
-        }
-    }
-    return false;
-}
-
 RowsByTable Only(const RowsByTable& rows, std::initializer_list<const wchar_t*> names, bool keep)
 {
     RowsByTable result;
@@ -45,14 +34,14 @@ void AddToGroupings(RowElementNode& node, const RowsByTable& rows)
 
 bool RefersTo(RowElementNode& node, MsiTable& table, RowIterator row)
 {
-    return Holds(node.GetFile().relationships().GetReferencedRows(*node.GetTable(), node.GetRow(), &table),
-                 row);
+    return SchemaRelationships::Holds(
+        node.GetFile().relationships().GetReferencedRows(*node.GetTable(), node.GetRow(), &table), row);
 }
 
 bool ReferredBy(RowElementNode& node, MsiTable& table, RowIterator row)
 {
-    return Holds(node.GetFile().relationships().GetReferencingRows(*node.GetTable(), node.GetRow(), &table),
-                 row);
+    return SchemaRelationships::Holds(
+        node.GetFile().relationships().GetReferencingRows(*node.GetTable(), node.GetRow(), &table), row);
 }
 
 } // namespace

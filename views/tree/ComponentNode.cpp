@@ -1,8 +1,8 @@
 #include "views/tree/ComponentNode.h"
 
+#include "foundation/PopupMenu.h"
 #include "resources/NodesIds.h"
 #include "resources/TreesIds.h"
-#include "shell/MainWindow.h"
 #include "views/tree/ComponentFolders.h"
 #include "views/tree/ImportRegFile.h"
 #include "views/tree/TreeView.h"
@@ -41,19 +41,14 @@ bool ComponentNode::CanImportRegFile()
 
 void ComponentNode::OnContextMenu(int x, int y)
 {
-    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_COMPONENT_NODE_MENU));
-    if (!menu)
-        tfc::throw_last_error(L"LoadMenu");
-    HMENU popup = GetSubMenu(menu, 0);
-    if (tab_->IsReadOnly())
-        EnableMenuItem(popup, ID_ROW_DELETE, MF_BYCOMMAND | MF_GRAYED);
-    if (!CanImportRegFile())
-        EnableMenuItem(popup, ID_NODE_IMPORT_REG_FILE, MF_BYCOMMAND | MF_GRAYED);
-    MainWindow* frame = tab_->GetMainWindow();
-    HWND owner = frame ? frame->GetWindowHandle() : tab_->GetWindowHandle();
-    UINT command =
-        static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, owner, nullptr));
-    DestroyMenu(menu);
+    bool read_only = tab_->IsReadOnly(), imports = CanImportRegFile();
+    UINT command = TrackResourceMenu(
+        IDR_COMPONENT_NODE_MENU, POINT{x, y}, tab_->DialogOwner(), [read_only, imports](HMENU popup) {
+            if (read_only)
+                EnableMenuItem(popup, ID_ROW_DELETE, MF_BYCOMMAND | MF_GRAYED);
+            if (!imports)
+                EnableMenuItem(popup, ID_NODE_IMPORT_REG_FILE, MF_BYCOMMAND | MF_GRAYED);
+        });
     if (command)
         OnCommand(command);
 }

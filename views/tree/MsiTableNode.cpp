@@ -259,8 +259,7 @@ std::wstring MsiTableNode::GetOwnerPath()
 
 HWND MsiTableNode::GetOwnerWindow()
 {
-    MainWindow* frame = tab_->GetMainWindow();
-    return frame ? frame->GetWindowHandle() : tab_->GetWindowHandle();
+    return tab_->DialogOwner();
 }
 
 bool MsiTableNode::SelectTable(const FindCriteria& location)

@@ -1,6 +1,7 @@
 // The table node's row commands: keys, the list and tree menus, the clipboard, adding and deleting rows.
 #include "views/tree/MsiTableNode.h"
 
+#include "foundation/PopupMenu.h"
 #include "foundation/Clipboard.h"
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
@@ -85,19 +86,7 @@ LRESULT MsiTableNode::OnKeyDown(ObjectWindow& list, NMLVKEYDOWN* key)
 
 UINT MsiTableNode::TrackMenu(int id, POINT point, const std::function<void(HMENU popup)>& prepare)
 {
-    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
-    if (!menu)
-        tfc::throw_last_error(L"LoadMenu");
-    HMENU popup = GetSubMenu(menu, 0);
-    UINT command = 0;
-    if (popup) {
-        if (prepare)
-            prepare(popup);
-        command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY, point.x, point.y, 0,
-                                                   GetOwnerWindow(), nullptr));
-    }
-    DestroyMenu(menu);
-    return command;
+    return TrackResourceMenu(id, point, GetOwnerWindow(), prepare);
 }
 
 void MsiTableNode::OnTreeContextMenu(int x, int y)

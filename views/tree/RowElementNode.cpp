@@ -1,4 +1,5 @@
 #include "views/tree/RowElementNode.h"
+#include "foundation/PopupMenu.h"
 #include "foundation/NoRedraw.h"
 
 #include "foundation/Prompt.h"
@@ -28,23 +29,6 @@ bool HasKind(const RelationshipSet& relationships, int kind)
                        [kind](const RelationshipDefPtr& relationship) {
                            return static_cast<int>(relationship->kind()) == kind;
                        });
-}
-
-bool Holds(const SchemaRelationships::RowsByTable& rows, RowIterator row)
-{
-    for (const auto& table : rows) {
-        for (const auto& linked : table.second) {
-            if (&*linked.row == &*row)
-                return true;
-        }
-    }
-    return false;
-}
-
-HWND MainWindowOf(EditableMsiFileTab* tab)
-{
-    MainWindow* frame = tab->GetMainWindow();
-    return frame ? frame->GetWindowHandle() : tab->GetWindowHandle();
 }
 
 bool IsTreeShown(TreeView* tree)
@@ -238,8 +222,8 @@ bool RowElementNode::IsRelatedRow(MsiTable& table, RowIterator row)
     if (!has_row_)
         return false;
     SchemaRelationships& relationships = GetFile().relationships();
-    return Holds(relationships.GetReferencedRows(*table_, row_, &table), row) ||
-           Holds(relationships.GetReferencingRows(*table_, row_, &table), row);
+    return SchemaRelationships::Holds(relationships.GetReferencedRows(*table_, row_, &table), row) ||
+           SchemaRelationships::Holds(relationships.GetReferencingRows(*table_, row_, &table), row);
 }
 
 void RowElementNode::SetPendingRemoval(bool pending)
@@ -416,16 +400,12 @@ bool RowElementNode::notify(MsiFile* const&, MsiTable* const&, FileEngine&)
 
 void RowElementNode::OnContextMenu(int x, int y)
 {
-    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_ROW_NODE_MENU));
-    if (!menu)
-        tfc::throw_last_error(L"LoadMenu");
-    HMENU popup = GetSubMenu(menu, 0);
-    if (tab_->IsReadOnly())
-        EnableMenuItem(popup, ID_ROW_DELETE, MF_BYCOMMAND | MF_GRAYED);
-    HWND owner = MainWindowOf(tab_);
+    bool read_only = tab_->IsReadOnly();
     UINT command =
-        static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, owner, nullptr));
-    DestroyMenu(menu);
+        TrackResourceMenu(IDM_ROW_NODE_MENU, POINT{x, y}, tab_->DialogOwner(), [read_only](HMENU popup) {
+            if (read_only)
+                EnableMenuItem(popup, ID_ROW_DELETE, MF_BYCOMMAND | MF_GRAYED);
+        });
     if (command)
         OnCommand(command);
 }
@@ -457,7 +437,7 @@ void RowElementNode::DeleteWithReferencingRows()
         for (const auto& table : GetFile().relationships().GetReferencingRows(*table_, row_))
             referring += table.second.size();
         if (referring > 1 &&
-            ShowMessageBox(MainWindowOf(tab_),
+            ShowMessageBox(tab_->DialogOwner(),
                            L"This element is referenced by more than one row in the database.\r\n"
                            L"Are you sure you wish to delete it?",
                            L"Delete row?", MB_YESNO) != IDYES)
