@@ -83,6 +83,13 @@ public:
     {
         has_stream_ = std::any_of(columns.begin(), columns.end(),
                                   [](const TransformColumn& column) { return column.IsStream(); });
+        MsiHandle view = DatabaseOpenView(database, L"SELECT * FROM " + QuoteName(table));
+        MsiHandle names = ViewGetColumnInfo(view.get(), MSICOLINFO_NAMES);
+        std::map<std::wstring, UINT> field_of;
+        for (UINT field = 1; field <= RecordGetFieldCount(names.get()); ++field)
+            field_of[RecordGetString(names.get(), field)] = field;
+        for (const TransformColumn& column : columns)
+            fields_.push_back(field_of[column.name]);
     }
 
     // As the library applies a record: an insert of an existing key replaces the row, an update of a
@@ -91,14 +98,17 @@ public:
     {
         std::vector<const TransformCell*> params;
         std::wstring where = condition(record.row, params);
+        // All columns (Wine replaces only through such views); a temporary column has a field of its own.
         MsiHandle view =
             DatabaseOpenView(database_, L"SELECT * FROM " + QuoteName(table_) + L" WHERE " + where);
         ViewExecute(view.get(), key_record(params).get());
         MsiHandle found = ViewFetch(view.get());
         if (record.IsDelete()) {
+            bool exists = static_cast<bool>(found);
             found.reset();
             view.reset();
-            remove(record, where, params);
+            if (exists)
+                remove(record, where, params);
             return;
         }
         if (found) {
@@ -106,7 +116,7 @@ public:
             ReplaceFetchedRow(database_, table_, view.get(), found.get(), [&](MSIHANDLE row) {
                 for (size_t i = 0; i < columns_.size(); ++i)
                     if (record.IsInsert() || (record.present[i] && !columns_[i].IsKey()))
-                        set_cell(row, static_cast<UINT>(i + 1), i, cell_of(record, i));
+                        set_cell(row, fields_[i], i, cell_of(record, i));
             });
             return;
         }
@@ -225,6 +235,7 @@ private:
     std::wstring table_;
     std::vector<TransformColumn> columns_;
     bool has_stream_ = false;
+    std::vector<UINT> fields_;                          // of each column in a view of all columns
     std::vector<std::shared_ptr<LayerTempFile>> files_; // streams of the record being applied
 };
 
@@ -232,6 +243,8 @@ private:
 
 AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path) : library_path_(path)
 {
+    if (!RunningOnWine())
+        return;
     try {
         file_.reset(new TransformFile(path));
     } catch (const tfc::Win32Error&) {
@@ -240,8 +253,6 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path)
     for (const auto& cell : file_->CellStreams())
         if (stream_held(database, cell.first))
             held_.insert(cell.first);
-    if (!RunningOnWine())
-        return;
     // The columns each table has while the transform is applied: the database's and those it adds.
     std::map<std::wstring, std::vector<TransformColumn>> columns = ReadAllColumns(database);
     for (const TransformRecord& record : file_->Records(L"_Columns", columns_schema())) {

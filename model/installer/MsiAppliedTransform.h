@@ -1,5 +1,5 @@
 #pragma once
-// What Wine's apply of a transform gets wrong, made up for by the layer:
+// What Wine's apply of a transform gets wrong, made up for by the layer (only under Wine):
 // - a stream cell the transform gives new data under a name the database already holds reads right in
 //   the open database, but Wine's commit keeps the old bytes in the file: the new bytes wait in
 //   MsiStreamChanges.h and reach the file once the committed handle closes;
