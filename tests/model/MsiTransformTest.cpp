@@ -507,19 +507,23 @@ TEST_F(MsiTransformTest, StreamChangesReachTheTransformedFileAndLaterSaves)
         }
         ASSERT_NE(std::string::npos, expected[item.stream_table].back().find("new bytes"));
 
-        // Opened, and written out as a database ("Save Transformed").
-        std::wstring transformed = folder_.file(std::wstring(L"transformed-") + item.stream_table + L".msi");
-        {
-            MsiTransform transform;
-            transform.Open(base_, transform_path, false, false, false);
-            EXPECT_EQ(expected, transform_testing::DumpDatabase(transform.handle()));
-            transform.SaveDatabaseAs(transformed, false, std::wstring());
+        // Opened, also read-only, and written out as a database ("Save Transformed").
+        for (bool read_only : {false, true}) {
+            SCOPED_TRACE(read_only ? "read-only" : "writable");
+            std::wstring transformed = folder_.file(std::wstring(L"transformed-") + item.stream_table +
+                                                    (read_only ? L"-r" : L"-w") + L".msi");
+            {
+                MsiTransform transform;
+                transform.Open(base_, transform_path, read_only, false, false);
+                EXPECT_EQ(expected, transform_testing::DumpDatabase(transform.handle()));
+                transform.SaveDatabaseAs(transformed, false, std::wstring());
+            }
+            {
+                MsiHandle written = msi::OpenDatabase(transformed, MSIDBOPEN_READONLY);
+                EXPECT_EQ(expected, transform_testing::DumpDatabase(written.get()));
+            }
+            EXPECT_EQ("", model_testing::CompoundFileFault(transformed));
         }
-        {
-            MsiHandle written = msi::OpenDatabase(transformed, MSIDBOPEN_READONLY);
-            EXPECT_EQ(expected, transform_testing::DumpDatabase(written.get()));
-        }
-        EXPECT_EQ("", model_testing::CompoundFileFault(transformed));
 
         // Saved in place, a text cell edited, saved again: the stream change stays in the transform.
         {
