@@ -250,6 +250,11 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path)
     } catch (const tfc::Win32Error&) {
         return;
     }
+    // What the library refuses stays refused: the copy must never pass for a transform.
+    if (!IsEqualCLSID(file_->ClassId(), kTransformClassId)) {
+        file_.reset();
+        return;
+    }
     for (const auto& cell : file_->CellStreams())
         if (stream_held(database, cell.first))
             held_.insert(cell.first);

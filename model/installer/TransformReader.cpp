@@ -79,6 +79,9 @@ TransformFile::TransformFile(const std::wstring& path)
     CheckHresult(StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
                                 storage.receive()),
                  L"StgOpenStorage");
+    STATSTG root = {};
+    CheckHresult(storage->Stat(&root, STATFLAG_NONAME), L"IStorage::Stat");
+    class_id_ = root.clsid;
     ComRef<IEnumSTATSTG> elements;
     CheckHresult(storage->EnumElements(0, nullptr, 0, elements.receive()), L"IStorage::EnumElements");
     std::string pool, data;

@@ -33,6 +33,8 @@ public:
     // Reads every stream of the file. Throws Win32Error when it is no readable storage.
     explicit TransformFile(const std::wstring& path);
 
+    // The root storage's class id: a transform's, or anything else the library would refuse.
+    const CLSID& ClassId() const { return class_id_; }
     // Every stream as stored: packed name and bytes.
     const std::vector<std::pair<std::wstring, std::string>>& Streams() const { return streams_; }
     // Tables with a stream of change records.
@@ -52,6 +54,7 @@ private:
     std::map<std::wstring, std::string> cells_;
     std::vector<std::wstring> strings_; // by id - 1
     int string_width_ = 2;
+    CLSID class_id_ = {};
 };
 
 } // namespace msi

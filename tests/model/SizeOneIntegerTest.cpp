@@ -6,6 +6,7 @@
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformWriter.h"
 #include "foundation/Convert.h"
+#include "foundation/Errors.h"
 #include "MsiTestDatabase.h"
 #include "TransformTesting.h"
 #include "support/TestSupport.h"
@@ -231,6 +232,11 @@ TEST_F(SizeOneIntegerTest, AppliedTransformsGiveTheirTrueValues)
                                                            folder_.path(), reopen);
         EXPECT_EQ(small, LayerRows(applied.get(), L"Small"));
         EXPECT_EQ(fresh, LayerRows(applied.get(), L"Fresh"));
+    }
+    // A database given as the transform is still refused, though its tables have such columns.
+    {
+        MsiHandle copy = msi::OpenDatabase(folder_.copy_in(path_, L"target.msi"), MSIDBOPEN_TRANSACT);
+        EXPECT_THROW(msi::DatabaseApplyTransform(copy.get(), changed_path, 0), tfc::Win32Error);
     }
     // The transform document.
     MsiTransform document;

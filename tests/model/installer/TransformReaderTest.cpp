@@ -75,6 +75,7 @@ TEST(TransformReader, RecordsReadBackAsWritten)
     msi::WriteStorageFile(path, msi::kTransformClassId, content.Streams());
 
     msi::TransformFile file(path);
+    EXPECT_TRUE(IsEqualCLSID(msi::kTransformClassId, file.ClassId()));
     EXPECT_EQ((std::vector<std::wstring>{L"T"}), file.Tables());
     EXPECT_EQ(1u, file.CellStreams().count(L"T.a"));
     std::vector<msi::TransformRecord> records = file.Records(L"T", columns);
