@@ -1,8 +1,6 @@
 #include "model/installer/MsiDialogPreview.h"
 #include "model/installer/MsiApi.h"
 
-#include <msidefs.h>
-
 namespace msi {
 namespace {
 
@@ -59,8 +57,11 @@ public:
     }
     ~ModelessForNow()
     {
-        if (changed_)
-            set_attributes(database_, dialog_, original_);
+        try {
+            if (changed_)
+                set_attributes(database_, dialog_, original_);
+        } catch (...) {
+        }
     }
     ModelessForNow(const ModelessForNow&) = delete;
     ModelessForNow& operator=(const ModelessForNow&) = delete;

@@ -53,12 +53,15 @@ public:
     {
         std::wstring exe = testing_support::BuildPath(L"Dravnetta.exe");
         std::wstring command = L"\"" + exe + L"\"";
+        // The child inherits the variable; this program's own value comes back after.
+        wchar_t own[512] = {};
+        DWORD own_length = GetEnvironmentVariableW(L"DRAVNETTA_SETTINGS_KEY", own, 512);
         SetEnvironmentVariableW(L"DRAVNETTA_SETTINGS_KEY", settings_key.c_str());
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         started_ = CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                   &startup, &process_);
-        SetEnvironmentVariableW(L"DRAVNETTA_SETTINGS_KEY", nullptr);
+        SetEnvironmentVariableW(L"DRAVNETTA_SETTINGS_KEY", own_length ? own : nullptr);
         if (started_)
             PumpUntil([&] { return (frame_ = Find(L"Tamblewick_MainWindow", nullptr)) != nullptr; }, 30000);
     }
