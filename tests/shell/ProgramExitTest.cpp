@@ -1,5 +1,5 @@
-// The program itself, started as a user starts it with its settings under a scratch key: an option changed
-// in the Options sheet is stored at exit and shown again by the next run.
+// The program itself, started as a user starts it with its settings under a scratch key: options changed
+// in the Options sheet are stored when it exits, and only then.
 #include "support/TestSupport.h"
 #include "support/WindowTesting.h"
 
@@ -36,13 +36,6 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM context)
         return FALSE;
     }
     return TRUE;
-}
-
-std::wstring ItemText(HWND page, int id)
-{
-    wchar_t text[256] = {};
-    SendMessageW(GetDlgItem(page, id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
 }
 
 // One run of Dravnetta.exe with DRAVNETTA_SETTINGS_KEY pointing at the scratch key.
@@ -112,7 +105,7 @@ private:
 
 } // namespace
 
-TEST(ProgramExit, AnOptionChangedInTheSheetIsStoredAtExitAndReadByTheNextRun)
+TEST(ProgramExit, OptionsChangedInTheSheetAreStoredWhenTheProgramExits)
 {
     if (GetFileAttributesW(testing_support::BuildPath(L"Dravnetta.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "Dravnetta.exe is not built";
@@ -142,14 +135,4 @@ TEST(ProgramExit, AnOptionChangedInTheSheetIsStoredAtExitAndReadByTheNextRun)
     EXPECT_EQ(options.query_string(L"SI_SAVE_NAME"), L"Release Builder");
     EXPECT_EQ(options.query_dword(L"REFERENCE_TRACKING_ROW_THRESHOLD"), 345u);
     EXPECT_EQ(options.query_dword(L"COLOR_FOCUSED_END"), 0x3C96F0FFu) << "the untouched values too";
-
-    ProgramRun again(scratch.path());
-    ASSERT_TRUE(again.frame());
-    HWND sheet = again.OpenOptions();
-    ASSERT_TRUE(sheet);
-    EXPECT_EQ(ItemText(again.ShowPage(sheet, 0), IDC_SAVE_CUSTOM_NAME), L"Release Builder");
-    EXPECT_EQ(ItemText(again.ShowPage(sheet, 1), IDC_LOAD_THRESHOLD), L"345");
-    SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !again.Find(L"#32770", L"Options"); }, 10000));
-    EXPECT_TRUE(again.Exit());
 }
