@@ -2,11 +2,13 @@
 // What the benchmarks share: a stopwatch, the figure line, tables written as .idt text and imported by
 // the installer library in one go, the large File database and the installer library's own fetch of it,
 // and, for the window benchmarks, a way to let the frame handle everything it has queued.
+#include "foundation/Convert.h"
 #include "foundation/Prompt.h"
 #include "model/installer/MsiApi.h"
 
 #include <windows.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cwctype>
 #include <stdexcept>
 #include <string>
@@ -203,6 +205,33 @@ inline long long RawFetchAll(const std::wstring& path, unsigned long long* memor
         *memory = after > before ? after - before : 0;
     }
     return cells;
+}
+
+// The scratch folder (first argument, else the temporary folder) and the sizes that follow it, else the
+// defaults.
+struct Arguments
+{
+    std::wstring folder;
+    std::vector<int> sizes;
+};
+
+inline Arguments ReadArguments(int argc, char** argv, std::vector<int> defaults)
+{
+    Arguments arguments;
+    if (argc > 1) {
+        arguments.folder = tamblewick_foundation_classes_v1_0::to_wide(argv[1]);
+    } else {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        arguments.folder = temp;
+    }
+    if (!arguments.folder.empty() && arguments.folder.back() == L'\\')
+        arguments.folder.pop_back();
+    for (int at = 2; at < argc; ++at)
+        arguments.sizes.push_back(std::atoi(argv[at]));
+    if (arguments.sizes.empty())
+        arguments.sizes = std::move(defaults);
+    return arguments;
 }
 
 // No person answers a benchmark: every prompt (an error included) is printed and answered No.

@@ -220,19 +220,10 @@ void Run(const std::wstring& folder, int files)
 
 int main(int argc, char** argv)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = argc > 1 ? tfc::to_wide(argv[1]) : std::wstring(temp);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
+    Arguments arguments = ReadArguments(argc, argv, {10000, 20000, 100000});
     try {
-        std::vector<int> sizes;
-        for (int at = 2; at < argc; ++at)
-            sizes.push_back(std::atoi(argv[at]));
-        if (sizes.empty())
-            sizes = {10000, 20000, 100000};
-        for (int files : sizes)
-            Run(folder, files);
+        for (int files : arguments.sizes)
+            Run(arguments.folder, files);
     } catch (const std::exception& error) {
         std::printf("failed: %s\n", error.what());
         return 1;

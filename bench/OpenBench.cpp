@@ -5,6 +5,7 @@
 // display (tools/bench.sh starts Xvfb when there is none).
 // Usage: bench_OpenBench [folder for the scratch databases [File rows...]]
 #include "BenchSupport.h"
+#include "WindowedRun.h"
 
 #include "foundation/Convert.h"
 #include "foundation/SettingsKey.h"
@@ -103,36 +104,14 @@ void OpenToFirstGrid(const std::wstring& folder, int files)
 
 int main(int argc, char** argv)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = argc > 1 ? tfc::to_wide(argv[1]) : std::wstring(temp);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    std::vector<int> sizes;
-    for (int at = 2; at < argc; ++at)
-        sizes.push_back(std::atoi(argv[at]));
-    if (sizes.empty())
-        sizes = {100000};
-    std::wstring settings = L"Software\\DravnettaBench\\Settings" + std::to_wstring(GetCurrentProcessId());
-    SetSettingsKeyPath(settings);
-    PrintPrompts();
-    CoInitialize(nullptr);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR gdiplus = 0;
-    Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
-    int result = 0;
+    Arguments arguments = ReadArguments(argc, argv, {100000});
+    WindowedRun run;
     try {
-        InstallFieldEditorFactory();
-        for (int files : sizes)
-            OpenToFirstGrid(folder, files);
+        for (int files : arguments.sizes)
+            OpenToFirstGrid(arguments.folder, files);
     } catch (const std::exception& error) {
         std::printf("failed: %s\n", error.what());
-        result = 1;
+        return 1;
     }
-    Gdiplus::GdiplusShutdown(gdiplus);
-    CoUninitialize();
-    RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
-    return result;
+    return 0;
 }

@@ -4,6 +4,7 @@
 // per figure; asserts nothing. Needs a display (tools/bench.sh starts Xvfb when there is none).
 // Usage: bench_ViewsBench [folder for the scratch databases [n...]]
 #include "BenchSupport.h"
+#include "WindowedRun.h"
 
 #include "foundation/Convert.h"
 #include "foundation/SettingsKey.h"
@@ -207,29 +208,10 @@ void ValidationRefill(MainWindow& frame, int messages)
 
 int main(int argc, char** argv)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = argc > 1 ? tfc::to_wide(argv[1]) : std::wstring(temp);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    std::vector<int> sizes;
-    for (int at = 2; at < argc; ++at)
-        sizes.push_back(std::atoi(argv[at]));
-    if (sizes.empty())
-        sizes = {10000};
-    // Settings of a scratch key, gone at the end.
-    std::wstring settings = L"Software\\DravnettaBench\\Settings" + std::to_wstring(GetCurrentProcessId());
-    SetSettingsKeyPath(settings);
-    PrintPrompts();
-    CoInitialize(nullptr);
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR gdiplus = 0;
-    Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
+    Arguments arguments = ReadArguments(argc, argv, {10000});
+    WindowedRun run;
     int result = 0;
     try {
-        InstallFieldEditorFactory();
         auto frame = std::make_unique<MainWindow>();
         frame->SetDocumentFactory(&MsiFileTab::Make);
         frame->SetTransformFactory(&MsiTransformTab::Make);
@@ -237,9 +219,9 @@ int main(int argc, char** argv)
         frame->Create();
         ShowWindow(frame->GetWindowHandle(), SW_SHOW);
         Pump();
-        for (int n : sizes) {
-            ComponentsPage(*frame, folder, n);
-            TransformTab(*frame, folder, n);
+        for (int n : arguments.sizes) {
+            ComponentsPage(*frame, arguments.folder, n);
+            TransformTab(*frame, arguments.folder, n);
             ValidationRefill(*frame, n);
         }
         frame.reset();
@@ -248,8 +230,5 @@ int main(int argc, char** argv)
         std::printf("failed: %s\n", error.what());
         result = 1;
     }
-    Gdiplus::GdiplusShutdown(gdiplus);
-    CoUninitialize();
-    RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
     return result;
 }

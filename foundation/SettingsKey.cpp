@@ -15,8 +15,10 @@ std::wstring initial_path()
 
 std::wstring& path()
 {
-    static std::wstring current = initial_path();
-    return current;
+    // Never destroyed: the global options save through it from their destructor at exit, and a static
+    // made on first use here would be destroyed before them.
+    static std::wstring* current = new std::wstring(initial_path());
+    return *current;
 }
 
 } // namespace

@@ -151,6 +151,9 @@ void MsiFile::RefreshSchemaTables()
     MsiTableRef fresh_tables(new MsiTable(L"_Tables", this, false, false));
     columns->CopyFrom(*fresh_columns);
     tables->CopyFrom(*fresh_tables);
+    // The old rows are freed: lookups and indexes over them must not read them again.
+    table_events_.Notify(columns.get(), TableEventArg(SchemaChanged, columns->rows().end()));
+    table_events_.Notify(tables.get(), TableEventArg(SchemaChanged, tables->rows().end()));
 }
 
 UINT MsiFile::GetCodepage()

@@ -25,7 +25,7 @@ class MsiFile
 public:
     enum TableEvents
     {
-        SchemaChanged = 0, // defined, never raised
+        SchemaChanged = 0, // the table's rows were read afresh: every kept row of it is gone
         TableDropped = 1,
         RowAdded = 2,
         RowModified = 3,
@@ -53,7 +53,8 @@ public:
     // The table of that name, or empty.
     MsiTableRef FindTable(const std::wstring& name) const;
     void EraseTable(const std::wstring& name);
-    // Reads `_Columns` and `_Tables` again into the same table objects (after a table was added or dropped).
+    // Reads `_Columns` and `_Tables` again into the same table objects (after a table was added or dropped)
+    // and announces SchemaChanged for each, so that whoever holds their rows lets them go.
     void RefreshSchemaTables();
 
     UINT GetCodepage();

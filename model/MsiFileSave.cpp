@@ -116,6 +116,8 @@ void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& s
     PendingTarget pending(full_target);
     if (!CopyFileW(path_.c_str(), pending.path().c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
+    // Committed streams the library could not rewrite reach the own file only when it closes.
+    msi::WriteCommittedStreamChanges(database_.get(), pending.path());
     if (!read_only_) {
         // The copy holds the last commit; the log brings it up to the open database. What an earlier
         // commit left behind in it goes first.

@@ -1,5 +1,6 @@
 #include "model/MsiTransform.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/MsiStreamChanges.h"
 #include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
 #include "foundation/Options.h"
@@ -95,12 +96,17 @@ bool MsiTransform::Open(const std::wstring& base_path, const std::wstring& trans
 
     ReadConditions(transform_path);
 
-    // Closed by its holder when a later step throws.
-    MsiHandle database = OpenBacking(backing, read_only);
+    // Closed by its holder when a later step throws. A read-only transform is applied to the copy all the
+    // same, which is then opened read-only: the copy is what a transformed database is written from.
+    MsiHandle database = OpenBacking(backing, read_only && new_transform);
     if (!new_transform) {
         msi::DatabaseApplyTransform(database.get(), transform_path,
                                     suppress_errors ? kAllErrorConditions : 0);
         msi::DatabaseCommit(database.get());
+        if (read_only) {
+            msi::CloseDatabase(database);
+            database = OpenBacking(backing, true);
+        }
     }
 
     SetPath(transform_path);

@@ -125,8 +125,32 @@ void MsiFileTab::OpenTransform(const std::wstring& transform, bool new_transform
     frame->OpenTransformTab(request);
 }
 
+MsiFileTab::DroppedTableWatch::~DroppedTableWatch()
+{
+    tab_.file_.table_events().Unsubscribe(this);
+}
+
+void MsiFileTab::DroppedTableWatch::Watch(MsiTable& table)
+{
+    if (table.owner() == &tab_.file_)
+        tab_.file_.table_events().Subscribe(&table, this);
+}
+
+bool MsiFileTab::DroppedTableWatch::notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, Engine&)
+{
+    if (std::get<0>(arg) != MsiFile::TableDropped)
+        return false;
+    // Unsubscribed first: the lookup that goes may take the walk's subscriptions with it.
+    tab_.file_.table_events().Unsubscribe(table, this);
+    auto kept = tab_.lookups_.find(table->name());
+    if (kept != tab_.lookups_.end() && kept->second->GetTable() == table)
+        tab_.lookups_.erase(kept);
+    return true;
+}
+
 std::shared_ptr<MsiTableLookupBase> MsiFileTab::MakeLookup(MsiTable& table)
 {
+    dropped_tables_.Watch(table);
     // Exact names: "directory" is a plain table.
     if (table.name() == L"Directory")
         return std::make_shared<MsiDirectoryTableLookup>(table);

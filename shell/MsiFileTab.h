@@ -67,8 +67,23 @@ private:
     std::shared_ptr<MsiTableLookupBase> MakeLookup(MsiTable& table);
     // The "Last Saved By" rule of the options: whether to stamp, and the name.
 
+    // Erases the kept lookup of a table when the table is dropped, by whatever command: a new table may
+    // later be made at the freed address and must not find the old lookup.
+    class DroppedTableWatch : public EventEngineSubscriber<MsiTable*, MsiFile::TableEventArg>
+    {
+    public:
+        explicit DroppedTableWatch(MsiFileTab& tab) : tab_(tab) {}
+        ~DroppedTableWatch() override;
+        void Watch(MsiTable& table);
+
+    private:
+        bool notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, Engine& engine) override;
+        MsiFileTab& tab_;
+    };
+
     std::wstring path_;
     MsiFile file_;
     // Declared after the database, so they go first even without the destructor's care.
     std::map<std::wstring, std::shared_ptr<MsiTableLookupBase>> lookups_;
+    DroppedTableWatch dropped_tables_{*this};
 };

@@ -190,6 +190,7 @@ void MsiFileTabBase::OnAddTables()
         return;
     for (const auto& item : dialog.Chosen())
         CreateTableLookup(*missing[static_cast<size_t>(item.first)], true);
+    ReloadSchemaNodes();
     UpdateStatusBar();
     InvalidateRect(GetWindowHandle(), nullptr, TRUE);
 }

@@ -1,5 +1,6 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiCallFaults.h"
+#include "model/installer/MsiAppliedTransform.h"
 #include "model/installer/CompoundFileCheck.h"
 #include "model/installer/DatabaseFileTidy.h"
 #include "model/installer/MsiStreamChanges.h"
@@ -335,10 +336,18 @@ void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int er
 {
     // Only listing the operations (the view-transform flag) changes no table.
     bool listing = (error_conditions & MSITRANSFORM_ERROR_VIEWTRANSFORM) != 0;
-    std::set<std::wstring> before = listing ? std::set<std::wstring>() : detail::ListedTables(database);
+    if (listing) {
+        run_checked(L"MsiDatabaseApplyTransform",
+                    [&] { return MsiDatabaseApplyTransformW(database, path.c_str(), error_conditions); });
+        return;
+    }
+    std::set<std::wstring> before = detail::ListedTables(database);
+    detail::AppliedTransform transform(database, path);
+    const std::wstring& given = transform.LibraryPath();
     run_checked(L"MsiDatabaseApplyTransform",
-                [&] { return MsiDatabaseApplyTransformW(database, path.c_str(), error_conditions); });
+                [&] { return MsiDatabaseApplyTransformW(database, given.c_str(), error_conditions); });
     detail::RemoveColumnsOfDroppedTables(database, before);
+    transform.Finish(database);
 }
 
 INSTALLUILEVEL SetInternalUI(INSTALLUILEVEL level, HWND* window)

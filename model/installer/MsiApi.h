@@ -102,6 +102,7 @@ void SummaryInfoPersist(MSIHANDLE summary);
 bool DatabaseGenerateTransform(MSIHANDLE database, MSIHANDLE reference, const std::wstring& path);
 void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const std::wstring& path,
                                 int error_conditions, int validation);
+// Under Wine the layer makes up for what the library's apply gets wrong (MsiAppliedTransform.h).
 void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int error_conditions);
 
 // Packages and actions (validation).

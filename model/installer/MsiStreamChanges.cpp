@@ -234,6 +234,19 @@ bool StreamChangesAwaitClose(MSIHANDLE database)
     return found != registry().end() && !found->second.due.empty();
 }
 
+void WriteCommittedStreamChanges(MSIHANDLE database, const std::wstring& path)
+{
+    Changes due;
+    {
+        std::lock_guard<std::mutex> hold(registry_lock());
+        auto found = registry().find(database);
+        if (found == registry().end() || found->second.due.empty())
+            return;
+        due = found->second.due;
+    }
+    write_changes(path, due);
+}
+
 void CloseDatabase(MsiHandle& database, const wchar_t* reopen_mode)
 {
     if (database.use_count() > 1)

@@ -51,6 +51,9 @@ bool StreamChangeAhead(MSIHANDLE database, const std::wstring& name, bool& remov
 void StreamChangesCommitted(MSIHANDLE database);
 // True when committed stream changes wait for the handle to close.
 bool StreamChangesAwaitClose(MSIHANDLE database);
+// Writes the committed stream changes of the handle into path, a closed copy of its file, which then holds
+// what the handle's file will hold once it is closed. They still wait for the handle's own file.
+void WriteCommittedStreamChanges(MSIHANDLE database, const std::wstring& path);
 
 // Closes the database, whose last share the caller must hold, and writes its committed stream changes
 // into the file. With a reopen mode the file is opened again in that mode; when the writing failed, the

@@ -52,6 +52,10 @@ bool MsiDiffTableLookupBasic::notify(MsiTable* const&, const MsiFile::TableEvent
         pending_ = false;
         break;
     case MsiFile::SchemaChanged:
+        // Rows read afresh: the key map and the Indexes held the old ones.
+        ResetIndexes();
+        pending_ = false;
+        break;
     case MsiFile::TableDropped:
         break;
     }

@@ -15,7 +15,11 @@ void MsiTableLookup::Index::Appended()
     positions_.Appended(rows);
 }
 
-MsiTableLookup::MsiTableLookup(MsiTable& table) : table_(&table), keys_(table) {}
+MsiTableLookup::MsiTableLookup(MsiTable& table) : table_(&table), keys_(table)
+{
+    // The schema tables get new rows whenever a table comes or goes.
+    keys_.OnRowsReplaced([this] { ResetIndexes(); });
+}
 
 MsiTableLookup::~MsiTableLookup() = default;
 

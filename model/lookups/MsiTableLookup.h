@@ -4,8 +4,9 @@
 // Edits made through the lookup keep its built Indexes equal to the table's rows; rows added or removed
 // elsewhere show in its order after ResetIndexes.
 //
-// A lookup watches its table's events only to keep its key search current; like every subscriber it must
-// go before the MsiFile that owns the table.
+// A lookup watches its table's events to keep its key search current and to drop its Indexes when the
+// table's rows are replaced (SchemaChanged); like every subscriber it must go before the MsiFile that owns
+// the table.
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "model/lookups/RowKeyIndex.h"

@@ -135,6 +135,8 @@ bool RowKeyIndex::notify(MsiTable* const&, const MsiFile::TableEventArg& arg, En
         return true;
     case MsiFile::SchemaChanged:
         valid_ = false;
+        if (rows_replaced_)
+            rows_replaced_();
         return false;
     }
     return false;

@@ -4,6 +4,7 @@
 // rows in one order, rebuilt on demand after that order changed.
 #include "model/MsiFile.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +24,9 @@ public:
     // After the lookup changed rows itself: only needed when no events arrive (a table of no database).
     void AfterOwnEdit();
     size_t KeyColumnCount() const;
+    // Told after the table's rows were replaced wholesale (SchemaChanged): whatever the owner kept of the
+    // old rows is gone.
+    void OnRowsReplaced(std::function<void()> told) { rows_replaced_ = std::move(told); }
 
 private:
     bool notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, Engine& engine) override;
@@ -37,6 +41,7 @@ private:
     // Read when the index is built: tables keep their columns, but a table's content may be replaced.
     std::vector<MsiFieldDefRef> key_columns_;
     MsiFile* watched_ = nullptr;
+    std::function<void()> rows_replaced_;
     bool valid_ = false;
     std::unordered_multimap<std::wstring, RowIterator> rows_by_key_;
     std::unordered_map<const MsiRow*, std::wstring> key_by_row_;

@@ -1,6 +1,7 @@
 // Transforms opened over their base, edited, and saved again as transforms or as databases.
 #include "model/installer/MsiCallFaults.h"
 #include "model/MsiTransform.h"
+#include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "foundation/MessageTrail.h"
 #include "ChangesTesting.h"
@@ -433,3 +434,121 @@ TEST_F(MsiTransformTest, BackingFilesGoWithTheTransformUnlessHandedOn)
 }
 
 } // namespace
+
+namespace {
+
+// A package, the row whose stream the transform replaces, and a text cell edited afterwards.
+struct StreamChangeCase
+{
+    const wchar_t* package; // a shared package, or nullptr for a generated one
+    const wchar_t* stream_table;
+    const wchar_t* stream_key;
+    const wchar_t* text_table;
+    const wchar_t* text_key;
+    const wchar_t* text_column;
+};
+
+// The stream of the row given new bytes as the grid's edit does it.
+void ReplaceStream(MSIHANDLE database, const StreamChangeCase& item, const std::wstring& bytes_path)
+{
+    MsiHandle view = Execute(
+        database,
+        L"SELECT * FROM `" + std::wstring(item.stream_table) + L"` WHERE `" +
+            msi::RecordGetString(msi::DatabaseGetPrimaryKeys(database, item.stream_table).get(), 1) + L"`=?",
+        {Param::Text(item.stream_key)});
+    MsiHandle record = msi::ViewFetch(view.get());
+    ASSERT_TRUE(record);
+    msi::ReplaceFetchedRow(database, item.stream_table, view.get(), record.get(),
+                           [&](MSIHANDLE fetched) { msi::RecordSetStream(fetched, 2, bytes_path); });
+}
+
+} // namespace
+
+// A transform that gives a stored stream new bytes: the transformed database written out holds them, and
+// so does the transform saved in place and saved again after another edit.
+TEST_F(MsiTransformTest, StreamChangesReachTheTransformedFileAndLaterSaves)
+{
+    const StreamChangeCase cases[] = {
+        {nullptr, L"Blobs", L"one", L"Plain", L"A", L"Value"},
+        {L"MergeModule1.msm", L"Binary", L"Binary1.F844F0E3_8CB4_4A0F_973E_31C4F9338382", L"ModuleSignature",
+         L"MergeModule1.F844F0E3_8CB4_4A0F_973E_31C4F9338382", L"Version"},
+    };
+    std::wstring old_bytes = folder_.file(L"old.bin"), new_bytes = folder_.file(L"new.bin");
+    testing_support::WriteFileBytes(old_bytes, {'o', 'l', 'd'});
+    testing_support::WriteFileBytes(new_bytes, {'n', 'e', 'w', ' ', 'b', 'y', 't', 'e', 's'});
+    for (const StreamChangeCase& item : cases) {
+        SCOPED_TRACE(tfc::to_narrow(item.stream_table));
+        std::wstring source = item.package ? testing_support::TestDataPath(item.package) : std::wstring();
+        if (item.package && source.empty())
+            continue;
+        base_ = folder_.file(std::wstring(L"base-") + item.stream_table + L".msi");
+        if (item.package) {
+            ASSERT_TRUE(CopyFileW(source.c_str(), base_.c_str(), FALSE));
+        } else {
+            CreateDatabaseFile(base_, kBase);
+            MsiHandle database = msi::OpenDatabase(base_, MSIDBOPEN_TRANSACT);
+            Execute(database.get(), L"INSERT INTO `Blobs` (`Name`, `Data`) VALUES ('one', ?)",
+                    {Param::StreamFile(old_bytes)});
+            msi::DatabaseCommit(database.get());
+        }
+        std::wstring changed =
+            folder_.copy_in(base_, std::wstring(L"changed-") + item.stream_table + L".msi");
+        std::wstring transform_path = folder_.file(std::wstring(L"stream-") + item.stream_table + L".mst");
+        transform_testing::DatabaseText expected;
+        {
+            MsiHandle database = msi::OpenDatabase(changed, MSIDBOPEN_TRANSACT);
+            ReplaceStream(database.get(), item, new_bytes);
+            msi::DatabaseCommit(database.get());
+            database.reset();
+            database = msi::OpenDatabase(changed, MSIDBOPEN_READONLY);
+            expected = transform_testing::DumpDatabase(database.get());
+            MsiHandle reference = msi::OpenDatabase(base_, MSIDBOPEN_READONLY);
+            ASSERT_TRUE(msi::DatabaseGenerateTransform(database.get(), reference.get(), transform_path));
+        }
+        ASSERT_NE(std::string::npos, expected[item.stream_table].back().find("new bytes"));
+
+        // Opened, also read-only, and written out as a database ("Save Transformed").
+        for (bool read_only : {false, true}) {
+            SCOPED_TRACE(read_only ? "read-only" : "writable");
+            std::wstring transformed = folder_.file(std::wstring(L"transformed-") + item.stream_table +
+                                                    (read_only ? L"-r" : L"-w") + L".msi");
+            {
+                MsiTransform transform;
+                transform.Open(base_, transform_path, read_only, false, false);
+                EXPECT_EQ(expected, transform_testing::DumpDatabase(transform.handle()));
+                transform.SaveDatabaseAs(transformed, false, std::wstring());
+            }
+            {
+                MsiHandle written = msi::OpenDatabase(transformed, MSIDBOPEN_READONLY);
+                EXPECT_EQ(expected, transform_testing::DumpDatabase(written.get()));
+            }
+            EXPECT_EQ("", model_testing::CompoundFileFault(transformed));
+        }
+
+        // Saved in place, a text cell edited, saved again: the stream change stays in the transform.
+        {
+            MsiTransform transform;
+            transform.Open(base_, transform_path, false, false, false);
+            transform.Save(transform_path, false, std::wstring());
+            MsiTable& text_table = table(transform, item.text_table);
+            MsiFieldDefRef key = text_table.columns()[0];
+            MsiFieldDefRef column = text_table.FindColumn(item.text_column);
+            bool edited = false;
+            for (auto row = text_table.rows().begin(); row != text_table.rows().end(); ++row) {
+                if (key->display_str(*(*row)[0]) != item.text_key)
+                    continue;
+                transform.ModifyRow(*column, row, MsiFieldDataRef(new MsiFieldData(std::wstring(L"edited"))));
+                edited = true;
+                break;
+            }
+            ASSERT_TRUE(edited);
+            transform.Save(transform_path, false, std::wstring());
+        }
+        transform_testing::DatabaseText again = applied(transform_path);
+        EXPECT_EQ(expected[item.stream_table], again[item.stream_table]);
+        bool found = false;
+        for (const std::string& line : again[item.text_table])
+            found = found || line.find("s:edited") != std::string::npos;
+        EXPECT_TRUE(found);
+    }
+}

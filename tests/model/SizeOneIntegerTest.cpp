@@ -1,10 +1,12 @@
 // Integer columns declared with size 1, as one toolset writes them: stored in 2 bytes, they must read,
 // edit, save and go through a transform with their true values.
 #include "model/MsiFile.h"
+#include "model/MsiTransform.h"
 #include "model/installer/TransformStreamNames.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformWriter.h"
 #include "foundation/Convert.h"
+#include "foundation/Errors.h"
 #include "MsiTestDatabase.h"
 #include "TransformTesting.h"
 #include "support/TestSupport.h"
@@ -156,4 +158,88 @@ TEST_F(SizeOneIntegerTest, TransformsCarryTheirTrueValues)
                           "\x01\x03\x09\x80\xF7\x7F\x01\x00",
                           20),
               records);
+}
+
+namespace {
+
+// "K=N:Text" for each row of the table, read through the layer; "-" for null.
+std::multiset<std::wstring> LayerRows(MSIHANDLE database, const std::wstring& table)
+{
+    MsiHandle view = msi::DatabaseOpenView(database, L"SELECT * FROM `" + table + L"`");
+    msi::ViewExecute(view.get(), 0);
+    UINT fields = msi::RecordGetFieldCount(msi::ViewGetColumnInfo(view.get(), MSICOLINFO_NAMES).get());
+    std::multiset<std::wstring> rows;
+    while (MsiHandle record = msi::ViewFetch(view.get())) {
+        std::wstring row;
+        for (UINT field = 1; field <= fields; ++field) {
+            row += field == 1 ? L"" : field == 2 ? L"=" : L":";
+            if (msi::RecordIsNull(record.get(), field))
+                row += L"-";
+            else if (field < 3)
+                row += std::to_wstring(msi::RecordGetColumnInteger(record.get(), field, 1));
+            else
+                row += msi::RecordGetString(record.get(), field);
+        }
+        rows.insert(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+// Wine's apply stores the values of such columns as if they were 4-byte ones (6 read -32762, and keys
+// were not found, so updates and deletes became stray rows). Inserted, changed and deleted rows, a key
+// and a value of 0, and a new table, read after the apply, after a commit and reopen, and as the
+// transform document shows them.
+TEST_F(SizeOneIntegerTest, AppliedTransformsGiveTheirTrueValues)
+{
+    std::wstring changed_path = folder_.copy_in(path_, L"changed.msi");
+    {
+        MsiHandle changed = msi::OpenDatabase(changed_path, MSIDBOPEN_TRANSACT);
+        Execute(changed.get(), L"CREATE TABLE `Fresh` (`Id` SHORT NOT NULL, `V` SHORT PRIMARY KEY `Id`)");
+        Execute(changed.get(), L"INSERT INTO `Fresh` (`Id`, `V`) VALUES (3, -3)");
+        msi::DatabaseCommit(changed.get());
+    }
+    MakeSizeOne(changed_path);
+    std::wstring transform = folder_.file(L"small.mst");
+    {
+        MsiHandle changed = msi::OpenDatabase(changed_path, MSIDBOPEN_TRANSACT);
+        std::wstring insert = L"INSERT INTO `Small` (`K`, `N`, `Text`) VALUES (?, ?, 'new')";
+        for (std::pair<int, int> row :
+             {std::make_pair(8, -127), std::make_pair(9, 1), std::make_pair(0, 0)}) {
+            MsiHandle record = msi::CreateRecord(2);
+            msi::RecordSetColumnInteger(record.get(), 1, row.first, 1);
+            msi::RecordSetColumnInteger(record.get(), 2, row.second, 1);
+            msi::ViewExecute(msi::DatabaseOpenView(changed.get(), insert).get(), record.get());
+        }
+        MsiHandle six = msi::CreateRecord(1);
+        msi::RecordSetColumnInteger(six.get(), 1, 6, 1);
+        msi::ViewExecute(
+            msi::DatabaseOpenView(changed.get(), L"UPDATE `Small` SET `N` = ? WHERE `K` = 6").get(),
+            six.get());
+        Execute(changed.get(), L"UPDATE `Small` SET `Text` = 'changed' WHERE `K` = 6");
+        Execute(changed.get(), L"DELETE FROM `Small` WHERE `K` = -5");
+        MsiHandle reference = msi::OpenDatabase(path_, MSIDBOPEN_READONLY);
+        ASSERT_TRUE(msi::WriteTransform(changed.get(), reference.get(), transform));
+    }
+    const std::multiset<std::wstring> small = {L"0=0:new", L"6=6:changed", L"8=-127:new", L"9=1:new"};
+    const std::multiset<std::wstring> fresh = {L"3=-3"};
+
+    // In the open database, then committed and reopened.
+    for (bool reopen : {false, true}) {
+        SCOPED_TRACE(reopen ? "reopened" : "in memory");
+        MsiHandle applied = transform_testing::ApplyToCopy(path_, folder_.copy_in(transform, L"copy.mst"),
+                                                           folder_.path(), reopen);
+        EXPECT_EQ(small, LayerRows(applied.get(), L"Small"));
+        EXPECT_EQ(fresh, LayerRows(applied.get(), L"Fresh"));
+    }
+    // A database given as the transform is still refused, though its tables have such columns.
+    {
+        MsiHandle copy = msi::OpenDatabase(folder_.copy_in(path_, L"target.msi"), MSIDBOPEN_TRANSACT);
+        EXPECT_THROW(msi::DatabaseApplyTransform(copy.get(), changed_path, 0), tfc::Win32Error);
+    }
+    // The transform document.
+    MsiTransform document;
+    document.Open(path_, transform, true, false, false);
+    EXPECT_EQ((std::multiset<std::wstring>{L"0=0", L"6=6", L"8=-127", L"9=1"}), ModelRows(document));
 }

@@ -5,6 +5,7 @@
 #include "ShellTesting.h"
 #include "support/TestSupport.h"
 
+#include "model/installer/MsiApi.h"
 #include "model/installer/MsiCallFaults.h"
 #include "resources/DocumentDialogsIds.h"
 #include "resources/ShellDialogsIds.h"
@@ -18,6 +19,9 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <set>
 
 using namespace shell_testing;
@@ -342,4 +346,101 @@ TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnl
     EXPECT_FALSE(tab->IsDirty());
     ASSERT_TRUE(frame->GetTabs().CloseCurrent());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Add Tables lists the new table in `_Tables` and `_Columns` while that table is shown, sorted: the shown
+// list and its lookup read the rows read afresh.
+TEST(TabCommands, AddTablesWhileASchemaTableIsShownShowsItsNewRows)
+{
+    ScratchFolder folder;
+    std::wstring large = folder.file(L"large.msi"), path = folder.file(L"a.msi");
+    BuildPackage(large, 2, 2, true);
+    BuildPackage(path, 0, 0);
+    ReferenceDatabaseSource previous = SetReferenceDatabaseSource([&] {
+        return std::vector<QualifiedComponent>{{L"1033", L"", large}};
+    });
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    for (const wchar_t* schema : {L"_Columns", L"_Tables"}) {
+        SCOPED_TRACE(testing::Message() << schema);
+        MsiTableNode* node = tab->FindTableNode(schema);
+        ASSERT_NE(node, nullptr);
+        SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                     reinterpret_cast<LPARAM>(node->GetItem()));
+        auto lookup = node->GetLookup();
+        std::vector<int> selected;
+        int focused = -1;
+        lookup->Sort(0, false, 0, selected, focused);
+        const wchar_t* added = schema[1] == L'C' ? L"Registry" : L"Binary";
+        {
+            SelectionAnswer answer(L"Select tables to add", {added});
+            tab->OnCommand(nullptr, ID_TABLES_ADD);
+        }
+        MsiTable& table = *tab->GetMsiFile().FindTable(schema);
+        HWND list = tab->GetTreeContext()->GetWindowHandle();
+        EXPECT_EQ(static_cast<int>(table.rows().size()), lookup->RowCount());
+        EXPECT_EQ(lookup->RowCount(), ListView_GetItemCount(list));
+        std::vector<std::wstring> shown;
+        for (int position = 0; position < lookup->RowCount(); ++position)
+            shown.push_back(lookup->GetCellText(0, position, 0));
+        EXPECT_NE(std::find(shown.begin(), shown.end(), added), shown.end());
+    }
+    SetReferenceDatabaseSource(previous);
+}
+
+// A table without a node keeps the lookup made for it until the table is dropped, by Drop Tables or by
+// Import Tables replacing it; a table made later is never shown through the old lookup.
+TEST(TabCommands, AKeptLookupGoesWithItsTableWhateverDropsIt)
+{
+    ScratchFolder folder;
+    std::wstring path = folder.file(L"Kept.msi");
+    BuildPackage(path, 3, 2);
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    ASSERT_EQ(tab->FindTableNode(L"Feature"), nullptr); // empty: no node
+    msi::DatabaseExport(tab->GetMsiFile().handle(), L"Feature", folder.path(), L"Feature.idt");
+    struct Case
+    {
+        const char* command;
+        std::function<void()> run;
+        bool table_after;
+    } cases[] = {
+        {"import replacing it",
+         [&] {
+             ScriptedPrompts prompts;
+             prompts.answer(PromptAnswer{IDOK, {folder.file(L"Feature.idt")}, false});
+             DialogDriver driver([&] {
+                 HWND window = FindDialog(L"Import Tables");
+                 if (!window)
+                     return false;
+                 PressButton(window, IDOK);
+                 return true;
+             });
+             tab->OnCommand(nullptr, ID_TABLES_IMPORT);
+             EXPECT_TRUE(driver.finished());
+         },
+         true},
+        {"drop tables",
+         [&] {
+             SelectionAnswer answer(L"Select tables to drop", {L"Feature (empty)"});
+             tab->OnCommand(nullptr, ID_TABLES_DROP);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        std::weak_ptr<MsiTableLookupBase> kept = tab->GetTableLookup(L"Feature");
+        ASSERT_FALSE(kept.expired());
+        EXPECT_EQ(kept.lock(), tab->GetTableLookup(L"Feature")) << "kept while the table lives";
+        c.run();
+        EXPECT_TRUE(kept.expired());
+        MsiTableRef now = tab->GetMsiFile().FindTable(L"Feature");
+        EXPECT_EQ(c.table_after, static_cast<bool>(now));
+        if (now)
+            EXPECT_EQ(now.get(), tab->GetTableLookup(L"Feature")->GetTable());
+    }
 }

@@ -358,3 +358,39 @@ TEST_F(TransformTabTest, TreePagesFillFromTheTransformedDatabase)
     SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab-features.png");
     ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
 }
+
+// Add Tables in a transform tab while `_Columns` is shown: the comparison shows the new table's columns.
+TEST_F(TransformTabTest, AddTablesWhileTheColumnsTableIsShownShowsTheNewColumns)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    MsiTableNode* columns = tab->FindTableNode(L"_Columns");
+    ASSERT_NE(columns, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(columns->GetItem()));
+    int before = columns->GetLookup()->RowCount();
+    ReferenceDatabaseSource previous = SetReferenceDatabaseSource([this] {
+        std::wstring reference = folder_.file(L"reference.msi");
+        BuildPackage(reference, 1, 1, true);
+        return std::vector<QualifiedComponent>{{L"1", L"", reference}};
+    });
+    {
+        DialogDriver add([] {
+            HWND window = FindDialog(L"Select tables to add");
+            if (!window)
+                return false;
+            ListView_SetCheckState(GetDlgItem(window, 1050), 0, TRUE); // Binary
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_ADD);
+    }
+    SetReferenceDatabaseSource(previous);
+    auto lookup = columns->GetLookup();
+    EXPECT_GT(lookup->RowCount(), before);
+    EXPECT_EQ(lookup->RowCount(), ListView_GetItemCount(tab->GetTreeContext()->GetWindowHandle()));
+    int binary = 0;
+    for (int position = 0; position < lookup->RowCount(); ++position)
+        binary += lookup->GetCellText(0, position, 0) == L"Binary";
+    EXPECT_EQ(binary, lookup->RowCount() - before);
+}

@@ -85,6 +85,11 @@ void MsiDiffTableNode::OnTreeContextMenu(int x, int y)
 void MsiDiffTableNode::RevertTable()
 {
     diff_->CreateEditableTable();
+    // A table of another shape was made anew, which lists it afresh in the schema tables.
+    for (const wchar_t* schema : {L"_Tables", L"_Columns"})
+        if (MsiTableNode* node = GetTab()->FindTableNode(schema))
+            if (node != this)
+                node->Reload();
     if (ObjectWindow* list = AttachedList())
         OnSelected(list);
     Refresh(true);

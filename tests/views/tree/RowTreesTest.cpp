@@ -3,6 +3,7 @@
 // where it can run, and a dialog previewed and taken down again.
 #include "NodeTesting.h"
 
+#include "model/installer/MsiApi.h"
 #include "resources/TreesIds.h"
 #include "views/tree/ComponentNode.h"
 #include "views/tree/DialogNode.h"
@@ -57,6 +58,37 @@ void AddRows(MSIHANDLE database)
     RunSql(database, L"INSERT INTO `Control` (`Dialog_`, `Control`, `Type`, `X`, `Y`, `Width`, `Height`, "
                      L"`Attributes`, `Text`) VALUES ('WelcomeDlg', 'Greeting', 'Text', 10, 10, 180, 20, 3, "
                      L"'Hello from the preview')");
+}
+
+// The dialogs of a real user interface: visible and modal (Attributes 3), one also minimizable (7).
+void AddModalDialogs(MSIHANDLE database)
+{
+    AddRows(database);
+    const wchar_t* dialogs[][3] = {{L"BrowseDlg", L"3", L"Preview of Browse"},
+                                   {L"CancelDlg", L"7", L"Preview of Cancel"}};
+    for (const auto& dialog : dialogs) {
+        RunSql(database, std::wstring(L"INSERT INTO `Dialog` (`Dialog`, `HCentering`, `VCentering`, `Width`, "
+                                      L"`Height`, `Attributes`, `Title`, `Control_First`, `Control_Default`, "
+                                      L"`Control_Cancel`) VALUES ('") +
+                             dialog[0] + L"', 50, 50, 370, 270, " + dialog[1] + L", '" + dialog[2] +
+                             L"', 'OK', 'OK', 'Cancel')");
+        for (const wchar_t* button : {L"OK", L"Cancel"})
+            RunSql(database, std::wstring(L"INSERT INTO `Control` (`Dialog_`, `Control`, `Type`, `X`, `Y`, "
+                                          L"`Width`, `Height`, `Attributes`, `Text`) VALUES ('") +
+                                 dialog[0] + L"', '" + button + L"', 'PushButton', " +
+                                 (button[0] == L'O' ? L"236" : L"304") + L", 243, 56, 17, 3, '" + button +
+                                 L"')");
+    }
+}
+
+// The Attributes of a dialog as the open database holds them.
+int DialogAttributes(MSIHANDLE database, const std::wstring& dialog)
+{
+    MsiHandle view = msi::DatabaseOpenView(database, L"SELECT `Attributes` FROM `Dialog` WHERE `Dialog` = '" +
+                                                         dialog + L"'");
+    msi::ViewExecute(view.get(), 0);
+    MsiHandle record = msi::ViewFetch(view.get());
+    return record ? msi::RecordGetInteger(record.get(), 1) : -1;
 }
 
 struct WindowSearch
@@ -117,9 +149,10 @@ protected:
         tab_.reset();
         RegisterPlainRowClasses();
     }
-    bool Open(const std::wstring& package, bool read_only = false, bool prepare = true)
+    bool Open(const std::wstring& package, bool read_only = false, bool prepare = true,
+              void (*rows)(MSIHANDLE) = &AddRows)
     {
-        tab_ = frame_.Open({package, read_only, false, true, prepare ? &AddRows : nullptr});
+        tab_ = frame_.Open({package, read_only, false, true, prepare ? rows : nullptr});
         return tab_->ok();
     }
     // Fills the page's tree as the tab does when the page is first shown.
@@ -287,4 +320,49 @@ TEST_F(RowTreesTest, ADialogIsPreviewedUntilFinishedAndThenTakenDown)
     EXPECT_TRUE(shown) << "the installer showed the dialog";
     EXPECT_FALSE(FindThreadWindow(L"Preview of Welcome")) << "and took it down";
     EXPECT_FALSE(FindThreadWindow(L"Dialog Preview"));
+}
+
+// Real dialogs are modal; the installer would run them in a loop of its own that never returns. Each is
+// previewed through its node's command, read-only too, ends with "Finished" and leaves the database as it
+// was.
+TEST_F(RowTreesTest, AModalDialogIsPreviewedLikeAnyOtherAndLeavesItsRowAsItWas)
+{
+    struct Case
+    {
+        const wchar_t* dialog;
+        const wchar_t* title;
+        int attributes;
+        bool read_only;
+    } cases[] = {{L"BrowseDlg", L"Preview of Browse", 3, false},
+                 {L"CancelDlg", L"Preview of Cancel", 7, false},
+                 {L"WelcomeDlg", L"Preview of Welcome", 1, false},
+                 {L"BrowseDlg", L"Preview of Browse", 3, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dialog << (c.read_only ? " read-only" : ""));
+        roots_.clear();
+        tab_.reset();
+        if (!Open(L"shortcuts.msi", c.read_only, true, &AddModalDialogs))
+            GTEST_SKIP() << "shortcuts.msi is not there";
+        TreeView& tree = Fill(1, L"Dialog");
+        auto* node = dynamic_cast<DialogNode*>(Node(tree, {L"Dialog", c.dialog}));
+        ASSERT_TRUE(node);
+        bool shown = false;
+        for (int round = 0; round < 2; ++round) {
+            ModalDriver driver([&] {
+                HWND dialog = FindThreadDialog(L"Dialog Preview");
+                if (!dialog)
+                    return false;
+                shown = FindThreadWindow(c.title) != nullptr;
+                ClickButton(dialog, IDOK);
+                return true;
+            });
+            node->OnCommand(ID_NODE_PREVIEW);
+            EXPECT_TRUE(driver.finished()) << "round " << round;
+            EXPECT_TRUE(shown) << "round " << round;
+            EXPECT_FALSE(FindThreadWindow(c.title));
+            EXPECT_FALSE(FindThreadWindow(L"Dialog Preview"));
+        }
+        EXPECT_EQ(c.attributes, DialogAttributes(File().handle(), c.dialog));
+        EXPECT_FALSE(tab_->IsDirty());
+    }
 }

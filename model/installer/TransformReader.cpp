@@ -1,0 +1,222 @@
+#include "model/installer/TransformReader.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformStreamNames.h"
+
+namespace msi {
+namespace {
+
+unsigned read_raw(const std::string& bytes, size_t at, int width)
+{
+    unsigned value = 0;
+    for (int i = 0; i < width; ++i)
+        value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+int unpacked_char(int value)
+{
+    if (value < 10)
+        return L'0' + value;
+    if (value < 36)
+        return L'A' + value - 10;
+    if (value < 62)
+        return L'a' + value - 36;
+    return value == 62 ? L'.' : L'_';
+}
+
+std::string read_all(IStream* stream)
+{
+    std::string bytes;
+    char block[65536];
+    for (;;) {
+        ULONG read = 0;
+        CheckHresult(stream->Read(block, sizeof(block), &read), L"IStream::Read");
+        if (read == 0)
+            break;
+        bytes.append(block, read);
+    }
+    return bytes;
+}
+
+std::wstring decode_text(const std::string& bytes, UINT code_page)
+{
+    if (bytes.empty())
+        return std::wstring();
+    UINT page = code_page == 0 ? CP_ACP : code_page;
+    int size = MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(size > 0 ? size : 0, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    return text;
+}
+
+} // namespace
+
+std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream)
+{
+    std::wstring name;
+    size_t start = 0;
+    table_stream = !packed.empty() && packed[0] == 0x4840;
+    if (table_stream)
+        start = 1;
+    for (size_t i = start; i < packed.size(); ++i) {
+        int unit = packed[i];
+        if (unit >= 0x3800 && unit < 0x4800) {
+            name += static_cast<wchar_t>(unpacked_char((unit - 0x3800) & 0x3F));
+            name += static_cast<wchar_t>(unpacked_char(((unit - 0x3800) >> 6) & 0x3F));
+        } else if (unit >= 0x4800 && unit < 0x4840) {
+            name += static_cast<wchar_t>(unpacked_char(unit - 0x4800));
+        } else {
+            name += packed[i];
+        }
+    }
+    return name;
+}
+
+TransformFile::TransformFile(const std::wstring& path)
+{
+    ComRef<IStorage> storage;
+    CheckHresult(StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
+                                storage.receive()),
+                 L"StgOpenStorage");
+    STATSTG root = {};
+    CheckHresult(storage->Stat(&root, STATFLAG_NONAME), L"IStorage::Stat");
+    class_id_ = root.clsid;
+    ComRef<IEnumSTATSTG> elements;
+    CheckHresult(storage->EnumElements(0, nullptr, 0, elements.receive()), L"IStorage::EnumElements");
+    std::string pool, data;
+    STATSTG element;
+    while (elements->Next(1, &element, nullptr) == S_OK) {
+        std::wstring packed = element.pwcsName ? element.pwcsName : L"";
+        CoTaskMemFree(element.pwcsName);
+        if (element.type != STGTY_STREAM)
+            continue;
+        ComRef<IStream> stream;
+        CheckHresult(storage->OpenStream(packed.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                         stream.receive()),
+                     L"IStorage::OpenStream");
+        std::string bytes = read_all(stream.get());
+        bool table_stream = false;
+        std::wstring name = UnpackStreamName(packed, table_stream);
+        if (table_stream && name == L"_StringPool")
+            pool = bytes;
+        else if (table_stream && name == L"_StringData")
+            data = bytes;
+        else if (table_stream)
+            tables_[name] = bytes;
+        else if (!name.empty() && name[0] != L'\005')
+            cells_[name] = bytes;
+        streams_.emplace_back(packed, std::move(bytes));
+    }
+    read_pool(pool, data);
+}
+
+// Slots of (length, references); a hole is (0, 0), and (0, r) announces a long text whose length takes
+// the next slot. Each text but the holes' takes one id.
+void TransformFile::read_pool(const std::string& pool, const std::string& data)
+{
+    if (pool.size() < 4)
+        return;
+    unsigned header = read_raw(pool, 0, 4);
+    string_width_ = (header & 0x80000000u) ? 3 : 2;
+    UINT code_page = header & 0x7FFFFFFFu;
+    size_t offset = 0;
+    for (size_t at = 4; at + 4 <= pool.size(); at += 4) {
+        size_t length = read_raw(pool, at, 2);
+        unsigned references = read_raw(pool, at + 2, 2);
+        if (length == 0 && references != 0 && at + 8 <= pool.size()) {
+            at += 4;
+            length = read_raw(pool, at, 4);
+        }
+        if (offset + length > data.size())
+            length = offset < data.size() ? data.size() - offset : 0;
+        strings_.push_back(decode_text(data.substr(offset, length), code_page));
+        offset += length;
+    }
+}
+
+std::vector<std::wstring> TransformFile::Tables() const
+{
+    std::vector<std::wstring> names;
+    for (const auto& table : tables_)
+        names.push_back(table.first);
+    return names;
+}
+
+std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
+                                                    const std::vector<TransformColumn>& columns) const
+{
+    std::vector<TransformRecord> records;
+    auto found = tables_.find(table);
+    if (found == tables_.end())
+        return records;
+    const std::string& bytes = found->second;
+    auto width = [&](const TransformColumn& column) {
+        if (column.IsString())
+            return string_width_;
+        return column.IsStream() || column.IsShort() ? 2 : 4;
+    };
+    size_t at = 0;
+    while (at + 2 <= bytes.size()) {
+        TransformRecord record;
+        record.mask = read_raw(bytes, at, 2);
+        record.present.assign(columns.size(), false);
+        if (record.IsInsert()) {
+            size_t count = record.mask >> 8;
+            if (count > columns.size())
+                break;
+            for (size_t i = 0; i < count; ++i)
+                record.present[i] = true;
+        } else {
+            for (size_t i = 0; i < columns.size(); ++i)
+                record.present[i] = columns[i].IsKey() || (i < 16 && (record.mask & (1u << i)));
+        }
+        size_t size = 2;
+        for (size_t i = 0; i < columns.size(); ++i)
+            size += record.present[i] ? width(columns[i]) : 0;
+        if (at + size > bytes.size())
+            break;
+        size_t field = at + 2;
+        record.row.resize(columns.size());
+        std::vector<size_t> streams;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (!record.present[i])
+                continue;
+            const TransformColumn& column = columns[i];
+            unsigned raw = read_raw(bytes, field, width(column));
+            field += width(column);
+            TransformCell& cell = record.row[i];
+            if (raw == 0)
+                continue;
+            if (column.IsStream()) {
+                streams.push_back(i);
+            } else if (column.IsString()) {
+                if (raw <= strings_.size() && !strings_[raw - 1].empty()) {
+                    cell.kind = TransformCell::Text;
+                    cell.text = strings_[raw - 1];
+                }
+            } else {
+                cell.kind = TransformCell::Integer;
+                cell.integer =
+                    column.IsShort() ? static_cast<int>(raw) - 0x8000 : static_cast<int>(raw ^ 0x80000000u);
+            }
+        }
+        // A stream cell's data is named after the row's keys.
+        std::vector<std::wstring> keys;
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].IsKey())
+                keys.push_back(record.row[i].KeyText());
+        for (size_t i : streams) {
+            auto data = cells_.find(RowStreamName(table, keys));
+            if (data == cells_.end())
+                continue;
+            record.row[i].kind = TransformCell::Stream;
+            record.row[i].bytes = data->second;
+        }
+        records.push_back(std::move(record));
+        at += size;
+    }
+    return records;
+}
+
+} // namespace msi
