@@ -116,7 +116,7 @@ void MsiBinaryFieldEditor::Browse()
 {
     Busy busy(*this);
     static const wchar_t kFilter[] = L"Binary File\0*.*\0All files\0*.*\0";
-    std::wstring filter(kFilter, sizeof(kFilter) / sizeof(kFilter[0]) - 2);
+    std::wstring filter = FilterText(kFilter);
     std::wstring path =
         BrowseForFile(dialog_, filter, OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, std::wstring(), ValueText());
     if (!path.empty())

@@ -24,8 +24,8 @@ void ImportRegFile(EditableMsiFileTab& tab, HWND owner, const std::wstring& comp
     }
     static const wchar_t kFilter[] = L"Registry Files\0*.reg\0All Files\0*.*\0";
     std::wstring path =
-        BrowseForFile(owner, std::wstring(kFilter, sizeof(kFilter) / sizeof(kFilter[0]) - 2),
-                      OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, L"Open File", std::wstring());
+        BrowseForFile(owner, FilterText(kFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
+                      L"Open File", std::wstring());
     if (path.empty())
         return;
 
