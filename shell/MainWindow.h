@@ -9,7 +9,7 @@
 #include "shell/DocumentTab.h"
 #include "shell/LogTabsWindow.h"
 #include "shell/MDITabsParent.h"
-#include "shell/ProgressWindow.h"
+#include "foundation/ProgressWindow.h"
 #include "views/dialogs/FindDlg.h"
 
 #include <commctrl.h>

@@ -7,7 +7,7 @@
 #include "model/MsiFile.h"
 #include "model/MsiTable.h"
 #include "shell/DocumentTab.h"
-#include "shell/ProgressWindow.h"
+#include "foundation/ProgressWindow.h"
 #include "validation/IceCheck.h"
 
 #include <objbase.h>

@@ -4,8 +4,8 @@
 #include "validation/MsiValidator.h"
 
 #include "foundation/Errors.h"
-#include "shell/ProgressWindow.h"
-#include "validation/CsvText.h"
+#include "foundation/ProgressWindow.h"
+#include "foundation/CsvText.h"
 #include "validation/ValidationMessage.h"
 #include "validation/ValidationWindow.h"
 

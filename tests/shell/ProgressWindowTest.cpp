@@ -1,7 +1,7 @@
 // The progress window: geometry, texts from workers, Cancel.
 #include "ShellTesting.h"
 
-#include "shell/ProgressWindow.h"
+#include "foundation/ProgressWindow.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

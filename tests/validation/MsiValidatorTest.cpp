@@ -5,7 +5,7 @@
 #include "validation/ValidationTesting.h"
 
 #include "model/MsiFile.h"
-#include "shell/ProgressWindow.h"
+#include "foundation/ProgressWindow.h"
 #include "shell/ShellTesting.h"
 #include "support/TestSupport.h"
 #include "validation/ValidationWindow.h"

@@ -8,7 +8,7 @@
 #include "resources/NodesIds.h"
 #include "shell/DocumentTab.h"
 #include "shell/MainWindow.h"
-#include "validation/CsvText.h"
+#include "foundation/CsvText.h"
 #include "validation/ValidationWindow.h"
 #include "views/dialogs/AddTableRowDlg.h"
 #include "views/dialogs/RowDeletionsDlg.h"

@@ -1,4 +1,4 @@
-#include "validation/CsvText.h"
+#include "foundation/CsvText.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "shell/ProgressWindow.h"
+#include "foundation/ProgressWindow.h"
 
 #include "foundation/Dpi.h"
 
