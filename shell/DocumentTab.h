@@ -84,7 +84,7 @@ public:
 
     virtual MainWindow* GetMainWindow() = 0;
     // The owner of message boxes and menus: the frame, or the tab itself without one.
-    HWND DialogOwner();
+    virtual HWND DialogOwner() { return GetWindowHandle(); }
     // The table list that every tree page fills.
     virtual ObjectWindow* GetTreeContext() = 0;
     virtual TreeView* GetTablesTree() = 0;

@@ -120,7 +120,7 @@ protected:
     // Asked before a transform starts from a dirty tab: OK saves and goes on (true), Cancel stops.
     bool SaveBeforeTransform(const std::wstring& question);
     // The owner of the tab's message boxes and dialogs: the main window, or the tab without one.
-    using EditableMsiFileTab::DialogOwner;
+    HWND DialogOwner() override;
     // The menu bar resource, with Add and Import Tables greyed when read-only.
     HMENU LoadTabMenuBar(int resource);
     // Add and Import Tables of the merged menus follow the read-only flag (after Save As made it writable).
