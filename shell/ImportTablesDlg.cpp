@@ -5,7 +5,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/MsiFile.h"
 #include "resources/ShellDialogsIds.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

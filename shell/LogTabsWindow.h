@@ -3,7 +3,7 @@
 // validation results pane.
 #include "foundation/ToolTip.h"
 #include "foundation/Window.h"
-#include "shell/LogTabWindow.h"
+#include "frame/LogTabWindow.h"
 #include "views/dialogs/RowLinksWindow.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // The strip of open documents: shows one at a time, remembers the order in which they were last
 // active (for Ctrl+Tab) and closes them.
 #include "foundation/Window.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 #include <list>
 #include <memory>

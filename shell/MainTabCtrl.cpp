@@ -1,5 +1,5 @@
 #include "shell/MainTabCtrl.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "views/grid/ObjectWindow.h"
 

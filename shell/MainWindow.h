@@ -6,7 +6,7 @@
 #include "foundation/RegKey.h"
 #include "foundation/SplitterWindow.h"
 #include "foundation/Window.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/LogTabsWindow.h"
 #include "shell/MDITabsParent.h"
 #include "foundation/ProgressWindow.h"

@@ -5,7 +5,7 @@
 #include "foundation/SplitterWindow.h"
 #include "foundation/TempFiles.h"
 #include "foundation/Window.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainTabCtrl.h"
 #include "views/dialogs/FindDlg.h"
 #include "views/grid/ObjectWindow.h"

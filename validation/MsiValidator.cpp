@@ -6,7 +6,7 @@
 #include "model/MsiBinaryData.h"
 #include "model/MsiFile.h"
 #include "model/MsiTable.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "foundation/ProgressWindow.h"
 #include "validation/IceCheck.h"
 

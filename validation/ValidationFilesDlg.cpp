@@ -4,7 +4,7 @@
 #include "foundation/RegKey.h"
 #include "foundation/WindowText.h"
 #include "resources/ValidationIds.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "validation/ValidationDlg.h"
 
 #include <commctrl.h>

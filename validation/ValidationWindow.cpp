@@ -3,7 +3,7 @@
 
 #include "foundation/Clipboard.h"
 #include "foundation/NoRedraw.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 
 #include <algorithm>

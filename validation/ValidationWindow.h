@@ -3,7 +3,7 @@
 // them to the active document, sorts and copies them, jumps to the cell a message names, and answers the
 // table views' questions about row colours and field tips.
 #include "foundation/Window.h"
-#include "shell/LogTabWindow.h"
+#include "frame/LogTabWindow.h"
 #include "validation/ValidationStore.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 // lookup is made for a table the first time it is asked for, and the dirty mark is recorded.
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "support/TestSupport.h"
 
 #include <map>

@@ -6,7 +6,7 @@
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "resources/DialogsIds.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "views/dialogs/ReferenceRewrite.h"
 

@@ -4,7 +4,7 @@
 
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "views/grid/ObjectWindow.h"
 
 namespace {

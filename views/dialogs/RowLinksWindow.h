@@ -6,7 +6,7 @@
 // for "Update Referencing Rows".
 #include "foundation/Window.h"
 #include "model/MsiTable.h"
-#include "shell/LogTabWindow.h"
+#include "frame/LogTabWindow.h"
 
 #include <windows.h>
 #include <commctrl.h>

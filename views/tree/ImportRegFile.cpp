@@ -5,7 +5,7 @@
 #include "foundation/Prompt.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "regimport/RegistryImport.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 #include <commdlg.h>
 

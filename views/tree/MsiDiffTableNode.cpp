@@ -4,7 +4,7 @@
 #include "model/lookups/CellAppearance.h"
 #include "model/lookups/MsiDiffTableLookupBasic.h"
 #include "resources/NodesIds.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"
 

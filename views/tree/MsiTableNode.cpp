@@ -2,7 +2,7 @@
 #include "foundation/NoRedraw.h"
 
 #include "foundation/Prompt.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "foundation/Options.h"
 #include "validation/ValidationWindow.h"

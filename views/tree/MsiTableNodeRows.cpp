@@ -6,7 +6,7 @@
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
 #include "resources/NodesIds.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "foundation/CsvText.h"
 #include "validation/ValidationWindow.h"

@@ -1,6 +1,6 @@
 #include "views/tree/RowNodeFactory.h"
 
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "views/tree/TreeView.h"
 
 #include <map>

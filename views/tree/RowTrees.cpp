@@ -1,6 +1,6 @@
 #include "views/tree/RowTrees.h"
 
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 #include "views/tree/ClassNodes.h"
 #include "views/tree/ComponentNode.h"
 #include "views/tree/DialogNode.h"

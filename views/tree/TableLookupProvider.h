@@ -1,7 +1,7 @@
 #pragma once
 // The document tab, a table name and that table's lookup, fetched from the tab on first use and kept.
 #include "model/lookups/MsiTableLookupBase.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 #include <memory>
 #include <string>

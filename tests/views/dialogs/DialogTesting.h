@@ -3,7 +3,7 @@
 // lookup per table and an owner node that records what it is asked to show and puts "Update Referencing
 // Rows" in front of key changes, as the table nodes do.
 #include "model/lookups/MsiTableLookupBase.h"
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 #include "views/GridTesting.h"
 

@@ -1,4 +1,4 @@
-#include "shell/DocumentTab.h"
+#include "frame/DocumentTab.h"
 
 void HasDirtyFlag::SetDirty(bool dirty)
 {
