@@ -6,7 +6,7 @@
 #include "foundation/Errors.h"
 #include "foundation/ProgressWindow.h"
 #include "foundation/CsvText.h"
-#include "validation/ValidationMessage.h"
+#include "frame/ValidationMessage.h"
 #include "validation/ValidationWindow.h"
 
 #include <msi.h>

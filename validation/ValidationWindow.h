@@ -4,7 +4,7 @@
 // table views' questions about row colours and field tips.
 #include "foundation/Window.h"
 #include "frame/LogTabWindow.h"
-#include "validation/ValidationStore.h"
+#include "frame/ValidationStore.h"
 
 #include <windows.h>
 #include <commctrl.h>

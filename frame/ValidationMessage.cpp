@@ -1,4 +1,4 @@
-#include "validation/ValidationMessage.h"
+#include "frame/ValidationMessage.h"
 
 ValidationMessage ValidationMessage::FromFields(const std::vector<std::wstring>& fields,
                                                 const std::wstring& document, const std::wstring& cub)

@@ -1,4 +1,4 @@
-#include "validation/ValidationStore.h"
+#include "frame/ValidationStore.h"
 
 ValidationStore::ValidationStore() : index_(ValidationMessageLess(false, true, true)) {}
 

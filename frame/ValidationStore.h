@@ -3,7 +3,7 @@
 // indexed by (document, table, key values). A run adds messages on its worker thread while the
 // user-interface thread reads them for colours, tips, refills and jumps, so every call takes the lock;
 // none keeps it while calling out.
-#include "validation/ValidationMessage.h"
+#include "frame/ValidationMessage.h"
 
 #include <cstddef>
 #include <map>
