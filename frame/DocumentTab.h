@@ -13,6 +13,7 @@ class MsiTableLookupBase;
 class MsiTableNode;
 class ObjectWindow;
 class TreeView;
+class ValidationStore;
 
 // The time of the first unsaved change; zero means clean.
 class HasDirtyFlag
@@ -85,6 +86,8 @@ public:
     virtual MainWindow* GetMainWindow() = 0;
     // The owner of message boxes and menus: the frame, or the tab itself without one.
     virtual HWND DialogOwner() { return GetWindowHandle(); }
+    // The messages of the validation runs that colour cells and fill their tips; null without a results pane.
+    virtual const ValidationStore* GetValidationResults() { return nullptr; }
     // The table list that every tree page fills.
     virtual ObjectWindow* GetTreeContext() = 0;
     virtual TreeView* GetTablesTree() = 0;

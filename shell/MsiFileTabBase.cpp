@@ -247,6 +247,15 @@ void MsiFileTabBase::SetDirty(bool dirty)
     UpdateTabText();
 }
 
+const ValidationStore* MsiFileTabBase::GetValidationResults()
+{
+    MainWindow* frame = GetMainWindow();
+    if (!frame || !frame->GetLogTabs().GetWindowHandle())
+        return nullptr;
+    ValidationWindow& pane = frame->GetLogTabs().Validation();
+    return pane.GetWindowHandle() ? &pane.Store() : nullptr;
+}
+
 bool MsiFileTabBase::CanClose()
 {
     MainWindow* frame = GetMainWindow();

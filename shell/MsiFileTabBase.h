@@ -47,6 +47,7 @@ public:
     void SetStatusText(const std::wstring& text, int part) override;
     void SetStatusParts(const std::vector<int>& percentages) override;
     MainWindow* GetMainWindow() override;
+    const ValidationStore* GetValidationResults() override;
     ObjectWindow* GetTreeContext() override { return &list_; }
     TreeView* GetTablesTree() override { return &view_tabs_.GetPage(MainTabCtrl::TABLES); }
     bool IsShowingObject(int page) override;

@@ -5,7 +5,7 @@
 #include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "foundation/Options.h"
-#include "validation/ValidationWindow.h"
+#include "frame/ValidationStore.h"
 #include "views/dialogs/RowChangeDlg.h"
 #include "views/dialogs/RowLinksWindow.h"
 #include "views/grid/ObjectWindow.h"
@@ -47,15 +47,6 @@ MsiTableNode::~MsiTableNode()
 {
     if (lookup_->GetOwnerNode() == this)
         lookup_->SetOwnerNode(nullptr);
-}
-
-ValidationWindow* MsiTableNode::ResultsPane(EditableMsiFileTab* tab)
-{
-    MainWindow* frame = tab ? tab->GetMainWindow() : nullptr;
-    if (!frame || !frame->GetLogTabs().GetWindowHandle())
-        return nullptr;
-    ValidationWindow& pane = frame->GetLogTabs().Validation();
-    return pane.GetWindowHandle() ? &pane : nullptr;
 }
 
 ObjectWindow* MsiTableNode::List() const
@@ -191,7 +182,7 @@ LRESULT MsiTableNode::OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw)
         draw->clrText = colour;
     unsigned flags = 0;
     if (RowExists(item)) {
-        if (ValidationWindow* results = ResultsPane(tab_))
+        if (const ValidationStore* results = tab_ ? tab_->GetValidationResults() : nullptr)
             flags = results->GetRowValidationInfo(RowLocation(item, lookup_->GetFieldDef(column)->name()));
     }
     UINT state = static_cast<UINT>(

@@ -18,7 +18,6 @@ class EditableMsiFileTab;
 class ObjectWindow;
 class RowLinksWindow;
 struct FindPattern;
-class ValidationWindow;
 
 class MsiTableNode : public ContainerNode, public ObjectBase, public EditHandler, public TableLookupOwner
 {
@@ -99,8 +98,6 @@ public:
     int GetSavedSortColumn() const { return sort_column_; }
     const FindCriteria& GetSavedLocation() const { return location_; }
 
-    // The results pane of the tab's main window, or null.
-    static ValidationWindow* ResultsPane(EditableMsiFileTab* tab);
     // The row-relationship pane of the tab's main window, or null.
     static RowLinksWindow* LinksPane(EditableMsiFileTab* tab);
 

@@ -9,7 +9,7 @@
 #include "frame/DocumentTab.h"
 #include "shell/MainWindow.h"
 #include "foundation/CsvText.h"
-#include "validation/ValidationWindow.h"
+#include "frame/ValidationStore.h"
 #include "views/dialogs/AddTableRowDlg.h"
 #include "views/dialogs/RowDeletionsDlg.h"
 #include "views/grid/GuidText.h"
@@ -394,7 +394,7 @@ void MsiTableNode::ShowValidationErrors(POINT screen_point)
         hit.iSubItem >= lookup_->ColumnCount())
         return;
     std::wstring text;
-    if (ValidationWindow* results = ResultsPane(tab_))
+    if (const ValidationStore* results = tab_ ? tab_->GetValidationResults() : nullptr)
         text = results->GetFieldMessages(RowLocation(hit.iItem, lookup_->GetFieldDef(hit.iSubItem)->name()));
     ShowMessageBox(list->GetWindowHandle(), text.empty() ? std::wstring(L"No error") : text,
                    L"Validation errors", MB_OK);

@@ -5,7 +5,7 @@
 #include "foundation/Prompt.h"
 #include "resources/NodesIds.h"
 #include "shell/MainWindow.h"
-#include "validation/ValidationWindow.h"
+#include "frame/ValidationStore.h"
 #include "views/dialogs/RowDeletionsDlg.h"
 #include "views/dialogs/RowLinksWindow.h"
 #include "views/grid/ObjectWindow.h"
@@ -307,7 +307,7 @@ LRESULT RowElementNode::OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw)
     if (colour)
         draw->clrText = colour;
     unsigned flags = 0;
-    if (ValidationWindow* results = MsiTableNode::ResultsPane(tab_))
+    if (const ValidationStore* results = tab_ ? tab_->GetValidationResults() : nullptr)
         flags = results->GetRowValidationInfo(
             FindCriteria(tab_->GetPath(), table_name_, lookup->GetFieldDef(column)->name(), GetKeyValues()));
     UINT state = static_cast<UINT>(
