@@ -7,7 +7,6 @@
 #include "model/MsiFile.h"
 #include "resources/NodesIds.h"
 #include "frame/DocumentTab.h"
-#include "shell/MainWindow.h"
 #include "foundation/CsvText.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/AddTableRowDlg.h"

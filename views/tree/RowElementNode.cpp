@@ -4,7 +4,6 @@
 
 #include "foundation/Prompt.h"
 #include "resources/NodesIds.h"
-#include "shell/MainWindow.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/RowDeletionsDlg.h"
 #include "views/dialogs/RowLinksWindow.h"
