@@ -3,6 +3,7 @@
 #include "model/lookups/FindCriteria.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ class MsiFile;
 class MsiTableLookupBase;
 class MsiTableNode;
 class ObjectWindow;
+class RowLinksWindow;
 class TreeView;
 class ValidationStore;
 
@@ -88,6 +90,10 @@ public:
     virtual HWND DialogOwner() { return GetWindowHandle(); }
     // The messages of the validation runs that colour cells and fill their tips; null without a results pane.
     virtual const ValidationStore* GetValidationResults() { return nullptr; }
+    // The pane that lists the selected row's links; null without one.
+    virtual RowLinksWindow* GetRowLinksPane() { return nullptr; }
+    // The frame's small icons for lists of rows; null without a frame.
+    virtual HIMAGELIST GetImageList() { return nullptr; }
     // The table list that every tree page fills.
     virtual ObjectWindow* GetTreeContext() = 0;
     virtual TreeView* GetTablesTree() = 0;

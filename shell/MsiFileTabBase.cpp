@@ -256,6 +256,21 @@ const ValidationStore* MsiFileTabBase::GetValidationResults()
     return pane.GetWindowHandle() ? &pane.Store() : nullptr;
 }
 
+RowLinksWindow* MsiFileTabBase::GetRowLinksPane()
+{
+    MainWindow* frame = GetMainWindow();
+    if (!frame || !frame->GetLogTabs().GetWindowHandle())
+        return nullptr;
+    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
+    return pane.GetWindowHandle() ? &pane : nullptr;
+}
+
+HIMAGELIST MsiFileTabBase::GetImageList()
+{
+    MainWindow* frame = GetMainWindow();
+    return frame ? frame->GetImageList() : nullptr;
+}
+
 bool MsiFileTabBase::CanClose()
 {
     MainWindow* frame = GetMainWindow();

@@ -48,6 +48,8 @@ public:
     void SetStatusParts(const std::vector<int>& percentages) override;
     MainWindow* GetMainWindow() override;
     const ValidationStore* GetValidationResults() override;
+    RowLinksWindow* GetRowLinksPane() override;
+    HIMAGELIST GetImageList() override;
     ObjectWindow* GetTreeContext() override { return &list_; }
     TreeView* GetTablesTree() override { return &view_tabs_.GetPage(MainTabCtrl::TABLES); }
     bool IsShowingObject(int page) override;

@@ -7,7 +7,6 @@
 #include "model/lookups/MsiTableLookupBase.h"
 #include "resources/DialogsIds.h"
 #include "frame/DocumentTab.h"
-#include "shell/MainWindow.h"
 #include "views/dialogs/ReferenceRewrite.h"
 
 namespace {
@@ -83,8 +82,7 @@ INT_PTR RowChangeDlg::OnInitDialog(HWND dialog)
 {
     dialog_ = dialog;
     EditableMsiFileTab* owner = &owner_;
-    MainWindow* frame = owner_.GetMainWindow();
-    list_.Create(dialog, GetDlgItem(dialog, IDC_ROWS_PLACEHOLDER), frame ? frame->GetImageList() : nullptr,
+    list_.Create(dialog, GetDlgItem(dialog, IDC_ROWS_PLACEHOLDER), owner_.GetImageList(),
                  [owner]() { return owner; });
     if (table_.columns().at(static_cast<size_t>(column_))->field_schema())
         list_.ShowFieldLinks(owner_.GetMsiFile(), table_, row_, column_);

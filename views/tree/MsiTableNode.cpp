@@ -3,7 +3,6 @@
 
 #include "foundation/Prompt.h"
 #include "frame/DocumentTab.h"
-#include "shell/MainWindow.h"
 #include "foundation/Options.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/RowChangeDlg.h"
@@ -354,11 +353,7 @@ void MsiTableNode::GetToolTipText(NMTTDISPINFOW* info)
 
 RowLinksWindow* MsiTableNode::LinksPane(EditableMsiFileTab* tab)
 {
-    MainWindow* frame = tab ? tab->GetMainWindow() : nullptr;
-    if (!frame || !frame->GetLogTabs().GetWindowHandle())
-        return nullptr;
-    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
-    return pane.GetWindowHandle() ? &pane : nullptr;
+    return tab ? tab->GetRowLinksPane() : nullptr;
 }
 
 void MsiTableNode::ShowRowInLinksPane(MsiTable* table, RowIterator row)
