@@ -205,7 +205,9 @@ TEST(ImportTablesDlg, AFailureOnTheSecondFileLeavesOnlyItOffered)
     if (!document.ok())
         GTEST_SKIP() << "OldClassTableDef.msi is not there";
     Exported files = ExportFiles(document);
-    MsiTable* component = document.GetMsiFile().FindTable(L"Component").get();
+    // Held, so that the replacing table cannot take the freed table's address.
+    MsiTableRef held = document.GetMsiFile().FindTable(L"Component");
+    MsiTable* component = held.get();
     size_t components = component->rows().size();
 
     ScriptedPrompts prompts;
