@@ -32,7 +32,7 @@ dravnetta_test(test_foundation foundation foundation)
 dravnetta_test(test_model model model)
 dravnetta_test(test_regimport regimport regimport)
 dravnetta_test(test_views views views shell)
-dravnetta_test(test_validation validation validation)
+dravnetta_test(test_validation validation validation shell)
 dravnetta_test(test_shell shell shell)
 
 # Test programs with windows share one display and Wine's one foreground window: focus taken or input

@@ -85,7 +85,7 @@ void LogTabsWindow::OnCreate(HWND window)
         window, rect, frame ? frame->GetImageList() : nullptr, [frame]() -> EditableMsiFileTab* {
             return frame ? dynamic_cast<EditableMsiFileTab*>(frame->GetTabs().CurrentTab()) : nullptr;
         });
-    validation_->Create(window, frame_);
+    validation_->Create(window, frame_ ? &frame_->GetTabs() : nullptr);
     MoveWindow(validation_->GetWindowHandle(), rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, FALSE);
     row_links_.Show();

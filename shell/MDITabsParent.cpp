@@ -265,6 +265,13 @@ void MDITabsParent::CommitTabOrder()
     cycling_ = false;
 }
 
+void MDITabsParent::ShowDocument(const MDIChild* document)
+{
+    int index = IndexOfDocument(document);
+    if (index >= 0 && CurrentTab() != document)
+        SelectTab(index);
+}
+
 int MDITabsParent::IndexOfDocument(const MDIChild* document) const
 {
     for (int index : order_) {

@@ -3,6 +3,7 @@
 // active (for Ctrl+Tab) and closes them.
 #include "foundation/Window.h"
 #include "frame/DocumentTab.h"
+#include "frame/DocumentTabs.h"
 
 #include <list>
 #include <memory>
@@ -24,7 +25,7 @@ private:
     HWND window_ = nullptr;
 };
 
-class MDITabsParent : public tfc::Window
+class MDITabsParent : public tfc::Window, public DocumentTabs
 {
 public:
     explicit MDITabsParent(MainWindow* owner);
@@ -41,7 +42,8 @@ public:
     // Asks the current document; false when there is none or it refuses.
     bool CloseCurrent();
     bool CanCloseAll();
-    MDIChild* CurrentTab() const;
+    MDIChild* CurrentTab() const override;
+    void ShowDocument(const MDIChild* document) override;
     void SelectTab(int index);
     void NextTab();
     void PreviousTab();
@@ -53,7 +55,7 @@ public:
     // Sets the text of the document's tab item; nothing when the strip does not hold it.
     void SetTabText(const MDIChild* document, const std::wstring& text);
 
-    const std::vector<std::shared_ptr<MDIChild>>& Documents() const { return documents_; }
+    const std::vector<std::shared_ptr<MDIChild>>& Documents() const override { return documents_; }
     // Most recent first.
     const std::list<int>& ActivationOrder() const { return order_; }
 

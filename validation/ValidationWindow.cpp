@@ -4,7 +4,7 @@
 #include "foundation/Clipboard.h"
 #include "foundation/NoRedraw.h"
 #include "frame/DocumentTab.h"
-#include "shell/MainWindow.h"
+#include "frame/DocumentTabs.h"
 
 #include <algorithm>
 
@@ -99,9 +99,9 @@ ValidationWindow::~ValidationWindow()
     destroy_window(window_);
 }
 
-void ValidationWindow::Create(HWND parent, MainWindow* frame)
+void ValidationWindow::Create(HWND parent, DocumentTabs* tabs)
 {
-    frame_ = frame;
+    tabs_ = tabs;
     tfc::register_window_class(L"ValidationWindow", IDC_ARROW,
                                LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1000)));
     create_window(WS_EX_CONTROLPARENT, L"ValidationWindow", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10,
@@ -204,14 +204,14 @@ bool ValidationWindow::IsChecked() const
 
 std::wstring ValidationWindow::ActivePath(bool& has_active) const
 {
-    MDIChild* current = frame_ ? frame_->GetTabs().CurrentTab() : nullptr;
+    MDIChild* current = tabs_ ? tabs_->CurrentTab() : nullptr;
     has_active = current != nullptr;
     return current ? current->GetPath() : std::wstring();
 }
 
 int ValidationWindow::DocumentCount() const
 {
-    return frame_ ? static_cast<int>(frame_->GetTabs().Documents().size()) : 0;
+    return tabs_ ? static_cast<int>(tabs_->Documents().size()) : 0;
 }
 
 bool ValidationWindow::Passes(const ValidationMessage& message) const
@@ -316,16 +316,14 @@ void ValidationWindow::GoToMessage(int row, bool focus)
 {
     LPARAM number = ItemData(list_, row);
     ValidationMessage message;
-    if (number < 0 || !frame_ || !store_.Get(static_cast<size_t>(number), message))
+    if (number < 0 || !tabs_ || !store_.Get(static_cast<size_t>(number), message))
         return;
-    MDITabsParent& tabs = frame_->GetTabs();
-    const auto& documents = tabs.Documents();
+    const auto& documents = tabs_->Documents();
     for (size_t i = 0; i < documents.size(); ++i) {
         if (documents[i]->GetPath() != message.location.text)
             continue;
         std::shared_ptr<MDIChild> document = documents[i];
-        if (tabs.CurrentTab() != document.get())
-            tabs.SelectTab(tabs.IndexOfDocument(document.get()));
+        tabs_->ShowDocument(document.get());
         if (focus)
             SetFocus(document->GetWindowHandle());
         if (auto* tab = dynamic_cast<EditableMsiFileTab*>(document.get()))

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-class MainWindow;
+class DocumentTabs;
 class MDIChild;
 
 class ValidationWindow : public tfc::Window, public LogTabWindow
@@ -29,8 +29,8 @@ public:
     ValidationWindow();
     ~ValidationWindow() override;
 
-    // `frame` gives the document tabs (may be null: no filter, no jumps).
-    void Create(HWND parent, MainWindow* frame = nullptr);
+    // `tabs` are the frame's documents (may be null: no filter, no jumps).
+    void Create(HWND parent, DocumentTabs* tabs = nullptr);
     HWND GetWindowHandle() override { return window_; }
     HWND GetListWindow() const { return list_; }
     HWND GetCheckBox() const { return check_box_; }
@@ -80,7 +80,7 @@ private:
     HWND check_box_ = nullptr;
     HWND button_ = nullptr;
     HWND list_ = nullptr;
-    MainWindow* frame_ = nullptr;
+    DocumentTabs* tabs_ = nullptr;
     ValidationStore store_;
     // By message number: whether the list holds its row. A run's row request may arrive after a refill
     // that listed the message already; this keeps it from being listed twice. User-interface thread only.
