@@ -39,6 +39,7 @@ void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
     read_only_ = file_.Open(path_, read_only_ ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
     UpdateTabText();
     AddTableViews(file_, false);
+    ShowFirstTable();
 }
 
 void MsiFileTab::OnCommand(HMENU, UINT id)
@@ -166,6 +167,8 @@ void MsiFileTab::AddTableViews(MsiFile& database, bool only_database_tables)
     std::vector<MsiTableRef> tables;
     for (const auto& entry : database.tables())
         tables.push_back(entry.second);
+    // One repaint for the whole tree: each item added to a tree that draws costs a layout of it.
+    NoRedraw quiet(GetTablesTree()->GetWindow());
     for (const MsiTableRef& table : tables) {
         if (only_database_tables && !table->user_table())
             continue;

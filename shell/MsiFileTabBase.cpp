@@ -120,6 +120,15 @@ void MsiFileTabBase::CreateControls(HWND window)
     SetFocus(view_tabs_.GetPage(MainTabCtrl::TABLES).GetWindow());
 }
 
+void MsiFileTabBase::ShowFirstTable()
+{
+    HWND tree = view_tabs_.GetPage(MainTabCtrl::TABLES).GetWindow();
+    if (!tree || SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
+        return;
+    if (auto first = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)))
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
+}
+
 void MsiFileTabBase::Layout()
 {
     if (!window_)

@@ -116,6 +116,9 @@ protected:
     // Every tree emptied and the row trees' owners released; the deriving tab calls it before its
     // database goes.
     void ClearTrees();
+    // A freshly filled Tables tree shows its first table at once: the control would select it only when
+    // it next gets the focus, which may come late or not at all while the frame is not the active window.
+    void ShowFirstTable();
     void Layout();
     int CheckBoxWidth() const;
     // The commands both tab kinds handle alike; false for any other id. Refused silently when read-only.

@@ -69,6 +69,7 @@ void MsiTransformTab::Create(HWND parent, int x, int y, int width, int height)
     read_only_ = read_only;
     UpdateTabText();
     AddTableViews(*transform_, false);
+    ShowFirstTable();
 }
 
 bool MsiTransformTab::OpenTransform(bool apply_anyway)
@@ -125,6 +126,8 @@ void MsiTransformTab::UpdateStatusBar()
 void MsiTransformTab::AddTableViews(MsiFile& database, bool only_database_tables)
 {
     bool had_nodes = GetTablesTree()->Root()->ChildCount() > 0;
+    // One repaint for the whole tree: each item added to a tree that draws costs a layout of it.
+    NoRedraw quiet(GetTablesTree()->GetWindow());
     bool foreign = &database != transform_.get();
     std::vector<MsiTableRef> tables;
     for (const auto& entry : database.tables())

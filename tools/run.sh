@@ -8,6 +8,14 @@ export WINEPREFIX
 . "$here/tools/wine-env.sh"
 # The build runs its schema generator under Wine too: in the same prefix.
 "$here/tools/build.sh" x86_64 Release "$here/build/run-x86_64"
+# On a display without a window manager (a bare Xvfb) Wine waits two seconds for one after every dialog
+# or message box closes, with the main window left half drawn: there our windows are left to Wine alone.
+if [ -n "${DISPLAY:-}" ] && command -v xprop >/dev/null; then
+  managed=Y
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || managed=N
+  "$WINE64" reg add 'HKCU\Software\Wine\AppDefaults\Dravnetta.exe\X11 Driver' /v Managed /d "$managed" /f \
+    >/dev/null 2>&1 || true
+fi
 args=()
 for f in "$@"; do
   p=$(realpath -m "$f")

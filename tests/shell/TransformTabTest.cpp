@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <functional>
 #include <msiquery.h>
 
 using namespace shell_testing;
@@ -393,4 +394,72 @@ TEST_F(TransformTabTest, AddTablesWhileTheColumnsTableIsShownShowsTheNewColumns)
     for (int position = 0; position < lookup->RowCount(); ++position)
         binary += lookup->GetCellText(0, position, 0) == L"Binary";
     EXPECT_EQ(binary, lookup->RowCount() - before);
+}
+
+// What a fresh tab shows before anything else happens: its first table, whether or not its tree ever had
+// the focus; then the list paints it.
+void ExpectFirstTableShown(MsiFileTabBase& tab, const char* name)
+{
+    HWND tree = tab.GetTablesTree()->GetWindow();
+    auto first = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    ASSERT_NE(first, nullptr) << name;
+    auto* node = dynamic_cast<MsiTableNode*>(tab.GetTablesTree()->NodeFromItem(first));
+    ASSERT_NE(node, nullptr) << name;
+    EXPECT_EQ(tab.GetTablesTree()->GetSelectedNode(), node) << name;
+    ObjectWindow& list = *tab.GetTreeContext();
+    EXPECT_EQ(list.GetHandler(), static_cast<ObjectBase*>(node)) << name;
+    int rows = node->GetLookup()->RowCount();
+    EXPECT_EQ(ListView_GetItemCount(list.GetWindowHandle()), rows) << name;
+    if (rows > 0) {
+        wchar_t text[256] = {};
+        ListView_GetItemText(list.GetWindowHandle(), 0, 0, text, 256);
+        EXPECT_EQ(std::wstring(text), node->GetLookup()->GetCellText(0, 0, 0)) << name;
+    }
+    EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(list.GetWindowHandle(), nullptr, FALSE); })) << name;
+}
+
+TEST_F(TransformTabTest, FreshTabsShowTheirFirstTableAtOnce)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    std::wstring package = folder_.copy_in(shared, L"Setup.msi");
+    std::wstring module = TestDataPath(L"MergeModule1.msm");
+    std::wstring made = folder_.file(L"made.mst");
+    struct Case
+    {
+        const char* name;
+        std::function<void()> open;
+    };
+    std::vector<Case> cases = {
+        {"package", [&] { frame_->OpenFiles({package}, false); }},
+        {"new transform",
+         [&] {
+             frame_->OpenFiles({package}, false);
+             ScriptedPrompts prompts;
+             prompts.answer(Paths({made}));
+             frame_->GetTabs().CurrentTab()->OnCommand(nullptr, ID_TRANSFORM_NEW);
+         }},
+        {"applied transform",
+         [&] {
+             EditProductName(*Current(), L"Made");
+             PropertiesOk properties;
+             Current()->Save();
+             ASSERT_TRUE(frame_->GetTabs().CloseCurrent());
+             frame_->OpenFiles({package}, false);
+             frame_->OpenFiles({made}, true);
+         }},
+    };
+    if (!module.empty())
+        cases.insert(cases.begin() + 1,
+                     {"module read in place", [&] { frame_->OpenFiles({module}, false); }});
+    for (const Case& test : cases) {
+        // Nothing pumped between opening and looking: no focus change can have chosen the table.
+        test.open();
+        auto* tab = dynamic_cast<MsiFileTabBase*>(frame_->GetTabs().CurrentTab());
+        ASSERT_NE(tab, nullptr) << test.name;
+        ExpectFirstTableShown(*tab, test.name);
+        if (std::string(test.name) != "new transform")
+            ASSERT_TRUE(frame_->GetTabs().CloseCurrent()) << test.name;
+    }
 }
