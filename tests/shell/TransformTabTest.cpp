@@ -112,6 +112,28 @@ protected:
     MsiTransformTab* Current() { return dynamic_cast<MsiTransformTab*>(frame_->GetTabs().CurrentTab()); }
 
     // A new transform over the base (or the current transform tab) with ProductName set to `text`.
+    // Tables > Add Tables with Binary, the first table of a reference database, ticked in the dialog.
+    void AddBinaryFromTheReference(MsiTransformTab* tab)
+    {
+        ReferenceDatabaseSource previous = SetReferenceDatabaseSource([this] {
+            std::wstring reference = folder_.file(L"reference.msi");
+            BuildPackage(reference, 1, 1, true);
+            return std::vector<QualifiedComponent>{{L"1", L"", reference}};
+        });
+        {
+            DialogDriver add([] {
+                HWND window = FindDialog(L"Select tables to add");
+                if (!window)
+                    return false;
+                ListView_SetCheckState(GetDlgItem(window, 1050), 0, TRUE);
+                PressButton(window, IDOK);
+                return true;
+            });
+            tab->OnCommand(nullptr, ID_TABLES_ADD);
+        }
+        SetReferenceDatabaseSource(previous);
+    }
+
     MsiTransformTab* MakeTransform(const std::wstring& path, const std::wstring& text)
     {
         if (!Current())
@@ -206,23 +228,7 @@ TEST_F(TransformTabTest, PropertiesKeepTheWordsAndDropsFollowTheBase)
     EXPECT_FALSE(tab->IsDirty());
 
     // A table only the transform has loses its node; a base table's node stays, shown as dropped.
-    ReferenceDatabaseSource previous = SetReferenceDatabaseSource([this] {
-        std::wstring reference = folder_.file(L"reference.msi");
-        BuildPackage(reference, 1, 1, true);
-        return std::vector<QualifiedComponent>{{L"1", L"", reference}};
-    });
-    {
-        DialogDriver add([] {
-            HWND window = FindDialog(L"Select tables to add");
-            if (!window)
-                return false;
-            ListView_SetCheckState(GetDlgItem(window, 1050), 0, TRUE);
-            PressButton(window, IDOK);
-            return true;
-        });
-        tab->OnCommand(nullptr, ID_TABLES_ADD);
-    }
-    SetReferenceDatabaseSource(previous);
+    AddBinaryFromTheReference(tab);
     ASSERT_NE(tab->FindTableNode(L"Binary"), nullptr);
     EXPECT_NE(tab->FindEditableTableNode(L"Binary"), nullptr);
     tab->DropTable(tab->FindTableNode(L"Binary"));
@@ -370,23 +376,7 @@ TEST_F(TransformTabTest, AddTablesWhileTheColumnsTableIsShownShowsTheNewColumns)
     SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
                  reinterpret_cast<LPARAM>(columns->GetItem()));
     int before = columns->GetLookup()->RowCount();
-    ReferenceDatabaseSource previous = SetReferenceDatabaseSource([this] {
-        std::wstring reference = folder_.file(L"reference.msi");
-        BuildPackage(reference, 1, 1, true);
-        return std::vector<QualifiedComponent>{{L"1", L"", reference}};
-    });
-    {
-        DialogDriver add([] {
-            HWND window = FindDialog(L"Select tables to add");
-            if (!window)
-                return false;
-            ListView_SetCheckState(GetDlgItem(window, 1050), 0, TRUE); // Binary
-            PressButton(window, IDOK);
-            return true;
-        });
-        tab->OnCommand(nullptr, ID_TABLES_ADD);
-    }
-    SetReferenceDatabaseSource(previous);
+    AddBinaryFromTheReference(tab);
     auto lookup = columns->GetLookup();
     EXPECT_GT(lookup->RowCount(), before);
     EXPECT_EQ(lookup->RowCount(), ListView_GetItemCount(tab->GetTreeContext()->GetWindowHandle()));

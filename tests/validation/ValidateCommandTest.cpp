@@ -36,11 +36,7 @@ void PressF7(MainWindow& frame, HWND tab_window)
         if (!dialog)
             return false;
         ++shown;
-        HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
-        SendMessageW(combo, CB_SETCURSEL,
-                     SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                  reinterpret_cast<LPARAM>(L"Test suite")),
-                     0);
+        ChooseProfile(dialog, L"Test suite");
         PressButton(dialog, IDOK);
         return true;
     });

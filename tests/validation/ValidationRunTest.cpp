@@ -46,13 +46,9 @@ TEST(ValidationRun, TheChosenProfilesMessagesReachTheFileAndThePaneAndColourThei
             return false;
         SaveScreenshot(dialog, L"validation-files.png");
         // Without a profile OK stays.
-        HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendDlgItemMessageW(dialog, IDC_FILES_PROFILE, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         PressButton(dialog, IDOK);
-        SendMessageW(combo, CB_SETCURSEL,
-                     SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                  reinterpret_cast<LPARAM>(L"Test suite")),
-                     0);
+        ChooseProfile(dialog, L"Test suite");
         PressButton(dialog, IDOK);
         return true;
     });
@@ -149,11 +145,7 @@ TEST(ValidationRun, EveryTickedRealPackageIsValidatedInOneRunUnderItsOwnPath)
         if (!dialog)
             return false;
         PressButton(dialog, IDC_FILES_SELECT_ALL);
-        HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
-        SendMessageW(combo, CB_SETCURSEL,
-                     SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                  reinterpret_cast<LPARAM>(L"Test suite")),
-                     0);
+        ChooseProfile(dialog, L"Test suite");
         PressButton(dialog, IDOK);
         return true;
     });

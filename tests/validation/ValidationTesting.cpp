@@ -3,6 +3,7 @@
 #include "foundation/RegKey.h"
 #include "model/installer/MsiApi.h"
 #include "shell/ShellTesting.h"
+#include "resources/ValidationIds.h"
 #include "support/TestSupport.h"
 #include "validation/ValidationProfile.h"
 
@@ -150,6 +151,14 @@ bool RunJob(const std::shared_ptr<Task>& task, DWORD timeout_ms)
     // The runner reports before its last bookkeeping; wait for it to be idle for the next job.
     shell_testing::PumpUntil([&] { return !runner.IsRunning(); }, timeout_ms);
     return ended;
+}
+
+void ChooseProfile(HWND dialog, const wchar_t* profile)
+{
+    HWND combo = GetDlgItem(dialog, IDC_FILES_PROFILE);
+    LRESULT index =
+        SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(profile));
+    SendMessageW(combo, CB_SETCURSEL, index, 0);
 }
 
 } // namespace validation_testing

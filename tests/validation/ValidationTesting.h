@@ -36,6 +36,8 @@ bool ProfileKeyExists(const std::wstring& profile);
 std::wstring ReadUtf16File(const std::wstring& path);
 // The lines of a text ending each in CR LF, without their ends.
 std::vector<std::wstring> SplitLines(const std::wstring& text);
+// Picks a profile by name in the Select Files to Validate dialog.
+void ChooseProfile(HWND dialog, const wchar_t* profile);
 
 // Runs the task on a worker as the validate command does and pumps messages until the job has ended.
 // False when it did not end in time.
