@@ -56,6 +56,11 @@ std::wstring MsiFieldDef::display_str(const MsiFieldData&) const
     return std::wstring();
 }
 
+void MsiFieldDef::append_display_str(const MsiFieldData& cell, std::wstring& text) const
+{
+    text += display_str(cell);
+}
+
 std::wstring MsiFieldDef::sql_str(const MsiFieldData&) const
 {
     return std::wstring();

@@ -38,6 +38,8 @@ public:
     // "(72), Key, Required"; each kind puts "Name: String " (or "Number ", "Binary") first.
     virtual std::wstring description() const;
     virtual std::wstring display_str(const MsiFieldData& cell) const;
+    // Appends display_str's text; a string cell's without a string of its own (sorting reads every cell).
+    virtual void append_display_str(const MsiFieldData& cell, std::wstring& text) const;
     // The comparison part of a condition: " is null", "='text'", "=5".
     virtual std::wstring sql_str(const MsiFieldData& cell) const;
     virtual std::wstring clipboard_str(const MsiFieldData& cell) const;
@@ -88,6 +90,7 @@ public:
     explicit MsiStringFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
+    void append_display_str(const MsiFieldData& cell, std::wstring& text) const override;
     std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;

@@ -7,6 +7,7 @@
 
 #include <boost/regex.hpp>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 // Strings.
@@ -19,6 +20,18 @@ std::wstring MsiStringFieldDef::description() const
 std::wstring MsiStringFieldDef::display_str(const MsiFieldData& cell) const
 {
     return cell.is_null() ? std::wstring(L"<null>") : cell.string();
+}
+
+void MsiStringFieldDef::append_display_str(const MsiFieldData& cell, std::wstring& text) const
+{
+    if (cell.is_null()) {
+        text += L"<null>";
+        return;
+    }
+    size_t start = text.size();
+    text.resize(start + cell.size() / sizeof(wchar_t));
+    if (text.size() > start)
+        std::memcpy(&text[start], cell.data(), (text.size() - start) * sizeof(wchar_t));
 }
 
 std::wstring MsiStringFieldDef::sql_str(const MsiFieldData& cell) const

@@ -8,25 +8,6 @@
 #include <commctrl.h>
 #include <stdexcept>
 
-int MsiDiffTableLookupBasic::Index::PositionOf(Entry entry)
-{
-    if (!positions_valid_) {
-        positions_.clear();
-        positions_.reserve(rows.size());
-        for (size_t position = 0; position < rows.size(); ++position)
-            positions_.emplace(&rows[position]->second, static_cast<int>(position));
-        positions_valid_ = true;
-    }
-    auto found = positions_.find(&entry->second);
-    return found == positions_.end() ? -1 : found->second;
-}
-
-void MsiDiffTableLookupBasic::Index::Appended()
-{
-    if (positions_valid_ && !rows.empty())
-        positions_.emplace(&rows.back()->second, static_cast<int>(rows.size() - 1));
-}
-
 MsiDiffTableLookupBasic::MsiDiffTableLookupBasic(MsiTable* base, MsiTable* transformed)
     : base_(base), transformed_(nullptr)
 {
@@ -297,49 +278,20 @@ void MsiDiffTableLookupBasic::Sort(int new_column, bool ascending, int old_colum
     if (old_column < 0 || old_column >= ColumnCount())
         old_column = new_column;
     IndexPtr old_index = BuildIndex(old_column);
-    bool had_focus = focused != -1;
-    Entry focused_entry;
-    if (had_focus)
-        focused_entry = old_index->rows.at(focused);
-    std::vector<Entry> selected_entries;
-    for (int position : selected)
-        selected_entries.push_back(old_index->rows.at(position));
-
     IndexPtr index = BuildIndex(new_column);
-    int wanted = ascending ? 1 : 2;
-    bool sort = true;
-    if (new_column == old_column) {
-        sort = index->direction != wanted;
-    } else {
-        index->rows = old_index->rows;
-        index->Changed();
-    }
-    if (sort) {
-        if (!index->rows.empty()) {
-            bool integer = GetFieldDef(new_column)->kind() == MsiFieldKind::Integer;
-            std::vector<SortKey> keys;
-            keys.reserve(index->rows.size());
-            for (Entry entry : index->rows) {
-                MsiFieldDefRef def;
-                const MsiFieldData* cell = DisplayedCell(new_column, entry->second, def);
-                SortKey key;
-                if (cell)
-                    key = SortKeyOf(*def, *cell);
-                else if (integer)
-                    key.number = INT32_MIN;
-                keys.push_back(key);
-            }
-            StableSortByKeys(index->rows, std::move(keys), integer, ascending);
-            index->Changed();
-        }
-        index->direction = wanted;
-    }
-
-    selected.clear();
-    for (Entry entry : selected_entries)
-        selected.push_back(index->PositionOf(entry));
-    if (had_focus)
-        focused = index->PositionOf(focused_entry);
+    bool integer = GetFieldDef(new_column)->kind() == MsiFieldKind::Integer;
+    auto add_key = [&](Entry entry, SortKeys& keys) {
+        MsiFieldDefRef def;
+        const MsiFieldData* cell = DisplayedCell(new_column, entry->second, def);
+        // A row whose shown table lacks the column sorts as null.
+        if (cell)
+            keys.AddCell(*def, *cell);
+        else if (integer)
+            keys.AddNumber(INT32_MIN);
+        else
+            keys.AddText({});
+    };
+    SortOrderedRows(*old_index, *index, ascending, integer, add_key, nullptr, selected, focused);
 }
 
 std::wstring MsiDiffTableLookupBasic::MakeUniqueKey(const std::wstring& text)

@@ -5,12 +5,12 @@
 // rows changed or deleted elsewhere make it read both tables again.
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
+#include "model/lookups/OrderedRows.h"
 
 #include <boost/noncopyable.hpp>
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // A key map built on demand: readers build it when it is not valid.
@@ -53,20 +53,7 @@ public:
     };
     using KeyMap = std::map<std::wstring, MergedRow>;
     using Entry = KeyMap::iterator;
-    struct Index
-    {
-        int direction = 0;
-        std::vector<Entry> rows;
-
-        // -1 when the entry is not in the Index. Call Changed after editing rows.
-        int PositionOf(Entry entry);
-        void Changed() { positions_valid_ = false; }
-        void Appended();
-
-    private:
-        bool positions_valid_ = false;
-        std::unordered_map<const MergedRow*, int> positions_;
-    };
+    using Index = OrderedRows<Entry>;
     using IndexPtr = std::shared_ptr<Index>;
 
     // Either table may be missing (a table the transform adds or drops), not both.

@@ -5,16 +5,6 @@
 #include <stdexcept>
 #include <unordered_map>
 
-int MsiTableLookup::Index::PositionOf(RowIterator row)
-{
-    return positions_.Find(rows, row);
-}
-
-void MsiTableLookup::Index::Appended()
-{
-    positions_.Appended(rows);
-}
-
 MsiTableLookup::MsiTableLookup(MsiTable& table) : table_(&table), keys_(table)
 {
     // The schema tables get new rows whenever a table comes or goes.
@@ -169,44 +159,14 @@ void MsiTableLookup::Sort(int new_column, bool ascending, int old_column, std::v
     if (old_column < 0 || old_column >= ColumnCount())
         old_column = new_column;
     IndexPtr old_index = BuildIndex(old_column);
-    bool had_focus = focused != -1;
-    RowIterator focused_row;
-    if (had_focus)
-        focused_row = old_index->rows.at(focused);
-    std::vector<RowIterator> selected_rows;
-    selected_rows.reserve(selected.size());
-    for (int position : selected)
-        selected_rows.push_back(old_index->rows.at(position));
-
     IndexPtr index = BuildIndex(new_column);
-    int wanted = ascending ? 1 : 2;
-    bool sort = true;
-    if (new_column == old_column) {
-        sort = index->direction != wanted;
-    } else {
-        index->rows = old_index->rows;
-        index->Changed();
-    }
-    if (sort) {
-        if (!index->rows.empty()) {
-            MsiFieldDefRef def = GetFieldDef(new_column);
-            std::vector<SortKey> keys;
-            keys.reserve(index->rows.size());
-            for (RowIterator row : index->rows)
-                keys.push_back(SortKeyOf(*def, *GetRowField(new_column, row)));
-            bool integer = def->kind() == MsiFieldKind::Integer;
-            StableSortByKeys(index->rows, std::move(keys), integer, ascending,
-                             integer ? nullptr : &text_ranks_[new_column]);
-            index->Changed();
-        }
-        index->direction = wanted;
-    }
-
-    selected.clear();
-    for (RowIterator row : selected_rows)
-        selected.push_back(index->PositionOf(row));
-    if (had_focus)
-        focused = index->PositionOf(focused_row);
+    MsiFieldDefRef def = GetFieldDef(new_column);
+    bool integer = def->kind() == MsiFieldKind::Integer;
+    auto add_key = [&](RowIterator row, SortKeys& keys) {
+        keys.AddCell(*def, *GetRowField(new_column, row));
+    };
+    SortOrderedRows(*old_index, *index, ascending, integer, add_key,
+                    integer ? nullptr : &text_ranks_[new_column], selected, focused);
 }
 
 int MsiTableLookup::FindRowByKeys(const std::vector<std::wstring>& key_values, int sort_column)

@@ -10,6 +10,7 @@
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "model/lookups/RowKeyIndex.h"
+#include "model/lookups/OrderedRows.h"
 #include "model/lookups/RowOrder.h"
 
 #include <boost/noncopyable.hpp>
@@ -22,19 +23,7 @@ class MsiTableLookup : public MsiTableLookupBase, boost::noncopyable
 {
 public:
     // Every row of the table once, in one column's order.
-    struct Index
-    {
-        int direction = 0; // 0 unsorted, 1 ascending, 2 descending
-        std::vector<RowIterator> rows;
-
-        // The position of the row, -1 when the Index does not hold it. Call Changed after editing rows.
-        int PositionOf(RowIterator row);
-        void Changed() { positions_.Clear(); }
-        void Appended();
-
-    private:
-        RowPositions positions_;
-    };
+    using Index = OrderedRows<RowIterator>;
     using IndexPtr = std::shared_ptr<Index>;
 
     explicit MsiTableLookup(MsiTable& table);

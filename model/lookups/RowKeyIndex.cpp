@@ -141,22 +141,3 @@ bool RowKeyIndex::notify(MsiTable* const&, const MsiFile::TableEventArg& arg, En
     }
     return false;
 }
-
-int RowPositions::Find(const std::vector<RowIterator>& rows, RowIterator row)
-{
-    if (!valid_) {
-        positions_.clear();
-        positions_.reserve(rows.size());
-        for (size_t position = 0; position < rows.size(); ++position)
-            positions_.emplace(&*rows[position], static_cast<int>(position));
-        valid_ = true;
-    }
-    auto found = positions_.find(&*row);
-    return found == positions_.end() ? -1 : found->second;
-}
-
-void RowPositions::Appended(const std::vector<RowIterator>& rows)
-{
-    if (valid_ && !rows.empty())
-        positions_.emplace(&*rows.back(), static_cast<int>(rows.size() - 1));
-}

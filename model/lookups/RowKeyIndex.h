@@ -1,7 +1,6 @@
 #pragma once
 // Finding rows by key without reading every row: a hash of each row's key texts, kept current from the
-// table's events (rows added, changed, deleted elsewhere), rebuilt after Invalidate. And the positions of
-// rows in one order, rebuilt on demand after that order changed.
+// table's events (rows added, changed, deleted elsewhere), rebuilt after Invalidate.
 #include "model/MsiFile.h"
 
 #include <functional>
@@ -45,19 +44,4 @@ private:
     bool valid_ = false;
     std::unordered_multimap<std::wstring, RowIterator> rows_by_key_;
     std::unordered_map<const MsiRow*, std::wstring> key_by_row_;
-};
-
-// Positions of the rows of one ordered vector.
-class RowPositions
-{
-public:
-    // -1 when the row is not in rows.
-    int Find(const std::vector<RowIterator>& rows, RowIterator row);
-    void Clear() { valid_ = false; }
-    // rows grew by one at its end.
-    void Appended(const std::vector<RowIterator>& rows);
-
-private:
-    bool valid_ = false;
-    std::unordered_map<const MsiRow*, int> positions_;
 };

@@ -5,59 +5,55 @@
 // that compare equal keep the order they had: the previous sort column acts as the secondary key.
 #include "model/MsiFieldData.h"
 #include "model/MsiFieldDef.h"
+#include "model/lookups/TextRanks.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <numeric>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-// What a cell is compared by: its integer value for integer columns, else its display text.
-struct SortKey
+// What the rows of one column are compared by, in row order: integer values, or display texts kept in
+// one buffer (no block per row).
+class SortKeys
 {
-    int32_t number = 0;
-    std::wstring text;
-};
-SortKey SortKeyOf(const MsiFieldDef& def, const MsiFieldData& cell);
+public:
+    SortKeys(bool integer, size_t rows);
 
-// The ranks of the distinct texts of a column's last sort. Ranks depend only on which texts there are, so
-// a later sort that finds exactly the same texts takes them from here instead of asking the locale again.
-struct TextRanks
-{
-    TextRanks() = default;
-    // Kept once per sorted column; copies would only cost.
-    TextRanks(const TextRanks&) = delete;
-    TextRanks& operator=(const TextRanks&) = delete;
+    bool integer() const { return integer_; }
+    size_t size() const { return integer_ ? numbers_.size() : ends_.size(); }
+    int32_t number(size_t row) const { return numbers_[row]; }
+    std::wstring_view text(size_t row) const;
 
-    // Keeps copies of the texts with their ranks (none: forgets).
-    void Keep(const std::vector<std::wstring_view>& texts, const std::vector<int32_t>& rank);
-    // The rank of a kept text; -1 when it is not kept.
-    int32_t Find(std::wstring_view text) const;
-    size_t size() const { return rank.size(); }
+    void AddNumber(int32_t number) { numbers_.push_back(number); }
+    void AddText(std::wstring_view text);
+    // The cell's integer value or display text, as the column is one or the other. A cell whose own column
+    // is of the other kind (a comparison whose tables differ in a column's type) counts as 0 or as no text.
+    void AddCell(const MsiFieldDef& def, const MsiFieldData& cell);
+    // Moves the texts out: one buffer of every text end to end, and where each row's text ends.
+    void TakeTexts(std::wstring& texts, std::vector<size_t>& ends);
 
-    // All texts in one buffer and an open table of their indexes: no block per text.
-    std::wstring storage;
-    std::vector<size_t> start;
-    std::vector<int32_t> rank;
-    std::vector<uint32_t> slots;
+private:
+    bool integer_;
+    std::vector<int32_t> numbers_;
+    std::wstring texts_;
+    std::vector<size_t> ends_;
 };
 
-// Replaces texts by their ranks in the text order: equal ranks for texts that compare equal. Columns
-// repeat their values, so each distinct text is compared once per sort step, not once per row. With
-// remembered ranks (may be null) a sort of the same texts reuses them, and a sort of others replaces them.
-void RankTexts(std::vector<SortKey>& keys, TextRanks* remembered = nullptr);
+// The ranks of the texts of the keys in the text order, one per row: equal ranks for texts that compare
+// equal. Columns repeat their values, so each distinct text is ranked once. With remembered ranks (may be
+// null) a sort of the same texts reuses them, and a sort of others replaces them.
+std::vector<int32_t> RankTexts(SortKeys keys, TextRanks* remembered = nullptr);
 
-// The positions of the keys in stable sorted order (texts ranked first, their numbers then replaced).
-std::vector<size_t> SortedOrder(std::vector<SortKey>& keys, bool integer, bool ascending,
-                                TextRanks* remembered = nullptr);
+// The rows in stable sorted order.
+std::vector<size_t> SortedOrder(SortKeys keys, bool ascending, TextRanks* remembered = nullptr);
 
-// Stable sort of entries by their keys (keys[i] belongs to entries[i]); both vectors keep their pairing.
+// Stable sort of entries by their keys (the key of row i belongs to entries[i]).
 template <typename Entry>
-void StableSortByKeys(std::vector<Entry>& entries, std::vector<SortKey> keys, bool integer, bool ascending,
+void StableSortByKeys(std::vector<Entry>& entries, SortKeys keys, bool ascending,
                       TextRanks* remembered = nullptr)
 {
-    std::vector<size_t> order = SortedOrder(keys, integer, ascending, remembered);
+    std::vector<size_t> order = SortedOrder(std::move(keys), ascending, remembered);
     std::vector<Entry> sorted;
     sorted.reserve(entries.size());
     for (size_t from : order)
