@@ -1,29 +1,40 @@
 #include "model/lookups/LocaleSortKeys.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <mutex>
 #include <utility>
 
 namespace {
 
-// One part of InParts' work and what became of it.
-struct Part
+// What the threads of InParts share: the work, and the next block of it that nobody took yet.
+struct Blocks
 {
     const std::function<void(size_t, size_t)>* work;
-    size_t begin;
-    size_t end;
+    size_t count;
+    size_t size;
+    std::atomic<size_t> next{0};
+    std::mutex failing;
     std::exception_ptr error;
-    HANDLE thread;
 };
 
-DWORD WINAPI RunPart(LPVOID parameter)
+// Takes blocks until none is left: a thread that gets less of the processors than the others simply does
+// fewer of them.
+DWORD WINAPI RunBlocks(LPVOID parameter)
 {
-    Part& part = *static_cast<Part*>(parameter);
-    try {
-        (*part.work)(part.begin, part.end);
-    } catch (...) {
-        part.error = std::current_exception();
+    Blocks& blocks = *static_cast<Blocks*>(parameter);
+    for (;;) {
+        size_t begin = blocks.next.fetch_add(1) * blocks.size;
+        if (begin >= blocks.count)
+            break;
+        try {
+            (*blocks.work)(begin, std::min(begin + blocks.size, blocks.count));
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(blocks.failing);
+            if (!blocks.error)
+                blocks.error = std::current_exception();
+        }
     }
     return 0;
 }
@@ -78,66 +89,118 @@ std::string_view Rest(std::string_view key, size_t offset)
     return key.substr(std::min(offset, key.size()));
 }
 
-void SortRun(const std::vector<std::string_view>& keys, Item* begin, Item* end, size_t offset)
+// Sorts runs of entries whose keys agree before an offset, a run at a time (no recursion: keys may share
+// long beginnings), and tells for each entry whether its key equals the one before it.
+class KeySorter
 {
-    if (end - begin < kSmallRun) {
-        std::sort(begin, end, [&](const Item& a, const Item& b) {
-            int compared = Rest(keys[a.at], offset).compare(Rest(keys[b.at], offset));
-            return compared != 0 ? compared < 0 : a.at < b.at;
+public:
+    KeySorter(const std::vector<std::string_view>& keys, std::vector<Item>& items, std::vector<char>& ties)
+        : keys_(keys), first_(items.data()), ties_(ties)
+    {
+        runs_.push_back(Run{items.data(), items.data() + items.size(), 0});
+        while (!runs_.empty()) {
+            Run run = runs_.back();
+            runs_.pop_back();
+            Sort(run);
+        }
+    }
+
+private:
+    struct Run
+    {
+        Item* begin;
+        Item* end;
+        size_t offset;
+    };
+
+    std::string_view Key(const Item& item, size_t offset) const { return Rest(keys_[item.at], offset); }
+
+    // How many bytes from offset every key of the run shares.
+    size_t Shared(const Run& run) const
+    {
+        std::string_view first = Key(*run.begin, run.offset);
+        size_t common = first.size();
+        for (const Item* item = run.begin + 1; item != run.end && common > 0; ++item) {
+            std::string_view key = Key(*item, run.offset);
+            size_t same = 0;
+            while (same < common && same < key.size() && key[same] == first[same])
+                ++same;
+            common = same;
+        }
+        return common;
+    }
+
+    void Sort(Run run)
+    {
+        if (run.end - run.begin < kSmallRun) {
+            std::sort(run.begin, run.end, [&](const Item& a, const Item& b) {
+                int compared = Key(a, run.offset).compare(Key(b, run.offset));
+                return compared != 0 ? compared < 0 : a.at < b.at;
+            });
+            for (Item* item = run.begin + 1; item < run.end; ++item)
+                ties_[item - first_] = Key(item[-1], run.offset) == Key(*item, run.offset);
+            return;
+        }
+        run.offset += Shared(run);
+        for (Item* item = run.begin; item != run.end; ++item)
+            item->chunk = ChunkAt(keys_[item->at], run.offset);
+        std::sort(run.begin, run.end, [](const Item& a, const Item& b) {
+            return a.chunk != b.chunk ? a.chunk < b.chunk : a.at < b.at;
         });
-        return;
+        for (Item* same = run.begin; same != run.end;) {
+            Item* next = same + 1;
+            while (next != run.end && next->chunk == same->chunk)
+                ++next;
+            bool ended = (same->chunk & 0xFF) <= kChunk;
+            for (Item* item = same + 1; item < next; ++item)
+                ties_[item - first_] = ended;
+            if (next - same > 1 && !ended)
+                runs_.push_back(Run{same, next, run.offset + kChunk});
+            same = next;
+        }
     }
-    for (Item* item = begin; item != end; ++item)
-        item->chunk = ChunkAt(keys[item->at], offset);
-    std::sort(begin, end, [](const Item& a, const Item& b) {
-        return a.chunk != b.chunk ? a.chunk < b.chunk : a.at < b.at;
-    });
-    for (Item* run = begin; run != end;) {
-        Item* next = run + 1;
-        while (next != end && next->chunk == run->chunk)
-            ++next;
-        if (next - run > 1 && (run->chunk & 0xFF) > kChunk)
-            SortRun(keys, run, next, offset + kChunk);
-        run = next;
-    }
-}
+
+    const std::vector<std::string_view>& keys_;
+    Item* first_;
+    std::vector<char>& ties_;
+    std::vector<Run> runs_;
+};
 
 } // namespace
 
 void InParts(size_t count, const std::function<void(size_t, size_t)>& work)
 {
-    const size_t kSmallestPart = 8192;
-    const size_t kMostParts = 8;
+    const size_t kBlock = 2048;
+    const size_t kMostThreads = 8;
     SYSTEM_INFO system{};
     GetSystemInfo(&system);
-    size_t parts =
-        std::min({count / kSmallestPart, kMostParts, static_cast<size_t>(system.dwNumberOfProcessors)});
-    if (parts <= 1) {
+    size_t threads =
+        std::min({count / (2 * kBlock), kMostThreads, static_cast<size_t>(system.dwNumberOfProcessors)});
+    if (threads <= 1) {
         work(size_t{0}, count);
         return;
     }
-    std::vector<Part> list(parts);
-    for (size_t at = 0; at < parts; ++at)
-        list[at] = Part{&work, count * at / parts, count * (at + 1) / parts, nullptr, nullptr};
-    // Part 0 runs here; a part whose thread cannot start runs here too.
-    for (size_t at = 1; at < parts; ++at)
-        list[at].thread = CreateThread(nullptr, 0, RunPart, &list[at], 0, nullptr);
-    RunPart(&list[0]);
-    for (size_t at = 1; at < parts; ++at) {
-        if (list[at].thread) {
-            WaitForSingleObject(list[at].thread, INFINITE);
-            CloseHandle(list[at].thread);
-        } else {
-            RunPart(&list[at]);
-        }
+    Blocks blocks;
+    blocks.work = &work;
+    blocks.count = count;
+    blocks.size = kBlock;
+    // This thread takes blocks too; a thread that cannot start leaves its blocks to the others.
+    std::vector<HANDLE> started;
+    for (size_t at = 1; at < threads; ++at) {
+        if (HANDLE thread = CreateThread(nullptr, 0, RunBlocks, &blocks, 0, nullptr))
+            started.push_back(thread);
     }
-    for (const Part& part : list) {
-        if (part.error)
-            std::rethrow_exception(part.error);
+    RunBlocks(&blocks);
+    for (HANDLE thread : started) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
     }
+    if (blocks.error)
+        std::rethrow_exception(blocks.error);
 }
 
-LocaleSortKeys::LocaleSortKeys(LCID locale, const std::vector<std::wstring_view>& texts) : keys_(texts.size())
+LocaleSortKeys::LocaleSortKeys(LCID locale, const std::vector<std::wstring_view>& texts)
+    : keys_(texts.size()), plain_(texts.size())
 {
     std::mutex keeping;
     InParts(texts.size(), [&](size_t begin, size_t end) {
@@ -151,6 +214,7 @@ LocaleSortKeys::LocaleSortKeys(LCID locale, const std::vector<std::wstring_view>
         for (size_t at = begin; at < end; ++at) {
             start[at - begin] = bytes.size();
             AppendSortKey(locale, texts[at], bytes);
+            plain_[at] = IsPlainText(texts[at]);
         }
         start[end - begin] = bytes.size();
         for (size_t at = begin; at < end; ++at)
@@ -171,26 +235,18 @@ bool IsPlainText(std::wstring_view text)
     return true;
 }
 
-std::vector<uint32_t> OrderOfKeys(const std::vector<std::string_view>& keys)
+std::vector<uint32_t> OrderOfKeys(const std::vector<std::string_view>& keys, std::vector<char>* ties)
 {
-    std::vector<uint32_t> order(keys.size());
-    if (keys.empty())
-        return order;
-    // Bytes every key starts with are skipped at once.
-    std::string_view first = keys[0];
-    size_t common = first.size();
-    for (size_t at = 1; at < keys.size() && common > 0; ++at) {
-        std::string_view key = keys[at];
-        size_t same = 0;
-        while (same < common && same < key.size() && key[same] == first[same])
-            ++same;
-        common = same;
-    }
     std::vector<Item> items(keys.size());
     for (size_t at = 0; at < items.size(); ++at)
         items[at] = Item{0, static_cast<uint32_t>(at)};
-    SortRun(keys, items.data(), items.data() + items.size(), common);
+    std::vector<char> equal(keys.size(), 0);
+    if (!items.empty())
+        KeySorter(keys, items, equal);
+    std::vector<uint32_t> order(keys.size());
     for (size_t at = 0; at < items.size(); ++at)
         order[at] = items[at].at;
+    if (ties)
+        ties->swap(equal);
     return order;
 }

@@ -7,10 +7,13 @@
 
 SortKeys::SortKeys(bool integer, size_t rows) : integer_(integer)
 {
-    if (integer)
+    if (integer) {
         numbers_.reserve(rows);
-    else
+    } else {
         ends_.reserve(rows);
+        // A guess at the texts' length that spares most of the growing.
+        texts_.reserve(8 * rows);
+    }
 }
 
 std::wstring_view SortKeys::text(size_t row) const
@@ -102,17 +105,13 @@ bool RankDistinct(const DistinctTexts& distinct, std::vector<int32_t>& rank)
     // Asked once: the default locale behind every call below.
     const LCID locale = GetUserDefaultLCID();
     LocaleSortKeys keys(locale, texts);
-    std::vector<uint32_t> order = OrderOfKeys(keys.keys());
-    std::vector<char> plain(texts.size());
-    for (size_t at = 0; at < texts.size(); ++at)
-        plain[at] = IsPlainText(texts[at]);
+    std::vector<char> ties;
+    std::vector<uint32_t> order = OrderOfKeys(keys.keys(), &ties);
     std::vector<int8_t> compared(order.size());
     std::vector<uint32_t> asked;
     for (size_t at = 1; at < order.size(); ++at) {
-        uint32_t before = order[at - 1];
-        uint32_t after = order[at];
-        if (plain[before] && plain[after])
-            compared[at] = static_cast<int8_t>(keys[before] == keys[after] ? CSTR_EQUAL : CSTR_LESS_THAN);
+        if (keys.plain(order[at - 1]) && keys.plain(order[at]))
+            compared[at] = static_cast<int8_t>(ties[at] ? CSTR_EQUAL : CSTR_LESS_THAN);
         else
             asked.push_back(static_cast<uint32_t>(at));
     }

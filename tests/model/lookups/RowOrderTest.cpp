@@ -201,7 +201,8 @@ TEST(RowOrderTest, SortKeysOfPlainTextsOrderThemAsCompareStringW)
 }
 
 // Keys are sorted a few bytes at a time; runs that share long beginnings, keys that are the beginnings of
-// others, zero bytes and equal keys must still come out in bytewise order, equal ones by index.
+// others, zero bytes and equal keys must still come out in bytewise order, equal ones by index and known
+// as equal.
 TEST(RowOrderTest, KeysSortBytewiseWithEqualKeysInTheirOrder)
 {
     std::mt19937 random(3);
@@ -221,6 +222,11 @@ TEST(RowOrderTest, KeysSortBytewiseWithEqualKeysInTheirOrder)
             expected[at] = static_cast<uint32_t>(at);
         std::stable_sort(expected.begin(), expected.end(),
                          [&](uint32_t a, uint32_t b) { return views[a] < views[b]; });
-        EXPECT_EQ(expected, OrderOfKeys(views));
+        std::vector<char> expected_ties(keys.size());
+        for (size_t at = 1; at < expected.size(); ++at)
+            expected_ties[at] = views[expected[at - 1]] == views[expected[at]];
+        std::vector<char> ties;
+        EXPECT_EQ(expected, OrderOfKeys(views, &ties));
+        EXPECT_EQ(expected_ties, ties);
     }
 }
