@@ -49,20 +49,22 @@ public:
                           {L"CREATE TABLE `Gone` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
                            L"INSERT INTO `Gone` (`Key`) VALUES ('k')",
                            L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10) PRIMARY KEY `Key`)",
-                           L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('k', 'a')", kSame, kSameRows});
-        transformed_path_ =
-            make(L"transformed.msi",
-                 {{L"a", L"x", nullptr},
-                  {L"b", L"Y", nullptr},
-                  {L"d", L"w", nullptr},
-                  {L"s1", L"same", "one"},
-                  {L"s2", L"other", "TWO"}},
-                 {{L"p1", L"L", "one"}, {L"p3", L"n", "three"}},
-                 {L"CREATE TABLE `New` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
-                  L"INSERT INTO `New` (`Key`) VALUES ('k')",
-                  L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10), `B` SHORT "
-                  L"PRIMARY KEY `Key`)",
-                  L"INSERT INTO `Shape` (`Key`, `A`, `B`) VALUES ('k', 'b', 2)", kSame, kSameRows});
+                           L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('k', 'a')",
+                           L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('m', 'c')", kSame, kSameRows});
+        transformed_path_ = make(L"transformed.msi",
+                                 {{L"a", L"x", nullptr},
+                                  {L"b", L"Y", nullptr},
+                                  {L"d", L"w", nullptr},
+                                  {L"s1", L"same", "one"},
+                                  {L"s2", L"other", "TWO"}},
+                                 {{L"p1", L"L", "one"}, {L"p3", L"n", "three"}},
+                                 {L"CREATE TABLE `New` (`Key` CHAR(10) NOT NULL PRIMARY KEY `Key`)",
+                                  L"INSERT INTO `New` (`Key`) VALUES ('k')",
+                                  L"CREATE TABLE `Shape` (`Key` CHAR(10) NOT NULL, `A` CHAR(10), `B` SHORT "
+                                  L"PRIMARY KEY `Key`)",
+                                  L"INSERT INTO `Shape` (`Key`, `A`, `B`) VALUES ('k', 'b', 2)",
+                                  L"INSERT INTO `Shape` (`Key`, `A`, `B`) VALUES ('n', 'd', -5)",
+                                  L"INSERT INTO `Shape` (`Key`, `A`) VALUES ('p', 'e')", kSame, kSameRows});
         base_.Open(base_path_, MSIDBOPEN_READONLY);
         transformed_.Open(transformed_path_, MSIDBOPEN_TRANSACT);
     }
@@ -350,6 +352,33 @@ TEST_F(MsiDiffTableLookupTest, SortsMergedRowsByTheirShownCells)
     EXPECT_EQ(std::vector<int>{5}, selected);
     EXPECT_EQ(2, focused);
     EXPECT_EQ(1, lookup_.GetSortDirection(1));
+}
+
+// A row shown from the base table, which lacks the column, sorts as null does; equal rows keep their order.
+TEST(MsiDiffSortTest, RowsWithoutTheColumnSortAsNull)
+{
+    TwoDatabases databases;
+    MsiDiffTableLookupBasic shape(databases.base(L"Shape"), databases.transformed(L"Shape"));
+    struct Step
+    {
+        int column;
+        bool ascending;
+        Keys order;
+    };
+    const Step steps[] = {{2, true, {L"m", L"p", L"n", L"k"}},
+                          {2, false, {L"k", L"n", L"m", L"p"}},
+                          {1, true, {L"k", L"m", L"n", L"p"}}};
+    int previous = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.column);
+        std::vector<int> selected = {shape.FindRow({L"p"}, previous)};
+        int focused = shape.FindRow({L"m"}, previous);
+        shape.Sort(step.column, step.ascending, previous, selected, focused);
+        EXPECT_EQ(step.order, KeyOrder(shape, step.column));
+        EXPECT_EQ(std::vector<int>{shape.FindRow({L"p"}, step.column)}, selected);
+        EXPECT_EQ(shape.FindRow({L"m"}, step.column), focused);
+        previous = step.column;
+    }
 }
 
 TEST_F(MsiDiffTableLookupTest, DrawsEveryCellByItsState)
