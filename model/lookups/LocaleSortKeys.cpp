@@ -94,14 +94,18 @@ std::string_view Rest(std::string_view key, size_t offset)
 class KeySorter
 {
 public:
-    KeySorter(const std::vector<std::string_view>& keys, std::vector<Item>& items, std::vector<char>& ties)
-        : keys_(keys), first_(items.data()), ties_(ties)
+    KeySorter(const std::vector<std::string_view>& keys, std::vector<char>& ties) : keys_(keys), ties_(ties)
     {
+    }
+
+    void Sort(std::vector<Item>& items)
+    {
+        first_ = items.data();
         runs_.push_back(Run{items.data(), items.data() + items.size(), 0});
         while (!runs_.empty()) {
             Run run = runs_.back();
             runs_.pop_back();
-            Sort(run);
+            SortRun(run);
         }
     }
 
@@ -130,7 +134,7 @@ private:
         return common;
     }
 
-    void Sort(Run run)
+    void SortRun(Run run)
     {
         if (run.end - run.begin < kSmallRun) {
             std::sort(run.begin, run.end, [&](const Item& a, const Item& b) {
@@ -161,8 +165,8 @@ private:
     }
 
     const std::vector<std::string_view>& keys_;
-    Item* first_;
     std::vector<char>& ties_;
+    Item* first_ = nullptr;
     std::vector<Run> runs_;
 };
 
@@ -242,7 +246,7 @@ std::vector<uint32_t> OrderOfKeys(const std::vector<std::string_view>& keys, std
         items[at] = Item{0, static_cast<uint32_t>(at)};
     std::vector<char> equal(keys.size(), 0);
     if (!items.empty())
-        KeySorter(keys, items, equal);
+        KeySorter(keys, equal).Sort(items);
     std::vector<uint32_t> order(keys.size());
     for (size_t at = 0; at < items.size(); ++at)
         order[at] = items[at].at;
