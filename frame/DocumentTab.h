@@ -123,14 +123,3 @@ public:
     // Whether the view tab control shows this page now (0 Tables, 1 Dialogs, 2 Components, 3 Features).
     virtual bool IsShowingObject(int page) = 0;
 };
-
-// What the view tab control asks of its document tab.
-class MainTabCtrlParent
-{
-public:
-    virtual ~MainTabCtrlParent() = default;
-    virtual MainWindow* GetMainWindow() = 0;
-    virtual ObjectWindow* GetTreeContext() = 0;
-    // The owner of message boxes.
-    virtual HWND GetParentWindow() = 0;
-};
