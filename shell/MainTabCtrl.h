@@ -3,7 +3,7 @@
 #include "foundation/Window.h"
 #include "views/tree/TreeView.h"
 
-class MainWindow;
+class FrameWindow;
 class ObjectWindow;
 
 // What the view tab control asks of its document tab.
@@ -11,7 +11,7 @@ class MainTabCtrlParent
 {
 public:
     virtual ~MainTabCtrlParent() = default;
-    virtual MainWindow* GetMainWindow() = 0;
+    virtual FrameWindow* GetMainWindow() = 0;
     virtual ObjectWindow* GetTreeContext() = 0;
     // The owner of message boxes.
     virtual HWND GetParentWindow() = 0;
