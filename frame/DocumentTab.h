@@ -25,7 +25,6 @@ public:
     // True stores the current system time, false zero.
     virtual void SetDirty(bool dirty);
     bool HasChanges() const { return changed_.dwLowDateTime != 0 || changed_.dwHighDateTime != 0; }
-    const FILETIME& ChangeTime() const { return changed_; }
 
 private:
     FILETIME changed_ = {0, 0};
