@@ -56,11 +56,6 @@ std::wstring MsiFieldDef::display_str(const MsiFieldData&) const
     return std::wstring();
 }
 
-std::wstring MsiFieldDef::sql_str(const MsiFieldData&) const
-{
-    return std::wstring();
-}
-
 std::wstring MsiFieldDef::clipboard_str(const MsiFieldData&) const
 {
     return std::wstring();

@@ -38,8 +38,6 @@ public:
     // "(72), Key, Required"; each kind puts "Name: String " (or "Number ", "Binary") first.
     virtual std::wstring description() const;
     virtual std::wstring display_str(const MsiFieldData& cell) const;
-    // The comparison part of a condition: " is null", "='text'", "=5".
-    virtual std::wstring sql_str(const MsiFieldData& cell) const;
     virtual std::wstring clipboard_str(const MsiFieldData& cell) const;
     virtual int integer_value(const MsiFieldData& cell) const;
     // Parses user text into the cell.
@@ -88,7 +86,6 @@ public:
     explicit MsiStringFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;
     MsiValidation validate(const MsiFieldData& cell) const override;
@@ -102,7 +99,6 @@ public:
     explicit MsiNumericFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     int integer_value(const MsiFieldData& cell) const override;
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;
@@ -120,7 +116,6 @@ public:
     explicit MsiBinaryFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     // The text is a file path; the file is copied into a temporary file, so later changes to the user's
     // own file do not change what is saved.

@@ -21,11 +21,6 @@ std::wstring MsiStringFieldDef::display_str(const MsiFieldData& cell) const
     return cell.is_null() ? std::wstring(L"<null>") : cell.string();
 }
 
-std::wstring MsiStringFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    return cell.is_null() ? std::wstring(L" is null") : L"='" + cell.string() + L"'";
-}
-
 std::wstring MsiStringFieldDef::clipboard_str(const MsiFieldData& cell) const
 {
     return cell.is_null() ? std::wstring() : cell.string();
@@ -87,11 +82,6 @@ std::wstring MsiNumericFieldDef::display_str(const MsiFieldData& cell) const
         swprintf(text, 32, L"%i", value);
     }
     return text;
-}
-
-std::wstring MsiNumericFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    return cell.is_null() ? std::wstring(L" is null") : L"=" + std::to_wstring(integer_value(cell));
 }
 
 std::wstring MsiNumericFieldDef::clipboard_str(const MsiFieldData& cell) const
@@ -181,13 +171,6 @@ std::wstring MsiBinaryFieldDef::description() const
 std::wstring MsiBinaryFieldDef::display_str(const MsiFieldData& cell) const
 {
     return cell.is_null() ? std::wstring(L"<null>") : std::wstring(L"<binary>");
-}
-
-std::wstring MsiBinaryFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    if (cell.is_null())
-        return L" is null";
-    throw std::runtime_error("Tried to get the sql_str for a binary field");
 }
 
 std::wstring MsiBinaryFieldDef::clipboard_str(const MsiFieldData& cell) const

@@ -9,6 +9,7 @@
 #include "foundation/SettingsKey.h"
 #include "resources/ShellIds.h"
 #include "shell/TreeImages.h"
+#include "validation/ValidationWindow.h"
 
 #include <set>
 #include <shellapi.h>
@@ -365,6 +366,22 @@ void MainWindow::OnClose()
         SavePlacement();
     PostQuitMessage(0);
     destroy_window(frame_);
+}
+
+const ValidationStore* MainWindow::GetValidationResults()
+{
+    if (!log_tabs_.GetWindowHandle())
+        return nullptr;
+    ValidationWindow& pane = log_tabs_.Validation();
+    return pane.GetWindowHandle() ? &pane.Store() : nullptr;
+}
+
+RowLinksWindow* MainWindow::GetRowLinksPane()
+{
+    if (!log_tabs_.GetWindowHandle())
+        return nullptr;
+    RowLinksWindow& pane = log_tabs_.RowLinksPane();
+    return pane.GetWindowHandle() ? &pane : nullptr;
 }
 
 bool MainWindow::RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded)
