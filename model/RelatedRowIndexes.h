@@ -37,8 +37,8 @@ class RelatedRowIndexes
 {
 public:
     // Told of one link: the referring row, the referred row and one relationship between them.
-    using LinkSink =
-        std::function<void(RowIterator referring, RowIterator referred, const RelationshipDefPtr& relationship)>;
+    using LinkSink = std::function<void(RowIterator referring, RowIterator referred,
+                                        const RelationshipDefPtr& relationship)>;
 
     // Adds the rows of related that the row of table refers to: as table.FindRelatedRows.
     void FindReferred(RelatedRows& result, MsiTable& table, RowIterator row, MsiTable& related);
@@ -67,7 +67,7 @@ private:
     struct Plan
     {
         std::vector<Route> routes;
-        bool text = false; // formatted text of the referring table may name rows of the other
+        bool text = false;             // formatted text of the referring table may name rows of the other
         RowValueIndex* keys = nullptr; // of the other table by its first column, once asked for
     };
 

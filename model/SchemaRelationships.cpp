@@ -76,11 +76,11 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
                 if (!related)
                     continue;
                 TableRowRelationships& links = MakePair(table, *related);
-                indexes_.LinkReferred(table, *related,
-                                      [&](RowIterator referring, RowIterator referred,
-                                          const RelationshipDefPtr& relationship) {
-                                          links.Insert(referring, referred, relationship);
-                                      });
+                indexes_.LinkReferred(
+                    table, *related,
+                    [&](RowIterator referring, RowIterator referred, const RelationshipDefPtr& relationship) {
+                        links.Insert(referring, referred, relationship);
+                    });
             }
         }
     } catch (...) {
