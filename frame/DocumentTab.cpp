@@ -14,3 +14,27 @@ bool MDIChild::OpenDroppedFile(const std::vector<std::wstring>&)
 {
     return false;
 }
+
+HWND EditableMsiFileTab::DialogOwner()
+{
+    FrameWindow* frame = GetMainWindow();
+    return frame ? frame->GetWindowHandle() : GetWindowHandle();
+}
+
+const ValidationStore* EditableMsiFileTab::GetValidationResults()
+{
+    FrameWindow* frame = GetMainWindow();
+    return frame ? frame->GetValidationResults() : nullptr;
+}
+
+RowLinksWindow* EditableMsiFileTab::GetRowLinksPane()
+{
+    FrameWindow* frame = GetMainWindow();
+    return frame ? frame->GetRowLinksPane() : nullptr;
+}
+
+HIMAGELIST EditableMsiFileTab::GetImageList()
+{
+    FrameWindow* frame = GetMainWindow();
+    return frame ? frame->GetImageList() : nullptr;
+}

@@ -1,5 +1,6 @@
 #pragma once
 // How the main window, the tab strip, the trees and the dialogs see an open document.
+#include "frame/FrameWindow.h"
 #include "model/lookups/FindCriteria.h"
 
 #include <windows.h>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-class MainWindow;
 class MsiFile;
 class MsiTableLookupBase;
 class MsiTableNode;
@@ -25,7 +25,6 @@ public:
     // True stores the current system time, false zero.
     virtual void SetDirty(bool dirty);
     bool HasChanges() const { return changed_.dwLowDateTime != 0 || changed_.dwHighDateTime != 0; }
-    const FILETIME& ChangeTime() const { return changed_; }
 
 private:
     FILETIME changed_ = {0, 0};
@@ -85,15 +84,16 @@ class EditableMsiFileTab : public HasDirtyFlag, public StatusBarManager, public 
 public:
     using MDIChild::MDIChild;
 
-    virtual MainWindow* GetMainWindow() = 0;
+    // Null for a tab that has no frame.
+    virtual FrameWindow* GetMainWindow() = 0;
     // The owner of message boxes and menus: the frame, or the tab itself without one.
-    virtual HWND DialogOwner() { return GetWindowHandle(); }
+    HWND DialogOwner();
     // The messages of the validation runs that colour cells and fill their tips; null without a results pane.
-    virtual const ValidationStore* GetValidationResults() { return nullptr; }
+    const ValidationStore* GetValidationResults();
     // The pane that lists the selected row's links; null without one.
-    virtual RowLinksWindow* GetRowLinksPane() { return nullptr; }
+    RowLinksWindow* GetRowLinksPane();
     // The frame's small icons for lists of rows; null without a frame.
-    virtual HIMAGELIST GetImageList() { return nullptr; }
+    HIMAGELIST GetImageList();
     // The table list that every tree page fills.
     virtual ObjectWindow* GetTreeContext() = 0;
     virtual TreeView* GetTablesTree() = 0;
@@ -122,15 +122,4 @@ public:
     virtual void RebuildRelationTrees(bool tracking_on) { (void)tracking_on; }
     // Whether the view tab control shows this page now (0 Tables, 1 Dialogs, 2 Components, 3 Features).
     virtual bool IsShowingObject(int page) = 0;
-};
-
-// What the view tab control asks of its document tab.
-class MainTabCtrlParent
-{
-public:
-    virtual ~MainTabCtrlParent() = default;
-    virtual MainWindow* GetMainWindow() = 0;
-    virtual ObjectWindow* GetTreeContext() = 0;
-    // The owner of message boxes.
-    virtual HWND GetParentWindow() = 0;
 };

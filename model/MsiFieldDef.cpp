@@ -61,11 +61,6 @@ void MsiFieldDef::append_display_str(const MsiFieldData& cell, std::wstring& tex
     text += display_str(cell);
 }
 
-std::wstring MsiFieldDef::sql_str(const MsiFieldData&) const
-{
-    return std::wstring();
-}
-
 std::wstring MsiFieldDef::clipboard_str(const MsiFieldData&) const
 {
     return std::wstring();

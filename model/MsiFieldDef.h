@@ -40,8 +40,6 @@ public:
     virtual std::wstring display_str(const MsiFieldData& cell) const;
     // Appends display_str's text; a string cell's without a string of its own (sorting reads every cell).
     virtual void append_display_str(const MsiFieldData& cell, std::wstring& text) const;
-    // The comparison part of a condition: " is null", "='text'", "=5".
-    virtual std::wstring sql_str(const MsiFieldData& cell) const;
     virtual std::wstring clipboard_str(const MsiFieldData& cell) const;
     virtual int integer_value(const MsiFieldData& cell) const;
     // Parses user text into the cell.
@@ -91,7 +89,6 @@ public:
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
     void append_display_str(const MsiFieldData& cell, std::wstring& text) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;
     MsiValidation validate(const MsiFieldData& cell) const override;
@@ -105,7 +102,6 @@ public:
     explicit MsiNumericFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     int integer_value(const MsiFieldData& cell) const override;
     void set_field_data(MsiFieldData& cell, const std::wstring& text) const override;
@@ -123,7 +119,6 @@ public:
     explicit MsiBinaryFieldDef(const MsiFieldDef& base) : MsiFieldDef(base) {}
     std::wstring description() const override;
     std::wstring display_str(const MsiFieldData& cell) const override;
-    std::wstring sql_str(const MsiFieldData& cell) const override;
     std::wstring clipboard_str(const MsiFieldData& cell) const override;
     // The text is a file path; the file is copied into a temporary file, so later changes to the user's
     // own file do not change what is saved.

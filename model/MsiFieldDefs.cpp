@@ -34,11 +34,6 @@ void MsiStringFieldDef::append_display_str(const MsiFieldData& cell, std::wstrin
         std::memcpy(&text[start], cell.data(), (text.size() - start) * sizeof(wchar_t));
 }
 
-std::wstring MsiStringFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    return cell.is_null() ? std::wstring(L" is null") : L"='" + cell.string() + L"'";
-}
-
 std::wstring MsiStringFieldDef::clipboard_str(const MsiFieldData& cell) const
 {
     return cell.is_null() ? std::wstring() : cell.string();
@@ -100,11 +95,6 @@ std::wstring MsiNumericFieldDef::display_str(const MsiFieldData& cell) const
         swprintf(text, 32, L"%i", value);
     }
     return text;
-}
-
-std::wstring MsiNumericFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    return cell.is_null() ? std::wstring(L" is null") : L"=" + std::to_wstring(integer_value(cell));
 }
 
 std::wstring MsiNumericFieldDef::clipboard_str(const MsiFieldData& cell) const
@@ -194,13 +184,6 @@ std::wstring MsiBinaryFieldDef::description() const
 std::wstring MsiBinaryFieldDef::display_str(const MsiFieldData& cell) const
 {
     return cell.is_null() ? std::wstring(L"<null>") : std::wstring(L"<binary>");
-}
-
-std::wstring MsiBinaryFieldDef::sql_str(const MsiFieldData& cell) const
-{
-    if (cell.is_null())
-        return L" is null";
-    throw std::runtime_error("Tried to get the sql_str for a binary field");
 }
 
 std::wstring MsiBinaryFieldDef::clipboard_str(const MsiFieldData& cell) const

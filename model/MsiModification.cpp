@@ -293,8 +293,23 @@ bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
     }
     if (!KeepsKey())
         return false;
+    // The key stays, so only the other columns are selected and written: an update of a fetched record
+    // that holds the key columns costs the library a second search of the table.
+    std::vector<const LoggedCell*> written;
+    std::wstring columns;
+    for (const LoggedCell& cell : values_) {
+        if (cell.column->is_key())
+            continue;
+        if (!columns.empty())
+            columns += L", ";
+        columns += MsiQuery::QuoteName(cell.column->name());
+        written.push_back(&cell);
+    }
+    if (written.empty())
+        return false;
     // The row is changed where it stands: one search of the table, through a view prepared once.
-    std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
+    std::wstring sql =
+        L"SELECT " + columns + L" FROM " + MsiQuery::QuoteName(table_) + L" WHERE " + condition_.text;
     bool keep = false;
     MsiHandle view = OpenCachedView(database, cache && cache->Serves(database) ? cache : nullptr, sql, keep);
     MsiHandle params = RecordFromCells(condition_.params, true);
@@ -304,10 +319,10 @@ bool MsiModifyModification::UpdateInPlace(MSIHANDLE database, ViewCache* cache)
         throw std::runtime_error("The row to change is no longer in the database");
     // The condition names every key column, so no second row can match; and the update must follow the
     // fetch of its row directly (fetching past the end moves the view back to its start).
-    if (msi::RecordGetFieldCount(record.get()) != values_.size())
+    if (msi::RecordGetFieldCount(record.get()) != written.size())
         return false;
-    for (size_t at = 0; at < values_.size(); ++at)
-        values_[at].column->set_record_data(record.get(), static_cast<UINT>(at + 1), *values_[at].value);
+    for (size_t at = 0; at < written.size(); ++at)
+        written[at]->column->set_record_data(record.get(), static_cast<UINT>(at + 1), *written[at]->value);
     if (MsiViewModify(view.get(), MSIMODIFY_UPDATE, record.get()) != ERROR_SUCCESS)
         return false;
     if (keep)

@@ -121,8 +121,8 @@ public:
 private:
     // Whether the new values name the row by the same key as the condition.
     bool KeepsKey() const;
-    // The change made on the fetched row itself when it keeps its key and has no streams; false when it
-    // must be made by replacing the row.
+    // The change made on the fetched row itself when it keeps its key, has no streams and has columns
+    // besides the key; false when it must be made by replacing the row.
     bool UpdateInPlace(MSIHANDLE database, ViewCache* cache);
 
     std::wstring table_;

@@ -6,24 +6,6 @@
 
 namespace {
 
-// The row's values in the columns as one key; false when one holds no value (then it refers to nothing
-// and nothing refers to it). Several values are each prefixed by their length, so no two lists meet.
-bool ValuesKey(const MsiTable& table, const std::vector<int>& columns, const MsiRow& row, std::wstring& key)
-{
-    if (columns.size() == 1)
-        return table_relationships::CellValue(*table.columns()[columns[0]], *row[columns[0]], key);
-    key.clear();
-    std::wstring value;
-    for (int column : columns) {
-        if (!table_relationships::CellValue(*table.columns()[column], *row[column], value))
-            return false;
-        key += std::to_wstring(value.size());
-        key += L':';
-        key += value;
-    }
-    return true;
-}
-
 bool HasTextColumns(const MsiTable& table)
 {
     for (const MsiFieldDefRef& column : table.columns()) {
@@ -35,23 +17,23 @@ bool HasTextColumns(const MsiTable& table)
 
 } // namespace
 
-void RowValueIndex::Add(RowIterator row, Keys keys)
+void RowNameIndex::Add(RowIterator row, Names names)
 {
     Remove(*row);
-    if (keys.empty())
+    if (names.empty())
         return;
-    for (const std::wstring& key : keys)
-        rows_[key].push_back(row);
-    keys_.emplace(&*row, std::move(keys));
+    for (const std::wstring& name : names)
+        rows_[name].push_back(row);
+    names_.emplace(&*row, std::move(names));
 }
 
-void RowValueIndex::Remove(const MsiRow& row)
+void RowNameIndex::Remove(const MsiRow& row)
 {
-    auto found = keys_.find(&row);
-    if (found == keys_.end())
+    auto found = names_.find(&row);
+    if (found == names_.end())
         return;
-    for (const std::wstring& key : found->second) {
-        auto entry = rows_.find(key);
+    for (const std::wstring& name : found->second) {
+        auto entry = rows_.find(name);
         if (entry == rows_.end())
             continue;
         std::vector<RowIterator>& rows = entry->second;
@@ -62,39 +44,22 @@ void RowValueIndex::Remove(const MsiRow& row)
         if (rows.empty())
             rows_.erase(entry);
     }
-    keys_.erase(found);
+    names_.erase(found);
 }
 
-const std::vector<RowIterator>* RowValueIndex::Find(const std::wstring& key) const
+const std::vector<RowIterator>* RowNameIndex::Find(const std::wstring& name) const
 {
-    auto found = rows_.find(key);
+    auto found = rows_.find(name);
     return found == rows_.end() ? nullptr : &found->second;
 }
 
-const RowValueIndex::Keys* RowValueIndex::KeysOf(const MsiRow& row) const
+const RowNameIndex::Names* RowNameIndex::NamesOf(const MsiRow& row) const
 {
-    auto found = keys_.find(&row);
-    return found == keys_.end() ? nullptr : &found->second;
+    auto found = names_.find(&row);
+    return found == names_.end() ? nullptr : &found->second;
 }
 
-const std::vector<int>& RelatedRowIndexes::TextColumns()
-{
-    static const std::vector<int> text{-1};
-    return text;
-}
-
-RowValueIndex::Keys RelatedRowIndexes::KeysFor(const MsiTable& table, const std::vector<int>& columns,
-                                               const MsiRow& row)
-{
-    if (columns == TextColumns())
-        return table_relationships::TextNames(table, row);
-    RowValueIndex::Keys keys(1);
-    if (!ValuesKey(table, columns, row, keys[0]))
-        keys.clear();
-    return keys;
-}
-
-const RelatedRowIndexes::Plan& RelatedRowIndexes::PlanFor(MsiTable& table, MsiTable& related)
+RelatedRowIndexes::Plan& RelatedRowIndexes::PlanFor(MsiTable& table, MsiTable& related)
 {
     auto found = plans_.find(std::make_pair(&table, &related));
     if (found != plans_.end())
@@ -121,64 +86,88 @@ RowValueIndex& RelatedRowIndexes::IndexOf(MsiTable& table, const std::vector<int
     auto key = std::make_pair(&table, columns);
     auto found = indexes_.find(key);
     if (found != indexes_.end())
+        return *found->second;
+    std::unique_ptr<RowValueIndex>& index = indexes_[key];
+    index.reset(new RowValueIndex(table, columns));
+    index->AddAll();
+    return *index;
+}
+
+RowNameIndex& RelatedRowIndexes::NamesOf(MsiTable& table)
+{
+    auto found = names_.find(&table);
+    if (found != names_.end())
         return found->second;
-    RowValueIndex& index = indexes_[key];
+    RowNameIndex& index = names_[&table];
     for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row)
-        index.Add(row, KeysFor(table, columns, *row));
+        index.Add(row, table_relationships::TextNames(table, *row));
     return index;
 }
 
-void RelatedRowIndexes::FindReferred(RelatedRows& result, MsiTable& table, RowIterator row, MsiTable& related)
+void RelatedRowIndexes::VisitReferred(Plan& plan, MsiTable& table, RowIterator row, MsiTable& related,
+                                      const LinkSink& link)
 {
-    const Plan& plan = PlanFor(table, related);
-    std::wstring key;
-    for (const Route& route : plan.routes) {
-        if (!ValuesKey(table, route.mine, *row, key))
+    for (Route& route : plan.routes) {
+        if (!key_.Read(table, route.mine, *row))
             continue;
-        if (const std::vector<RowIterator>* rows = IndexOf(related, route.theirs).Find(key)) {
-            for (const RowIterator& other : *rows)
-                result[std::make_pair(&related, other)].insert(route.relationship);
-        }
+        if (!route.referred)
+            route.referred = &IndexOf(related, route.theirs);
+        route.referred->ForEach(key_, [&](RowIterator other) { link(row, other, route.relationship); });
     }
     if (!plan.text)
         return;
-    const RowValueIndex::Keys* names = IndexOf(table, TextColumns()).KeysOf(*row);
+    const RowNameIndex::Names* names = NamesOf(table).NamesOf(*row);
     if (!names)
         return;
     const RelationshipDefPtr& formatted = MsiSchema::Instance()->FormattedRelationship();
     wchar_t kind = table_relationships::TextNameKind(related.name());
-    RowValueIndex& keys = IndexOf(related, std::vector<int>{0});
+    if (!plan.keys)
+        plan.keys = &IndexOf(related, std::vector<int>{0});
     for (const std::wstring& name : *names) {
         if (name[0] != kind)
             continue;
-        if (const std::vector<RowIterator>* rows = keys.Find(name.substr(1))) {
-            for (const RowIterator& other : *rows)
-                result[std::make_pair(&related, other)].insert(formatted);
-        }
+        key_.Assign(std::wstring_view(name).substr(1));
+        plan.keys->ForEach(key_, [&](RowIterator other) { link(row, other, formatted); });
     }
+}
+
+void RelatedRowIndexes::FindReferred(RelatedRows& result, MsiTable& table, RowIterator row, MsiTable& related)
+{
+    VisitReferred(PlanFor(table, related), table, row, related,
+                  [&](RowIterator, RowIterator other, const RelationshipDefPtr& relationship) {
+                      result[std::make_pair(&related, other)].insert(relationship);
+                  });
+}
+
+void RelatedRowIndexes::LinkReferred(MsiTable& table, MsiTable& related, const LinkSink& link)
+{
+    Plan& plan = PlanFor(table, related);
+    for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row)
+        VisitReferred(plan, table, row, related, link);
 }
 
 void RelatedRowIndexes::FindReferring(RelatedRows& result, MsiTable& referring, MsiTable& table,
                                       RowIterator row, const MsiFieldDef* changed)
 {
-    const Plan& plan = PlanFor(referring, table);
-    std::wstring key;
-    for (const Route& route : plan.routes) {
+    Plan& plan = PlanFor(referring, table);
+    for (Route& route : plan.routes) {
         if (changed && !table_relationships::ThroughColumn(*route.relationship, *changed))
             continue;
-        if (!ValuesKey(table, route.theirs, *row, key))
+        if (!key_.Read(table, route.theirs, *row))
             continue;
-        if (const std::vector<RowIterator>* rows = IndexOf(referring, route.mine).Find(key)) {
-            for (const RowIterator& other : *rows)
-                result[std::make_pair(&referring, other)].insert(route.relationship);
-        }
+        if (!route.referring)
+            route.referring = &IndexOf(referring, route.mine);
+        route.referring->ForEach(key_, [&](RowIterator other) {
+            result[std::make_pair(&referring, other)].insert(route.relationship);
+        });
     }
     if (!plan.text || (changed && changed->column_index() != 0))
         return;
+    std::wstring key;
     if (!table_relationships::CellValue(*table.columns()[0], *(*row)[0], key))
         return;
     if (const std::vector<RowIterator>* rows =
-            IndexOf(referring, TextColumns()).Find(table_relationships::TextNameKind(table.name()) + key)) {
+            NamesOf(referring).Find(table_relationships::TextNameKind(table.name()) + key)) {
         const RelationshipDefPtr& formatted = MsiSchema::Instance()->FormattedRelationship();
         for (const RowIterator& other : *rows)
             result[std::make_pair(&referring, other)].insert(formatted);
@@ -191,18 +180,20 @@ void RelatedRowIndexes::RowChanged(MsiTable& table, RowIterator row, bool remove
     for (auto it = indexes_.lower_bound(std::make_pair(&table, std::vector<int>()));
          it != indexes_.end() && it->first.first == &table; ++it) {
         const std::vector<int>& columns = it->first.second;
-        if (changed) {
-            bool affected = columns == TextColumns() ? table_relationships::HoldsText(*changed)
-                                                     : std::find(columns.begin(), columns.end(),
-                                                                 changed->column_index()) != columns.end();
-            if (!affected)
-                continue;
-        }
+        if (changed && std::find(columns.begin(), columns.end(), changed->column_index()) == columns.end())
+            continue;
         if (remove)
-            it->second.Remove(*row);
+            it->second->Remove(*row);
         if (add)
-            it->second.Add(row, KeysFor(table, columns, *row));
+            it->second->Add(row);
     }
+    auto names = names_.find(&table);
+    if (names == names_.end() || (changed && !table_relationships::HoldsText(*changed)))
+        return;
+    if (remove)
+        names->second.Remove(*row);
+    if (add)
+        names->second.Add(row, table_relationships::TextNames(table, *row));
 }
 
 void RelatedRowIndexes::RemoveTable(MsiTable& table)
@@ -216,10 +207,12 @@ void RelatedRowIndexes::RemoveTable(MsiTable& table)
     auto it = indexes_.lower_bound(std::make_pair(&table, std::vector<int>()));
     while (it != indexes_.end() && it->first.first == &table)
         it = indexes_.erase(it);
+    names_.erase(&table);
 }
 
 void RelatedRowIndexes::Clear()
 {
     plans_.clear();
     indexes_.clear();
+    names_.clear();
 }

@@ -5,36 +5,45 @@
 // kept current by the row changes that row reference tracking is told of, so a change costs what the
 // rows concerned cost. The answers are the same as those of the MsiTable operations.
 #include "model/MsiTable.h"
+#include "model/RowValueIndex.h"
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-// Rows of one table under keys; a row may stand under several keys, or none.
-class RowValueIndex
+// Rows of one table under the names their formatted text gives; a row may stand under several, or none.
+class RowNameIndex
 {
 public:
-    using Keys = std::vector<std::wstring>;
+    using Names = std::vector<std::wstring>;
 
-    void Add(RowIterator row, Keys keys);
+    void Add(RowIterator row, Names names);
     void Remove(const MsiRow& row);
-    // The rows under the key, or null.
-    const std::vector<RowIterator>* Find(const std::wstring& key) const;
-    // The keys the row stands under, or null.
-    const Keys* KeysOf(const MsiRow& row) const;
+    // The rows under the name, or null.
+    const std::vector<RowIterator>* Find(const std::wstring& name) const;
+    // The names the row stands under, or null.
+    const Names* NamesOf(const MsiRow& row) const;
 
 private:
     std::unordered_map<std::wstring, std::vector<RowIterator>> rows_;
-    std::unordered_map<const MsiRow*, Keys> keys_;
+    std::unordered_map<const MsiRow*, Names> names_;
 };
 
 class RelatedRowIndexes
 {
 public:
+    // Told of one link: the referring row, the referred row and one relationship between them.
+    using LinkSink = std::function<void(RowIterator referring, RowIterator referred,
+                                        const RelationshipDefPtr& relationship)>;
+
     // Adds the rows of related that the row of table refers to: as table.FindRelatedRows.
     void FindReferred(RelatedRows& result, MsiTable& table, RowIterator row, MsiTable& related);
+    // The same for every row of table in turn, each link told as found.
+    void LinkReferred(MsiTable& table, MsiTable& related, const LinkSink& link);
     // Adds the rows of referring that refer to the row of table through the changed column (null: through
     // any): as referring.MatchRelatedRows asked for every row of referring.
     void FindReferring(RelatedRows& result, MsiTable& referring, MsiTable& table, RowIterator row,
@@ -51,20 +60,26 @@ private:
         RelationshipDefPtr relationship;
         std::vector<int> mine;
         std::vector<int> theirs;
+        // The indexes over mine and theirs, once asked for.
+        RowValueIndex* referring = nullptr;
+        RowValueIndex* referred = nullptr;
     };
     struct Plan
     {
         std::vector<Route> routes;
-        bool text = false; // formatted text of the referring table may name rows of the other
+        bool text = false;             // formatted text of the referring table may name rows of the other
+        RowValueIndex* keys = nullptr; // of the other table by its first column, once asked for
     };
-    // The text index stands under this column list.
-    static const std::vector<int>& TextColumns();
 
-    const Plan& PlanFor(MsiTable& table, MsiTable& related);
+    Plan& PlanFor(MsiTable& table, MsiTable& related);
     RowValueIndex& IndexOf(MsiTable& table, const std::vector<int>& columns);
-    static RowValueIndex::Keys KeysFor(const MsiTable& table, const std::vector<int>& columns,
-                                       const MsiRow& row);
+    RowNameIndex& NamesOf(MsiTable& table);
+    // Tells link of the rows of related that the row of table refers to, in the plan's order.
+    void VisitReferred(Plan& plan, MsiTable& table, RowIterator row, MsiTable& related, const LinkSink& link);
 
     std::map<std::pair<MsiTable*, MsiTable*>, Plan> plans_;
-    std::map<std::pair<MsiTable*, std::vector<int>>, RowValueIndex> indexes_;
+    // Node maps: plans keep pointers to the indexes until the table goes.
+    std::map<std::pair<MsiTable*, std::vector<int>>, std::unique_ptr<RowValueIndex>> indexes_;
+    std::map<MsiTable*, RowNameIndex> names_;
+    RowKey key_;
 };

@@ -11,6 +11,14 @@ void SchemaRelationships::TableRowRelationships::Insert(RowIterator referring, R
         placed.first->relationships.insert(relationships.begin(), relationships.end());
 }
 
+void SchemaRelationships::TableRowRelationships::Insert(RowIterator referring, RowIterator referred,
+                                                        const RelationshipDefPtr& relationship)
+{
+    auto placed = links_.emplace(referring, referred, RelationshipSet{relationship});
+    if (!placed.second)
+        placed.first->relationships.insert(relationship);
+}
+
 void SchemaRelationships::TableRowRelationships::EraseReferring(RowIterator referring)
 {
     auto& index = links_.get<ByReferring>();
@@ -68,12 +76,11 @@ void SchemaRelationships::Build(MsiFile& file, const std::function<void(const st
                 if (!related)
                     continue;
                 TableRowRelationships& links = MakePair(table, *related);
-                for (RowIterator row = table.rows().begin(); row != table.rows().end(); ++row) {
-                    RelatedRows found;
-                    indexes_.FindReferred(found, table, row, *related);
-                    for (const auto& link : found)
-                        links.Insert(row, link.first.second, link.second);
-                }
+                indexes_.LinkReferred(
+                    table, *related,
+                    [&](RowIterator referring, RowIterator referred, const RelationshipDefPtr& relationship) {
+                        links.Insert(referring, referred, relationship);
+                    });
             }
         }
     } catch (...) {

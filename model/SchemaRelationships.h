@@ -27,6 +27,10 @@ public:
     public:
         struct Link
         {
+            Link(RowIterator referring, RowIterator referred, RelationshipSet relationships)
+                : referring(referring), referred(referred), relationships(std::move(relationships))
+            {
+            }
             RowIterator referring;
             RowIterator referred;
             mutable RelationshipSet relationships;
@@ -58,6 +62,7 @@ public:
 
         // Adds the relationships to the link of the two rows, made when missing.
         void Insert(RowIterator referring, RowIterator referred, const RelationshipSet& relationships);
+        void Insert(RowIterator referring, RowIterator referred, const RelationshipDefPtr& relationship);
         void EraseReferring(RowIterator referring);
         void EraseReferred(RowIterator referred);
         // Takes the relationships that pass the test out of the links to the row; links left with none go.

@@ -3,6 +3,7 @@
 
 #include <boost/regex.hpp>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -20,18 +21,34 @@ bool HoldsFormattedText(const MsiFieldDef& column)
     return category == FieldCategory::Formatted || category == FieldCategory::Template;
 }
 
+// The decimal text of a number other than INT_MIN, as std::to_wstring writes it.
+std::wstring_view WriteNumber(int number, table_relationships::NumberText& text)
+{
+    wchar_t* end = std::end(text.units);
+    wchar_t* at = end;
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do {
+        *--at = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (number < 0)
+        *--at = L'-';
+    return std::wstring_view(at, static_cast<size_t>(end - at));
+}
+
 // The value a cell gives a relationship; false when it holds none.
-bool MatchValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value)
+bool MatchView(const MsiFieldDef& column, const MsiFieldData& cell, table_relationships::NumberText& number,
+               std::wstring_view& value)
 {
     if (cell.is_null())
         return false;
     switch (column.kind()) {
     case MsiFieldKind::Integer: {
-        int number = column.integer_value(cell);
-        if (number == INT_MIN)
+        int integer = column.integer_value(cell);
+        if (integer == INT_MIN)
             return false;
         // By value: a column shown in hexadecimal still matches a decimal one.
-        value = std::to_wstring(number);
+        value = WriteNumber(integer, number);
         return true;
     }
     case MsiFieldKind::Binary:
@@ -39,7 +56,18 @@ bool MatchValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstrin
     case MsiFieldKind::String:
         break;
     }
-    value = cell.string();
+    // A cell keeps a text's units whole and aligned: they are read where they are.
+    value = std::wstring_view(reinterpret_cast<const wchar_t*>(cell.data()), cell.size() / sizeof(wchar_t));
+    return true;
+}
+
+bool MatchValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value)
+{
+    table_relationships::NumberText number;
+    std::wstring_view view;
+    if (!MatchView(column, cell, number, view))
+        return false;
+    value.assign(view.data(), view.size());
     return true;
 }
 
@@ -179,6 +207,12 @@ bool NamedByText(const std::wstring& table)
 bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value)
 {
     return MatchValue(column, cell, value);
+}
+
+bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, NumberText& number,
+                   std::wstring_view& value)
+{
+    return MatchView(column, cell, number, value);
 }
 
 std::vector<RelationshipDefPtr> Between(const std::wstring& a, const std::wstring& b)

@@ -11,6 +11,7 @@
 #include "model/MsiTable.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace table_relationships {
@@ -21,6 +22,15 @@ bool NamedByText(const std::wstring& table);
 // The parts FindRelatedRows and MatchRelatedRows are made of, for indexes that give the same answers.
 // The value a cell gives a relationship; false when it holds none.
 bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value);
+// Room for a number's decimal text.
+struct NumberText
+{
+    wchar_t units[12];
+};
+// The same value without a copy: a view of the cell's own units, or of the number written into number.
+// The view stands while the cell and number do.
+bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, NumberText& number,
+                   std::wstring_view& value);
 // The schema's relationships from table a to table b, in the schema's order.
 std::vector<RelationshipDefPtr> Between(const std::wstring& a, const std::wstring& b);
 // Column positions of a relationship's column pairs that both tables have.

@@ -1,6 +1,5 @@
 #include "shell/MainTabCtrl.h"
-#include "frame/DocumentTab.h"
-#include "shell/MainWindow.h"
+#include "frame/FrameWindow.h"
 #include "views/grid/ObjectWindow.h"
 
 #include <commctrl.h>
@@ -67,7 +66,7 @@ LRESULT MainTabCtrl::window_proc(HWND window, UINT message, WPARAM wparam, LPARA
 void MainTabCtrl::OnCreate(HWND window)
 {
     window_ = window;
-    MainWindow* frame = owner_ ? owner_->GetMainWindow() : nullptr;
+    FrameWindow* frame = owner_ ? owner_->GetMainWindow() : nullptr;
     HIMAGELIST images = frame ? frame->GetImageList() : nullptr;
     for (TreeView& page : pages_) {
         HWND tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",

@@ -3,7 +3,19 @@
 #include "foundation/Window.h"
 #include "views/tree/TreeView.h"
 
-class MainTabCtrlParent;
+class FrameWindow;
+class ObjectWindow;
+
+// What the view tab control asks of its document tab.
+class MainTabCtrlParent
+{
+public:
+    virtual ~MainTabCtrlParent() = default;
+    virtual FrameWindow* GetMainWindow() = 0;
+    virtual ObjectWindow* GetTreeContext() = 0;
+    // The owner of message boxes.
+    virtual HWND GetParentWindow() = 0;
+};
 
 class MainTabCtrl : public tfc::Window
 {

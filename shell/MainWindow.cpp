@@ -8,6 +8,8 @@
 #include "foundation/Prompt.h"
 #include "foundation/SettingsKey.h"
 #include "resources/ShellIds.h"
+#include "shell/TreeImages.h"
+#include "validation/ValidationWindow.h"
 
 #include <set>
 #include <shellapi.h>
@@ -191,24 +193,7 @@ void MainWindow::SelectFindDocument(int index)
 
 void MainWindow::BuildImageList()
 {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    images_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2 * IDI_TREE_COUNT, 0);
-    if (!images_)
-        tfc::throw_last_error(L"ImageList_Create");
-    for (int i = 0; i < IDI_TREE_COUNT; ++i) {
-        auto icon = static_cast<HICON>(
-            LoadImageW(instance, MAKEINTRESOURCEW(IDI_TREE_FIRST + i), IMAGE_ICON, 16, 16, 0));
-        ImageList_AddIcon(images_, icon);
-        if (icon)
-            DestroyIcon(icon);
-    }
-    // The selected or empty look of image i is image i + 38.
-    for (int i = 0; i < IDI_TREE_COUNT; ++i) {
-        HICON blended = ImageList_GetIcon(images_, i, ILD_BLEND50);
-        ImageList_AddIcon(images_, blended);
-        if (blended)
-            DestroyIcon(blended);
-    }
+    images_ = CreateTreeImageList(GetModuleHandleW(nullptr), IDI_TREE_FIRST, IDI_TREE_COUNT, 16);
 }
 
 void MainWindow::RestorePlacement()
@@ -381,6 +366,22 @@ void MainWindow::OnClose()
         SavePlacement();
     PostQuitMessage(0);
     destroy_window(frame_);
+}
+
+const ValidationStore* MainWindow::GetValidationResults()
+{
+    if (!log_tabs_.GetWindowHandle())
+        return nullptr;
+    ValidationWindow& pane = log_tabs_.Validation();
+    return pane.GetWindowHandle() ? &pane.Store() : nullptr;
+}
+
+RowLinksWindow* MainWindow::GetRowLinksPane()
+{
+    if (!log_tabs_.GetWindowHandle())
+        return nullptr;
+    RowLinksWindow& pane = log_tabs_.RowLinksPane();
+    return pane.GetWindowHandle() ? &pane : nullptr;
 }
 
 bool MainWindow::RunTasks(const JobRunner::Tasks& tasks, JobNotificationSubscriber* subscriber, bool threaded)

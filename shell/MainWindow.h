@@ -7,6 +7,7 @@
 #include "foundation/SplitterWindow.h"
 #include "foundation/Window.h"
 #include "frame/DocumentTab.h"
+#include "frame/FrameWindow.h"
 #include "shell/LogTabsWindow.h"
 #include "shell/MDITabsParent.h"
 #include "foundation/ProgressWindow.h"
@@ -20,6 +21,7 @@
 #include <vector>
 
 class MainWindow : tfc::Window,
+                   public FrameWindow,
                    public StatusBarManager,
                    public JobNotificationSubscriber,
                    public JobCanceller,
@@ -95,8 +97,10 @@ public:
     // The close guard of every document, then the placement is saved and the frame goes.
     void OnClose();
 
-    HWND GetWindowHandle() const { return frame_; }
-    HIMAGELIST GetImageList() const { return images_; }
+    HWND GetWindowHandle() const override { return frame_; }
+    HIMAGELIST GetImageList() const override { return images_; }
+    const ValidationStore* GetValidationResults() override;
+    RowLinksWindow* GetRowLinksPane() override;
     HWND GetStatusBar() const { return status_bar_; }
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }

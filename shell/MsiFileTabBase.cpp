@@ -256,30 +256,6 @@ void MsiFileTabBase::SetDirty(bool dirty)
     UpdateTabText();
 }
 
-const ValidationStore* MsiFileTabBase::GetValidationResults()
-{
-    MainWindow* frame = GetMainWindow();
-    if (!frame || !frame->GetLogTabs().GetWindowHandle())
-        return nullptr;
-    ValidationWindow& pane = frame->GetLogTabs().Validation();
-    return pane.GetWindowHandle() ? &pane.Store() : nullptr;
-}
-
-RowLinksWindow* MsiFileTabBase::GetRowLinksPane()
-{
-    MainWindow* frame = GetMainWindow();
-    if (!frame || !frame->GetLogTabs().GetWindowHandle())
-        return nullptr;
-    RowLinksWindow& pane = frame->GetLogTabs().RowLinksPane();
-    return pane.GetWindowHandle() ? &pane : nullptr;
-}
-
-HIMAGELIST MsiFileTabBase::GetImageList()
-{
-    MainWindow* frame = GetMainWindow();
-    return frame ? frame->GetImageList() : nullptr;
-}
-
 bool MsiFileTabBase::CanClose()
 {
     MainWindow* frame = GetMainWindow();

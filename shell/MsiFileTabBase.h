@@ -7,6 +7,7 @@
 #include "foundation/Window.h"
 #include "frame/DocumentTab.h"
 #include "shell/MainTabCtrl.h"
+#include "shell/MainWindow.h"
 #include "views/dialogs/FindDlg.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/RowElementNode.h"
@@ -47,9 +48,6 @@ public:
     void SetStatusText(const std::wstring& text, int part) override;
     void SetStatusParts(const std::vector<int>& percentages) override;
     MainWindow* GetMainWindow() override;
-    const ValidationStore* GetValidationResults() override;
-    RowLinksWindow* GetRowLinksPane() override;
-    HIMAGELIST GetImageList() override;
     ObjectWindow* GetTreeContext() override { return &list_; }
     TreeView* GetTablesTree() override { return &view_tabs_.GetPage(MainTabCtrl::TABLES); }
     bool IsShowingObject(int page) override;
@@ -125,8 +123,6 @@ protected:
     bool OnSharedCommand(UINT id);
     // Asked before a transform starts from a dirty tab: OK saves and goes on (true), Cancel stops.
     bool SaveBeforeTransform(const std::wstring& question);
-    // The owner of the tab's message boxes and dialogs: the main window, or the tab without one.
-    HWND DialogOwner() override;
     // The menu bar resource, with Add and Import Tables greyed when read-only.
     HMENU LoadTabMenuBar(int resource);
     // Add and Import Tables of the merged menus follow the read-only flag (after Save As made it writable).

@@ -134,12 +134,6 @@ bool MsiFileTabBase::SaveBeforeTransform(const std::wstring& question)
     return true;
 }
 
-HWND MsiFileTabBase::DialogOwner()
-{
-    MainWindow* frame = GetMainWindow();
-    return frame ? frame->GetWindowHandle() : GetWindowHandle();
-}
-
 bool MsiFileTabBase::IsSingleTransform(const std::vector<std::wstring>& paths)
 {
     return paths.size() == 1 && HasExtension(paths[0], L".mst");

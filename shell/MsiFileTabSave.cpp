@@ -4,7 +4,6 @@
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/FileUtil.h"
-#include "shell/MainWindow.h"
 #include "foundation/Options.h"
 #include "shell/SaveNames.h"
 #include "views/tree/TreeView.h"
@@ -81,11 +80,10 @@ void MsiFileTab::SaveToFile(const std::wstring& target, bool reopen)
 void MsiFileTab::SaveAs()
 {
     std::wstring folder = FolderOfPath(path_);
-    std::wstring chosen = BrowseForSaveFile(
-        GetMainWindow() ? GetMainWindow()->GetWindowHandle() : GetWindowHandle(), folder,
-        FilterText(kSaveFilter),
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN,
-        L"Save As", DefaultSaveExtension(path_));
+    std::wstring chosen = BrowseForSaveFile(DialogOwner(), folder, FilterText(kSaveFilter),
+                                            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
+                                                OFN_CREATEPROMPT | OFN_NOREADONLYRETURN,
+                                            L"Save As", DefaultSaveExtension(path_));
     if (chosen.empty())
         return;
     // Onto its own file it is a plain save: the open file cannot be replaced under the database.

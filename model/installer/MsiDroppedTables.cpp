@@ -1,17 +1,14 @@
 #include "model/installer/MsiDroppedTables.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/TransformTableData.h"
 
 namespace msi {
 namespace detail {
 
 std::set<std::wstring> ListedTables(MSIHANDLE database)
 {
-    std::set<std::wstring> names;
-    MsiHandle view = DatabaseOpenView(database, L"SELECT `Name` FROM `_Tables`");
-    ViewExecute(view.get(), 0);
-    while (MsiHandle record = ViewFetch(view.get()))
-        names.insert(RecordGetString(record.get(), 1));
-    return names;
+    std::vector<std::wstring> names = ReadTableNames(database);
+    return std::set<std::wstring>(names.begin(), names.end());
 }
 
 void RemoveColumnsOfDroppedTables(MSIHANDLE database, const std::set<std::wstring>& before)

@@ -11,9 +11,19 @@ void MsiDirectoryTableLookup::ReloadPaths()
 {
     slots_[0].reset();
     slots_[1].reset();
-    MsiFile* file = GetTable()->owner();
-    if (file && file->handle())
-        resolver_.Load(file->handle());
+    // Read when a path is first asked for: a tab makes this lookup whether or not the table is shown.
+    paths_read_ = false;
+}
+
+DirectoryResolver& MsiDirectoryTableLookup::Paths()
+{
+    if (!paths_read_) {
+        MsiFile* file = GetTable()->owner();
+        if (file && file->handle())
+            resolver_.Load(file->handle());
+        paths_read_ = true;
+    }
+    return resolver_;
 }
 
 int MsiDirectoryTableLookup::ColumnCount()
@@ -40,7 +50,7 @@ const MsiFieldDataRef& MsiDirectoryTableLookup::GetRowField(int column, RowItera
     std::wstring id = GetTable()->columns().at(0)->display_str(*row->at(0));
     MsiFieldDataRef& slot = slots_[next_slot_];
     next_slot_ = 1 - next_slot_;
-    slot = MsiFieldDataRef(new MsiFieldData(resolver_.Resolve(id)));
+    slot = MsiFieldDataRef(new MsiFieldData(Paths().Resolve(id)));
     return slot;
 }
 

@@ -26,7 +26,7 @@ public:
     void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
                           bool changed) override;
 
-    // Forgets the computed values and reads the Directory rows from the database again.
+    // Forgets the computed values; the Directory rows are read from the database again when next asked.
     void ReloadPaths();
 
 protected:
@@ -34,10 +34,12 @@ protected:
 
 private:
     bool IsPathColumn(int column) const { return column == path_column_; }
+    DirectoryResolver& Paths();
 
     int path_column_;
     MsiFieldDefRef path_def_;
     DirectoryResolver resolver_;
+    bool paths_read_ = false;
     // Two computed values in turn, so the two fields of a row comparison are both alive.
     MsiFieldDataRef slots_[2];
     int next_slot_ = 0;

@@ -28,13 +28,16 @@ std::wstring MsiTableLookup::GetCellTipText(int column, int position, int sort_c
 LRESULT MsiTableLookup::DrawCell(int column, int position, int sort_column, HWND list, int item,
                                  unsigned validation_flags, UINT item_state, bool cursor_column)
 {
-    ListDC dc(list);
-    RECT cell = ListCellRect(list, item, column);
-    CellPainter& painter = CurrentCellPainter();
     // The tip costs the column's checks (and relationship lookups): only asked when no message marks it.
     bool problem = validation_flags != 0 || !GetCellTipText(column, position, sort_column).empty();
     bool focused = (item_state & LVIS_FOCUSED) != 0;
     bool selected = (item_state & LVIS_SELECTED) != 0;
+    // Most cells are the list's own to draw; asking the list where a cell is costs more than the rest.
+    if (!(focused && cursor_column) && !selected && !problem)
+        return 0;
+    ListDC dc(list);
+    RECT cell = ListCellRect(list, item, column);
+    CellPainter& painter = CurrentCellPainter();
     if (focused && cursor_column)
         painter.Fill(dc.get(), CELL_FILL_VALID, cell);
     if (problem && selected == cursor_column)
@@ -43,8 +46,6 @@ LRESULT MsiTableLookup::DrawCell(int column, int position, int sort_column, HWND
         painter.Fill(dc.get(), CELL_FILL_FOCUSED, cell);
     else if (selected)
         painter.Fill(dc.get(), CELL_FILL_SELECTED, cell);
-    else if (!problem)
-        return 0;
     painter.Text(dc.get(), list, column, GetCellText(column, position, sort_column), cell);
     return CDRF_SKIPDEFAULT;
 }

@@ -104,6 +104,55 @@ TEST_F(MsiFileChangesTest, ChangingACellReadOnceForManyEqualValuesChangesOnlyIts
     EXPECT_EQ(expected, saved_picture(path_));
 }
 
+TEST_F(MsiFileChangesTest, ChangesKeepingTheKeyLandInTheirOwnColumnsOnly)
+{
+    // A key of two columns, which the table puts first: a change that keeps the key writes only the others,
+    // each into its own column.
+    close();
+    {
+        MsiHandle database = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        Execute(database.get(), L"CREATE TABLE `Mixed` (`Size` LONG, `Name` CHAR(20) NOT NULL, `Flag` SHORT, "
+                                L"`Note` CHAR(40), `Level` SHORT NOT NULL PRIMARY KEY `Name`, `Level`)");
+        const wchar_t* insert =
+            L"INSERT INTO `Mixed` (`Size`, `Name`, `Flag`, `Note`, `Level`) VALUES (?, ?, ?, ?, ?)";
+        int level = 0;
+        for (const wchar_t* name : {L"m", L"n", L"o"}) {
+            ++level;
+            Execute(database.get(), insert,
+                    {Param::Int(10 * level), Param::Text(name), Param::Int(level), Param::Text(L"note"),
+                     Param::Int(level)});
+        }
+        msi::DatabaseCommit(database.get());
+    }
+    file_.reset(new MsiFile());
+    file_->Open(path_, MSIDBOPEN_TRANSACT);
+    struct Change
+    {
+        const wchar_t* row;
+        const wchar_t* column;
+        MsiFieldDataRef value;
+    };
+    const Change changes[] = {
+        {L"m", L"Size", MakeIntegerFieldData(99)}, {L"m", L"Note", text(L"changed m")},
+        {L"n", L"Flag", MakeNullFieldData()},      {L"n", L"Size", MakeNullFieldData()},
+        {L"o", L"Note", MakeNullFieldData()},      {L"o", L"Flag", MakeIntegerFieldData(-7)}};
+    for (const Change& change : changes)
+        file_->ModifyRow(column(L"Mixed", change.column), row(L"Mixed", change.row, L"Name"), change.value);
+    std::wstring expected = table_picture(*file_, L"Mixed");
+    EXPECT_EQ(L"[Mixed]\nm\t1\t1\tchanged m\t99\t\nn\t2\t<null>\tnote\t<null>\t\no\t3\t-7\t<null>\t30\t\n",
+              expected);
+
+    std::wstring copy = folder_.file(L"copy.msi");
+    file_->SaveDatabaseAs(copy, false, L"");
+    file_->SaveInPlace(false, L"");
+    close();
+    for (const std::wstring& saved_path : {path_, copy}) {
+        MsiFile saved;
+        saved.Open(saved_path, MSIDBOPEN_READONLY);
+        EXPECT_EQ(expected, table_picture(saved, L"Mixed"));
+    }
+}
+
 TEST_F(MsiFileChangesTest, KeyRotationReplaysAsMade)
 {
     MsiTable& plain = table(L"Plain");

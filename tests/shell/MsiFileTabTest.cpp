@@ -6,6 +6,7 @@
 #include "foundation/Clipboard.h"
 #include "foundation/Options.h"
 #include "resources/ShellIds.h"
+#include "validation/ValidationWindow.h"
 #include "views/dialogs/RowLinksWindow.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/grid/ObjectWindow.h"
@@ -129,6 +130,11 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     for (const wchar_t* name : {L"Component", L"Directory", L"File", L"Property", L"_Columns", L"_Tables"})
         EXPECT_NE(std::find(tables.begin(), tables.end(), name), tables.end()) << name;
     SaveScreenshot(frame->GetWindowHandle(), L"tab-1-opened.png");
+    // What the tab's nodes and dialogs reach of the frame.
+    EXPECT_EQ(tab->DialogOwner(), frame->GetWindowHandle());
+    EXPECT_EQ(tab->GetImageList(), frame->GetImageList());
+    EXPECT_EQ(tab->GetRowLinksPane(), &frame->GetLogTabs().RowLinksPane());
+    EXPECT_EQ(tab->GetValidationResults(), &frame->GetLogTabs().Validation().Store());
 
     // The view keys reach the tab through the frame's message loop.
     MSG key = {};
@@ -162,6 +168,7 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     ASSERT_EQ(prompts.asked().size(), 1u);
     EXPECT_EQ(prompts.asked()[0].caption, L"Save As");
     EXPECT_EQ(prompts.asked()[0].flags, 0xA806u);
+    EXPECT_EQ(prompts.asked()[0].owner, frame->GetWindowHandle());
     EXPECT_EQ(tab->GetPath(), saved);
     EXPECT_EQ(tab->GetTitle(), L"Saved.msi");
     EXPECT_EQ(FrameTitle(frame.frame()), L"Saved.msi - Dravnetta - Varnock");

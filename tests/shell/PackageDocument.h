@@ -34,7 +34,7 @@ public:
     void UpdateStatusBar() override {}
     void SetStatusText(const std::wstring&, int) override {}
     void SetStatusParts(const std::vector<int>&) override {}
-    MainWindow* GetMainWindow() override { return nullptr; }
+    FrameWindow* GetMainWindow() override { return nullptr; }
     ObjectWindow* GetTreeContext() override { return nullptr; }
     TreeView* GetTablesTree() override { return nullptr; }
     MsiTableNode* FindTableNode(const std::wstring&) override { return nullptr; }

@@ -124,3 +124,14 @@ TEST_F(MsiDirectoryTableLookupTest, CopiedRowsPasteBack)
     lookup_.AddRowFromText(fields);
     EXPECT_EQ(L"ProgramFilesFolder\\Product\\bin", path_of(L"Bin1"));
 }
+
+TEST_F(MsiDirectoryTableLookupTest, PathsAreReadWhenFirstAskedFor)
+{
+    // A row changed beside the lookup before any path was asked for is in the first paths shown.
+    MsiTable& table = database_.table(L"Directory");
+    RowIterator installdir = lookup_.GetIndexedRow(lookup_.FindRow({L"INSTALLDIR"}, 0), 0);
+    database_.file().ModifyRow(table, *table.columns()[2], installdir,
+                               MsiFieldDataRef(new MsiFieldData(L"Beside")));
+    EXPECT_EQ(L"ProgramFilesFolder\\Beside\\bin", path_of(L"Bin"));
+    EXPECT_EQ(L"ProgramFilesFolder\\Beside", path_of(L"INSTALLDIR"));
+}

@@ -35,7 +35,7 @@ public:
     void UpdateStatusBar() override {}
     void SetStatusText(const std::wstring& text, int) override { status.push_back(text); }
     void SetStatusParts(const std::vector<int>&) override {}
-    MainWindow* GetMainWindow() override { return nullptr; }
+    FrameWindow* GetMainWindow() override { return nullptr; }
     ObjectWindow* GetTreeContext() override { return nullptr; }
     TreeView* GetTablesTree() override { return nullptr; }
     MsiTableNode* FindTableNode(const std::wstring&) override { return nullptr; }

@@ -210,6 +210,11 @@ TEST(RowDeletionsCycleTest, ATwoTableOwnershipCycleEnds)
         file.Open(path, MSIDBOPEN_TRANSACT);
         file.relationships().Build(file);
         PackageTab tab(file, path);
+        // Without a frame the tab owns its dialogs and has no icons or bottom panes.
+        EXPECT_EQ(tab.DialogOwner(), tab.GetWindowHandle());
+        EXPECT_EQ(tab.GetImageList(), nullptr);
+        EXPECT_EQ(tab.GetRowLinksPane(), nullptr);
+        EXPECT_EQ(tab.GetValidationResults(), nullptr);
         MsiTable& left = *file.FindTable(L"Left");
         RowDeletionsDlg dialog(tab, {{&left, left.rows().begin()}}, nullptr);
         std::wstring picture;
