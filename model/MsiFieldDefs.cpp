@@ -63,7 +63,8 @@ void MsiStringFieldDef::set_non_null_record_data(MSIHANDLE record, UINT field, c
 
 MsiFieldDataRef MsiStringFieldDef::clone_non_null_data(const MsiFieldData& cell) const
 {
-    return MsiFieldDataRef(new MsiFieldData(cell.string()));
+    std::wstring text = cell.string();
+    return MsiFieldData::MakeText(text.data(), text.size());
 }
 
 // Numbers.
