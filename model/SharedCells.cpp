@@ -60,7 +60,7 @@ struct SharedCells::Value
     }
 };
 
-MsiFieldDataRef SharedCells::Find(const Value& value, bool keep, bool& found)
+MsiFieldDataRef SharedCells::Find(const Value& value, bool& found)
 {
     if (cells_.empty())
         Grow();
@@ -75,13 +75,11 @@ MsiFieldDataRef SharedCells::Find(const Value& value, bool keep, bool& found)
     }
     found = false;
     MsiFieldDataRef cell = value.Make();
-    if (keep) {
-        cells_[at] = cell;
-        hashes_[at] = hash;
-        // At most half full keeps searches short.
-        if (++used_ * 2 > cells_.size())
-            Grow();
-    }
+    cells_[at] = cell;
+    hashes_[at] = hash;
+    // At most half full keeps searches short.
+    if (++used_ * 2 > cells_.size())
+        Grow();
     return cell;
 }
 
@@ -117,7 +115,7 @@ MsiFieldDataRef SharedCells::Column::Integer(int32_t value)
     if (!looking())
         return MsiFieldData::MakeInteger(value);
     bool found = false;
-    MsiFieldDataRef cell = shared_.Find(Value{true, value, nullptr, 0}, true, found);
+    MsiFieldDataRef cell = shared_.Find(Value{true, value, nullptr, 0}, found);
     Count(found);
     return cell;
 }
@@ -129,7 +127,7 @@ MsiFieldDataRef SharedCells::Column::Text(const wchar_t* text, size_t length)
     if (!looking())
         return MsiFieldData::MakeText(text, length);
     bool found = false;
-    MsiFieldDataRef cell = shared_.Find(Value{false, 0, text, length}, true, found);
+    MsiFieldDataRef cell = shared_.Find(Value{false, 0, text, length}, found);
     Count(found);
     return cell;
 }

@@ -39,9 +39,8 @@ public:
 
 private:
     struct Value;
-    // The cell equal to the value, or the new one made from it (kept when keep is set), and whether it
-    // was found.
-    MsiFieldDataRef Find(const Value& value, bool keep, bool& found);
+    // The cell equal to the value, else a new one made from it and kept; and whether it was found.
+    MsiFieldDataRef Find(const Value& value, bool& found);
     void Grow();
 
     // Open addressing: cells by the hash of their value, an empty slot ends a search.
