@@ -28,10 +28,15 @@ void MsiStringFieldDef::append_display_str(const MsiFieldData& cell, std::wstrin
         text += L"<null>";
         return;
     }
+    const BYTE* kept = cell.stored_data();
     size_t start = text.size();
     text.resize(start + cell.size() / sizeof(wchar_t));
-    if (text.size() > start)
-        std::memcpy(&text[start], cell.data(), (text.size() - start) * sizeof(wchar_t));
+    if (cell.narrow()) {
+        for (size_t at = start; at < text.size(); ++at)
+            text[at] = kept[at - start];
+    } else if (text.size() > start) {
+        std::memcpy(&text[start], kept, (text.size() - start) * sizeof(wchar_t));
+    }
 }
 
 std::wstring MsiStringFieldDef::clipboard_str(const MsiFieldData& cell) const
@@ -71,7 +76,8 @@ void MsiStringFieldDef::set_non_null_record_data(MSIHANDLE record, UINT field, c
 
 MsiFieldDataRef MsiStringFieldDef::clone_non_null_data(const MsiFieldData& cell) const
 {
-    return MsiFieldDataRef(new MsiFieldData(cell.string()));
+    std::wstring text = cell.string();
+    return MsiFieldData::MakeText(text.data(), text.size());
 }
 
 // Numbers.

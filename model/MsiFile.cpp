@@ -3,6 +3,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
 #include "model/MsiQuery.h"
+#include "model/SharedCells.h"
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
 #include "foundation/Format.h"
@@ -111,11 +112,13 @@ bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
 
 void MsiFile::LoadTables(MSIHANDLE database)
 {
+    // Keys repeat in the tables that refer to them: the tables of one load share their equal cells.
+    SharedCells shared;
     MsiHandle view = MsiQuery::OpenAndExecute(database, L"SELECT * FROM `_Tables`", 0);
     while (MsiHandle record = msi::ViewFetch(view.get()))
-        AddTable(MsiTableRef(new MsiTable(MsiRecord::GetString(record.get(), 1), this, true, true)));
+        AddTable(MsiTableRef(new MsiTable(MsiRecord::GetString(record.get(), 1), this, true, true, &shared)));
     for (const wchar_t* name : kSystemTables)
-        AddTable(MsiTableRef(new MsiTable(name, this, false, false)));
+        AddTable(MsiTableRef(new MsiTable(name, this, false, false, &shared)));
     // Stream rows are named by their first column, so they get a key text and a condition.
     MsiTableRef streams = FindTable(L"_Streams");
     if (streams && !streams->columns().empty())

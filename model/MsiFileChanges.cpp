@@ -10,24 +10,24 @@
 
 namespace {
 
-// Writes the new value into the row's own cell, as its column stores values.
-void StoreValue(const MsiFieldDef& column, MsiFieldData& cell, const MsiFieldData& value)
+// A new cell for the row with the value as its column stores values.
+MsiFieldDataRef StoredValue(const MsiFieldDef& column, const MsiFieldData& value)
 {
-    if (value.is_null()) {
-        cell.set_null();
-        return;
-    }
+    if (value.is_null())
+        return MakeNullFieldData();
     switch (column.kind()) {
     case MsiFieldKind::Integer:
-        cell.set_integer(column.integer_value(value));
-        break;
-    case MsiFieldKind::String:
-        cell.set_string(column.display_str(value));
-        break;
+        return MakeIntegerFieldData(column.integer_value(value));
+    case MsiFieldKind::String: {
+        std::wstring text = column.display_str(value);
+        return MsiFieldData::MakeText(text.data(), text.size());
+    }
     case MsiFieldKind::Binary:
-        cell.set_bytes(value.bytes());
         break;
     }
+    MsiFieldDataRef cell(new MsiFieldData());
+    cell->set_bytes(value.bytes());
+    return cell;
 }
 
 } // namespace
@@ -89,17 +89,15 @@ void MsiFile::ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator 
     // The whole row is written back, so its streams must be in files (extracting again does nothing).
     table.ExtractRowBinaries(*row);
     RowCondition old_key = KeyCondition(table, *row);
+    // Cells read from a database may be shared by several rows (nulls by all of them): the row gets a new
+    // cell rather than a change to the one it holds.
     MsiFieldDataRef& held = (*row)[own_column.column_index()];
-    // Cells read from a database may be shared by several rows (nulls by all of them).
-    if (held->ref_count() > 1)
-        held = MsiFieldDataRef(new MsiFieldData(*held));
-    MsiFieldData& cell = *held;
-    MsiFieldData before = cell;
-    StoreValue(own_column, cell, *value);
+    MsiFieldDataRef before = held;
+    held = StoredValue(own_column, *value);
     try {
         ApplyAndLog(std::make_shared<MsiModifyModification>(table.name(), old_key, LogRow(table, *row)));
     } catch (...) {
-        cell = before;
+        held = before;
         throw;
     }
     relationships_.UpdateForRowChange(table, true, true, &own_column, row);

@@ -278,8 +278,7 @@ bool MsiModifyModification::KeepsKey() const
     for (size_t at = 0; at < fresh.params.size(); ++at) {
         const MsiFieldData& value = *fresh.params[at].value;
         const MsiFieldData& old_value = *condition_.params[at].value;
-        if (value.size() != old_value.size() ||
-            std::memcmp(value.data(), old_value.data(), old_value.size()) != 0)
+        if (!value.same_bytes(old_value))
             return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "model/MsiFile.h"
 #include "model/MsiQuery.h"
 #include "model/MsiSchema.h"
+#include "model/SharedCells.h"
 #include "foundation/Clipboard.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -11,88 +12,23 @@
 #include <algorithm>
 #include <set>
 #include <stdexcept>
-#include <string_view>
-#include <unordered_map>
 
 namespace {
 
-// Equal cells of one column read in one load share one cell: columns that refer to other tables or hold
-// flags repeat their values across many rows. A change gives its row a cell of its own first. A column
-// whose values turn out to be mostly distinct stops being looked up, so it costs the load little.
-class SharedCells
-{
-public:
-    MsiFieldDataRef Integer(int32_t value)
-    {
-        if (!sharing())
-            return MakeIntegerFieldData(value);
-        auto found = integers_.find(value);
-        if (found != integers_.end())
-            return Found(found->second);
-        MsiFieldDataRef cell = MakeIntegerFieldData(value);
-        integers_.emplace(value, cell);
-        return Missed(cell);
-    }
-
-    MsiFieldDataRef Text(const wchar_t* text, size_t length)
-    {
-        if (length == 0)
-            return SharedNullFieldData();
-        if (!sharing())
-            return NewText(text, length);
-        auto found = texts_.find(std::wstring_view(text, length));
-        if (found != texts_.end())
-            return Found(found->second);
-        MsiFieldDataRef cell = NewText(text, length);
-        // The view refers to the cell's own characters, which the map keeps alive.
-        texts_.emplace(std::wstring_view(reinterpret_cast<const wchar_t*>(cell->data()), length), cell);
-        return Missed(cell);
-    }
-
-private:
-    static const size_t kTrial = 2048;
-
-    static MsiFieldDataRef NewText(const wchar_t* text, size_t length)
-    {
-        MsiFieldDataRef cell(new MsiFieldData());
-        cell->set_string(text, length);
-        return cell;
-    }
-    bool sharing() const { return !given_up_; }
-    const MsiFieldDataRef& Found(const MsiFieldDataRef& cell)
-    {
-        ++asked_;
-        ++found_;
-        return cell;
-    }
-    MsiFieldDataRef Missed(MsiFieldDataRef cell)
-    {
-        // Fewer than one value in four repeated so far: not worth a look-up per cell.
-        if (++asked_ >= kTrial && found_ < asked_ / 4) {
-            given_up_ = true;
-            texts_.clear();
-            integers_.clear();
-        }
-        return cell;
-    }
-
-    size_t asked_ = 0;
-    size_t found_ = 0;
-    bool given_up_ = false;
-    std::unordered_map<std::wstring_view, MsiFieldDataRef> texts_;
-    std::unordered_map<int32_t, MsiFieldDataRef> integers_;
-};
-
 // text: a buffer kept for the whole load, so a text costs no block but the cell's own.
 MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column, std::vector<wchar_t>& text,
-                         SharedCells& shared)
+                         SharedCells::Column& shared)
 {
-    if (msi::RecordIsNull(record, field))
-        return SharedNullFieldData();
+    // A fetched number is the null integer only when its field is null, and a fetched text is empty only
+    // when its field is null: a cell costs one library call.
     switch (column.kind()) {
-    case MsiFieldKind::Integer:
-        return shared.Integer(msi::RecordGetColumnInteger(record, field, column.width()));
+    case MsiFieldKind::Integer: {
+        int value = msi::RecordGetColumnInteger(record, field, column.width());
+        return value == static_cast<int>(MSI_NULL_INTEGER) ? SharedNullFieldData() : shared.Integer(value);
+    }
     case MsiFieldKind::Binary: {
+        if (msi::RecordIsNull(record, field))
+            return SharedNullFieldData();
         // The bytes stay in the database until the cell is extracted.
         MsiFieldDataRef cell(new MsiFieldData());
         MsiBinaryData().StoreInto(*cell);
@@ -125,10 +61,11 @@ RowIterator AppendRow(MsiRowList& rows, const MsiRow& row)
     return rows.insert(rows.end(), row);
 }
 
-MsiTable::MsiTable(const std::wstring& name, MsiFile* owner, bool user_table, bool read_keys)
+MsiTable::MsiTable(const std::wstring& name, MsiFile* owner, bool user_table, bool read_keys,
+                   SharedCells* shared)
     : name_(name), owner_(owner), user_table_(user_table)
 {
-    Load(database_handle(), read_keys);
+    Load(database_handle(), read_keys, shared);
 }
 
 MsiTable::MsiTable(const std::wstring& name, MsiFile* owner) : name_(name), owner_(owner), user_table_(true)
@@ -144,7 +81,7 @@ MSIHANDLE MsiTable::database_handle() const
     return owner_->handle();
 }
 
-void MsiTable::Load(MSIHANDLE database, bool read_keys)
+void MsiTable::Load(MSIHANDLE database, bool read_keys, SharedCells* shared)
 {
     std::set<std::wstring> keys;
     if (read_keys) {
@@ -167,12 +104,16 @@ void MsiTable::Load(MSIHANDLE database, bool read_keys)
     }
     columns_ = columns;
     std::vector<wchar_t> text;
-    std::vector<SharedCells> shared(count);
+    SharedCells own;
+    std::vector<SharedCells::Column> sharing;
+    sharing.reserve(count);
+    for (const MsiFieldDefRef& column : columns_)
+        sharing.emplace_back(shared ? *shared : own, column->is_key());
     while (MsiHandle record = msi::ViewFetch(view.get())) {
         MsiRow row;
         row.reserve(count);
         for (UINT field = 1; field <= count; ++field)
-            row.push_back(ReadCell(record.get(), field, *columns_[field - 1], text, shared[field - 1]));
+            row.push_back(ReadCell(record.get(), field, *columns_[field - 1], text, sharing[field - 1]));
         rows_.push_back(std::move(row));
     }
 }

@@ -5,6 +5,7 @@
 #include "model/EventEngine.h"
 #include "model/MsiBinaryData.h"
 #include "model/MsiFieldDef.h"
+#include "model/MsiRow.h"
 #include "model/installer/MsiHandle.h"
 #include "foundation/MessageTrail.h"
 
@@ -18,6 +19,7 @@
 #include <vector>
 
 class MsiFile;
+class SharedCells;
 
 // The lock of the row pool, which every table of the process shares.
 class RowPoolMutex
@@ -33,10 +35,11 @@ private:
     tfc::CriticalSection section_;
 };
 
-using MsiRow = std::vector<MsiFieldDataRef>;
+// The pool grows by doubling up to blocks of 2048 rows: beyond that, doubling would leave up to half of
+// a large table's room unused.
 using MsiRowList =
-    std::list<MsiRow,
-              boost::fast_pool_allocator<MsiRow, boost::default_user_allocator_new_delete, RowPoolMutex, 32>>;
+    std::list<MsiRow, boost::fast_pool_allocator<MsiRow, boost::default_user_allocator_new_delete,
+                                                 RowPoolMutex, 32, 2048>>;
 using RowIterator = MsiRowList::iterator;
 using MsiColumns = std::vector<MsiFieldDefRef>;
 
@@ -81,13 +84,15 @@ public:
     using RowEventEngine = EventEngine<RowIterator, RowEvents, RowIteratorLess>;
 
     // Loads the table from the owner's database at once. user_table: listed in `_Tables`; read_keys: ask
-    // the database for the key columns (the system tables have none).
-    MsiTable(const std::wstring& name, MsiFile* owner, bool user_table, bool read_keys);
+    // the database for the key columns (the system tables have none); shared: equal cells of the tables
+    // of one load (else of this table alone).
+    MsiTable(const std::wstring& name, MsiFile* owner, bool user_table, bool read_keys,
+             SharedCells* shared = nullptr);
     // An empty table of no database (filled by CopyFrom or by hand).
     MsiTable(const std::wstring& name, MsiFile* owner);
     ~MsiTable() override;
 
-    void Load(MSIHANDLE database, bool read_keys);
+    void Load(MSIHANDLE database, bool read_keys, SharedCells* shared = nullptr);
 
     const std::wstring& name() const { return name_; }
     MsiColumns& columns() { return columns_; }

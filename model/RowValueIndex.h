@@ -27,7 +27,7 @@ private:
     void Hash();
 
     std::vector<std::wstring_view> values_;
-    std::vector<table_relationships::NumberText> numbers_;
+    std::vector<table_relationships::ValueText> numbers_;
     size_t hash_ = 0;
 };
 

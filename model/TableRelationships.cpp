@@ -22,7 +22,7 @@ bool HoldsFormattedText(const MsiFieldDef& column)
 }
 
 // The decimal text of a number other than INT_MIN, as std::to_wstring writes it.
-std::wstring_view WriteNumber(int number, table_relationships::NumberText& text)
+std::wstring_view WriteNumber(int number, table_relationships::ValueText& text)
 {
     wchar_t* end = std::end(text.units);
     wchar_t* at = end;
@@ -37,7 +37,7 @@ std::wstring_view WriteNumber(int number, table_relationships::NumberText& text)
 }
 
 // The value a cell gives a relationship; false when it holds none.
-bool MatchView(const MsiFieldDef& column, const MsiFieldData& cell, table_relationships::NumberText& number,
+bool MatchView(const MsiFieldDef& column, const MsiFieldData& cell, table_relationships::ValueText& number,
                std::wstring_view& value)
 {
     if (cell.is_null())
@@ -57,13 +57,19 @@ bool MatchView(const MsiFieldDef& column, const MsiFieldData& cell, table_relati
         break;
     }
     // A cell keeps a text's units whole and aligned: they are read where they are.
-    value = std::wstring_view(reinterpret_cast<const wchar_t*>(cell.data()), cell.size() / sizeof(wchar_t));
+    const BYTE* kept = cell.stored_data();
+    if (!cell.narrow()) {
+        value = std::wstring_view(reinterpret_cast<const wchar_t*>(kept), cell.size() / sizeof(wchar_t));
+        return true;
+    }
+    number.wide.assign(kept, kept + cell.stored_size());
+    value = number.wide;
     return true;
 }
 
 bool MatchValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value)
 {
-    table_relationships::NumberText number;
+    table_relationships::ValueText number;
     std::wstring_view view;
     if (!MatchView(column, cell, number, view))
         return false;
@@ -209,7 +215,7 @@ bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring
     return MatchValue(column, cell, value);
 }
 
-bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, NumberText& number,
+bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, ValueText& number,
                    std::wstring_view& value)
 {
     return MatchView(column, cell, number, value);

@@ -22,14 +22,16 @@ bool NamedByText(const std::wstring& table);
 // The parts FindRelatedRows and MatchRelatedRows are made of, for indexes that give the same answers.
 // The value a cell gives a relationship; false when it holds none.
 bool CellValue(const MsiFieldDef& column, const MsiFieldData& cell, std::wstring& value);
-// Room for a number's decimal text.
-struct NumberText
+// Room for a value that the cell does not keep as UTF-16 units: a number's decimal text, or a text kept a
+// byte a character.
+struct ValueText
 {
     wchar_t units[12];
+    std::wstring wide;
 };
-// The same value without a copy: a view of the cell's own units, or of the number written into number.
-// The view stands while the cell and number do.
-bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, NumberText& number,
+// The same value, copied only when it must be: a view of the cell's own units, or of what was written into
+// number. The view stands while the cell and number do.
+bool CellValueView(const MsiFieldDef& column, const MsiFieldData& cell, ValueText& number,
                    std::wstring_view& value);
 // The schema's relationships from table a to table b, in the schema's order.
 std::vector<RelationshipDefPtr> Between(const std::wstring& a, const std::wstring& b);

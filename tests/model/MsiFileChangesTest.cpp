@@ -153,6 +153,41 @@ TEST_F(MsiFileChangesTest, ChangesKeepingTheKeyLandInTheirOwnColumnsOnly)
     }
 }
 
+TEST_F(MsiFileChangesTest, ChangingAValueSharedWithAnotherTableChangesOnlyItsRow)
+{
+    // A value read in several tables (a key and the rows that name it) may be one cell of the whole load.
+    close();
+    {
+        MsiHandle database = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        Execute(database.get(), L"INSERT INTO `Plain` (`Key`, `Value`) VALUES (?, ?)",
+                {Param::Text(L"a"), Param::Text(L"note c")});
+        Execute(database.get(), L"INSERT INTO `Pair` (`Value`, `K`, `N`) VALUES (?, ?, ?)",
+                {Param::Text(L"a"), Param::Text(L"z"), Param::Int(1)});
+        msi::DatabaseCommit(database.get());
+    }
+    file_.reset(new MsiFile());
+    file_->Open(path_, MSIDBOPEN_TRANSACT);
+    auto cell = [this](const wchar_t* table_name, const wchar_t* key, const wchar_t* by,
+                       const wchar_t* name) {
+        return (*row(table_name, key, by))[column(table_name, name).column_index()].get();
+    };
+    EXPECT_EQ(cell(L"Item", L"a", L"Name", L"Name"), cell(L"Plain", L"a", L"Key", L"Key"));
+    EXPECT_EQ(cell(L"Item", L"a", L"Name", L"Name"), cell(L"Pair", L"z", L"K", L"Value"));
+    EXPECT_EQ(cell(L"Item", L"c", L"Name", L"Note"), cell(L"Plain", L"a", L"Key", L"Value"));
+    file_->ModifyRow(column(L"Plain", L"Key"), row(L"Plain", L"a", L"Key"), text(L"own"));
+    file_->ModifyRow(column(L"Plain", L"Value"), row(L"Plain", L"own", L"Key"), text(L"own note"));
+    file_->ModifyRow(column(L"Pair", L"N"), row(L"Pair", L"z", L"K"), MakeIntegerFieldData(5));
+    std::wstring expected = memory_picture();
+    EXPECT_EQ(L"a", table(L"Item").FindColumn(L"Name")->display_str(*cell(L"Item", L"a", L"Name", L"Name")));
+    EXPECT_EQ(L"note c",
+              table(L"Item").FindColumn(L"Note")->display_str(*cell(L"Item", L"c", L"Name", L"Note")));
+    EXPECT_EQ(L"a", table(L"Pair").FindColumn(L"Value")->display_str(*cell(L"Pair", L"z", L"K", L"Value")));
+    EXPECT_EQ(1, cell(L"Pair", L"one", L"Value", L"N")->integer());
+    file_->SaveInPlace(false, L"");
+    close();
+    EXPECT_EQ(expected, saved_picture(path_));
+}
+
 TEST_F(MsiFileChangesTest, KeyRotationReplaysAsMade)
 {
     MsiTable& plain = table(L"Plain");

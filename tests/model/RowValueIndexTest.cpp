@@ -56,7 +56,7 @@ TEST(RowValueIndex, ReadsNumbersAndTextsInPlaceAsACopyReadsThem)
         for (const MsiFieldDataRef& cell : cells) {
             std::wstring expected;
             bool has = Expected(*table->columns()[column], *cell, expected);
-            table_relationships::NumberText number;
+            table_relationships::ValueText number;
             std::wstring_view view;
             ASSERT_EQ(has,
                       table_relationships::CellValueView(*table->columns()[column], *cell, number, view));

@@ -171,7 +171,7 @@ TEST_F(StreamEditorTest, AStreamIsWrittenFromAFileAndSavedBackByteForByte)
     EXPECT_EQ(source_bytes, ReadFileBytes(copy));
 
     handler->make_editor = nullptr;
-    lookup->AddRow(*new_row);
+    lookup->AddRow(std::vector<MsiFieldDataRef>(new_row->begin(), new_row->end()));
     SaveAndReopen();
     EXPECT_EQ(source_bytes, StreamBytes(data, Position({L"NewBinary"})));
 }
