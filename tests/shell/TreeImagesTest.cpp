@@ -2,6 +2,7 @@
 // and in every way it is drawn.
 #include "resources/ShellIds.h"
 #include "shell/TreeImages.h"
+#include "support/WindowTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +58,7 @@ std::vector<uint32_t> Pixels(HBITMAP bitmap, const RECT& part)
 // Image `index` drawn in `style` over a coloured ground.
 std::vector<uint32_t> Drawn(HIMAGELIST list, int index, UINT style, int size)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = window_testing::TopDownBitmapInfo(size, size);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -57,6 +57,9 @@ bool ScreenShowsWindow(HWND window);
 // has caught up with the window's drawing (bounded).
 void SaveScreenshot(HWND window, const std::wstring& path);
 
+// A 32-bit top-down device-independent bitmap of this size, as pixel comparisons read them.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
+
 // A click on a dialog's button, as the button itself reports it.
 void ClickDialogButton(HWND dialog, int id);
 
