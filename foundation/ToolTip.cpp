@@ -52,6 +52,39 @@ void ToolTip::AddTool(HWND tool)
     SendMessageW(control_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+void ToolTip::AddRelayedTool(HWND tool)
+{
+    TTTOOLINFOW info = tool_info();
+    info.uFlags = TTF_IDISHWND;
+    info.hwnd = host_;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(control_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void ToolTip::RelayEvent(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_NCMOUSEMOVE:
+        break;
+    default:
+        return;
+    }
+    if (!control_)
+        return;
+    MSG relayed = {window, message, wparam, lparam, static_cast<DWORD>(GetMessageTime()), {}};
+    DWORD position = GetMessagePos();
+    relayed.pt = POINT{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    SendMessageW(control_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
 void ToolTip::AddTool(HWND tool, UINT_PTR id, const RECT& rect, const std::wstring& text)
 {
     TTTOOLINFOW info = tool_info();

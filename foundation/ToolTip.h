@@ -40,6 +40,12 @@ public:
 
     // A tool covering all of `tool`, text from the supplier (TTF_IDISHWND | TTF_SUBCLASS).
     void AddTool(HWND tool);
+    // The same, but the tool's own window procedure hands its mouse messages to RelayEvent. A window the
+    // control subclasses pays for the subclass chain's property look-ups on every message it gets, which
+    // under Wine go to the server: a list that sends itself a message for each cell it paints wants none.
+    void AddRelayedTool(HWND tool);
+    // Hands a relayed tool's mouse message to the control; other messages are ignored.
+    void RelayEvent(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     // A rectangle of `tool` (its client coordinates) with a fixed text, under `id`.
     void AddTool(HWND tool, UINT_PTR id, const RECT& rect, const std::wstring& text);
 

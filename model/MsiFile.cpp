@@ -3,6 +3,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
 #include "model/MsiQuery.h"
+#include "model/PreparedOpen.h"
 #include "model/SharedCells.h"
 #include "foundation/Errors.h"
 #include "foundation/FileUtil.h"
@@ -13,35 +14,6 @@
 #include <stdexcept>
 
 namespace {
-
-bool HasTime(const FILETIME& time)
-{
-    return time.dwLowDateTime != 0 || time.dwHighDateTime != 0;
-}
-
-// The file's last-write time, or 0 when it cannot be read.
-FILETIME ReadLastWriteTime(const std::wstring& path)
-{
-    FILETIME written = {0, 0};
-    HANDLE file =
-        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return written;
-    if (!GetFileTime(file, nullptr, nullptr, &written))
-        written = FILETIME{0, 0};
-    CloseHandle(file);
-    return written;
-}
-
-void RestoreLastWriteTime(const std::wstring& path, const FILETIME& written)
-{
-    HANDLE file =
-        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    SetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-}
 
 const wchar_t* const kSystemTables[] = {L"_Streams", L"_Storages", L"_Tables", L"_Columns"};
 
@@ -55,9 +27,10 @@ MsiFile::~MsiFile()
     view_cache_.Unbind();
     relationships_.Clear();
     tables_.clear();
-    if (!read_only_ && HasTime(saved_time_) && database_) {
+    if (database_) {
+        OpenedDatabaseFile opened{database_, read_only_, saved_time_};
         database_.reset();
-        RestoreLastWriteTime(path_, saved_time_);
+        CloseDatabaseFile(path_, opened);
     }
 }
 
@@ -77,28 +50,13 @@ void MsiFile::Reset()
 bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
 {
     Reset();
-    bool read_only = mode == MSIDBOPEN_READONLY;
-    // Wine running as root writes into write-protected files: honour the attribute ourselves.
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        read_only = true;
-    FILETIME saved = ReadLastWriteTime(path);
-    MsiHandle database;
-    if (!read_only) {
-        try {
-            database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
-        } catch (const tfc::Win32Error&) {
-            // A writable open that fails falls back to read-only without a message.
-            read_only = true;
-        }
-    }
-    if (read_only)
-        database = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
-
+    OpenedDatabaseFile opened;
+    if (!TakePreparedOpen(path, mode, opened))
+        opened = OpenDatabaseFile(path, mode);
     path_ = path;
-    database_ = database;
-    read_only_ = read_only;
-    saved_time_ = saved;
+    database_ = opened.database;
+    read_only_ = opened.read_only;
+    saved_time_ = opened.saved_time;
     try {
         LoadTables(database_.get());
         MsiSummaryInfo::Load(database_.get(), summary_);

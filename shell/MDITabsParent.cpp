@@ -102,12 +102,10 @@ void MDITabsParent::AddTab(const std::shared_ptr<MDIChild>& document)
     item.lParam = index;
     SendMessageW(tabs, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
     ShowWindow(tabs, SW_SHOW);
-    RECT client = {};
-    GetClientRect(window_, &client);
-    auto px = [this](int value) { return tfc::scale_for(window_, value); };
-    int top = ItemHeight() + px(10);
+    // Made where it will stay: a document resized once made lays out, and fits its first table, again.
+    RECT area = LayOutStrip();
     try {
-        document->Create(window_, px(5), top, client.right - px(10), client.bottom - px(5) - top);
+        document->Create(window_, area.left, area.top, area.right - area.left, area.bottom - area.top);
     } catch (...) {
         // A document that failed to open leaves no tab behind.
         SendMessageW(tabs, TCM_DELETEITEM, index, 0);
@@ -159,15 +157,21 @@ void MDITabsParent::MoveToFront(int index)
     order_.push_front(index);
 }
 
-void MDITabsParent::OnSize()
+RECT MDITabsParent::LayOutStrip()
 {
     RECT client = {};
     GetClientRect(window_, &client);
     int height = ItemHeight();
     MoveWindow(tabs_.GetWindowHandle(), 0, 0, client.right, height, TRUE);
+    return RECT{0, height + 5, client.right, client.bottom};
+}
+
+void MDITabsParent::OnSize()
+{
+    RECT area = LayOutStrip();
     if (MDIChild* document = CurrentTab())
-        MoveWindow(document->GetWindowHandle(), 0, height + 5, client.right, client.bottom - (height + 5),
-                   TRUE);
+        MoveWindow(document->GetWindowHandle(), area.left, area.top, area.right - area.left,
+                   area.bottom - area.top, TRUE);
 }
 
 bool MDITabsParent::CloseCurrent()

@@ -64,6 +64,8 @@ public:
 private:
     void OnCreate(HWND window);
     void OnSize();
+    // Puts the tab strip across the top; returns the rectangle below it, the current document's.
+    RECT LayOutStrip();
     LRESULT OnNotify(NMHDR* header);
     void OnRightClick();
     // The three steps of every selection change.

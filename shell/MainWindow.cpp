@@ -8,6 +8,7 @@
 #include "foundation/Prompt.h"
 #include "foundation/SettingsKey.h"
 #include "resources/ShellIds.h"
+#include "shell/SaveNames.h"
 #include "shell/TreeImages.h"
 #include "validation/ValidationWindow.h"
 
@@ -62,6 +63,8 @@ void MainWindow::Create()
     // A frame made again in the same run (tests) finds its class there.
     if (!RegisterClassExW(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         tfc::throw_last_error(L"RegisterClassEx");
+    // Held until the command line is open: an open it began and nobody took is closed then.
+    std::shared_ptr<void> prepared = PrepareCommandLineDocument();
     create_window(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kFrameClass, kAppTitle,
                   WS_OVERLAPPEDWINDOW, 100, 100, 800, 600, nullptr);
     if (maximise_after_create_)
@@ -75,6 +78,18 @@ void MainWindow::SetCommandLine(const std::wstring& command_line)
 {
     command_line_ = command_line;
     has_command_line_ = true;
+}
+
+std::shared_ptr<void> MainWindow::PrepareCommandLineDocument()
+{
+    if (!document_preparer_)
+        return nullptr;
+    std::vector<std::wstring> paths =
+        CommandLinePaths(has_command_line_ ? command_line_.c_str() : GetCommandLineW());
+    // Transforms ask for their base and patches for a folder first; several files open one by one.
+    if (paths.size() != 1 || HasExtension(paths[0], L".mst") || HasExtension(paths[0], L".msp"))
+        return nullptr;
+    return document_preparer_(paths[0]);
 }
 
 std::vector<std::wstring> MainWindow::CommandLinePaths(const wchar_t* command_line)

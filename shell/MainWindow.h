@@ -45,6 +45,9 @@ public:
     // The document a transform opens as.
     using TransformFactory =
         std::function<std::shared_ptr<MDIChild>(MainWindow& frame, const TransformRequest&)>;
+    // Begins opening the document a path will open as; what it returns is dropped once the frame has
+    // made its windows and opened its command line.
+    using DocumentPreparer = std::function<std::shared_ptr<void>(const std::wstring& path)>;
 
     MainWindow();
     ~MainWindow() override;
@@ -71,6 +74,8 @@ public:
     void OpenFiles(const std::vector<std::wstring>& paths, bool offer_to_current);
     void SetDocumentFactory(DocumentFactory factory) { document_factory_ = std::move(factory); }
     void SetTransformFactory(TransformFactory factory) { transform_factory_ = std::move(factory); }
+    // A database named alone on the command line then begins to open while the frame makes its windows.
+    void SetDocumentPreparer(DocumentPreparer preparer) { document_preparer_ = std::move(preparer); }
     // Closes the current document and opens the transform in a new tab in its place; false, with nothing
     // opened, when the current document refuses to close. The caller must not touch the closed document.
     bool OpenTransformTab(const TransformRequest& request);
@@ -118,6 +123,8 @@ public:
 
 private:
     LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+    // What the preparer began for the command line's one database, or empty.
+    std::shared_ptr<void> PrepareCommandLineDocument();
     void OnCreate(HWND window);
     void OnSize(UINT kind, int width, int height);
     // True when the focus was given back.
@@ -157,6 +164,7 @@ private:
     std::vector<int> status_parts_;
     DocumentFactory document_factory_;
     TransformFactory transform_factory_;
+    DocumentPreparer document_preparer_;
     // The entries the File menu's recent items were made from; an item's data is its index here.
     std::vector<std::wstring> recent_shown_;
     std::wstring command_line_;

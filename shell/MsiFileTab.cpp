@@ -1,4 +1,5 @@
 #include "shell/MsiFileTab.h"
+#include "model/PreparedOpen.h"
 
 #include "foundation/NoRedraw.h"
 #include "model/lookups/MsiDirectoryTableLookup.h"
@@ -32,10 +33,27 @@ std::shared_ptr<MDIChild> MsiFileTab::Make(MainWindow& frame, const std::wstring
     return std::make_shared<MsiFileTab>(&frame.GetTabs(), &frame, path);
 }
 
+std::shared_ptr<void> MsiFileTab::PrepareOpen(const std::wstring& path)
+{
+    // A tab opens its file transacted unless the file refuses.
+    return PreparedOpen::Start(path);
+}
+
+void MsiFileTab::PaintWhilePreparing()
+{
+    // Only paints: anything else could act on this tab before it has a file.
+    while (!WaitForPreparedOpens(10)) {
+        MSG message;
+        for (int i = 0; i < 64 && PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+            DispatchMessageW(&message);
+    }
+}
+
 void MsiFileTab::Create(HWND parent, int x, int y, int width, int height)
 {
     MsiFileTabBase::Create(parent, x, y, width, height);
     GetTreeContext()->AddToolTip();
+    PaintWhilePreparing();
     read_only_ = file_.Open(path_, read_only_ ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
     UpdateTabText();
     AddTableViews(file_, false);

@@ -21,6 +21,10 @@ public:
 
     // The frame's document factory for databases.
     static std::shared_ptr<MDIChild> Make(MainWindow& frame, const std::wstring& path);
+    // Begins opening the path as Make's tab will (MainWindow::DocumentPreparer).
+    static std::shared_ptr<void> PrepareOpen(const std::wstring& path);
+    // While an open the preparer began goes on, lets the frame and this tab draw themselves.
+    static void PaintWhilePreparing();
 
     std::wstring GetPath() override { return path_; }
     // The tab's window, then the database (read-only when it cannot be opened writable) and its tables.

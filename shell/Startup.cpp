@@ -47,6 +47,7 @@ int RunDravnetta(HINSTANCE, int)
             frame = std::make_unique<MainWindow>();
             frame->SetDocumentFactory(&MsiFileTab::Make);
             frame->SetTransformFactory(&MsiTransformTab::Make);
+            frame->SetDocumentPreparer(&MsiFileTab::PrepareOpen);
             result = frame->Run();
         } catch (const tfc::ManageableError& error) {
             ShowManageableError(nullptr, error);

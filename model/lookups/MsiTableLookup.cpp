@@ -113,6 +113,12 @@ std::wstring MsiTableLookup::GetCellText(int column, int position, int sort_colu
     return GetFieldDef(column)->display_str(*field);
 }
 
+void MsiTableLookup::AppendCellText(int column, int position, int sort_column, std::wstring& text)
+{
+    const MsiFieldDataRef& field = GetRowField(column, GetIndexedRow(position, sort_column));
+    GetFieldDef(column)->append_display_str(*field, text);
+}
+
 std::wstring MsiTableLookup::GetCellEditText(int column, int position, int sort_column)
 {
     MsiFieldDataRef field = GetField(column, position, sort_column);

@@ -48,6 +48,7 @@ public:
     int GetSortDirection(int column) override;
     int FindRow(const std::vector<std::wstring>& key_values, int sort_column) override;
     std::wstring GetCellText(int column, int position, int sort_column) override;
+    void AppendCellText(int column, int position, int sort_column, std::wstring& text) override;
     std::wstring GetCellEditText(int column, int position, int sort_column) override;
     int FirstColumn() override { return 0; }
     int ColumnCount() override;

@@ -47,6 +47,11 @@ int MsiTableLookupBase::FindColumn(const std::wstring& name)
     return -1;
 }
 
+void MsiTableLookupBase::AppendCellText(int column, int position, int sort_column, std::wstring& text)
+{
+    text += GetCellText(column, position, sort_column);
+}
+
 COLORREF MsiTableLookupBase::GetCellTextColour(int, int, int)
 {
     return 0;

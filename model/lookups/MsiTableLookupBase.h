@@ -49,6 +49,8 @@ public:
 
     // "<null>" for a null value.
     virtual std::wstring GetCellText(int column, int position, int sort_column) = 0;
+    // Appends GetCellText's text: a caller that keeps its string makes no new one for each cell.
+    virtual void AppendCellText(int column, int position, int sort_column, std::wstring& text);
     // As GetCellText, but empty for a null value.
     virtual std::wstring GetCellEditText(int column, int position, int sort_column) = 0;
 

@@ -133,3 +133,31 @@ TEST(ToolTip, TabsAreShownAsSpaces)
     }
     DestroyWindow(button);
 }
+
+// A relayed tool is not subclassed by the control: the tip shows once its window hands on the mouse.
+TEST(ToolTip, ARelayedToolShowsFromTheMessagesItsWindowHandsOn)
+{
+    CountingSink sink;
+    HWND button = make_button(L"relayed");
+    ShowWindow(button, SW_SHOWNOACTIVATE);
+    ToolTip tip;
+    tip.Create(&sink);
+    tip.AddRelayedTool(button);
+    TTTOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    ASSERT_TRUE(SendMessageW(tip.control(), TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(button));
+    EXPECT_EQ(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), static_cast<UINT>(TTF_IDISHWND));
+
+    SendMessageW(tip.control(), TTM_SETDELAYTIME, TTDT_INITIAL, 1);
+    RECT rect = {};
+    GetWindowRect(button, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    // Only mouse messages go on.
+    tip.RelayEvent(button, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_FALSE(window_testing::PumpUntil([&] { return IsWindowVisible(tip.control()) != FALSE; }, 200));
+    tip.RelayEvent(button, WM_MOUSEMOVE, 0, MAKELPARAM(20, 10));
+    EXPECT_TRUE(window_testing::PumpUntil([&] { return IsWindowVisible(tip.control()) != FALSE; }));
+    EXPECT_EQ(sink.asked, 1);
+    DestroyWindow(button);
+}

@@ -114,6 +114,41 @@ TEST_F(MainWindowTest, FilesOnTheCommandLineAreOpened)
     EXPECT_TRUE(IsWindowVisible(frame->GetTabs().GetTabControl()));
 }
 
+TEST_F(MainWindowTest, OnlyALoneDatabaseOnTheCommandLineIsPreparedAndItIsLetGoOnceOpen)
+{
+    struct Case
+    {
+        const wchar_t* command_line;
+        const wchar_t* prepared;
+    } cases[] = {
+        {L"Dravnetta.exe", nullptr},
+        {L"Dravnetta.exe \"C:\\with blank\\one.msi\" /x:1", L"C:\\with blank\\one.msi"},
+        {L"Dravnetta.exe C:\\one.MSM", L"C:\\one.MSM"},
+        {L"Dravnetta.exe C:\\one.msi C:\\two.msi", nullptr},
+        // A transform asks for its base first, a patch for a folder.
+        {L"Dravnetta.exe C:\\change.MST", nullptr},
+        {L"Dravnetta.exe C:\\fix.msp", nullptr},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.command_line);
+        std::vector<std::wstring> prepared;
+        std::weak_ptr<void> held;
+        testing_support::ScriptedPrompts prompts;
+        prompts.answer(IDCANCEL);
+        {
+            TestFrame frame(test.command_line, {}, [&](const std::wstring& path) {
+                prepared.push_back(path);
+                auto token = std::make_shared<int>(0);
+                held = token;
+                return token;
+            });
+            EXPECT_TRUE(held.expired());
+        }
+        EXPECT_EQ(prepared,
+                  test.prepared ? std::vector<std::wstring>{test.prepared} : std::vector<std::wstring>{});
+    }
+}
+
 TEST_F(MainWindowTest, AFileThatFailsToOpenIsReportedAndLeavesNoTab)
 {
     testing_support::ScriptedPrompts prompts;

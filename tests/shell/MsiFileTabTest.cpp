@@ -199,6 +199,60 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     EXPECT_FALSE(HasTemporaryFiles(folder_.path()));
 }
 
+TEST_F(MsiFileTabTest, ADatabaseNamedAtStartUpOpensAsFromTheMenu)
+{
+    struct Case
+    {
+        const wchar_t* name;
+        DWORD attributes;
+        bool damaged;
+        const wchar_t* title;
+    } cases[] = {
+        {L"Setup.msi", FILE_ATTRIBUTE_NORMAL, false, L"Setup.msi"},
+        {L"Locked.msi", FILE_ATTRIBUTE_READONLY, false, L"Locked.msi (Read only)"},
+        {L"Bad.msi", FILE_ATTRIBUTE_NORMAL, true, nullptr},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::wstring path = folder_.file(test.name);
+        if (test.damaged)
+            WriteFileBytes(path, std::vector<BYTE>(2048, 0x41));
+        else
+            BuildPackage(path, 2, 1);
+        SetFileAttributesW(path.c_str(), test.attributes);
+        FILETIME before = {};
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        before = data.ftLastWriteTime;
+        ScriptedPrompts prompts;
+        prompts.answer(IDOK);
+        {
+            DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+            if (!test.title) {
+                ASSERT_EQ(prompts.asked().size(), 1u);
+                EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: " + path);
+                EXPECT_EQ(frame->GetTabs().Documents().size(), 0u);
+                continue;
+            }
+            ASSERT_NE(frame.current(), nullptr);
+            EXPECT_EQ(frame.current()->GetTitle(), test.title);
+            EXPECT_NE(frame.current()->FindTableNode(L"File"), nullptr);
+            EXPECT_TRUE(prompts.asked().empty());
+            if (test.attributes == FILE_ATTRIBUTE_NORMAL) {
+                EditCell(*frame.current(), L"Property", L"ProductName", L"Value", L"Started");
+                frame->OnCommand(ID_FILE_SAVE);
+                EXPECT_EQ(QueryText(path, kProductName), L"Started");
+            }
+            frame->OnCommand(ID_FILE_CLOSE);
+        }
+        if (test.attributes != FILE_ATTRIBUTE_NORMAL) {
+            GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+            EXPECT_EQ(CompareFileTime(&before, &data.ftLastWriteTime), 0);
+        }
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
 TEST_F(MsiFileTabTest, AFailedSaveAsLeavesTheTargetTheTabAndTheFolderAsTheyWere)
 {
     std::wstring path = folder_.file(L"Setup.msi");

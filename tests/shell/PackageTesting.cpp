@@ -123,6 +123,7 @@ DatabaseFrame::DatabaseFrame(const std::wstring& command_line) : frame_(std::mak
     InstallFieldEditorFactory();
     frame_->SetCommandLine(command_line);
     frame_->SetDocumentFactory(&MsiFileTab::Make);
+    frame_->SetDocumentPreparer(&MsiFileTab::PrepareOpen);
     frame_->Create();
     PumpPending();
 }

@@ -18,7 +18,8 @@ std::wstring QueryText(const std::wstring& path, const std::wstring& sql);
 // The "Last Saved By" summary property of the file (read from a copy).
 std::wstring LastSavedBy(const std::wstring& path);
 
-// A frame that opens databases as the program does; files of the command line are opened at creation.
+// A frame that opens databases as the program does; files of the command line are opened at creation,
+// a lone database begun while the frame is made.
 class DatabaseFrame
 {
 public:

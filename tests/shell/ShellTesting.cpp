@@ -49,10 +49,12 @@ HMENU TestDocumentTab::LoadMenuBar()
     return LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DATABASE_MENU));
 }
 
-TestFrame::TestFrame(const std::wstring& command_line, std::function<void(TestDocumentTab&)> before_create)
+TestFrame::TestFrame(const std::wstring& command_line, std::function<void(TestDocumentTab&)> before_create,
+                     MainWindow::DocumentPreparer preparer)
     : frame_(std::make_unique<MainWindow>()), before_create_(std::move(before_create))
 {
     frame_->SetCommandLine(command_line);
+    frame_->SetDocumentPreparer(std::move(preparer));
     frame_->SetDocumentFactory([this](MainWindow& frame, const std::wstring& path) {
         opened.push_back(path);
         auto document = std::make_shared<TestDocumentTab>(&frame.GetTabs(), &frame, path);

@@ -53,12 +53,13 @@ private:
 };
 
 // A frame for one test: no files from the test program's own command line, documents made as
-// TestDocumentTabs (after `before_create` may change them).
+// TestDocumentTabs (after `before_create` may change them), with `preparer` as its document preparer.
 class TestFrame
 {
 public:
     explicit TestFrame(const std::wstring& command_line = L"Dravnetta.exe",
-                       std::function<void(TestDocumentTab&)> before_create = {});
+                       std::function<void(TestDocumentTab&)> before_create = {},
+                       MainWindow::DocumentPreparer preparer = {});
     ~TestFrame();
     MainWindow& frame() { return *frame_; }
     MainWindow* operator->() { return frame_.get(); }

@@ -90,6 +90,11 @@ InPlaceEditorPtr ObjectBase::CreateEditor(ObjectWindow&, int, int)
 void ObjectBase::SetDispText(NMLVDISPINFOW* info, const std::wstring& text)
 {
     display_text_ = text;
+    ShowDisplayText(info);
+}
+
+void ObjectBase::ShowDisplayText(NMLVDISPINFOW* info)
+{
     if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0)
         return;
     size_t room = static_cast<size_t>(info->item.cchTextMax) - 1;

@@ -54,6 +54,8 @@ protected:
     // Hands `text` to the list for an LVN_GETDISPINFOW text request: kept in display_text_ and copied into
     // the record's buffer, cut to what the buffer holds (the list only draws it; editors read the field).
     void SetDispText(NMLVDISPINFOW* info, const std::wstring& text);
+    // The same for the text already in display_text_.
+    void ShowDisplayText(NMLVDISPINFOW* info);
 
     // The text of the last cell handed out.
     std::wstring display_text_;

@@ -20,7 +20,7 @@ void ObjectWindow::AddToolTip()
     if (tooltip_.IsCreated())
         return;
     tooltip_.Create(this);
-    tooltip_.AddTool(window_);
+    tooltip_.AddRelayedTool(window_);
 }
 
 void ObjectWindow::SetHandler(ObjectBase* handler, const std::vector<std::wstring>& columns, int item_count,
@@ -82,6 +82,12 @@ void ObjectWindow::SetSortArrow(int column, int direction)
 LRESULT ObjectWindow::OnContextMenu(int x, int y)
 {
     return handler_ ? handler_->OnContextMenu(*this, window_, x, y) : 0;
+}
+
+LRESULT ObjectWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    tooltip_.RelayEvent(window, message, wparam, lparam);
+    return NavigableListView::window_proc(window, message, wparam, lparam);
 }
 
 LRESULT ObjectWindow::OnMouseMove(WPARAM wparam, LPARAM lparam)

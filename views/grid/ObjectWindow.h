@@ -40,6 +40,8 @@ public:
     LRESULT OnContextMenu(int x, int y);
 
 protected:
+    // Mouse messages go to the tooltip too (the list is a relayed tool).
+    LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
     LRESULT OnMouseMove(WPARAM wparam, LPARAM lparam) override;
     LRESULT OnTimer(WPARAM timer) override;
     LRESULT OnClick(NMITEMACTIVATE* click) override;

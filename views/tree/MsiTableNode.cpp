@@ -153,10 +153,10 @@ LRESULT MsiTableNode::GetDispInfo(ObjectWindow&, NMLVDISPINFOW* info)
         return 1;
     int item = info->item.iItem;
     int column = info->item.iSubItem;
-    if (item < 0 || item >= lookup_->RowCount() || column < 0 || column >= lookup_->ColumnCount())
-        SetDispText(info, std::wstring());
-    else
-        SetDispText(info, lookup_->GetCellText(column, item, SortColumn()));
+    display_text_.clear();
+    if (item >= 0 && item < lookup_->RowCount() && column >= 0 && column < lookup_->ColumnCount())
+        lookup_->AppendCellText(column, item, SortColumn(), display_text_);
+    ShowDisplayText(info);
     return 1;
 }
 
