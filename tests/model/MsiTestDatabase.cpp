@@ -79,4 +79,26 @@ std::vector<std::vector<std::string>> SelectRows(MSIHANDLE database, const std::
     return rows;
 }
 
+FILETIME OldTime()
+{
+    SYSTEMTIME system = {2001, 2, 0, 3, 4, 5, 6, 0};
+    FILETIME time;
+    SystemTimeToFileTime(&system, &time);
+    return time;
+}
+
+FILETIME LastWriteTime(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+void SetLastWriteTime(const std::wstring& path, const FILETIME& time)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
 } // namespace model_testing

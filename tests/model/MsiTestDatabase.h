@@ -1,5 +1,5 @@
 #pragma once
-// Small installer databases built through the library layer for model tests.
+// Small installer databases built through the library layer for model tests, and their files' times.
 #include "model/installer/MsiApi.h"
 
 #include <initializer_list>
@@ -36,5 +36,10 @@ void CreateDatabaseFile(const std::wstring& path, const std::vector<std::wstring
 std::vector<std::vector<std::string>> SelectRows(MSIHANDLE database, const std::wstring& sql,
                                                  const std::vector<Param>& params = {});
 std::string StreamBytes(MSIHANDLE record, UINT field);
+
+// A last-write time long past, and reading and setting a file's.
+FILETIME OldTime();
+FILETIME LastWriteTime(const std::wstring& path);
+void SetLastWriteTime(const std::wstring& path, const FILETIME& time);
 
 } // namespace model_testing
