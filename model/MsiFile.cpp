@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -28,8 +29,7 @@ MsiFile::~MsiFile()
     relationships_.Clear();
     tables_.clear();
     if (database_) {
-        OpenedDatabaseFile opened{database_, read_only_, saved_time_};
-        database_.reset();
+        OpenedDatabaseFile opened{std::move(database_), read_only_, saved_time_};
         CloseDatabaseFile(path_, opened);
     }
 }
@@ -54,7 +54,7 @@ bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
     if (!TakePreparedOpen(path, mode, opened))
         opened = OpenDatabaseFile(path, mode);
     path_ = path;
-    database_ = opened.database;
+    database_ = std::move(opened.database);
     read_only_ = opened.read_only;
     saved_time_ = opened.saved_time;
     try {

@@ -1,7 +1,7 @@
 #include "shell/MsiFileTab.h"
-#include "model/PreparedOpen.h"
 
 #include "foundation/NoRedraw.h"
+#include "model/PreparedOpen.h"
 #include "model/lookups/MsiDirectoryTableLookup.h"
 #include "model/lookups/MsiStreamsTableLookupTemplate.h"
 #include "model/lookups/MsiTableLookup.h"
