@@ -11,6 +11,7 @@ fi
 : "${WINEPREFIX:=$HOME/.dravnetta-wine}"
 export WINEPREFIX
 . "$here/tools/wine-env.sh"
+dravnetta_prefix
 dir="$here/build/bench-x86_64"
 cmake -S "$here" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DDRAVNETTA_BENCH=ON >/dev/null
