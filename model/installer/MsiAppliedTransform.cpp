@@ -2,6 +2,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiDroppedTables.h"
 #include "model/installer/MsiEmptyTables.h"
+#include "model/installer/MsiIndexedApply.h"
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
@@ -274,6 +275,10 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path)
             std::any_of(list.begin(), list.end(),
                         [](const TransformColumn& column) { return column.IsKey(); }))
             own_tables_.insert(table);
+        else if (AppliesIndexed(list, file_->Records(table, list).size())) {
+            own_tables_.insert(table);
+            indexed_tables_.insert(table);
+        }
     }
     if (!own_tables_.empty())
         write_copy();
@@ -338,7 +343,13 @@ void AppliedTransform::Finish(MSIHANDLE database)
         if (!listed.count(table))
             continue;
         TableApplier applier(database, table, columns[table]);
-        for (const TransformRecord& record : file_->Records(table, columns[table]))
+        std::vector<TransformRecord> records = file_->Records(table, columns[table]);
+        if (indexed_tables_.count(table)) {
+            ApplyIndexed(database, table, columns[table], records,
+                         [&](const TransformRecord& record) { applier.Apply(record); });
+            continue;
+        }
+        for (const TransformRecord& record : records)
             applier.Apply(record);
     }
 }

@@ -6,7 +6,9 @@
 // - integer columns declared with size 1 are stored as 2-byte ones, yet Wine's apply encodes their
 //   values as 4-byte ones: keys are not found (updates and deletes turn into stray inserts) and values
 //   are off by 0x8000. The records of the tables holding such columns are kept from the library (it
-//   gets a copy of the transform without them) and applied here through the layer's own calls.
+//   gets a copy of the transform without them) and applied here through the layer's own calls;
+// - the library finds each record's row by walking the table: tables with many records are kept from it
+//   too and applied with an index (MsiIndexedApply.h).
 #include "model/installer/TransformReader.h"
 
 #include <windows.h>
@@ -39,7 +41,8 @@ private:
 
     std::unique_ptr<TransformFile> file_;
     std::set<std::wstring> own_tables_;
-    std::set<std::wstring> held_; // stream cell names the database held before the apply
+    std::set<std::wstring> indexed_tables_; // of own_tables_, those applied with an index
+    std::set<std::wstring> held_;           // stream cell names the database held before the apply
     std::wstring library_path_;
     std::wstring copy_;
 };
