@@ -1,8 +1,10 @@
 #include "shell/ImportTablesDlg.h"
 
 #include "foundation/FileDialogs.h"
+#include "foundation/Prompt.h"
 #include "foundation/TempFiles.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/TableFileCheck.h"
 #include "model/MsiFile.h"
 #include "resources/ShellDialogsIds.h"
 #include "frame/DocumentTab.h"
@@ -83,8 +85,12 @@ void TableImportInfo::Load()
         // A file that defines no table (the code page's "_ForceCodepage") has nothing to import.
         if (!table.empty())
             action = Replace;
+    } catch (const msi::TableFileError& failure) {
+        error = failure.description();
+    } catch (const tfc::Win32Error& failure) {
+        error = path + L"\r\n" + failure.description();
     } catch (...) {
-        action = Error;
+        error = path;
     }
 }
 
@@ -164,11 +170,18 @@ bool ImportTablesDlg::Browse()
                              L"Import File", nullptr, std::wstring(), paths) ||
         paths.empty())
         return false;
+    std::wstring refused;
     for (const std::wstring& path : paths) {
         auto file = std::make_shared<TableImportInfo>(path);
         file->Load();
+        if (!file->error.empty())
+            refused += L"\r\n\r\n" + file->error;
         files_.push_back(file);
     }
+    // The list only says "Error"; the user is told why.
+    if (!refused.empty())
+        ShowMessageBox(dialog_, L"These files cannot be imported:" + refused, L"Import Tables",
+                       MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 

@@ -33,6 +33,9 @@ struct TableImportInfo
     std::wstring database_path;
     std::wstring table;
     int action = Error;
+    // Why the file cannot be imported: its path, then the reason (the line and column of a bad row, a
+    // missing stream file, the library's error); empty when it went in.
+    std::wstring error;
 };
 
 class ImportTablesDlg : public tfc::Dialog
