@@ -10,6 +10,16 @@ void HasDirtyFlag::SetDirty(bool dirty)
 
 void MDIChild::OnCommand(HMENU, UINT) {}
 
+void MDIChild::TakeFocus()
+{
+    HWND window = GetWindowHandle();
+    HWND target = last_focus_;
+    if (!target || !IsWindow(target) || !IsChild(window, target) || !IsWindowVisible(target))
+        target = MainControl();
+    if (target)
+        SetFocus(target);
+}
+
 bool MDIChild::OpenDroppedFile(const std::vector<std::wstring>&)
 {
     return false;

@@ -74,8 +74,20 @@ public:
 
     bool IsReadOnly() const { return read_only_; }
 
+    // The keyboard focus, when the document is left with it, is remembered, and given back when the
+    // document is shown again (a hidden control would otherwise keep getting the keys).
+    void RememberFocus(HWND focus) { last_focus_ = focus; }
+    // Puts the focus on the remembered control when it is still there and shown, else on the main one.
+    void TakeFocus();
+
 protected:
+    // The control that gets the focus when none is remembered: the document's window itself here.
+    virtual HWND MainControl() { return GetWindowHandle(); }
+
     bool read_only_;
+
+private:
+    HWND last_focus_ = nullptr;
 };
 
 // A document tab as its trees, table nodes and dialogs see it.

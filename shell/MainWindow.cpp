@@ -367,7 +367,10 @@ void MainWindow::ProcessMessage(MSG& message)
         return;
     bool enter_or_escape =
         message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
-    if (!enter_or_escape && frame_ && IsDialogMessageW(frame_, &message))
+    // A menu key sent to a hidden control makes the dialog manager search the visible controls for the
+    // way back to it, forever: such a message goes its plain way.
+    bool hidden = message.hwnd && !IsWindowVisible(message.hwnd);
+    if (!enter_or_escape && !hidden && frame_ && IsDialogMessageW(frame_, &message))
         return;
     TranslateMessage(&message);
     DispatchMessageW(&message);

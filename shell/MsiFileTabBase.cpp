@@ -192,6 +192,14 @@ LRESULT MsiFileTabBase::ShowView(NMHDR* header)
     return 0;
 }
 
+HWND MsiFileTabBase::MainControl()
+{
+    int page = view_tabs_.CurrentPage();
+    if (page < 0 || page >= MainTabCtrl::PAGE_COUNT)
+        page = MainTabCtrl::TABLES;
+    return view_tabs_.GetPage(page).GetWindow();
+}
+
 void MsiFileTabBase::SelectView(int page)
 {
     NMHDR header = {view_tabs_.GetWindowHandle(), 0, static_cast<UINT>(TCN_SELCHANGING)};

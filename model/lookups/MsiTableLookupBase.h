@@ -106,6 +106,18 @@ public:
     // Whether the row is a row of the table this lookup edits (GetIndexedRow of a base-only row is not).
     bool IsEditableRow(RowIterator row);
 
+    // The code page of the edited table's database (0 without one).
+    UINT EditedCodePage();
+    // The refusal of a cell's new text that the edited database's code page cannot hold; empty when it can.
+    std::wstring CodePageProblem(const MsiFieldDef& def, const MsiFieldDataRef& value);
+    // Why a new row of these values (one per column) cannot go into the edited table: a text its
+    // database's code page cannot hold. Empty when it can.
+    std::wstring NewRowRefusal(const std::vector<MsiFieldDataRef>& values);
+    // Why pasted rows (one text per column each) cannot go into the edited table: a row of another field
+    // count, a required field left empty, a stream field whose text names no file, or a text the code page
+    // cannot hold. All are checked before any is added, so a refusal changes nothing. Empty when they can.
+    std::wstring PastedRowsRefusal(const std::vector<std::vector<std::wstring>>& rows);
+
 protected:
     // The refusal of a key cell's new value when the row's keys would then match another editable row;
     // empty when the value may stay. columns: the edited table's.

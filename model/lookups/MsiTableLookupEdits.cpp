@@ -20,7 +20,8 @@ MsiFile& MsiTableLookup::OwnerFile() const
 std::wstring MsiTableLookup::ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
                                                 const MsiFieldDataRef& value)
 {
-    return DuplicateKeyProblem(GetTable()->columns(), def, row, value);
+    std::wstring problem = CodePageProblem(def, value);
+    return problem.empty() ? DuplicateKeyProblem(GetTable()->columns(), def, row, value) : problem;
 }
 
 void MsiTableLookup::CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,

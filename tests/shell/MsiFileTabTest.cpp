@@ -583,16 +583,16 @@ TEST_F(MsiFileTabTest, SaveAsFromReadOnlyAddedRowsAndTreePagesLeaveNothingStale)
     ASSERT_NE(tab, nullptr);
     HMENU bar = GetMenu(frame->GetWindowHandle());
     auto greyed = [&](UINT id) { return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
-    EXPECT_TRUE(greyed(ID_TABLES_ADD));
-    EXPECT_TRUE(greyed(ID_TABLES_IMPORT));
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
+        EXPECT_TRUE(greyed(id)) << id;
     {
         ScriptedPrompts prompts;
         prompts.answer(PromptAnswer{IDOK, {folder_.file(L"Free.msi")}, false});
         frame->OnCommand(ID_FILE_SAVE_AS);
     }
     EXPECT_EQ(tab->GetTitle(), L"Free.msi");
-    EXPECT_FALSE(greyed(ID_TABLES_ADD));
-    EXPECT_FALSE(greyed(ID_TABLES_IMPORT));
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
+        EXPECT_FALSE(greyed(id)) << id;
 
     // Pasted rows count in the status bar at once.
     MsiTableNode* property = tab->FindTableNode(L"Property");

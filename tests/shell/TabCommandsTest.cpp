@@ -330,7 +330,7 @@ TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnl
     }
     EXPECT_FALSE(tab->IsDirty());
 
-    // A read-only tab's menus grey Add and Import Tables, and the commands do nothing.
+    // A read-only tab's menus grey the commands that write, and the commands do nothing.
     ASSERT_TRUE(frame->GetTabs().CloseCurrent());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     frame->OpenFiles({path}, false);
@@ -338,7 +338,7 @@ TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnl
     ASSERT_NE(tab, nullptr);
     ASSERT_TRUE(tab->IsReadOnly());
     HMENU bar = GetMenu(frame->GetWindowHandle());
-    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT})
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
         EXPECT_TRUE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
     EXPECT_FALSE(GetMenuState(bar, ID_TABLES_EXPORT, MF_BYCOMMAND) & MF_GRAYED);
     tab->OnCommand(nullptr, ID_TABLES_DROP);

@@ -121,6 +121,12 @@ InPlaceEditorPtr AddTableRowDlg::CreateEditor(ObjectWindow& list, int item, int 
     return editor;
 }
 
+std::wstring AddTableRowDlg::ValidateFieldValue(const MsiFieldDef& def, RowIterator,
+                                                const MsiFieldDataRef& value)
+{
+    return lookup_->CodePageProblem(def, value);
+}
+
 void AddTableRowDlg::CommitFieldValue(const MsiFieldDef& def, RowIterator, const MsiFieldDataRef& value,
                                       bool changed)
 {
@@ -181,6 +187,11 @@ void AddTableRowDlg::OnOk()
     }
     if (!errors.empty()) {
         ShowMessageBox(dialog_, errors, DialogAppName(), MB_ICONERROR);
+        return;
+    }
+    std::wstring refusal = lookup_->NewRowRefusal(GetNewRow());
+    if (!refusal.empty()) {
+        ShowMessageBox(dialog_, refusal, DialogAppName(), MB_ICONERROR);
         return;
     }
     std::vector<std::wstring> key = lookup_->GetTable()->KeyValues(*row_);

@@ -39,6 +39,9 @@ public:
     LRESULT OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw) override;
     InPlaceEditorPtr CreateEditor(ObjectWindow& list, int item, int column) override;
     // MsiFieldEditorHandler
+    // A text the database's code page cannot hold is refused in the cell.
+    std::wstring ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
+                                    const MsiFieldDataRef& value) override;
     void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
                           bool changed) override;
 
