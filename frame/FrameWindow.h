@@ -1,9 +1,10 @@
 #pragma once
 // What the tabs' trees, nodes and dialogs see of the main window: the owner of their messages and menus,
-// the small icons of their lists, and the two panes of the bottom strip.
+// the small icons of their lists, the two panes of the bottom strip and the progress window.
 #include <windows.h>
 #include <commctrl.h>
 
+class ProgressWindow;
 class RowLinksWindow;
 class ValidationStore;
 
@@ -17,4 +18,6 @@ public:
     virtual const ValidationStore* GetValidationResults() = 0;
     // The pane that lists the selected row's links; null while it has no window.
     virtual RowLinksWindow* GetRowLinksPane() = 0;
+    // Shared with the frame's jobs: free while it is hidden.
+    virtual ProgressWindow& GetProgressWindow() = 0;
 };

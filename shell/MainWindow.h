@@ -109,7 +109,7 @@ public:
     HWND GetStatusBar() const { return status_bar_; }
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }
-    ProgressWindow& GetProgressWindow() { return progress_; }
+    ProgressWindow& GetProgressWindow() override { return progress_; }
     FindDlg& GetFindDialog() { return find_; }
     JobRunner& GetJobRunner() { return runner_; }
     const std::vector<int>& GetStatusPercentages() const { return status_parts_; }

@@ -9,6 +9,24 @@ int MsiTableLookupBase::FindEditableRow(const std::vector<std::wstring>& key_val
     return FindRow(key_values, sort_column);
 }
 
+int MsiTableLookupBase::DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted)
+{
+    std::vector<std::vector<std::wstring>> keys;
+    for (RowIterator row : rows)
+        keys.push_back(GetRowKeyValues(row));
+    int count = 0;
+    for (const std::vector<std::wstring>& key : keys) {
+        int position = FindEditableRow(key, 0);
+        if (position == RowCount())
+            continue;
+        DeleteRow(0, position);
+        ++count;
+        if (deleted && !deleted(count))
+            break;
+    }
+    return count;
+}
+
 std::wstring MsiTableLookupBase::DuplicateKeyProblem(const MsiColumns& columns, const MsiFieldDef& def,
                                                      RowIterator row, const MsiFieldDataRef& value)
 {

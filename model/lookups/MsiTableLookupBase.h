@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ public:
     // 0 unsorted, 1 ascending, 2 descending.
     virtual int GetSortDirection(int column) = 0;
     virtual void DeleteRow(int sort_column, int position) = 0;
+    // Told the count of rows deleted so far after each row; false stops the deletion there.
+    using DeletedRows = std::function<bool(int deleted)>;
+    // Deletes these rows of the table, each once; a row the lookup no longer finds is passed over. Returns
+    // how many went. Here by key and DeleteRow, one row at a time.
+    virtual int DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted);
     // One value per column, in column order.
     virtual void AddRow(const std::vector<MsiFieldDataRef>& values) = 0;
     // One text per column (pasted rows, the registry import); a first key that exists already gets a number.
