@@ -118,7 +118,7 @@ void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::ws
 
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file)
 {
-    // Wine's import faults on an empty file.
+    // The library faults on an empty file or a short row and silently changes other rows.
     RequireTableFile(folder.empty() || folder.back() == L'\\' ? folder + file : folder + L"\\" + file);
     run_checked(L"MsiDatabaseImport",
                 [&] { return MsiDatabaseImportW(database, folder.c_str(), file.c_str()); });
