@@ -11,6 +11,7 @@
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
 #include "model/SummaryInfo.h"
+#include "model/installer/OpenFailureReason.h"
 #include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
 #include "shell/RecentFiles.h"
@@ -90,10 +91,14 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
                 result = OpenOnePath(path);
             } catch (...) {
                 result = nullptr;
-                // The failure's own text is not shown: the trail it left goes with it, so that it does
-                // not turn up in a later, unrelated error.
+                // The failure's own text is not shown, only the reason the layer knows beneath the
+                // line: the trail it left goes with it, so that it does not turn up in a later,
+                // unrelated error.
                 tfc::clear_thread_messages();
-                ShowMessageBox(frame_, L"Failed to open file: " + path, L"Failed to open file", MB_OK);
+                std::wstring reason = msi::OpenFailureReason(std::current_exception());
+                ShowMessageBox(frame_,
+                               L"Failed to open file: " + path + (reason.empty() ? L"" : L"\r\n" + reason),
+                               L"Failed to open file", MB_OK);
             }
         }
     }
@@ -191,6 +196,20 @@ bool MainWindow::OpenTransformTab(const TransformRequest& request)
     // A kept document would share a transform's backing file with its successor.
     if (tabs_.CurrentTab() && !tabs_.CloseCurrent())
         return false;
-    tabs_.AddTab(transform_factory_(*this, request));
+    try {
+        tabs_.AddTab(transform_factory_(*this, request));
+    } catch (...) {
+        // A database closed for the transform was saved first: whatever the apply met, it comes back as
+        // it was. (A transform tab's database went to the one that failed.)
+        bool from_database =
+            request.earlier_transforms.empty() && request.backing_file.empty() && document_factory_;
+        if (from_database) {
+            try {
+                tabs_.AddTab(document_factory_(*this, request.base));
+            } catch (...) {
+            }
+        }
+        throw;
+    }
     return true;
 }

@@ -159,6 +159,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
     size_t at = 0;
     while (at + 2 <= bytes.size()) {
         TransformRecord record;
+        record.offset = at;
         record.mask = read_raw(bytes, at, 2);
         record.present.assign(columns.size(), false);
         if (record.IsInsert()) {
@@ -176,6 +177,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
             size += record.present[i] ? width(columns[i]) : 0;
         if (at + size > bytes.size())
             break;
+        record.size = size;
         size_t field = at + 2;
         record.row.resize(columns.size());
         std::vector<size_t> streams;

@@ -22,6 +22,8 @@ struct TransformRecord
     unsigned mask = 0;
     std::vector<bool> present;
     TransformRow row;
+    size_t offset = 0; // where the record lies in its table's stream
+    size_t size = 0;
 
     bool IsInsert() const { return (mask & 1) != 0; }
     bool IsDelete() const { return mask == 0; }

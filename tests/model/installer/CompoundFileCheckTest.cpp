@@ -277,3 +277,104 @@ TEST_P(DamagedPackageTest, UnreachedEntriesArePassedOver)
 INSTANTIATE_TEST_SUITE_P(SharedPackages, DamagedPackageTest,
                          ::testing::Values(L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi",
                                            L"two-saves.msi"));
+
+// Every file of the shared test data opens as its note says: the damaged copies are refused as damaged
+// (one used to stop the program, the others opened with tables or rows missing), and the files other
+// writers made open with the tables they hold.
+TEST(SharedTestDataTest, DamagedCopiesAreRefusedAndOtherWritersFilesOpen)
+{
+    struct Case
+    {
+        const wchar_t* file;
+        const wchar_t* table; // a table the open shows; none: refused as damaged
+    };
+    const Case cases[] = {
+        {L"damaged\\stringpool-codepage.msi", nullptr},
+        {L"damaged\\suminfo-property-offset.msi", nullptr},
+        {L"damaged\\directory-sector-zeroed.msi", nullptr},
+        {L"damaged\\duplicate-stream-name.msi", nullptr},
+        {L"damaged\\table-stream-made-storage.msi", nullptr},
+        {L"damaged\\table-stream-renamed.msi", nullptr},
+        {L"shortcuts.msi", L"Shortcut"},
+        {L"MergeModule1.msm", L"ModuleSignature"},
+        {L"OldClassTableDef.msi", L"Class"},
+        {L"two-saves.msi", L"Property"},
+        {L"saves\\ice-suite.cub", L"_TemplateGUIDs"},
+        {L"saves\\with-dialogs.msi", L"Dialog"},
+        {L"transforms\\base.msi", L"Directory"},
+        {L"transforms\\dropped-table-columns-left.msi", L"Property"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(tfc::to_narrow(test.file));
+        std::wstring path = testing_support::TestDataPath(test.file);
+        if (path.empty())
+            GTEST_SKIP() << "no shared test data";
+        if (!test.table) {
+            EXPECT_EQ(kDamaged + path, OpenOutcome(path).substr(0, 300));
+            continue;
+        }
+        MsiFile file;
+        try {
+            file.Open(path, MSIDBOPEN_READONLY);
+        } catch (const tfc::Win32Error& error) {
+            ADD_FAILURE() << tfc::to_narrow(error.description());
+        }
+        EXPECT_TRUE(file.FindTable(test.table));
+    }
+    // The column definitions a dropped table left behind make no table.
+    std::wstring left = testing_support::TestDataPath(L"transforms\\dropped-table-columns-left.msi");
+    MsiFile file;
+    file.Open(left, MSIDBOPEN_READONLY);
+    EXPECT_FALSE(file.FindTable(L"Registry"));
+}
+
+// Packages another writer made (tools/testpackages) open whole, and so does one with a nested storage.
+TEST(OtherWriterPackagesTest, OpenWhole)
+{
+    std::wstring strings = testing_support::BuildPath(L"testpackages\\strings-and-columns.msi");
+    std::wstring streams = testing_support::BuildPath(L"testpackages\\streams.msi");
+    if (GetFileAttributesW(strings.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no packages made by msitools";
+    {
+        // 3-byte string references, 45 columns, an empty table, code page 65001.
+        MsiFile file;
+        file.Open(strings, MSIDBOPEN_READONLY);
+        ASSERT_TRUE(file.FindTable(L"Many"));
+        EXPECT_EQ(70000u, file.FindTable(L"Many")->rows().size());
+        ASSERT_TRUE(file.FindTable(L"Wide"));
+        EXPECT_EQ(45u, file.FindTable(L"Wide")->columns().size());
+        EXPECT_EQ(3u, file.FindTable(L"Wide")->rows().size());
+        ASSERT_TRUE(file.FindTable(L"Empty"));
+        EXPECT_NE(std::wstring::npos, model_dump::DumpDatabase(file, false)
+                                          .find(L"\u017dlu\u0165ou\u010dk\u00fd k\u016f\u0148 \u2603"));
+    }
+    // `_Streams` rows, one of 50 MB; then the same with a storage that holds a stream.
+    testing_support::ScratchFolder folder;
+    std::wstring nested = folder.file(L"nested.msi");
+    ASSERT_TRUE(CopyFileW(streams.c_str(), nested.c_str(), FALSE));
+    {
+        IStorage* root = nullptr;
+        ASSERT_EQ(S_OK, StgOpenStorage(nested.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                       nullptr, 0, &root));
+        IStorage* inner = nullptr;
+        ASSERT_EQ(S_OK, root->CreateStorage(L"Inner", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                            0, &inner));
+        IStream* stream = nullptr;
+        ASSERT_EQ(S_OK, inner->CreateStream(L"Data", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                            0, &stream));
+        ULONG written = 0;
+        stream->Write("inner bytes", 11, &written);
+        stream->Release();
+        inner->Release();
+        root->Release();
+    }
+    for (const std::wstring& path : {streams, nested}) {
+        SCOPED_TRACE(tfc::to_narrow(path));
+        MsiFile file;
+        file.Open(path, MSIDBOPEN_READONLY);
+        MsiTableRef table = file.FindTable(L"_Streams");
+        ASSERT_TRUE(table);
+        EXPECT_LE(2u, table->rows().size());
+        EXPECT_TRUE(file.FindTable(L"Empty"));
+    }
+}
