@@ -37,7 +37,7 @@ const ValidationStore* EditableMsiFileTab::GetValidationResults()
     return frame ? frame->GetValidationResults() : nullptr;
 }
 
-RowLinksWindow* EditableMsiFileTab::GetRowLinksPane()
+RowLinksPane* EditableMsiFileTab::GetRowLinksPane()
 {
     FrameWindow* frame = GetMainWindow();
     return frame ? frame->GetRowLinksPane() : nullptr;

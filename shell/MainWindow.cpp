@@ -3,6 +3,7 @@
 #include "foundation/Dpi.h"
 #include "foundation/CmdLine.h"
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
 #include "foundation/ErrorDialog.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
@@ -89,7 +90,12 @@ std::shared_ptr<void> MainWindow::PrepareCommandLineDocument()
     // Transforms ask for their base and patches for a folder first; several files open one by one.
     if (paths.size() != 1 || HasExtension(paths[0], L".mst") || HasExtension(paths[0], L".msp"))
         return nullptr;
-    return document_preparer_(paths[0]);
+    try {
+        // The name the tab will open it by.
+        return document_preparer_(FullPathOf(paths[0]));
+    } catch (const tfc::Win32Error&) {
+        return nullptr; // opened the ordinary way, which reports the failure
+    }
 }
 
 std::vector<std::wstring> MainWindow::CommandLinePaths(const wchar_t* command_line)
@@ -394,7 +400,7 @@ const ValidationStore* MainWindow::GetValidationResults()
     return pane.GetWindowHandle() ? &pane.Store() : nullptr;
 }
 
-RowLinksWindow* MainWindow::GetRowLinksPane()
+RowLinksPane* MainWindow::GetRowLinksPane()
 {
     if (!log_tabs_.GetWindowHandle())
         return nullptr;

@@ -105,7 +105,7 @@ public:
     HWND GetWindowHandle() const override { return frame_; }
     HIMAGELIST GetImageList() const override { return images_; }
     const ValidationStore* GetValidationResults() override;
-    RowLinksWindow* GetRowLinksPane() override;
+    RowLinksPane* GetRowLinksPane() override;
     HWND GetStatusBar() const { return status_bar_; }
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }

@@ -106,8 +106,10 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
         TrackOnOpen(result);
 }
 
-MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
+MDIChild* MainWindow::OpenOnePath(const std::wstring& given)
 {
+    // "C:/a/b.msi" or a relative name: the tab, the title and the prompts show the program's own form.
+    std::wstring path = FullPathOf(given);
     if (HasExtension(path, L".mst")) {
         std::wstring base =
             BrowseForFile(frame_, FilterText(kBaseFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,

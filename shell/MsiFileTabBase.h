@@ -5,7 +5,7 @@
 #include "foundation/SplitterWindow.h"
 #include "foundation/TempFiles.h"
 #include "foundation/Window.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "shell/MainTabCtrl.h"
 #include "shell/MainWindow.h"
 #include "views/dialogs/FindDlg.h"
@@ -21,7 +21,7 @@ class MsiTable;
 
 class MsiFileTabBase : public tfc::Window,
                        private MainTabCtrlParent,
-                       public EditableMsiFileTab,
+                       public TableViewsTab,
                        public FindableDocument
 {
 public:

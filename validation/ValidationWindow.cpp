@@ -1,4 +1,5 @@
 #include "validation/ValidationWindow.h"
+#include "foundation/FileUtil.h"
 #include "foundation/WindowPlace.h"
 
 #include "foundation/Clipboard.h"
@@ -14,17 +15,11 @@ const wchar_t* const kColumnTitles[] = {L"File",  L"ICE",    L"Type", L"Descript
                                         L"Table", L"Column", L"Key",  L"Cub"};
 const int kColumnCount = 9;
 
-std::wstring FileNamePart(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring ColumnText(const ValidationMessage& message, int column)
 {
     switch (column) {
     case 0:
-        return FileNamePart(message.location.text);
+        return FileNameOf(message.location.text);
     case 1:
         return message.ice;
     case 2:

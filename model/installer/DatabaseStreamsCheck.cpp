@@ -1,5 +1,6 @@
 #include "model/installer/DatabaseStreamsCheck.h"
 #include "model/installer/SummaryStreamCheck.h"
+#include "model/installer/TransformStreamNames.h"
 
 #include <map>
 #include <set>
@@ -7,14 +8,6 @@
 namespace msi {
 namespace detail {
 namespace {
-
-const wchar_t kTablePrefix = 0x4840;
-
-wchar_t packed_char(unsigned value)
-{
-    static const wchar_t kChars[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-    return kChars[value & 63];
-}
 
 unsigned u16(const std::vector<BYTE>& bytes, size_t at)
 {
@@ -223,24 +216,6 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
 }
 
 } // namespace
-
-std::wstring UnpackStreamName(const std::wstring& element, bool& table_stream)
-{
-    table_stream = !element.empty() && element[0] == kTablePrefix;
-    std::wstring name;
-    for (size_t at = table_stream ? 1 : 0; at < element.size(); ++at) {
-        unsigned unit = element[at];
-        if (unit >= 0x3800 && unit < 0x4800) {
-            name += packed_char(unit - 0x3800);
-            name += packed_char((unit - 0x3800) >> 6);
-        } else if (unit >= 0x4800 && unit < 0x4840) {
-            name += packed_char(unit - 0x4800);
-        } else {
-            name += static_cast<wchar_t>(unit);
-        }
-    }
-    return name;
-}
 
 bool DatabaseStreamsSound(const std::vector<RootStream>& streams, std::vector<std::wstring>* unlisted)
 {

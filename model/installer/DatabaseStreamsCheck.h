@@ -24,9 +24,6 @@ struct RootStream
     std::function<std::vector<BYTE>()> read;
 };
 
-// The name a packed element stands for; table streams (and the string pool) set table_stream.
-std::wstring UnpackStreamName(const std::wstring& element, bool& table_stream);
-
 // True when the streams hold a database the library reads whole. Table streams that `_Tables` does not
 // list (Wine keeps the stream of a table dropped in a session) go into unlisted when it is given; else
 // one fails the check when its rows would fit a listed table that has no stream (it may be renamed).

@@ -11,9 +11,6 @@
 
 namespace msi {
 
-// The unpacked name of a storage element; table_stream tells whether it carried the table prefix.
-std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream);
-
 // One change record: mask & 1 an insert (of the first mask >> 8 columns), mask 0 a delete (keys only),
 // otherwise an update of the keys and the columns whose bits are set. present tells which cells of row
 // the record holds.

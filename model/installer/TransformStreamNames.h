@@ -11,6 +11,8 @@ namespace msi {
 constexpr size_t kMaxStreamNameUnits = 31;
 
 std::wstring PackStreamName(const std::wstring& name, bool table_stream);
+// The name a packed element stands for; table_stream tells whether it carried the table prefix.
+std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream);
 
 // The name Wine and Windows give a row's stream: the table, then each key's text (integers in signed
 // decimal, a null key empty), joined by ".".

@@ -39,6 +39,11 @@ void ImportRegFile(EditableMsiFileTab& tab, HWND owner, const std::wstring& comp
                        MB_OK);
         return;
     }
+    std::wstring deletion = RegKeyDeletionText(text, keys);
+    if (!deletion.empty()) {
+        ShowMessageBox(owner, deletion, L"Failed to import the Registry file", MB_OK);
+        return;
+    }
 
     std::wstring base = lookup->MakeUniqueKey(component + L"_reg");
     std::vector<RegistryRow> rows;

@@ -6,7 +6,7 @@
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
 #include "resources/NodesIds.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "foundation/CsvText.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/AddTableRowDlg.h"

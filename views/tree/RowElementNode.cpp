@@ -37,7 +37,7 @@ bool IsTreeShown(TreeView* tree)
 
 } // namespace
 
-RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
+RowElementNode::RowElementNode(TableViewsTab* tab, const std::wstring& table_name, RowIterator row)
     : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name)),
       row_(row), has_row_(true)
 {
@@ -46,7 +46,7 @@ RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& tabl
     Subscribe();
 }
 
-RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, TreeView* tree)
+RowElementNode::RowElementNode(TableViewsTab* tab, const std::wstring& table_name, TreeView* tree)
     : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name))
 {
     SetTree(tree);
@@ -267,7 +267,7 @@ void RowElementNode::OnSelected(ObjectWindow* list)
 
 void RowElementNode::ShowInLinksPane()
 {
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(tab_))
+    if (RowLinksPane* pane = MsiTableNode::LinksPane(tab_))
         pane->ShowRowLinks(has_row_ ? table_.get() : nullptr, row_);
 }
 

@@ -176,6 +176,6 @@ void RowGroupingNode::OnSelected(ObjectWindow* list)
     list->SetSelection({});
 
     // A grouping is no row: the pane shows none.
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
+    if (RowLinksPane* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
         pane->ShowRowLinks(nullptr, RowIterator());
 }

@@ -3,13 +3,18 @@
 // would make it loop or read a table empty.
 #include "model/installer/CompoundFileCheck.h"
 #include "model/installer/DatabaseStreamsCheck.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformStreamNames.h"
 #include "model/MsiFile.h"
+#include "model/MsiQuery.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "support/TestSupport.h"
 #include "tools/ModelDump.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -184,7 +189,7 @@ std::wstring EntryName(const std::vector<BYTE>& bytes, size_t entry)
     for (size_t at = 0; at + 2 < (bytes[entry + 0x40] | (bytes[entry + 0x41] << 8)); at += 2)
         packed += static_cast<wchar_t>(bytes[entry + at] | (bytes[entry + at + 1] << 8));
     bool table = false;
-    std::wstring name = msi::detail::UnpackStreamName(packed, table);
+    std::wstring name = msi::UnpackStreamName(packed, table);
     return table ? L"!" + name : name;
 }
 
@@ -192,6 +197,27 @@ void SetU32(std::vector<BYTE>& bytes, size_t at, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+// Takes the entry out of the directory tree (its subtrees stay, in order); the entry itself stays in use.
+void Unlink(std::vector<BYTE>& bytes, size_t entry)
+{
+    const uint32_t kNone = 0xFFFFFFFF;
+    std::vector<size_t> entries = DirectoryEntries(bytes);
+    uint32_t index =
+        static_cast<uint32_t>(std::find(entries.begin(), entries.end(), entry) - entries.begin());
+    uint32_t left = U32(bytes, entry + 0x44), right = U32(bytes, entry + 0x48);
+    uint32_t replacement = left == kNone ? right : left;
+    if (left != kNone && right != kNone) {
+        uint32_t last = left;
+        while (U32(bytes, entries[last] + 0x48) != kNone)
+            last = U32(bytes, entries[last] + 0x48);
+        SetU32(bytes, entries[last] + 0x48, right);
+    }
+    for (size_t other : entries)
+        for (size_t link : {0x44, 0x48, 0x4C})
+            if (bytes[other + 0x42] != 0 && U32(bytes, other + link) == index)
+                SetU32(bytes, other + link, replacement);
 }
 
 } // namespace
@@ -234,6 +260,8 @@ TEST_P(DamagedPackageTest, DamagedDatabaseStreamsAreRefused)
          [](std::vector<BYTE>& bytes, size_t entry) { SetU32(bytes, entry + 0x7C, 1); }},
         {"table stream entry freed", table,
          [](std::vector<BYTE>& bytes, size_t entry) { bytes[entry + 0x42] = 0; }},
+        // Its rows would be lost: the library reads a table whose stream it does not reach as empty.
+        {"table stream unlinked", table, Unlink},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
@@ -272,6 +300,59 @@ TEST_P(DamagedPackageTest, UnreachedEntriesArePassedOver)
     std::wstring path = folder_.file(L"unreached.msi");
     testing_support::WriteFileBytes(path, bytes);
     EXPECT_EQ(whole_, OpenOutcome(path));
+}
+
+// Wine may keep the stream of a table dropped in a session (where it did not, the stream is put back): the
+// table list no longer names it, so the library passes it over and the rest of the file reads whole.
+TEST_P(DamagedPackageTest, AStreamKeptOfADroppedTableIsPassedOver)
+{
+    MsiFile original;
+    original.Open(source_, MSIDBOPEN_READONLY);
+    std::wstring dropped;
+    for (auto& entry : original.tables())
+        if (dropped.empty() && entry.first[0] != L'_' && !entry.second->rows().empty())
+            dropped = entry.first;
+    ASSERT_FALSE(dropped.empty());
+    std::wstring path = folder_.copy_in(source_, L"dropped.msi");
+    {
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+        MsiQuery::OpenAndExecute(database.get(), L"DROP TABLE `" + dropped + L"`", 0);
+        msi::DatabaseCommit(database.get());
+    }
+    std::wstring expected = OpenOutcome(path);
+    ASSERT_EQ(std::wstring::npos, expected.find(kDamaged));
+    ASSERT_EQ(std::wstring::npos, expected.find(L"[" + dropped + L"]\n"));
+    // The stream as it stood before the drop, where the library left none.
+    std::wstring name = msi::PackStreamName(dropped, true);
+    std::string rows;
+    {
+        msi::ComRef<IStorage> source;
+        msi::ComRef<IStream> stream;
+        ASSERT_EQ(S_OK, StgOpenStorage(source_.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr,
+                                       0, source.receive()));
+        ASSERT_EQ(S_OK, source->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                           stream.receive()));
+        char block[4096];
+        ULONG read = 0;
+        while (SUCCEEDED(stream->Read(block, sizeof(block), &read)) && read > 0)
+            rows.append(block, read);
+    }
+    {
+        msi::ComRef<IStorage> copy;
+        msi::ComRef<IStream> stream;
+        ASSERT_EQ(S_OK, StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
+                                       0, copy.receive()));
+        if (copy->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.receive()) !=
+            S_OK) {
+            ASSERT_EQ(S_OK, copy->CreateStream(name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                               0, 0, stream.receive()));
+            ULONG written = 0;
+            ASSERT_EQ(S_OK, stream->Write(rows.data(), static_cast<ULONG>(rows.size()), &written));
+            ASSERT_EQ(S_OK, copy->Commit(STGC_DEFAULT));
+        }
+    }
+
+    EXPECT_EQ(expected, OpenOutcome(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedPackages, DamagedPackageTest,

@@ -122,7 +122,7 @@ void RegisterPlainRowClasses()
 {
     auto plain = [](auto* sample) {
         using Node = std::remove_pointer_t<decltype(sample)>;
-        return [](EditableMsiFileTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
+        return [](TableViewsTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
             return new Node(tab, table, row);
         };
     };
