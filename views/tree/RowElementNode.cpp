@@ -22,6 +22,15 @@ namespace {
 
 const wchar_t kPlaceholder[] = L"Dummy";
 
+// Stands in for the children until the first expansion. No item: one per row of a large page would cost
+// Wine's control a search through all items each, and the row's item asks its node for its button.
+class PlaceholderNode : public StaticNode
+{
+public:
+    PlaceholderNode() : StaticNode(kPlaceholder) {}
+    bool HasItem() const override { return false; }
+};
+
 bool HasKind(const RelationshipSet& relationships, int kind)
 {
     return std::any_of(relationships.begin(), relationships.end(),
@@ -86,7 +95,7 @@ void RowElementNode::UpdateLabel()
 
 void RowElementNode::AddPlaceholderChild()
 {
-    AddChild(new StaticNode(kPlaceholder));
+    AddChild(new PlaceholderNode());
 }
 
 bool RowElementNode::IsPopulated() const

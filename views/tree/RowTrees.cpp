@@ -56,9 +56,11 @@ tfc::RefersTo<RowElementNode> FillTreeView(TableViewsTab& tab, TreeView& tree, c
     if (!grouping)
         return tfc::RefersTo<RowElementNode>();
     AddRowGroupingNode(grouping);
+    std::vector<RowIterator> rows;
     for (RowIterator row = table->rows().begin(); row != table->rows().end(); ++row) {
         if (grouping->AcceptRow(*table, row))
-            grouping->AddRowNode(row);
+            rows.push_back(row);
     }
+    grouping->AddRowNodes(rows);
     return root;
 }
