@@ -207,7 +207,7 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
     // A table's mark changed into another character: the rest of the name still names the table.
     for (const RootStream& stream : streams) {
         if (stream.storage || !stream.reached || stream.size == 0 || stream.element.size() < 2 ||
-            stream.element[0] < kTablePrefix)
+            stream.element[0] < kTableStreamPrefix)
             continue;
         bool table_stream = false;
         auto table = streamless.find(UnpackStreamName(stream.element.substr(1), table_stream));

@@ -27,7 +27,7 @@ std::wstring PackStreamName(const std::wstring& name, bool table_stream)
 {
     std::wstring packed;
     if (table_stream)
-        packed += wchar_t(0x4840);
+        packed += kTableStreamPrefix;
     for (size_t i = 0; i < name.size(); ++i) {
         int first = packed_value(name[i]);
         if (first < 0) {
@@ -48,7 +48,7 @@ std::wstring PackStreamName(const std::wstring& name, bool table_stream)
 std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream)
 {
     static const wchar_t kChars[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-    table_stream = !packed.empty() && packed[0] == 0x4840;
+    table_stream = !packed.empty() && packed[0] == kTableStreamPrefix;
     std::wstring name;
     for (size_t i = table_stream ? 1 : 0; i < packed.size(); ++i) {
         unsigned unit = packed[i];
