@@ -28,9 +28,9 @@ std::wstring CodePageRefusal(const std::wstring& text, UINT code_page, const std
             !msi::EncodeInCodePage(character, code_page, bytes))
             missing += character;
     }
-    return holder + L" " + CodePageName(code_page) + L" cannot hold the characters \"" + missing +
-           L"\" of \"" + text +
-           L"\": they would be stored as others. Use other characters, or change the code page first.";
+    std::wstring where = missing == text ? std::wstring() : L" of \"" + text + L"\"";
+    return holder + L" " + CodePageName(code_page) + L" cannot hold the characters \"" + missing + L"\"" +
+           where + L": they would be stored as others. Use other characters, or change the code page first.";
 }
 
 std::wstring RowCodePageRefusal(const MsiColumns& columns, const std::vector<MsiFieldDataRef>& values,

@@ -434,3 +434,46 @@ TEST_F(KeyboardTest, ASummaryTitleTheCodePageCannotHoldIsRefusedInTheDialog)
     }
     EXPECT_FALSE(tab->IsDirty());
 }
+
+TEST_F(KeyboardTest, ANewRowWithATextTheCodePageCannotHoldIsRefusedInItsCell)
+{
+    const std::wstring japanese = L"\u65e5\u672c";
+    ForceCodePage(first_, 1252);
+    DatabaseFrame frame(L"Dravnetta.exe \"" + first_ + L"\"");
+    ASSERT_TRUE(BringToForeground(frame->GetWindowHandle()));
+    MsiFileTab* tab = frame.current();
+    ASSERT_TRUE(tab->ShowFound(FindCriteria(L"", L"Property", L"Value", {L"ProductName"})));
+    Watchdog watchdog("the New Row dialog");
+    ScriptedPrompts prompts;
+    prompts.answer(IDOK);
+    // Ctrl+R; in the dialog F2 on the Property field, a name, Enter; F2 on the Value field, the text, Enter
+    // (refused); Escape twice.
+    int stage = 0;
+    window_testing::DialogDriver dialog([&](HWND) {
+        if (stage == 0) {
+            PressKeys({VK_F2});
+            window_testing::TypeText(L"NewName");
+            PressKeys({VK_RETURN});
+            PressKeys({VK_F2});
+            window_testing::TypeText(japanese);
+            PressKeys({VK_RETURN});
+            stage = 1;
+            return false;
+        }
+        if (prompts.asked().empty())
+            return false;
+        PressKeys({VK_ESCAPE});
+        PressKeys({VK_ESCAPE});
+        return true;
+    });
+    PressKeys({VK_CONTROL, 'R'});
+    ASSERT_TRUE(PumpFrame(frame.frame(), [&] {
+        return dialog.finished() && !window_testing::FindThreadDialog();
+    })) << AskedTexts(prompts);
+    ASSERT_EQ(prompts.asked().size(), 1u) << AskedTexts(prompts);
+    EXPECT_NE(prompts.asked()[0].text.find(L"code page 1252 cannot hold the characters \"" + japanese),
+              std::wstring::npos)
+        << AskedTexts(prompts);
+    EXPECT_EQ(tab->GetTableLookup(L"Property")->RowCount(), 1);
+    EXPECT_FALSE(tab->IsDirty());
+}
