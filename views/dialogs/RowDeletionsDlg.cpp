@@ -65,7 +65,8 @@ void RowNode::SetChecked(bool checked)
 
 void RowNode::RestoreCheck()
 {
-    SetChecked(checked_);
+    if (IsChecked() != checked_)
+        SetChecked(checked_);
 }
 
 void RowNode::SetBranchChecked(bool checked)
@@ -129,6 +130,8 @@ LRESULT RowDeletionsDlg::OnTreeNotify(NMHDR* header)
         if (draw->nmcd.dwDrawStage == CDDS_POSTPAINT) {
             if (!checks_restored_) {
                 checks_restored_ = true;
+                // Drawn once at the end: with drawing on, each check costs the control a pass over the tree.
+                NoRedraw quiet(tree_window_);
                 RestoreChecks(*tree_.Root());
             }
             return CDRF_DODEFAULT;
@@ -165,6 +168,12 @@ void RowDeletionsDlg::MakeTree(HWND dialog)
     SetWindowPos(tree_window_, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     DestroyWindow(placeholder);
     SendMessageW(tree_window_, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    // Wine makes the check box images at the first paint and then unchecks every item, and with thousands
+    // of items shown each check put back costs a pass over them all: painted once now, while empty.
+    if (HDC dc = GetDC(tree_window_)) {
+        SendMessageW(tree_window_, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(tree_window_, dc);
+    }
     tree_.SetWindow(tree_window_);
 }
 
@@ -289,11 +298,17 @@ void RowDeletionsDlg::DeleteChecked()
     int total = static_cast<int>(seen.size());
     int number = 0;
     ForegroundProgress progress(Progress(), owner_.DialogOwner(), L"Deleting rows");
+    ULONGLONG told = 0;
     auto counted = [&](int) {
         ++number;
         // Dirty at the first deletion: a later failure must not leave deleted rows unsaved unnoticed.
         if (deleted_++ == 0)
             owner_.SetDirty(true);
+        // Wine's status bar paints at once on every text: a few times a second is enough to read.
+        ULONGLONG now = GetTickCount64();
+        if (now - told < 100 && number != total)
+            return !progress.Cancelled();
+        told = now;
         std::wstring text;
         tfc::Format(L"Deleting row %i of %i", text) << static_cast<long>(number) << static_cast<long>(total);
         if (status_)

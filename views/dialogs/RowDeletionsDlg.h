@@ -34,7 +34,7 @@ public:
     // The control's check when the item shows one, else the kept one.
     bool IsChecked() const;
     void SetChecked(bool checked);
-    // Shows the kept check in the control again.
+    // Shows the kept check in the control again where it shows another.
     void RestoreCheck();
     // This node and every node below it.
     void SetBranchChecked(bool checked);
