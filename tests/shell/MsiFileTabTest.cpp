@@ -238,7 +238,8 @@ TEST_F(MsiFileTabTest, ADatabaseNamedAtStartUpOpensAsFromTheMenu)
             DatabaseFrame frame(L"Dravnetta.exe \"" + named + L"\"");
             if (!test.title) {
                 ASSERT_EQ(prompts.asked().size(), 1u);
-                EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: " + path);
+                EXPECT_EQ(prompts.asked()[0].text,
+                          L"Failed to open file: " + path + L"\r\nThe file is not an installer database.");
                 EXPECT_EQ(frame->GetTabs().Documents().size(), 0u);
                 continue;
             }

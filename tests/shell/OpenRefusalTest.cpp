@@ -31,10 +31,29 @@ PromptAnswer Paths(std::vector<std::wstring> paths)
     return answer;
 }
 
-// File > Open of the path; the prompts answer the dialog and what follows.
-void OpenByCommand(DatabaseFrame& frame, ScriptedPrompts& prompts, const std::wstring& path)
+PromptAnswer Result(int result)
+{
+    PromptAnswer answer;
+    answer.result = result;
+    return answer;
+}
+
+// What was asked, for a failure's message.
+std::string Asked(ScriptedPrompts& prompts)
+{
+    std::string text;
+    for (const auto& request : prompts.asked())
+        text += tfc::to_narrow(request.caption + L": " + request.text) + "\n";
+    return text;
+}
+
+// File > Open of the path; then the prompts give the answers that follow.
+void OpenByCommand(DatabaseFrame& frame, ScriptedPrompts& prompts, const std::wstring& path,
+                   std::vector<PromptAnswer> then)
 {
     prompts.answer(Paths({path}));
+    for (PromptAnswer& answer : then)
+        prompts.answer(std::move(answer));
     frame->OnCommand(ID_FILE_OPEN);
 }
 
@@ -82,9 +101,8 @@ TEST(OpenRefusal, FileOpenNamesTheReasonBeneathThePath)
     for (const Case& test : cases) {
         SCOPED_TRACE(tfc::to_narrow(test.path));
         ScriptedPrompts prompts;
-        prompts.answer(IDOK);
-        OpenByCommand(frame, prompts, test.path);
-        ASSERT_EQ(2u, prompts.asked().size());
+        OpenByCommand(frame, prompts, test.path, {Result(IDOK)});
+        ASSERT_EQ(2u, prompts.asked().size()) << Asked(prompts);
         EXPECT_EQ(L"Failed to open file: " + test.path + L"\r\n" + test.reason, prompts.asked()[1].text);
         EXPECT_EQ(L"Failed to open file", prompts.asked()[1].caption);
         EXPECT_TRUE(frame->GetTabs().Documents().empty());
@@ -103,14 +121,14 @@ TEST(OpenRefusal, TransformsWindowsMadeOpenAndApply)
     ScratchFolder folder;
     std::wstring base = folder.copy_in(source, L"base.msi");
     DatabaseFrame frame;
+    frame->SetTransformFactory(&MsiTransformTab::Make);
     for (const wchar_t* name : {L"windows-made.mst", L"windows-made-1041.mst"}) {
         SCOPED_TRACE(tfc::to_narrow(name));
         std::wstring transform = TestDataPath(std::wstring(L"transforms\\") + name);
         {
             ScriptedPrompts prompts;
-            prompts.answer(Paths({base}));
-            OpenByCommand(frame, prompts, transform);
-            ASSERT_EQ(2u, prompts.asked().size());
+            OpenByCommand(frame, prompts, transform, {Paths({base})});
+            ASSERT_EQ(2u, prompts.asked().size()) << Asked(prompts);
         }
         auto* tab = dynamic_cast<MsiTransformTab*>(frame->GetTabs().CurrentTab());
         ASSERT_NE(nullptr, tab);
@@ -145,13 +163,11 @@ TEST(OpenRefusal, ATransformThatDoesNotFitIsRefusedAndTheDatabaseTabStays)
     std::wstring base = folder.copy_in(source, L"base.msi");
     std::wstring transform = WithoutSuppressedErrors(folder, TestDataPath(L"transforms\\windows-made.mst"));
     DatabaseFrame frame;
+    frame->SetTransformFactory(&MsiTransformTab::Make);
     {
         ScriptedPrompts prompts;
-        prompts.answer(Paths({base}));
-        prompts.answer(IDNO);
-        prompts.answer(IDOK);
-        OpenByCommand(frame, prompts, transform);
-        ASSERT_EQ(4u, prompts.asked().size());
+        OpenByCommand(frame, prompts, transform, {Paths({base}), Result(IDNO), Result(IDOK)});
+        ASSERT_EQ(4u, prompts.asked().size()) << Asked(prompts);
         EXPECT_EQ(L"Errors while applying transform", prompts.asked()[2].caption);
         EXPECT_EQ(L"Failed to open file: " + transform + L"\r\n" + kDoesNotFit, prompts.asked()[3].text);
         EXPECT_TRUE(frame->GetTabs().Documents().empty());
