@@ -197,6 +197,9 @@ LRESULT MsiFileTabBase::ShowView(NMHDR* header)
         // goes back to the document's own text.
         if (!view_tabs_.GetPage(page).GetSelectedNode()) {
             list_.SetHandler(nullptr, {}, 0, -1, 0);
+            // The header keeps drawing the columns it lost until it is painted again.
+            RedrawWindow(list_.GetWindowHandle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             if (auto* pane = GetRowLinksPane())
                 pane->ShowRowLinks(nullptr, RowIterator());
         }

@@ -12,7 +12,6 @@
 #include "views/dialogs/RowLinksWindow.h"
 #include "views/grid/HeaderWidth.h"
 #include "views/grid/ObjectWindow.h"
-#include "views/tree/DialogNode.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/tree/TreeView.h"
 
@@ -166,16 +165,6 @@ TEST_F(LookTest, DialogsOpenOverTheFrame)
         {L"Summary Information",
          [&] { SendMessageW(tab_->GetWindowHandle(), WM_COMMAND, ID_TABLES_SUMMARY_INFO, 0); }},
         {L"New Row", [&] { tab_->FindTableNode(L"Property")->AddRow(); }},
-        {L"Dialog Preview",
-         [&] {
-             tab_->SelectView(MainTabCtrl::DIALOGS);
-             TreeView& tree = tab_->GetViewTabs().GetPage(MainTabCtrl::DIALOGS);
-             ASSERT_TRUE(tree.Root()->HasChildren());
-             ContainerNode* dialogs = tree.Root()->GetChildren().begin()->node.get();
-             auto* welcome = dynamic_cast<DialogNode*>(dialogs->FindChild(L"WelcomeDlg"));
-             ASSERT_NE(welcome, nullptr);
-             welcome->Preview();
-         }},
     };
     for (const Case& c : cases) {
         bool shown = false;

