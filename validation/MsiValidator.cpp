@@ -247,7 +247,16 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
 {
     mode_ = Mode::MergedCub;
     current_cub_ = &cub;
-    CheckIcesCanRun(cub);
+    std::vector<std::wstring> blocked = BlockedIces(cub);
+    bool any_runs = false;
+    for (size_t i = 0; i < cub.selected_ices.size(); ++i)
+        any_runs = any_runs || (cub.selected_ices[i] < cub.ice_names.size() && blocked[i].empty());
+    if (!any_runs) {
+        for (size_t i = 0; i < cub.selected_ices.size() && !IsCancelled(); ++i)
+            if (!blocked[i].empty())
+                ReportBlockedIce(cub.ice_names[cub.selected_ices[i]], blocked[i]);
+        return;
+    }
     if (progress_)
         progress_->SetAction(0, L"Merging cub");
     // The merged copy goes with the cub, however the cub ends; declared first, it goes after the
@@ -277,19 +286,25 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
             << FileNameOf(document_path_) << cub.name;
         throw;
     }
-    for (uint32_t position : cub.selected_ices) {
+    for (size_t i = 0; i < cub.selected_ices.size(); ++i) {
+        uint32_t position = cub.selected_ices[i];
         if (IsCancelled())
             break;
         if (position >= cub.ice_names.size())
             continue;
+        const std::wstring& ice = cub.ice_names[position];
+        if (!blocked[i].empty()) {
+            ReportBlockedIce(ice, blocked[i]);
+            continue;
+        }
         try {
-            msi::DoAction(install.get(), cub.ice_names[position]);
+            msi::DoAction(install.get(), ice);
         } catch (const tfc::Win32Error&) {
             RaiseKeptError();
             // An ICE that stopped because the run was cancelled is no failure.
             if (!IsCancelled()) {
                 tfc::Format(L"The ICE %s of the cub %s failed on %s")
-                    << cub.ice_names[position] << cub.name << FileNameOf(document_path_);
+                    << ice << cub.name << FileNameOf(document_path_);
                 throw;
             }
         }
@@ -297,18 +312,21 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
     }
 }
 
-void MsiValidator::CheckIcesCanRun(const ValidationCub& cub) const
+std::vector<std::wstring> MsiValidator::BlockedIces(const ValidationCub& cub) const
 {
     MsiHandle database = msi::OpenDatabase(cub.path, MSIDBOPEN_READONLY);
-    for (uint32_t position : cub.selected_ices) {
-        if (position >= cub.ice_names.size())
-            continue;
-        std::wstring reason = WhyIceCannotRun(database.get(), cub.ice_names[position]);
-        if (!reason.empty())
-            throw tfc::ManageableError(L"The ICE " + cub.ice_names[position] + L" of the cub " + cub.name +
-                                           L" cannot run on this system: " + reason + L".",
-                                       std::wstring());
-    }
+    std::vector<std::wstring> reasons;
+    for (uint32_t position : cub.selected_ices)
+        reasons.push_back(position < cub.ice_names.size()
+                              ? WhyIceCannotRun(database.get(), cub.ice_names[position])
+                              : std::wstring());
+    return reasons;
+}
+
+void MsiValidator::ReportBlockedIce(const std::wstring& ice, const std::wstring& reason)
+{
+    RecordMessage(ice + L"\t0\t" + ice + L" cannot run on this system: " + reason + L".",
+                  INSTALLMESSAGE_USER);
 }
 
 void MsiValidator::RunEvalCom(IIceEvaluator& evaluator, const std::wstring& copy_path,

@@ -74,9 +74,12 @@ private:
 
     void ValidateDocument(size_t index);
     void RunCub(const std::wstring& copy_path, const ValidationCub& cub, bool com_ready);
-    // Ends the run, in words, before the installer is asked to run an ICE it could not (Win32Error
-    // "MsiOpenDatabase" when the cub cannot be read).
-    void CheckIcesCanRun(const ValidationCub& cub) const;
+    // For each selected ICE of the cub, why the installer could not run it, or empty (Win32Error
+    // "MsiOpenDatabase" when the cub cannot be read). Such an ICE is not started: the installer would
+    // wait forever for a server it cannot start.
+    std::vector<std::wstring> BlockedIces(const ValidationCub& cub) const;
+    // Lists the ICE's failure to start as its own message, and the run goes on with the next ICE.
+    void ReportBlockedIce(const std::wstring& ice, const std::wstring& reason);
     int Answer(UINT message_type) const;
     // The first exception of a handler or callback, which must not cross the installer or COM; raised
     // once the call that ran them has returned.

@@ -17,6 +17,14 @@ std::wstring TestCubPath(const std::wstring& name)
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
 }
 
+bool RunsThirtyTwoBitIces()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    UINT length = GetSystemWow64DirectoryW(folder, MAX_PATH);
+    return length && length < MAX_PATH &&
+           GetFileAttributesW((std::wstring(folder) + L"\\msiexec.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void BuildTestPackage(const std::wstring& path, bool property_table, bool package_code)
 {
     DeleteFileW(path.c_str());

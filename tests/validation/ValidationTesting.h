@@ -10,9 +10,13 @@
 
 namespace validation_testing {
 
-// The suites built with the tests: "TestSuite.cub" (TSTICE01 to TSTICE05) and "TestSuite2.cub"
-// (TSTICE03, TSTICE01). Empty when the build made none (tests then skip).
+// The suites built with the tests: "TestSuite.cub" (TSTICE01 to TSTICE05), "TestSuite2.cub"
+// (TSTICE03, TSTICE01) and "TestSuite32.cub" (the first with its DLL built for 32 bits). Empty when the
+// build made none (tests then skip).
 std::wstring TestCubPath(const std::wstring& name);
+
+// Whether the installer has its 32-bit server here, which runs the ICEs of a 32-bit suite.
+bool RunsThirtyTwoBitIces();
 
 // A package the installer opens: a Property table (when asked) with ProductCode and ProductName, and
 // summary information with a package code (when asked).
