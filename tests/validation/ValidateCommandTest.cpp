@@ -93,6 +93,38 @@ TEST(ValidateCommand, F7OnADatabaseTabAndOnATransformTabFillsThePaneAndColoursCe
 
 namespace {
 
+// Points this process's temporary folder at one of its own while it lives: other test programs run
+// alongside in the same prefix, and their files must not count as this run's leftovers.
+class PrivateTempFolder
+{
+public:
+    PrivateTempFolder() : tmp_(Get(L"TMP")), temp_(Get(L"TEMP"))
+    {
+        wchar_t base[MAX_PATH + 1];
+        DWORD length = GetTempPathW(MAX_PATH + 1, base);
+        std::wstring folder =
+            std::wstring(base, length) + L"ValidateRun" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+    }
+    ~PrivateTempFolder()
+    {
+        SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+        SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+    }
+
+private:
+    static std::wstring Get(const wchar_t* name)
+    {
+        wchar_t value[MAX_PATH + 1];
+        DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+        return length > 0 && length <= MAX_PATH ? std::wstring(value, length) : std::wstring();
+    }
+    std::wstring tmp_;
+    std::wstring temp_;
+};
+
 // The temporary files of the program's folder.
 std::set<std::wstring> TempFolderFiles()
 {
@@ -136,6 +168,7 @@ TEST(ValidateCommand, F7OnRealPackagesRunsASuiteChosenInTheProfileDialog)
         bool ices_ran = suite == suite64 || runs32;
         std::wstring path = testing_support::TestDataPath(test.package);
         tfc::DeleteRegistryTree(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath());
+        PrivateTempFolder temp_folder;
         DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
         MoveWindow(frame->GetWindowHandle(), 20, 20, 960, 700, TRUE);
         MsiFileTab* tab = frame.current();
