@@ -1,19 +1,23 @@
 // Timing of the views a user waits for on a large database, in the program's own frame: the Components page
 // filled (n components in n / 10 folders), a transform tab opened and painted (n changed File rows and 100
 // Binary rows left alone), and the validation results refilled and sorted (n messages). Prints one line
-// per figure; asserts nothing. Needs a display (tools/bench.sh starts Xvfb when there is none).
-// Usage: bench_ViewsBench [folder for the scratch databases [n...]]
+// per figure; asserts nothing. Beside the transform tab, the installer library's own apply of the same
+// transform, on its own (raw_apply_transform_ms). Needs a display (tools/bench.sh starts Xvfb when there is
+// none). Usage: bench_ViewsBench [folder for the scratch databases [n...]]
 #include "BenchSupport.h"
 #include "WindowedRun.h"
 
 #include "foundation/Convert.h"
 #include "foundation/SettingsKey.h"
+#include "model/MsiFile.h"
+#include "resources/DialogsIds.h"
 #include "shell/MainWindow.h"
 #include "shell/MsiFileTab.h"
 #include "shell/MsiFileTabBase.h"
 #include "shell/MsiTransformTab.h"
 #include "validation/ValidationWindow.h"
 #include "views/grid/CreateFieldEditor.h"
+#include "views/tree/MsiTableNode.h"
 #include "views/tree/TreeView.h"
 
 #include <windows.h>
@@ -180,6 +184,24 @@ void TransformTab(MainWindow& frame, const std::wstring& folder, int files)
     DeleteFileW(transform.c_str());
 }
 
+// The library's apply alone, called directly (not through the layer), on a copy of the base.
+void RawApplyTransform(const std::wstring& folder, int files)
+{
+    std::wstring base = folder + L"\\views-bench-raw.msi";
+    std::wstring transform = folder + L"\\views-bench-raw.mst";
+    MakeTransform(folder, base, transform, files);
+    {
+        MsiHandle database = msi::OpenDatabase(base, MSIDBOPEN_TRANSACT);
+        Stopwatch apply;
+        UINT result = MsiDatabaseApplyTransformW(database.get(), transform.c_str(), 0);
+        Report(files, "raw_apply_transform_ms", apply.milliseconds(), "ms");
+        if (result != ERROR_SUCCESS)
+            throw std::runtime_error("the library did not apply the transform");
+    }
+    DeleteFileW(base.c_str());
+    DeleteFileW(transform.c_str());
+}
+
 void ValidationRefill(MainWindow& frame, int messages)
 {
     ValidationWindow& pane = frame.GetLogTabs().Validation();
@@ -204,6 +226,84 @@ void ValidationRefill(MainWindow& frame, int messages)
     pane.Clear();
 }
 
+// 1,000 components spread over the Component table of the File database, deleted with tracking on through
+// "Cascaded Deletion" (answered OK as soon as it shows): each takes its five files with it. Beside it the
+// installer library deleting the same 6,000 rows by key.
+void CascadeDelete(MainWindow& frame, const std::wstring& folder, int files)
+{
+    std::wstring path = folder + L"\\views-bench-cascade.msi";
+    MakeDatabase(folder, path, files);
+    int components = files / 5;
+    std::vector<int> picked;
+    for (int i = 0; i < 1000; ++i)
+        picked.push_back(static_cast<int>(static_cast<long long>(i) * components / 1000));
+    {
+        std::wstring raw_path = Copy(path, L"-raw");
+        MsiHandle database = msi::OpenDatabase(raw_path, MSIDBOPEN_TRANSACT);
+        MsiHandle file_rows = msi::DatabaseOpenView(database.get(), L"DELETE FROM `File` WHERE `File`=?");
+        MsiHandle component_rows =
+            msi::DatabaseOpenView(database.get(), L"DELETE FROM `Component` WHERE `Component`=?");
+        MsiHandle record = msi::CreateRecord(1);
+        Stopwatch raw;
+        for (int component : picked) {
+            for (int file = component * 5; file < component * 5 + 5; ++file) {
+                msi::RecordSetString(record.get(), 1, WideName(L"File", file));
+                msi::ViewExecute(file_rows.get(), record.get());
+                msi::ViewClose(file_rows.get());
+            }
+            msi::RecordSetString(record.get(), 1, WideName(L"Comp", component));
+            msi::ViewExecute(component_rows.get(), record.get());
+            msi::ViewClose(component_rows.get());
+        }
+        Report(files, "raw_cascade_delete_1000_ms", raw.milliseconds(), "ms");
+        file_rows.reset();
+        component_rows.reset();
+        database.reset();
+        DeleteFileW(raw_path.c_str());
+    }
+    frame.OpenFiles({path}, false);
+    Pump();
+    MsiFileTabBase* tab = CurrentTab(frame);
+    if (!tab)
+        throw std::runtime_error("the cascade database did not open");
+    MsiFile& file = tab->GetMsiFile();
+    if (!file.relationships().IsEnabled())
+        file.relationships().Build(file);
+    MsiTableNode* node = nullptr;
+    for (MsiTableNode* table : tab->TableNodes()) {
+        if (table->GetLookup()->GetTableName() == L"Component")
+            node = table;
+    }
+    if (!node)
+        throw std::runtime_error("no Component table node");
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    Pump();
+    // The list shows the table in key order: the keys' positions there.
+    std::vector<std::wstring> wanted;
+    for (int component : picked)
+        wanted.push_back(WideName(L"Comp", component));
+    std::vector<int> positions;
+    for (const std::wstring& key : wanted)
+        positions.push_back(node->GetLookup()->FindRow({key}, 0));
+    tab->GetTreeContext()->SetSelection(positions);
+    size_t before = file.FindTable(L"File")->rows().size() + file.FindTable(L"Component")->rows().size();
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND dialog = FindWindowW(L"#32770", L"Cascaded Deletion");
+        if (dialog && IsWindowVisible(dialog))
+            SendMessageW(dialog, WM_COMMAND, IDC_ROWS_OK, 0);
+    });
+    Stopwatch deletion;
+    node->DeleteSelectedRows();
+    Pump();
+    Report(files, "cascade_delete_1000_ms", deletion.milliseconds(), "ms");
+    KillTimer(nullptr, timer);
+    size_t after = file.FindTable(L"File")->rows().size() + file.FindTable(L"Component")->rows().size();
+    if (before - after != 6000)
+        std::printf("rows=%d cascade_deleted_rows=%d\n", files, static_cast<int>(before - after));
+    CloseAll(frame);
+    DeleteFileW(path.c_str());
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -222,7 +322,9 @@ int main(int argc, char** argv)
         for (int n : arguments.sizes) {
             ComponentsPage(*frame, arguments.folder, n);
             TransformTab(*frame, arguments.folder, n);
+            RawApplyTransform(arguments.folder, n);
             ValidationRefill(*frame, n);
+            CascadeDelete(*frame, arguments.folder, n);
         }
         frame.reset();
         Pump();

@@ -53,6 +53,7 @@ if(TARGET test_model)
 endif()
 
 include(cmake/TestCub.cmake)
+include(cmake/TestPackages.cmake)
 
 # The validation tests open documents in frames and work dialogs as the shell's tests do.
 if(TARGET test_validation)

@@ -1,5 +1,6 @@
 #include "foundation/Dialog.h"
 #include "foundation/Errors.h"
+#include "foundation/WindowPlace.h"
 
 namespace tamblewick_foundation_classes_v1_0 {
 namespace {
@@ -112,6 +113,10 @@ INT_PTR Dialog::dispatch(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam
 {
     try {
         INT_PTR result = dialog_proc(dialog, message, wparam, lparam);
+        // The dialog manager centres DS_CENTER on the screen; ours open over the window they belong to,
+        // at the size their own set-up gave them.
+        if (message == WM_INITDIALOG && (GetWindowLongW(dialog, GWL_STYLE) & DS_CENTER))
+            CentreOver(dialog, GetWindow(dialog, GW_OWNER));
         if (message == WM_NOTIFY) {
             // A DLGPROC's own return value is not the notification's result.
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);

@@ -1,6 +1,8 @@
 #include "foundation/FileUtil.h"
 #include "foundation/Errors.h"
 
+#include <shlwapi.h>
+
 bool FileExists(const std::wstring& path, WIN32_FIND_DATAW* data)
 {
     WIN32_FIND_DATAW found;
@@ -39,9 +41,18 @@ void SplitPathAtLastBackslash(const std::wstring& path, std::wstring& folder, st
 
 std::wstring FileNameOf(const std::wstring& path)
 {
-    std::wstring folder, name;
-    SplitPathAtLastBackslash(path, folder, name);
-    return name;
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ShortenedPath(const std::wstring& path, size_t most)
+{
+    if (path.size() <= most)
+        return path;
+    std::vector<wchar_t> shortened(most + 1, L'\0');
+    if (!PathCompactPathExW(shortened.data(), path.c_str(), static_cast<UINT>(most + 1), 0))
+        return path.substr(0, most);
+    return shortened.data();
 }
 
 std::wstring FullPathOf(const std::wstring& path)

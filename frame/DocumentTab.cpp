@@ -10,6 +10,16 @@ void HasDirtyFlag::SetDirty(bool dirty)
 
 void MDIChild::OnCommand(HMENU, UINT) {}
 
+void MDIChild::TakeFocus()
+{
+    HWND window = GetWindowHandle();
+    HWND target = last_focus_;
+    if (!target || !IsWindow(target) || !IsChild(window, target) || !IsWindowVisible(target))
+        target = MainControl();
+    if (target)
+        SetFocus(target);
+}
+
 bool MDIChild::OpenDroppedFile(const std::vector<std::wstring>&)
 {
     return false;
@@ -27,7 +37,7 @@ const ValidationStore* EditableMsiFileTab::GetValidationResults()
     return frame ? frame->GetValidationResults() : nullptr;
 }
 
-RowLinksWindow* EditableMsiFileTab::GetRowLinksPane()
+RowLinksPane* EditableMsiFileTab::GetRowLinksPane()
 {
     FrameWindow* frame = GetMainWindow();
     return frame ? frame->GetRowLinksPane() : nullptr;

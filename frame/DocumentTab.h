@@ -11,10 +11,6 @@
 
 class MsiFile;
 class MsiTableLookupBase;
-class MsiTableNode;
-class ObjectWindow;
-class RowLinksWindow;
-class TreeView;
 class ValidationStore;
 
 // The time of the first unsaved change; zero means clean.
@@ -74,8 +70,20 @@ public:
 
     bool IsReadOnly() const { return read_only_; }
 
+    // The keyboard focus, when the document is left with it, is remembered, and given back when the
+    // document is shown again (a hidden control would otherwise keep getting the keys).
+    void RememberFocus(HWND focus) { last_focus_ = focus; }
+    // Puts the focus on the remembered control when it is still there and shown, else on the main one.
+    void TakeFocus();
+
 protected:
+    // The control that gets the focus when none is remembered: the document's window itself here.
+    virtual HWND MainControl() { return GetWindowHandle(); }
+
     bool read_only_;
+
+private:
+    HWND last_focus_ = nullptr;
 };
 
 // A document tab as its trees, table nodes and dialogs see it.
@@ -91,16 +99,9 @@ public:
     // The messages of the validation runs that colour cells and fill their tips; null without a results pane.
     const ValidationStore* GetValidationResults();
     // The pane that lists the selected row's links; null without one.
-    RowLinksWindow* GetRowLinksPane();
+    RowLinksPane* GetRowLinksPane();
     // The frame's small icons for lists of rows; null without a frame.
     HIMAGELIST GetImageList();
-    // The table list that every tree page fills.
-    virtual ObjectWindow* GetTreeContext() = 0;
-    virtual TreeView* GetTablesTree() = 0;
-    virtual MsiTableNode* FindTableNode(const std::wstring& name) = 0;
-    // A transform tab answers only for tables of the edited file.
-    virtual MsiTableNode* FindEditableTableNode(const std::wstring& name) = 0;
-    virtual void DropTable(MsiTableNode* node) = 0;
     // Writes the table as an .idt file into the folder (an empty folder: the user chooses one).
     virtual void ExportTable(const std::wstring& table_name, const std::wstring& folder)
     {

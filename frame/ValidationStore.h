@@ -2,7 +2,7 @@
 // The messages of the validation runs, in insertion order (a message's number is its position) and
 // indexed by (document, table, key values). A run adds messages on its worker thread while the
 // user-interface thread reads them for colours, tips, refills and jumps, so every call takes the lock;
-// none keeps it while calling out.
+// none keeps it while calling out, but for Read's own reader.
 #include "frame/ValidationMessage.h"
 
 #include <cstddef>
@@ -32,6 +32,16 @@ public:
     // False when there is no such number (the store was cleared meanwhile).
     bool Get(size_t number, ValidationMessage& message) const;
     std::vector<ValidationMessage> Snapshot() const;
+    // Hands the message to read under the lock, without copying it; false when there is no such number.
+    // read must not call into the store.
+    template <typename Reader> bool Read(size_t number, Reader read) const
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (number >= messages_.size())
+            return false;
+        read(messages_[number]);
+        return true;
+    }
     // Marks the document's messages hidden; their numbers.
     std::vector<size_t> HideDocument(const std::wstring& document);
 

@@ -223,3 +223,43 @@ bool SchemaRelationships::Holds(const RowsByTable& rows, RowIterator row)
     }
     return false;
 }
+
+namespace {
+
+bool HasKind(const RelationshipSet& relationships, RelationshipKind kind)
+{
+    for (const RelationshipDefPtr& relationship : relationships) {
+        if (relationship->kind() == kind)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void SchemaRelationships::ForEachOwnedRow(
+    MsiTable& table, RowIterator row,
+    const std::function<void(MsiTable& owned_table, RowIterator owned)>& visit) const
+{
+    if (!enabled_)
+        return;
+    const MsiRow* key = &*row;
+    auto referring = pairs_.get<ByReferringTable>().equal_range(&table);
+    for (auto pair = referring.first; pair != referring.second; ++pair) {
+        const auto& index = pair->links->links().get<TableRowRelationships::ByReferring>();
+        auto links = index.equal_range(boost::make_tuple(key));
+        for (auto link = links.first; link != links.second; ++link) {
+            if (HasKind(link->relationships, RelationshipKind::Owns))
+                visit(*pair->referred, link->referred);
+        }
+    }
+    auto referred = pairs_.get<ByReferredTable>().equal_range(&table);
+    for (auto pair = referred.first; pair != referred.second; ++pair) {
+        const auto& index = pair->links->links().get<TableRowRelationships::ByReferred>();
+        auto links = index.equal_range(key);
+        for (auto link = links.first; link != links.second; ++link) {
+            if (HasKind(link->relationships, RelationshipKind::IsOwnedBy))
+                visit(*pair->referring, link->referring);
+        }
+    }
+}

@@ -113,6 +113,10 @@ public:
     RowsByTable GetReferencingRows(MsiTable& table, RowIterator row, MsiTable* only = nullptr) const;
     // Whether the row is among the linked rows.
     static bool Holds(const RowsByTable& rows, RowIterator row);
+    // The rows the row owns: those linked to it by an owned-by relationship of theirs and those it links to
+    // by an owns relationship of its own, each with its table. Copies nothing.
+    void ForEachOwnedRow(MsiTable& table, RowIterator row,
+                         const std::function<void(MsiTable& owned_table, RowIterator owned)>& visit) const;
 
 private:
     struct TablePair

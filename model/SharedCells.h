@@ -1,7 +1,9 @@
 #pragma once
 // Equal cells read in one load of a database share one cell: columns that refer to other tables or hold
-// flags repeat their values across many rows, and a key repeats in the tables that refer to it. Cells are
-// never changed in place once a row holds them (a change gives the row a new cell), so sharing is safe.
+// flags repeat their values across many rows, and a key repeats in the tables that refer to it. Only
+// integer and text cells are shared, and those are never changed in place once a row holds them (a change
+// gives the row a new cell), so sharing is safe. Stream cells are changed in place when their bytes are
+// extracted (`MsiTable::ExtractCell`): each row gets a cell of its own, made apart from this.
 // A column whose values turn out to be mostly new stops looking, so it costs the load little; key
 // columns always leave their cells for the columns that refer to them.
 #include "model/MsiFieldData.h"

@@ -1,4 +1,5 @@
 #include "model/SummaryInfo.h"
+#include "model/CodePageText.h"
 #include "model/installer/MsiApi.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
@@ -90,6 +91,20 @@ const std::map<UINT, SummaryPropertyDef>& SummaryPropertyDefs()
         {19, {VT_I4, L"Security (Read Only Status)"}},
     };
     return defs;
+}
+
+std::wstring SummaryTextRefusal(const SummaryInfoMap& summary, const std::wstring& text)
+{
+    const std::wstring holder = L"The summary information's code page";
+    std::wstring refusal = CodePageRefusal(text, GetACP(), holder);
+    auto declared = summary.find(PID_CODEPAGE);
+    if (refusal.empty() && declared != summary.end() && declared->second && !declared->second->is_null()) {
+        // Stored in 16 bits: 65001 may read back as -535.
+        UINT code_page = static_cast<UINT>(declared->second->numeric_value()) & 0xFFFF;
+        if (code_page != 0)
+            refusal = CodePageRefusal(text, code_page, holder);
+    }
+    return refusal;
 }
 
 namespace MsiSummaryInfo {

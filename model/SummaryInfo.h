@@ -20,6 +20,11 @@ const std::map<UINT, SummaryPropertyDef>& SummaryPropertyDefs();
 
 using SummaryInfoMap = std::map<UINT, std::shared_ptr<MsiSIProperty>>;
 
+// Why the text cannot be a string property of the summary: a character its strings cannot be stored in.
+// The library stores them in the system's ANSI code page; the code page property, when set, must hold them
+// too, as other readers decode them with it. Empty when it can.
+std::wstring SummaryTextRefusal(const SummaryInfoMap& summary, const std::wstring& text);
+
 namespace MsiSummaryInfo {
 
 // Reads every defined property into the map; absent ones become null entries.

@@ -86,13 +86,51 @@ std::vector<wchar_t> ReadRegFileText(const std::wstring& path)
 
 std::wstring RegParseFailureText(const std::vector<wchar_t>& text, const wchar_t* stop)
 {
-    size_t offset = static_cast<size_t>(stop - text.data());
-    wchar_t number[32];
-    swprintf(number, 32, L"%i:", static_cast<int>(offset * 2));
-    size_t shown = std::min<size_t>(100, text.size() - std::min(offset, text.size()));
-    return std::wstring(
-               L"Could not completely parse the file.\r\nFailed to parse the line at byte offset: ") +
-           number + L"\r\n" + std::wstring(stop, shown);
+    const wchar_t* first = text.data();
+    const wchar_t* last = first + text.size();
+    stop = std::min(std::max(stop, first), last);
+    std::wstring line = L"line " + std::to_wstring(1 + std::count(first, stop, L'\n'));
+    if (stop != last && *stop == L'\xFEFF')
+        ++stop;
+    const wchar_t* end = std::find_if(stop, last, [](wchar_t c) { return c == L'\r' || c == L'\n'; });
+    std::wstring shown(stop, std::min<size_t>(static_cast<size_t>(end - stop), 100));
+    if (end - stop > 100)
+        shown += L"...";
+    // Deletions would need rows that remove keys and values: no import can carry them.
+    const wchar_t* deletes = nullptr;
+    if (shown.compare(0, 2, L"[-") == 0) {
+        deletes = L"a registry key";
+    } else if (!shown.empty() && (shown[0] == L'"' || shown[0] == L'@')) {
+        size_t at = 1;
+        while (shown[0] == L'"' && at < shown.size() && shown[at] != L'"')
+            at += shown[at] == L'\\' ? 2 : 1;
+        if (shown[0] == L'"')
+            ++at;
+        if (shown.compare(std::min(at, shown.size()), 2, L"=-") == 0)
+            deletes = L"a registry value";
+    }
+    if (deletes)
+        return L"Could not import the file: " + line + L" deletes " + deletes +
+               L", which an import does not support: " + shown;
+    return L"Could not completely parse the file: " + line + L" is not understood: " + shown;
+}
+
+std::wstring RegKeyDeletionText(const std::vector<wchar_t>& text, const reg_file_parser::KeyInfoSet& keys)
+{
+    const wchar_t* first = text.data();
+    const wchar_t* last = first + text.size();
+    const wchar_t* earliest = last;
+    for (const auto& key : keys) {
+        if (key.first.compare(0, 2, L"[-") != 0)
+            continue;
+        // A key stands at the start of its line.
+        const wchar_t* at = first;
+        while ((at = std::search(at, last, key.first.begin(), key.first.end())) != last && at != first &&
+               at[-1] != L'\n' && at[-1] != L'\xFEFF')
+            ++at;
+        earliest = std::min(earliest, at);
+    }
+    return earliest == last ? std::wstring() : RegParseFailureText(text, earliest);
 }
 
 std::vector<RegistryRow> BuildRegistryRows(const reg_file_parser::KeyInfoSet& keys,

@@ -16,8 +16,11 @@ using RegistryRow = std::vector<MsiFieldDataRef>;
 // a failed read throws Win32Error "ReadFile"; a file too big to read whole throws ManageableError.
 std::vector<wchar_t> ReadRegFileText(const std::wstring& path);
 
-// "Could not completely parse the file. ..." with the byte offset of `stop` and the text from there.
+// One line of text: the number of the line that starts at `stop`, what is wrong with it (a deletion of a
+// key or a value, which an import cannot carry, or text that is not understood) and the line itself.
 std::wstring RegParseFailureText(const std::vector<wchar_t>& text, const wchar_t* stop);
+// The same for the first key the parsed file deletes ("[-HKEY_...]"); empty when it deletes none.
+std::wstring RegKeyDeletionText(const std::vector<wchar_t>& text, const reg_file_parser::KeyInfoSet& keys);
 
 // The rows of every key, in the keys' order: Registry, Root, Key, Name, Value, Component_. Row keys are
 // `key_base` followed by a five-digit counter. A key with an unknown root throws ManageableError

@@ -1,11 +1,14 @@
 #include "shell/ImportTablesDlg.h"
 
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
+#include "foundation/Prompt.h"
 #include "foundation/TempFiles.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/TableFileCheck.h"
 #include "model/MsiFile.h"
 #include "resources/ShellDialogsIds.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -42,18 +45,6 @@ int ButtonOfAction(int action)
     }
 }
 
-std::wstring FolderOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
-}
-
-std::wstring NameOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 TableImportInfo::TableImportInfo(std::wstring path) : path(std::move(path)) {}
@@ -72,7 +63,9 @@ void TableImportInfo::Load()
     try {
         database_path = GlobalTempFiles().Create(std::wstring());
         MsiHandle database = msi::OpenDatabase(database_path, MSIDBOPEN_CREATEDIRECT);
-        msi::DatabaseImport(database.get(), FolderOf(path), NameOf(path));
+        std::wstring folder, file;
+        SplitPathAtLastBackslash(path, folder, file);
+        msi::DatabaseImport(database.get(), folder.empty() ? L"." : folder, file);
         msi::DatabaseCommit(database.get());
         MsiHandle view = msi::DatabaseOpenView(database.get(), L"SELECT `Name` FROM `_Tables`");
         msi::ViewExecute(view.get(), 0);
@@ -83,13 +76,17 @@ void TableImportInfo::Load()
         // A file that defines no table (the code page's "_ForceCodepage") has nothing to import.
         if (!table.empty())
             action = Replace;
+    } catch (const msi::TableFileError& failure) {
+        error = failure.description();
+    } catch (const tfc::Win32Error& failure) {
+        error = path + L"\r\n" + failure.description();
     } catch (...) {
-        action = Error;
+        error = path;
     }
 }
 
-ImportTablesDlg::ImportTablesDlg(EditableMsiFileTab& document)
-    : Dialog(L"ImportTablesDlg"), document_(document)
+ImportTablesDlg::ImportTablesDlg(TableViewsTab& document)
+    : FormDialog(L"ImportTablesDlg"), document_(document)
 {
 }
 
@@ -98,39 +95,29 @@ INT_PTR ImportTablesDlg::DoModal(HWND owner)
     return run_modal(IDD_IMPORT_TABLES, owner);
 }
 
-INT_PTR ImportTablesDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+bool ImportTablesDlg::OnCommand(int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        dialog_ = dialog;
-        return OnInitDialog();
-    case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<NMHDR*>(lparam));
-    case WM_COMMAND:
-        switch (LOWORD(wparam)) {
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 1);
-            return TRUE;
-        case IDC_IMPORT_BROWSE:
-            if (Browse())
-                RebuildList();
-            return TRUE;
-        case IDC_IMPORT_SKIP:
-            SetAction(TableImportInfo::Skip);
-            return TRUE;
-        case IDC_IMPORT_IMPORT:
-            SetAction(TableImportInfo::Import);
-            return TRUE;
-        case IDC_IMPORT_REPLACE:
-            SetAction(TableImportInfo::Replace);
-            return TRUE;
-        }
-        break;
+    switch (id) {
+    case IDC_IMPORT_BROWSE:
+        if (Browse())
+            RebuildList();
+        return true;
+    case IDC_IMPORT_SKIP:
+        SetAction(TableImportInfo::Skip);
+        return true;
+    case IDC_IMPORT_IMPORT:
+        SetAction(TableImportInfo::Import);
+        return true;
+    case IDC_IMPORT_REPLACE:
+        SetAction(TableImportInfo::Replace);
+        return true;
     }
-    return FALSE;
+    return false;
+}
+
+void ImportTablesDlg::OnCancel()
+{
+    EndDialog(dialog_, 1);
 }
 
 BOOL ImportTablesDlg::OnInitDialog()
@@ -164,11 +151,18 @@ bool ImportTablesDlg::Browse()
                              L"Import File", nullptr, std::wstring(), paths) ||
         paths.empty())
         return false;
+    std::wstring refused;
     for (const std::wstring& path : paths) {
         auto file = std::make_shared<TableImportInfo>(path);
         file->Load();
+        if (!file->error.empty())
+            refused += L"\r\n\r\n" + file->error;
         files_.push_back(file);
     }
+    // The list only says "Error"; the user is told why.
+    if (!refused.empty())
+        ShowMessageBox(dialog_, L"These files cannot be imported:" + refused, L"Import Tables",
+                       MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 

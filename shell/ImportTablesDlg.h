@@ -1,13 +1,13 @@
 #pragma once
 // Dialog 112 "Import Tables": .idt table files are read into temporary databases and then added to the
 // open database, or replace its table of the same name.
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class EditableMsiFileTab;
+class TableViewsTab;
 
 // One table file to import. Its temporary database goes when it does.
 struct TableImportInfo
@@ -33,12 +33,15 @@ struct TableImportInfo
     std::wstring database_path;
     std::wstring table;
     int action = Error;
+    // Why the file cannot be imported: its path, then the reason (the line and column of a bad row, a
+    // missing stream file, the library's error); empty when it went in.
+    std::wstring error;
 };
 
-class ImportTablesDlg : public tfc::Dialog
+class ImportTablesDlg : public tfc::FormDialog
 {
 public:
-    explicit ImportTablesDlg(EditableMsiFileTab& document);
+    explicit ImportTablesDlg(TableViewsTab& document);
 
     // 0 when the imports were made, 1 for Cancel or when no file was chosen.
     INT_PTR DoModal(HWND owner);
@@ -48,22 +51,21 @@ public:
     // Whether any table went in, also when the dialog then ended with Cancel after a failed file.
     bool ImportedAny() const { return imported_any_; }
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
 private:
-    BOOL OnInitDialog();
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id) override;
+    void OnCancel() override;
     // Asks for files and adds them; false when none was chosen.
     bool Browse();
     void RebuildList();
-    LRESULT OnNotify(NMHDR* header);
+    LRESULT OnNotify(NMHDR* header) override;
     void OnRowSelected(int row);
     void SetAction(int action);
-    void OnOk();
+    void OnOk() override;
     bool HasTable(const std::wstring& name);
     void ImportOne(TableImportInfo& file);
 
-    EditableMsiFileTab& document_;
+    TableViewsTab& document_;
     std::vector<std::shared_ptr<TableImportInfo>> files_;
-    HWND dialog_ = nullptr;
     bool imported_any_ = false;
 };

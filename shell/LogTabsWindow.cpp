@@ -1,6 +1,7 @@
 #include "shell/LogTabsWindow.h"
 #include "shell/MainWindow.h"
 #include "validation/ValidationWindow.h"
+#include "views/tree/TableViewsTab.h"
 
 #include <commctrl.h>
 
@@ -81,10 +82,9 @@ void LogTabsWindow::OnCreate(HWND window)
     window_ = window;
     RECT rect = PaneRect();
     MainWindow* frame = frame_;
-    row_links_.Create(
-        window, rect, frame ? frame->GetImageList() : nullptr, [frame]() -> EditableMsiFileTab* {
-            return frame ? dynamic_cast<EditableMsiFileTab*>(frame->GetTabs().CurrentTab()) : nullptr;
-        });
+    row_links_.Create(window, rect, frame ? frame->GetImageList() : nullptr, [frame]() -> TableViewsTab* {
+        return frame ? dynamic_cast<TableViewsTab*>(frame->GetTabs().CurrentTab()) : nullptr;
+    });
     validation_->Create(window, frame_ ? &frame_->GetTabs() : nullptr);
     MoveWindow(validation_->GetWindowHandle(), rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, FALSE);

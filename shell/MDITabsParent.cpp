@@ -9,8 +9,9 @@
 #include <commctrl.h>
 #include <algorithm>
 
-HWND MDITabs::Create(HWND parent)
+HWND MDITabs::Create(HWND parent, MDITabsParent* strip)
 {
+    strip_ = strip;
     window_ =
         create_window(0, WC_TABCONTROLW, L"", WS_CHILD | TCS_BUTTONS | TCS_FLATBUTTONS, 0, 0, 0, 0, parent);
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -19,6 +20,8 @@ HWND MDITabs::Create(HWND parent)
 
 LRESULT MDITabs::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    if (message == WM_SETFOCUS && strip_)
+        strip_->FocusTakenFrom(reinterpret_cast<HWND>(wparam));
     return call_previous_proc(window, message, wparam, lparam);
 }
 
@@ -59,7 +62,7 @@ LRESULT MDITabsParent::window_proc(HWND window, UINT message, WPARAM wparam, LPA
 void MDITabsParent::OnCreate(HWND window)
 {
     window_ = window;
-    tabs_.Create(window);
+    tabs_.Create(window, this);
 }
 
 int MDITabsParent::ItemHeight() const
@@ -127,9 +130,32 @@ void MDITabsParent::SelectTab(int index)
     AfterSelectionChange();
 }
 
+bool MDITabsParent::KeepFocusOf(int index)
+{
+    HWND window = documents_[index]->GetWindowHandle();
+    HWND focus = GetFocus();
+    if (focus && focus == tabs_.GetWindowHandle())
+        return true;
+    if (!focus || (focus != window && !IsChild(window, focus)))
+        return false;
+    documents_[index]->RememberFocus(focus);
+    return true;
+}
+
+void MDITabsParent::FocusTakenFrom(HWND window)
+{
+    int index = CurrentIndex();
+    if (index < 0 || !window)
+        return;
+    HWND document = documents_[index]->GetWindowHandle();
+    if (window == document || IsChild(document, window))
+        documents_[index]->RememberFocus(window);
+}
+
 void MDITabsParent::BeforeSelectionChange()
 {
     previous_ = CurrentIndex();
+    hand_focus_on_ = previous_ >= 0 && KeepFocusOf(previous_);
     if (previous_ >= 0)
         documents_[previous_]->UnmergeMenus();
 }
@@ -149,6 +175,11 @@ void MDITabsParent::AfterSelectionChange()
         MoveToFront(current);
     if (owner_)
         owner_->SetTitle(FileNameOf(document.GetPath()));
+    // A hidden control keeping the focus would take the keys meant for the document shown (and a menu
+    // key then never finds its way back to it).
+    if (hand_focus_on_)
+        document.TakeFocus();
+    hand_focus_on_ = false;
 }
 
 void MDITabsParent::MoveToFront(int index)
@@ -182,6 +213,7 @@ bool MDITabsParent::CloseCurrent()
     std::shared_ptr<MDIChild> document = documents_[index];
     if (!document->CanClose())
         return false;
+    bool had_focus = KeepFocusOf(index);
     document->UnmergeMenus();
     if (owner_ && owner_->GetLogTabs().GetWindowHandle())
         owner_->GetLogTabs().Validation().RemoveFileMessages(*document);
@@ -217,7 +249,10 @@ bool MDITabsParent::CloseCurrent()
         // TCM_DELETEITEM leaves no selection: choose one without asking the gone document.
         int next = index > 0 ? index - 1 : 0;
         SendMessageW(tabs, TCM_SETCURSEL, next, 0);
+        hand_focus_on_ = had_focus;
         AfterSelectionChange();
+    } else if (had_focus && owner_) {
+        SetFocus(owner_->GetLogTabs().GetWindowHandle());
     }
     return true;
 }

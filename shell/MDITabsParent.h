@@ -11,18 +11,22 @@
 
 class MainWindow;
 
-// The tab control of the strip; it keeps its handle and passes every message on.
+class MDITabsParent;
+
+// The tab control of the strip; it keeps its handle and tells the strip where the focus came from when a
+// click gives it the focus.
 class MDITabs : public tfc::Window
 {
 public:
     MDITabs() : Window(L"MDITabs") {}
     ~MDITabs() override { destroy_window(window_); }
-    HWND Create(HWND parent);
+    HWND Create(HWND parent, MDITabsParent* strip);
     HWND GetWindowHandle() const { return window_; }
     LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
 
 private:
     HWND window_ = nullptr;
+    MDITabsParent* strip_ = nullptr;
 };
 
 class MDITabsParent : public tfc::Window, public DocumentTabs
@@ -52,6 +56,8 @@ public:
     bool IsCycling() const { return cycling_; }
     // Index in tab order, or -1.
     int IndexOfDocument(const MDIChild* document) const;
+    // The tab control took the focus from that window: a document it belonged to remembers it.
+    void FocusTakenFrom(HWND window);
     // Sets the text of the document's tab item; nothing when the strip does not hold it.
     void SetTabText(const MDIChild* document, const std::wstring& text);
 
@@ -72,6 +78,9 @@ private:
     void BeforeSelectionChange();
     void AfterSelectionChange();
     int CurrentIndex() const;
+    // Whether the keyboard focus is in the document at that index; if so, it remembers where. The tab
+    // control holding the focus counts as the current document's: a click on a tab hands it on too.
+    bool KeepFocusOf(int index);
     int ItemHeight() const;
     void MoveToFront(int index);
 
@@ -82,4 +91,6 @@ private:
     int previous_ = -1;
     std::list<int> order_;
     bool cycling_ = false;
+    // The document left by the selection change held the focus: the one shown takes it over.
+    bool hand_focus_on_ = false;
 };

@@ -3,6 +3,7 @@
 #include "foundation/Dpi.h"
 #include "foundation/CmdLine.h"
 #include "foundation/FileDialogs.h"
+#include "foundation/FileUtil.h"
 #include "foundation/ErrorDialog.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
@@ -89,7 +90,12 @@ std::shared_ptr<void> MainWindow::PrepareCommandLineDocument()
     // Transforms ask for their base and patches for a folder first; several files open one by one.
     if (paths.size() != 1 || HasExtension(paths[0], L".mst") || HasExtension(paths[0], L".msp"))
         return nullptr;
-    return document_preparer_(paths[0]);
+    try {
+        // The name the tab will open it by.
+        return document_preparer_(FullPathOf(paths[0]));
+    } catch (const tfc::Win32Error&) {
+        return nullptr; // opened the ordinary way, which reports the failure
+    }
 }
 
 std::vector<std::wstring> MainWindow::CommandLinePaths(const wchar_t* command_line)
@@ -367,7 +373,10 @@ void MainWindow::ProcessMessage(MSG& message)
         return;
     bool enter_or_escape =
         message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
-    if (!enter_or_escape && frame_ && IsDialogMessageW(frame_, &message))
+    // A menu key sent to a hidden control makes the dialog manager search the visible controls for the
+    // way back to it, forever: such a message goes its plain way.
+    bool hidden = message.hwnd && !IsWindowVisible(message.hwnd);
+    if (!enter_or_escape && !hidden && frame_ && IsDialogMessageW(frame_, &message))
         return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
@@ -391,7 +400,7 @@ const ValidationStore* MainWindow::GetValidationResults()
     return pane.GetWindowHandle() ? &pane.Store() : nullptr;
 }
 
-RowLinksWindow* MainWindow::GetRowLinksPane()
+RowLinksPane* MainWindow::GetRowLinksPane()
 {
     if (!log_tabs_.GetWindowHandle())
         return nullptr;

@@ -105,11 +105,11 @@ public:
     HWND GetWindowHandle() const override { return frame_; }
     HIMAGELIST GetImageList() const override { return images_; }
     const ValidationStore* GetValidationResults() override;
-    RowLinksWindow* GetRowLinksPane() override;
+    RowLinksPane* GetRowLinksPane() override;
     HWND GetStatusBar() const { return status_bar_; }
     MDITabsParent& GetTabs() { return tabs_; }
     LogTabsWindow& GetLogTabs() { return log_tabs_; }
-    ProgressWindow& GetProgressWindow() { return progress_; }
+    ProgressWindow& GetProgressWindow() override { return progress_; }
     FindDlg& GetFindDialog() { return find_; }
     JobRunner& GetJobRunner() { return runner_; }
     const std::vector<int>& GetStatusPercentages() const { return status_parts_; }

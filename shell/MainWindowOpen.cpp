@@ -14,6 +14,7 @@
 #include "model/installer/WrittenDatabaseCheck.h"
 #include "foundation/TempFiles.h"
 #include "foundation/UserFileReplace.h"
+#include "model/installer/OpenFailureReason.h"
 #include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
 #include "shell/RecentFiles.h"
@@ -99,10 +100,14 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
                 result = OpenOnePath(path);
             } catch (...) {
                 result = nullptr;
-                // The failure's own text is not shown: the trail it left goes with it, so that it does
-                // not turn up in a later, unrelated error.
+                // The failure's own text is not shown, only the reason the layer knows beneath the
+                // line: the trail it left goes with it, so that it does not turn up in a later,
+                // unrelated error.
                 tfc::clear_thread_messages();
-                ShowMessageBox(frame_, L"Failed to open file: " + path, L"Failed to open file", MB_OK);
+                std::wstring reason = msi::OpenFailureReason(std::current_exception());
+                ShowMessageBox(frame_,
+                               L"Failed to open file: " + path + (reason.empty() ? L"" : L"\r\n" + reason),
+                               L"Failed to open file", MB_OK);
             }
         }
     }
@@ -110,8 +115,10 @@ void MainWindow::OpenFiles(const std::vector<std::wstring>& paths, bool offer_to
         TrackOnOpen(result);
 }
 
-MDIChild* MainWindow::OpenOnePath(const std::wstring& path)
+MDIChild* MainWindow::OpenOnePath(const std::wstring& given)
 {
+    // "C:/a/b.msi" or a relative name: the tab, the title and the prompts show the program's own form.
+    std::wstring path = FullPathOf(given);
     if (HasExtension(path, L".mst")) {
         std::wstring base =
             BrowseForFile(frame_, FilterText(kBaseFilter), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
@@ -200,6 +207,20 @@ bool MainWindow::OpenTransformTab(const TransformRequest& request)
     // A kept document would share a transform's backing file with its successor.
     if (tabs_.CurrentTab() && !tabs_.CloseCurrent())
         return false;
-    tabs_.AddTab(transform_factory_(*this, request));
+    try {
+        tabs_.AddTab(transform_factory_(*this, request));
+    } catch (...) {
+        // A database closed for the transform was saved first: whatever the apply met, it comes back as
+        // it was. (A transform tab's database went to the one that failed.)
+        bool from_database =
+            request.earlier_transforms.empty() && request.backing_file.empty() && document_factory_;
+        if (from_database) {
+            try {
+                tabs_.AddTab(document_factory_(*this, request.base));
+            } catch (...) {
+            }
+        }
+        throw;
+    }
     return true;
 }

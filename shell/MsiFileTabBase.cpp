@@ -28,7 +28,7 @@ const wchar_t* const kPageTables[MainTabCtrl::PAGE_COUNT] = {L"", L"Dialog", L"C
 
 MsiFileTabBase::MsiFileTabBase(const wchar_t* error_name, MDITabsParent* owner, StatusBarManager* status,
                                bool read_only)
-    : Window(error_name), EditableMsiFileTab(read_only), owner_(owner), view_tabs_(this), status_(status),
+    : Window(error_name), TableViewsTab(read_only), owner_(owner), view_tabs_(this), status_(status),
       splitter_(true)
 {
 }
@@ -154,6 +154,9 @@ void MsiFileTabBase::Layout()
                height - px(5), TRUE);
     if (splitter_.bar())
         MoveWindow(splitter_.bar(), tree_column, 0, px(5), height, TRUE);
+    // A list grown with the frame (maximised) and the moved check box are drawn whole at once, not only
+    // when next clicked.
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 int MsiFileTabBase::CheckBoxWidth() const
@@ -189,7 +192,28 @@ LRESULT MsiFileTabBase::ShowView(NMHDR* header)
     if (page > MainTabCtrl::TABLES && page < MainTabCtrl::PAGE_COUNT &&
         !view_tabs_.GetPage(page).Root()->HasChildren())
         FillTreeView(page, kPageTables[page]);
+    if (page > MainTabCtrl::TABLES && page < MainTabCtrl::PAGE_COUNT) {
+        // A row page with nothing selected shows nothing of what another page showed, and the status bar
+        // goes back to the document's own text.
+        if (!view_tabs_.GetPage(page).GetSelectedNode()) {
+            list_.SetHandler(nullptr, {}, 0, -1, 0);
+            // The header keeps drawing the columns it lost until it is painted again.
+            RedrawWindow(list_.GetWindowHandle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            if (auto* pane = GetRowLinksPane())
+                pane->ShowRowLinks(nullptr, RowIterator());
+        }
+        UpdateStatusBar();
+    }
     return 0;
+}
+
+HWND MsiFileTabBase::MainControl()
+{
+    int page = view_tabs_.CurrentPage();
+    if (page < 0 || page >= MainTabCtrl::PAGE_COUNT)
+        page = MainTabCtrl::TABLES;
+    return view_tabs_.GetPage(page).GetWindow();
 }
 
 void MsiFileTabBase::SelectView(int page)
@@ -265,8 +289,9 @@ bool MsiFileTabBase::CanClose()
     }
     if (!IsDirty())
         return true;
-    switch (ShowMessageBox(DialogOwner(), L"Save " + GetPath(), LoadAppName(),
-                           MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    // A long path would make the box wider than the screen, the file's own name out of sight.
+    switch (ShowMessageBox(DialogOwner(), L"Save " + ShortenedPath(GetPath(), kShownPathLength),
+                           LoadAppName(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDCANCEL:
         return false;
     case IDYES:
@@ -386,9 +411,9 @@ void MsiFileTabBase::MergeMenus()
     }
     UpdateStatusBar();
     // The pane's box says whether this document's database is tracked, not whether the previous one was.
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(this)) {
+    if (frame && frame->GetRowLinksPane()) {
         MsiFile* tracked = GetTrackedDatabase();
-        pane->ShowTrackingState(tracked && tracked->relationships().IsEnabled());
+        frame->GetLogTabs().RowLinksPane().ShowTrackingState(tracked && tracked->relationships().IsEnabled());
     }
     if (auto* node = dynamic_cast<MsiTableNode*>(GetTablesTree()->GetSelectedNode()))
         node->ShowRowLinks(list_);
@@ -418,7 +443,7 @@ void MsiFileTabBase::UnmergeMenus()
         }
     }
     // The pane forgets this tab's row: the next tab must not show it.
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(this))
+    if (RowLinksPane* pane = MsiTableNode::LinksPane(this))
         pane->ShowRowLinks(nullptr, RowIterator());
     frame->SetTitle(L"");
 }

@@ -5,7 +5,7 @@
 #include "foundation/SplitterWindow.h"
 #include "foundation/TempFiles.h"
 #include "foundation/Window.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "shell/MainTabCtrl.h"
 #include "shell/MainWindow.h"
 #include "views/dialogs/FindDlg.h"
@@ -21,7 +21,7 @@ class MsiTable;
 
 class MsiFileTabBase : public tfc::Window,
                        private MainTabCtrlParent,
-                       public EditableMsiFileTab,
+                       public TableViewsTab,
                        public FindableDocument
 {
 public:
@@ -123,15 +123,18 @@ protected:
     bool OnSharedCommand(UINT id);
     // Asked before a transform starts from a dirty tab: OK saves and goes on (true), Cancel stops.
     bool SaveBeforeTransform(const std::wstring& question);
-    // The menu bar resource, with Add and Import Tables greyed when read-only.
+    // The menu bar resource, with Add, Import and Drop Tables and Code Page greyed when read-only.
     HMENU LoadTabMenuBar(int resource);
-    // Add and Import Tables of the merged menus follow the read-only flag (after Save As made it writable).
+    // Those commands of the merged menus follow the read-only flag (after Save As made it writable).
     void UpdateWritingCommands();
     // The file dialogs of New and Apply Transform; empty when cancelled.
     std::wstring AskNewTransform(const std::wstring& folder);
     std::wstring AskExistingTransform(const std::wstring& folder);
     static const wchar_t kBeginTransformQuestion[];
     static const wchar_t kApplyTransformQuestion[];
+
+    // The tree of the page shown.
+    HWND MainControl() override;
 
 private:
     HWND GetParentWindow() override { return window_; }

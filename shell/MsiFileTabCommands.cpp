@@ -41,6 +41,8 @@ const wchar_t MsiFileTabBase::kApplyTransformQuestion[] =
     L"You must save this file before applying a transform.\n\nDo you wish to save this file now?";
 
 namespace {
+// The Tables menu's commands that change the database: grey while it is read-only.
+const UINT kWritingCommands[] = {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE};
 const wchar_t kTransformFilter[] = L"Transforms (*.mst)\0*.mst\0";
 std::wstring TransformFilter()
 {
@@ -52,8 +54,8 @@ HMENU MsiFileTabBase::LoadTabMenuBar(int resource)
 {
     HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource));
     if (bar && read_only_) {
-        EnableMenuItem(bar, ID_TABLES_ADD, MF_BYCOMMAND | MF_GRAYED);
-        EnableMenuItem(bar, ID_TABLES_IMPORT, MF_BYCOMMAND | MF_GRAYED);
+        for (UINT id : kWritingCommands)
+            EnableMenuItem(bar, id, MF_BYCOMMAND | MF_GRAYED);
     }
     return bar;
 }
@@ -69,8 +71,8 @@ void MsiFileTabBase::UpdateWritingCommands()
         merged.dwItemData != reinterpret_cast<ULONG_PTR>(static_cast<MDIChild*>(this)))
         return;
     UINT state = MF_BYCOMMAND | (read_only_ ? MF_GRAYED : MF_ENABLED);
-    EnableMenuItem(bar, ID_TABLES_ADD, state);
-    EnableMenuItem(bar, ID_TABLES_IMPORT, state);
+    for (UINT id : kWritingCommands)
+        EnableMenuItem(bar, id, state);
 }
 
 std::wstring MsiFileTabBase::AskNewTransform(const std::wstring& folder)

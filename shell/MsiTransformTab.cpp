@@ -18,6 +18,8 @@
 #include "views/tree/MsiDiffTableNode.h"
 #include "views/tree/TreeView.h"
 
+#include <exception>
+
 namespace {
 
 MsiDiffTableLookupBasic* DiffLookupOf(MsiTableNode* node)
@@ -64,8 +66,9 @@ void MsiTransformTab::Create(HWND parent, int x, int y, int width, int height)
         if (ShowMessageBox(GetWindowHandle(),
                            L"Applying the transform caused errors. Do you wish to continue anyway?",
                            L"Errors while applying transform", MB_YESNO) != IDYES)
-            throw tfc::ManageableError(L"The transform was not applied",
-                                       L"The transform had errors when applied to the msi.");
+            // The library's answer goes with it: a refused open names it as the reason.
+            std::throw_with_nested(tfc::ManageableError(
+                L"The transform was not applied", L"The transform had errors when applied to the msi."));
         read_only = OpenTransform(true);
     }
     read_only_ = read_only;

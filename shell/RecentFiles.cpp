@@ -1,6 +1,7 @@
 #include "shell/RecentFiles.h"
 
 #include "foundation/Errors.h"
+#include "foundation/FileUtil.h"
 #include "foundation/RegKey.h"
 #include "resources/ShellIds.h"
 
@@ -89,7 +90,8 @@ void UpdateRecentFilesMenu(HMENU file_menu, const std::vector<std::wstring>& ent
             tfc::throw_last_error(L"RemoveMenu");
     }
     for (size_t i = 0; i < entries.size(); ++i) {
-        std::wstring text = MenuTextOfPath(entries[i]);
+        // Shortened: the menu would otherwise grow as wide as the longest path, past the screen.
+        std::wstring text = MenuTextOfPath(ShortenedPath(entries[i], kShownPathLength));
         MENUITEMINFOW item = {};
         item.cbSize = sizeof(item);
         item.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA;

@@ -1,10 +1,11 @@
 #include "shell/SelectionDlg.h"
 
+#include "foundation/CheckList.h"
 #include "resources/ShellDialogsIds.h"
 
 #include <commctrl.h>
 
-SelectionDlg::SelectionDlg() : Dialog(L"SelectionDlg") {}
+SelectionDlg::SelectionDlg() : FormDialog(L"SelectionDlg") {}
 
 INT_PTR SelectionDlg::DoModal(HWND owner)
 {
@@ -12,27 +13,12 @@ INT_PTR SelectionDlg::DoModal(HWND owner)
     return run_modal(IDD_SELECTION, owner);
 }
 
-INT_PTR SelectionDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+bool SelectionDlg::OnCommand(int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        dialog_ = dialog;
-        return OnInitDialog();
-    case WM_COMMAND:
-        switch (LOWORD(wparam)) {
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        case IDC_SELECTION_INVERT:
-            OnInvert();
-            return TRUE;
-        }
-        break;
-    }
-    return FALSE;
+    if (id != IDC_SELECTION_INVERT)
+        return false;
+    InvertChecks(List());
+    return true;
 }
 
 HWND SelectionDlg::List() const
@@ -45,9 +31,7 @@ BOOL SelectionDlg::OnInitDialog()
     HWND list = List();
     if (single_selection)
         SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_SINGLESEL);
-    // Check boxes before the items, so every item gets its state image.
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                                        LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    UseCheckBoxes(list);
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = const_cast<wchar_t*>(L"Selection");
@@ -66,14 +50,6 @@ BOOL SelectionDlg::OnInitDialog()
     SetWindowTextW(dialog_, title.c_str());
     SetDlgItemTextW(dialog_, IDC_SELECTION_PROMPT, prompt.c_str());
     return TRUE;
-}
-
-void SelectionDlg::OnInvert()
-{
-    HWND list = List();
-    int count = ListView_GetItemCount(list);
-    for (int i = 0; i < count; ++i)
-        ListView_SetCheckState(list, i, !ListView_GetCheckState(list, i));
 }
 
 void SelectionDlg::OnOk()

@@ -1,12 +1,12 @@
 #pragma once
 // Dialog 134 "Selection": a check-box list from which the user picks some of the offered items (tables to
 // add, export or drop).
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 
 #include <map>
 #include <string>
 
-class SelectionDlg : public tfc::Dialog
+class SelectionDlg : public tfc::FormDialog
 {
 public:
     SelectionDlg();
@@ -23,14 +23,11 @@ public:
 
     const std::map<int, std::wstring>& Chosen() const { return chosen_; }
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
 private:
-    BOOL OnInitDialog();
-    void OnInvert();
-    void OnOk();
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id) override;
+    void OnOk() override;
     HWND List() const;
 
     std::map<int, std::wstring> chosen_;
-    HWND dialog_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "shell/SummaryInfoDlg.h"
 
+#include "foundation/Prompt.h"
 #include "foundation/WindowText.h"
 #include "resources/DocumentDialogsIds.h"
 #include "shell/DecimalText.h"
@@ -82,7 +83,7 @@ INT_PTR SummaryInfoDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LP
             SetDlgItemTextW(dialog, IDC_SI_PACKAGE_CODE, GenerateGuidString().c_str());
             return TRUE;
         case IDOK:
-            if (!CheckNumbers(dialog))
+            if (!CheckNumbers(dialog) || !CheckTexts(dialog))
                 return TRUE;
             EndDialog(dialog, Store(dialog) > 0 ? 1 : 2);
             return TRUE;
@@ -182,6 +183,25 @@ bool SummaryInfoDlg::CheckNumbers(HWND dialog)
     // The code page is stored in 16 bits: 65001 goes in as well as its signed form -535, 70000 would not.
     return ReadDecimalControl(dialog, IDC_SI_SCHEMA, value) &&
            ReadDecimalControl(dialog, IDC_SI_CODE_PAGE, value, SHRT_MIN, USHRT_MAX);
+}
+
+bool SummaryInfoDlg::CheckTexts(HWND dialog)
+{
+    std::vector<int> controls = {IDC_SI_PLATFORM, IDC_SI_LANGUAGES};
+    for (const auto& [pid, control] : kTextControls)
+        if (SummaryPropertyDefs().at(pid).type == VT_LPSTR)
+            controls.push_back(control);
+    for (int control : controls) {
+        if (!Changed(dialog, control))
+            continue;
+        std::wstring refusal = SummaryTextRefusal(summary_, GetWindowTextString(GetDlgItem(dialog, control)));
+        if (refusal.empty())
+            continue;
+        ShowMessageBox(dialog, refusal, L"Summary Information", MB_OK | MB_ICONERROR);
+        SetFocus(GetDlgItem(dialog, control));
+        return false;
+    }
+    return true;
 }
 
 std::wstring SummaryInfoDlg::ControlState(HWND dialog, int control) const

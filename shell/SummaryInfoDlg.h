@@ -22,6 +22,8 @@ private:
     void OnSchemaChanged(HWND dialog, bool chosen);
     void FillPlatforms(HWND dialog, int schema);
     bool CheckNumbers(HWND dialog);
+    // Every changed text that the summary's strings cannot hold is refused with a message; false then.
+    bool CheckTexts(HWND dialog);
     // Writes what the user changed; the number of properties set.
     int Store(HWND dialog);
     void GetToolTipText(NMTTDISPINFOW* info) override;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tools/bench.sh [scratch folder]: builds the benchmarks with the program's release flags and runs each
 # under Wine; every figure is a line "rows=N name=value unit". Two build jobs unless JOBS says otherwise.
+# The views are measured at 10,000 and 100,000 items, to show how their cost grows.
 # The window benchmarks draw: without a display the whole run goes under a virtual one.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +12,7 @@ fi
 : "${WINEPREFIX:=$HOME/.dravnetta-wine}"
 export WINEPREFIX
 . "$here/tools/wine-env.sh"
+dravnetta_prefix
 dir="$here/build/bench-x86_64"
 cmake -S "$here" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DDRAVNETTA_BENCH=ON >/dev/null
@@ -19,5 +21,7 @@ mkdir -p "$scratch"
 for src in "$here"/bench/*.cpp; do
   name=bench_$(basename "$src" .cpp)
   cmake --build "$dir" -j "${JOBS:-2}" --target "$name"
-  "$WINE64" "$dir/$name.exe" "Z:${scratch//\//\\}"
+  sizes=()
+  if [ "$name" = bench_ViewsBench ]; then sizes=(10000 100000); fi
+  "$WINE64" "$dir/$name.exe" "Z:${scratch//\//\\}" "${sizes[@]}"
 done

@@ -1,5 +1,6 @@
 #include "validation/MsiValidator.h"
 
+#include "foundation/FileUtil.h"
 #include "foundation/Errors.h"
 #include "foundation/Format.h"
 #include "model/installer/MsiApi.h"
@@ -13,12 +14,6 @@
 #include <objbase.h>
 
 namespace {
-
-std::wstring FileNamePart(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 // COM for the run's thread, balanced on every way out.
 class ComApartment
@@ -225,11 +220,11 @@ void MsiValidator::ValidateDocument(size_t index)
     document_path_ = copy.path;
     has_property_ = copy.has_property;
     if (progress_) {
-        progress_->SetAction(0, L"Validating: " + FileNamePart(copy.path));
+        progress_->SetAction(0, L"Validating: " + FileNameOf(copy.path));
         progress_->SetDetail(0, L"Saving temp file");
         progress_->SetPosition(0, static_cast<int>(100 * index / copies_.size()));
     }
-    SetEnvironmentVariableW(L"VRN_MM_QR_PROPERTY_FILENAME", FileNamePart(copy.path).c_str());
+    SetEnvironmentVariableW(L"VRN_MM_QR_PROPERTY_FILENAME", FileNameOf(copy.path).c_str());
     SetEnvironmentVariableW(L"DRAVNETTA_VALIDATING_FILENAME", copy.path.c_str());
     if (progress_)
         progress_->SetDetail(0, L"Validating");
@@ -267,7 +262,7 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
         MergeCub(copy_path, cub.path, merged.path);
     } catch (...) {
         tfc::Format(L"The cub %s could not be merged into a copy of %s")
-            << cub.name << FileNamePart(document_path_);
+            << cub.name << FileNameOf(document_path_);
         throw;
     }
     if (progress_)
@@ -279,7 +274,7 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
         install = msi::OpenPackage(merged.path);
     } catch (...) {
         tfc::Format(L"The copy of %s merged with the cub %s could not be opened as a package")
-            << FileNamePart(document_path_) << cub.name;
+            << FileNameOf(document_path_) << cub.name;
         throw;
     }
     for (uint32_t position : cub.selected_ices) {
@@ -294,7 +289,7 @@ void MsiValidator::RunMergedCub(const std::wstring& copy_path, const ValidationC
             // An ICE that stopped because the run was cancelled is no failure.
             if (!IsCancelled()) {
                 tfc::Format(L"The ICE %s of the cub %s failed on %s")
-                    << cub.ice_names[position] << cub.name << FileNamePart(document_path_);
+                    << cub.ice_names[position] << cub.name << FileNameOf(document_path_);
                 throw;
             }
         }

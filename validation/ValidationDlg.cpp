@@ -1,5 +1,6 @@
 #include "validation/ValidationDlg.h"
 
+#include "foundation/CheckList.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/Prompt.h"
 #include "foundation/RegKey.h"
@@ -9,7 +10,7 @@
 #include <commctrl.h>
 
 ValidationDlg::ValidationDlg(const std::wstring& profile_name)
-    : Dialog(L"ValidationDlg"), original_name_(profile_name), profile_(profile_name)
+    : FormDialog(L"ValidationDlg"), original_name_(profile_name), profile_(profile_name)
 {
 }
 
@@ -18,29 +19,12 @@ INT_PTR ValidationDlg::DoModal(HWND owner)
     return run_modal(IDD_VALIDATION_PROFILE, owner);
 }
 
-INT_PTR ValidationDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+bool ValidationDlg::OnCommand(int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        dialog_ = dialog;
-        return OnInitDialog();
-    case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<NMHDR*>(lparam));
-    case WM_COMMAND:
-        switch (LOWORD(wparam)) {
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        case IDC_PROFILE_BROWSE:
-            OnBrowse();
-            return TRUE;
-        }
-        break;
-    }
-    return FALSE;
+    if (id != IDC_PROFILE_BROWSE)
+        return false;
+    OnBrowse();
+    return true;
 }
 
 HWND ValidationDlg::Cubs() const
@@ -57,9 +41,7 @@ BOOL ValidationDlg::OnInitDialog()
 {
     SetDlgItemTextW(dialog_, IDC_PROFILE_NAME, profile_.name().c_str());
     HWND list = Cubs();
-    // Check boxes before the rows, so every row gets its state image.
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                                        LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    UseCheckBoxes(list);
     RECT client = {};
     GetClientRect(list, &client);
     LVCOLUMNW column = {};

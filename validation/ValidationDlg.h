@@ -1,12 +1,12 @@
 #pragma once
 // Dialog 114 "Validation Profile": names a profile and picks its cubs, their ICEs and whether their
 // information messages are kept; OK saves it (under a new name, the old key goes).
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 #include "validation/ValidationProfile.h"
 
 #include <string>
 
-class ValidationDlg : public tfc::Dialog
+class ValidationDlg : public tfc::FormDialog
 {
 public:
     // Builds the profile of that name (installed cubs and stored choices).
@@ -18,17 +18,16 @@ public:
     // A cub of the profile and its row, named by its path.
     void AddCub(const std::wstring& path);
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
 private:
-    BOOL OnInitDialog();
-    LRESULT OnNotify(NMHDR* header);
+    BOOL OnInitDialog() override;
+    LRESULT OnNotify(NMHDR* header) override;
+    bool OnCommand(int id) override;
     void InsertCubRow(const ValidationCub& cub);
     // The shown cub takes the ICE list's selection and the check box.
     void StoreShownCub();
     void ShowCub(int row);
     void OnBrowse();
-    void OnOk();
+    void OnOk() override;
     // The text that refuses the name, or empty when it will do.
     std::wstring RefusalOf(const std::wstring& name) const;
     HWND Cubs() const;
@@ -36,6 +35,5 @@ private:
 
     std::wstring original_name_;
     ValidationProfile profile_;
-    HWND dialog_ = nullptr;
     int shown_ = -1;
 };

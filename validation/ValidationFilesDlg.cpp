@@ -1,5 +1,7 @@
 #include "validation/ValidationFilesDlg.h"
 
+#include "foundation/CheckList.h"
+#include "foundation/FileUtil.h"
 #include "foundation/Prompt.h"
 #include "foundation/RegKey.h"
 #include "foundation/WindowText.h"
@@ -15,17 +17,11 @@ namespace {
 const wchar_t kNewProfile[] = L"New Validation Profile";
 const wchar_t kLastUsed[] = L"LastUsedProfile";
 
-std::wstring FileNamePart(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 ValidationFilesDlg::ValidationFilesDlg(std::vector<EditableMsiFileTab*> documents,
                                        std::vector<EditableMsiFileTab*> ticked)
-    : Dialog(L"ValidationFilesDlg"), documents_(std::move(documents)), ticked_(std::move(ticked))
+    : FormDialog(L"ValidationFilesDlg"), documents_(std::move(documents)), ticked_(std::move(ticked))
 {
 }
 
@@ -36,39 +32,26 @@ bool ValidationFilesDlg::DoModal(HWND owner)
     return run_modal(IDD_VALIDATION_FILES, owner) == IDOK && profile_;
 }
 
-INT_PTR ValidationFilesDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+bool ValidationFilesDlg::OnCommand(int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        dialog_ = dialog;
-        return OnInitDialog();
-    case WM_COMMAND:
-        switch (LOWORD(wparam)) {
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        case IDC_FILES_SELECT_ALL:
-            OnSelectAll();
-            return TRUE;
-        case IDC_FILES_INVERT:
-            OnInvert();
-            return TRUE;
-        case IDC_FILES_NEW:
-            OnNew();
-            return TRUE;
-        case IDC_FILES_EDIT:
-            OnEdit();
-            return TRUE;
-        case IDC_FILES_DELETE:
-            OnDelete();
-            return TRUE;
-        }
-        break;
+    switch (id) {
+    case IDC_FILES_SELECT_ALL:
+        CheckAll(List());
+        return true;
+    case IDC_FILES_INVERT:
+        InvertChecks(List());
+        return true;
+    case IDC_FILES_NEW:
+        OnNew();
+        return true;
+    case IDC_FILES_EDIT:
+        OnEdit();
+        return true;
+    case IDC_FILES_DELETE:
+        OnDelete();
+        return true;
     }
-    return FALSE;
+    return false;
 }
 
 HWND ValidationFilesDlg::List() const
@@ -84,8 +67,7 @@ HWND ValidationFilesDlg::Combo() const
 BOOL ValidationFilesDlg::OnInitDialog()
 {
     HWND list = List();
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                                        LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    UseCheckBoxes(list);
     const wchar_t* titles[] = {L"Name", L"Path"};
     for (int i = 0; i < 2; ++i) {
         LVCOLUMNW column = {};
@@ -96,7 +78,7 @@ BOOL ValidationFilesDlg::OnInitDialog()
     }
     for (size_t i = 0; i < documents_.size(); ++i) {
         std::wstring path = documents_[i]->GetPath();
-        std::wstring name = FileNamePart(path);
+        std::wstring name = FileNameOf(path);
         LVITEMW item = {};
         item.mask = LVIF_TEXT;
         item.iItem = static_cast<int>(i);
@@ -155,20 +137,6 @@ void ValidationFilesDlg::GetToolTipText(NMTTDISPINFOW* info)
         tooltip_text_.clear();
     }
     Sink::GetToolTipText(info);
-}
-
-void ValidationFilesDlg::OnSelectAll()
-{
-    HWND list = List();
-    for (int i = 0, count = ListView_GetItemCount(list); i < count; ++i)
-        ListView_SetCheckState(list, i, TRUE);
-}
-
-void ValidationFilesDlg::OnInvert()
-{
-    HWND list = List();
-    for (int i = 0, count = ListView_GetItemCount(list); i < count; ++i)
-        ListView_SetCheckState(list, i, !ListView_GetCheckState(list, i));
 }
 
 std::wstring ValidationFilesDlg::EditProfile(const std::wstring& name)

@@ -1,7 +1,7 @@
 #pragma once
 // Dialog 119 "Select Files to Validate": the open documents to validate, ticked, and the validation
 // profile to run, which the small buttons edit, create and delete.
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 #include "foundation/ToolTip.h"
 #include "validation/ValidationProfile.h"
 
@@ -10,7 +10,7 @@
 
 class EditableMsiFileTab;
 
-class ValidationFilesDlg : public tfc::Dialog, private ToolTip::Sink
+class ValidationFilesDlg : public tfc::FormDialog, private ToolTip::Sink
 {
 public:
     // `documents` are listed in order; those also in `ticked` start ticked.
@@ -21,18 +21,15 @@ public:
     const std::vector<EditableMsiFileTab*>& Chosen() const { return chosen_; }
     const ValidationProfileRef& Profile() const { return profile_; }
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
 private:
-    BOOL OnInitDialog();
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id) override;
     // False when there was no profile and the user would not make one.
     bool LoadProfiles();
-    void OnSelectAll();
-    void OnInvert();
     void OnNew();
     void OnEdit();
     void OnDelete();
-    void OnOk();
+    void OnOk() override;
     // Runs the profile dialog; the saved profile's name, or empty when cancelled.
     std::wstring EditProfile(const std::wstring& name);
     void SelectProfile(const std::wstring& name);
@@ -45,5 +42,4 @@ private:
     std::vector<EditableMsiFileTab*> chosen_;
     ValidationProfileRef profile_;
     ToolTip tips_;
-    HWND dialog_ = nullptr;
 };

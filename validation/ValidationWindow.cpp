@@ -1,4 +1,5 @@
 #include "validation/ValidationWindow.h"
+#include "foundation/FileUtil.h"
 #include "foundation/WindowPlace.h"
 
 #include "foundation/Clipboard.h"
@@ -14,17 +15,11 @@ const wchar_t* const kColumnTitles[] = {L"File",  L"ICE",    L"Type", L"Descript
                                         L"Table", L"Column", L"Key",  L"Cub"};
 const int kColumnCount = 9;
 
-std::wstring FileNamePart(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring ColumnText(const ValidationMessage& message, int column)
 {
     switch (column) {
     case 0:
-        return FileNamePart(message.location.text);
+        return FileNameOf(message.location.text);
     case 1:
         return message.ice;
     case 2:
@@ -45,49 +40,24 @@ std::wstring ColumnText(const ValidationMessage& message, int column)
     return std::wstring();
 }
 
-// The whole text, however long: a text that fills the buffer may have been cut, so the buffer grows.
-std::wstring ItemText(HWND list, int item, int column)
+// The text as the sort orders it (case ignored, as CompareString would): its sort key's bytes.
+std::string SortKey(std::wstring text)
 {
-    for (size_t size = 1024;; size *= 4) {
-        std::wstring text(size, L'\0');
-        LVITEMW record = {};
-        record.iSubItem = column;
-        record.pszText = &text[0];
-        record.cchTextMax = static_cast<int>(text.size());
-        LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&record));
-        if (length < 0 || static_cast<size_t>(length) + 1 < size || size >= (1u << 26)) {
-            text.resize(static_cast<size_t>(std::max<LRESULT>(0, length)));
-            return text;
-        }
-    }
-}
-
-LPARAM ItemData(HWND list, int item)
-{
-    LVITEMW record = {};
-    record.mask = LVIF_PARAM;
-    record.iItem = item;
-    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&record)))
-        return -1;
-    return record.lParam;
-}
-
-// The sort's texts by message number, read once from the store; the comparison gets this.
-struct SortTexts
-{
-    std::vector<std::wstring> texts;
-    bool descending = false;
-};
-
-int CALLBACK CompareMessages(LPARAM a, LPARAM b, LPARAM param)
-{
-    const SortTexts& sort = *reinterpret_cast<const SortTexts*>(param);
-    auto text = [&sort](LPARAM number) {
-        size_t index = static_cast<size_t>(number);
-        return index < sort.texts.size() ? sort.texts[index].c_str() : L"";
-    };
-    int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a), -1, text(b), -1) - CSTR_EQUAL;
-    return sort.descending ? -order : order;
+    if (text.size() > 1024)
+        text.resize(1024);
+    if (text.empty())
+        return std::string();
+    int length = static_cast<int>(text.size());
+    int size =
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), length, nullptr, 0);
+    std::string key(static_cast<size_t>(std::max(size, 0)), '\0');
+    if (size <= 0 || LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), length,
+                                  reinterpret_cast<wchar_t*>(&key[0]), size) <= 0)
+        return std::string();
+    // The key ends with a zero byte, which compares below every other.
+    while (!key.empty() && key.back() == '\0')
+        key.pop_back();
+    return key;
 }
 
 } // namespace
@@ -147,10 +117,10 @@ void ValidationWindow::OnCreate(HWND window)
     button_ = CreateWindowExW(0, L"Button", L"Copy Selected Results", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
                               0, 150, 20, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCopyButton)),
                               instance, nullptr);
-    list_ =
-        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 30, 10, 10,
-                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)), instance, nullptr);
+    list_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, 0, 30, 10, 10,
+        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)), instance, nullptr);
     if (!check_box_ || !button_ || !list_)
         tfc::throw_last_error(L"CreateWindowEx");
     for (HWND control : {check_box_, button_, list_})
@@ -192,6 +162,7 @@ void ValidationWindow::AddMessage(const ValidationMessage& message)
 void ValidationWindow::Clear()
 {
     listed_.clear();
+    rows_.clear();
     if (list_)
         SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     store_.Clear();
@@ -228,25 +199,11 @@ bool ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& 
 {
     if (message.hidden || (number < listed_.size() && listed_[number]))
         return false;
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    std::wstring text = ColumnText(message, 0);
-    item.pszText = &text[0];
-    item.lParam = static_cast<LPARAM>(number);
-    int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
-        return false;
     if (listed_.size() <= number)
         listed_.resize(number + 1, false);
     listed_[number] = true;
-    for (int column = 1; column < kColumnCount; ++column) {
-        std::wstring cell = ColumnText(message, column);
-        LVITEMW sub = {};
-        sub.iSubItem = column;
-        sub.pszText = &cell[0];
-        SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
-    }
+    rows_.push_back(number);
+    SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     if (size_columns && SizesColumnsAt(store_count))
         SizeColumns();
     return true;
@@ -273,23 +230,93 @@ void ValidationWindow::Refill()
     if (!list_)
         return;
     NoRedraw quiet(list_);
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     listed_.clear();
+    std::vector<size_t> rows;
     bool checked = IsChecked();
     bool has_active = false;
     std::wstring path = ActivePath(has_active);
-    if (checked && !has_active)
-        return;
-    std::vector<ValidationMessage> messages = store_.Snapshot();
-    // Every row would size the columns again over all rows listed so far: once at the end gives the
-    // same widths.
-    bool listed = false;
-    for (size_t i = 0; i < messages.size(); ++i) {
-        if (!checked || messages[i].location.text == path)
-            listed = InsertMessageRow(i, messages[i], messages.size(), false) || listed;
+    size_t count = store_.Count();
+    if (!checked || has_active) {
+        for (size_t i = 0; i < count; ++i) {
+            bool listed = false;
+            store_.Read(i, [&](const ValidationMessage& message) {
+                listed = !message.hidden && (!checked || message.location.text == path);
+            });
+            if (!listed)
+                continue;
+            rows.push_back(i);
+            if (listed_.size() <= i)
+                listed_.resize(i + 1, false);
+            listed_[i] = true;
+        }
     }
-    if (listed && SizesColumnsAt(messages.size()))
+    SetRows(std::move(rows), false);
+    // Sized once at the end: every row sizing the columns again over all rows gives the same widths.
+    if (!rows_.empty() && SizesColumnsAt(count))
         SizeColumns();
+}
+
+void ValidationWindow::SetRows(std::vector<size_t> rows, bool keep_selection)
+{
+    std::vector<size_t> selected;
+    ptrdiff_t focused = -1;
+    if (keep_selection) {
+        for (int row = -1;;) {
+            row = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, row, LVNI_SELECTED));
+            if (row < 0 || static_cast<size_t>(row) >= rows_.size())
+                break;
+            selected.push_back(rows_[static_cast<size_t>(row)]);
+        }
+        focused = MessageNumberAt(static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, -1, LVNI_FOCUSED)));
+    }
+    rows_ = std::move(rows);
+    restoring_ = true;
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
+    if (!selected.empty() || focused >= 0) {
+        std::vector<ptrdiff_t> row_of;
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            if (row_of.size() <= rows_[row])
+                row_of.resize(rows_[row] + 1, -1);
+            row_of[rows_[row]] = static_cast<ptrdiff_t>(row);
+        }
+        auto set = [&](size_t number, UINT flag) {
+            if (number >= row_of.size() || row_of[number] < 0)
+                return;
+            state.stateMask = state.state = flag;
+            SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row_of[number]),
+                         reinterpret_cast<LPARAM>(&state));
+        };
+        for (size_t number : selected)
+            set(number, LVIS_SELECTED);
+        if (focused >= 0)
+            set(static_cast<size_t>(focused), LVIS_FOCUSED);
+    }
+    restoring_ = false;
+    InvalidateRect(list_, nullptr, FALSE);
+}
+
+ptrdiff_t ValidationWindow::MessageNumberAt(int row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size())
+        return -1;
+    return static_cast<ptrdiff_t>(rows_[static_cast<size_t>(row)]);
+}
+
+void ValidationWindow::OnGetDispInfo(NMLVDISPINFOW* info)
+{
+    ptrdiff_t number = MessageNumberAt(info->item.iItem);
+    if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0)
+        return;
+    info->item.pszText[0] = L'\0';
+    if (number < 0)
+        return;
+    std::wstring text;
+    store_.Read(static_cast<size_t>(number),
+                [&](const ValidationMessage& message) { text = ColumnText(message, info->item.iSubItem); });
+    lstrcpynW(info->item.pszText, text.c_str(), info->item.cchTextMax);
 }
 
 void ValidationWindow::RemoveFileMessages(MDIChild& document)
@@ -302,19 +329,20 @@ void ValidationWindow::RemoveFileMessages(const std::wstring& path)
     std::vector<size_t> hidden = store_.HideDocument(path);
     if (!list_ || hidden.empty())
         return;
-    NoRedraw quiet(list_);
-    for (int row = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
-        LPARAM number = ItemData(list_, row);
-        if (std::binary_search(hidden.begin(), hidden.end(), static_cast<size_t>(number))) {
-            SendMessageW(list_, LVM_DELETEITEM, row, 0);
-            listed_[static_cast<size_t>(number)] = false;
-        }
+    std::vector<size_t> rows;
+    for (size_t number : rows_) {
+        if (std::binary_search(hidden.begin(), hidden.end(), number))
+            listed_[number] = false;
+        else
+            rows.push_back(number);
     }
+    NoRedraw quiet(list_);
+    SetRows(std::move(rows), true);
 }
 
 void ValidationWindow::GoToMessage(int row, bool focus)
 {
-    LPARAM number = ItemData(list_, row);
+    ptrdiff_t number = MessageNumberAt(row);
     ValidationMessage message;
     if (number < 0 || !tabs_ || !store_.Get(static_cast<size_t>(number), message))
         return;
@@ -334,21 +362,27 @@ void ValidationWindow::GoToMessage(int row, bool focus)
 
 void ValidationWindow::SortByColumn(int column)
 {
-    if (column < 0 || column >= kColumnCount)
+    if (column < 0 || column >= kColumnCount || !list_)
         return;
     ascending_ = column == sort_column_ ? !ascending_ : true;
     sort_column_ = column;
-    SortTexts sort;
-    sort.descending = !ascending_;
-    std::vector<ValidationMessage> messages = store_.Snapshot();
-    for (const ValidationMessage& message : messages) {
-        std::wstring text = ColumnText(message, column);
-        if (text.size() > 1024)
-            text.resize(1024);
-        sort.texts.push_back(text);
-    }
-    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&sort),
-                 reinterpret_cast<LPARAM>(&CompareMessages));
+    std::vector<std::string> keys(rows_.size());
+    for (size_t row = 0; row < rows_.size(); ++row)
+        store_.Read(rows_[row], [&](const ValidationMessage& message) {
+            keys[row] = SortKey(ColumnText(message, column));
+        });
+    std::vector<size_t> order(rows_.size());
+    for (size_t row = 0; row < order.size(); ++row)
+        order[row] = row;
+    // Stable, in either direction: equal texts keep the order they were shown in.
+    bool descending = !ascending_;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return descending ? keys[b] < keys[a] : keys[a] < keys[b]; });
+    std::vector<size_t> rows;
+    rows.reserve(order.size());
+    for (size_t row : order)
+        rows.push_back(rows_[row]);
+    SetRows(std::move(rows), true);
 }
 
 void ValidationWindow::CopySelectedResults()
@@ -365,11 +399,14 @@ void ValidationWindow::CopySelectedResults()
         text += (column ? L"\t" : L"") + std::wstring(kColumnTitles[column]);
     for (int row = -1;;) {
         row = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, row, LVNI_SELECTED));
-        if (row < 0)
+        ptrdiff_t number = MessageNumberAt(row);
+        if (number < 0)
             break;
         text += L"\r\n";
-        for (int column = 0; column < kColumnCount; ++column)
-            text += (column ? L"\t" : L"") + escaped(ItemText(list_, row, column));
+        store_.Read(static_cast<size_t>(number), [&](const ValidationMessage& message) {
+            for (int column = 0; column < kColumnCount; ++column)
+                text += (column ? L"\t" : L"") + escaped(ColumnText(message, column));
+        });
     }
     Clipboard clipboard;
     clipboard.Open(window_);
@@ -381,7 +418,12 @@ LRESULT ValidationWindow::OnNotify(NMHDR* header)
     if (header->hwndFrom != list_)
         return 0;
     switch (header->code) {
+    case LVN_GETDISPINFOW:
+        OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
+        return 0;
     case LVN_ITEMCHANGED: {
+        if (restoring_)
+            return 0;
         auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
         if ((change->uChanged & LVIF_STATE) && (change->uNewState & both) == both &&

@@ -1,13 +1,15 @@
 #pragma once
 // The "Validation Results" pane of the bottom strip: lists the messages of the validation runs, filters
 // them to the active document, sorts and copies them, jumps to the cell a message names, and answers the
-// table views' questions about row colours and field tips.
+// table views' questions about row colours and field tips. The list holds no texts of its own (owner
+// data): its rows are message numbers of the store, in the order shown, and sorting sorts those.
 #include "foundation/Window.h"
 #include "frame/LogTabWindow.h"
 #include "frame/ValidationStore.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,8 @@ public:
     void GoToMessage(int row, bool focus);
     // The header click's sort, from the pane's own sort state.
     void SortByColumn(int column);
+    // The number in the store of the message the list shows at row, or -1.
+    ptrdiff_t MessageNumberAt(int row) const;
 
     LRESULT window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
 
@@ -69,6 +73,10 @@ private:
     // store's count when asked (SizesColumnsAt).
     bool InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count,
                           bool size_columns = true);
+    void OnGetDispInfo(NMLVDISPINFOW* info);
+    // Sets the rows (message numbers in the order shown); the messages selected and focused before stay
+    // so where they are still listed, as they would with rows of their own.
+    void SetRows(std::vector<size_t> rows, bool keep_selection);
     // While the store is small, and at every tenth message after.
     static bool SizesColumnsAt(size_t store_count);
     void SizeColumns();
@@ -85,6 +93,10 @@ private:
     // By message number: whether the list holds its row. A run's row request may arrive after a refill
     // that listed the message already; this keeps it from being listed twice. User-interface thread only.
     std::vector<bool> listed_;
+    // What the list shows: message numbers by row.
+    std::vector<size_t> rows_;
+    // While the pane itself sets the selection: that is no user's choice of a message to jump to.
+    bool restoring_ = false;
     int sort_column_ = -1;
     bool ascending_ = true;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace msi {
@@ -133,8 +134,9 @@ private:
     }
 
     // The bytes of a chain of the FAT; length 0: the whole chain. Every sector is claimed once, so loops
-    // and sectors shared by two chains fail, and the chain must cover length.
-    std::vector<BYTE> read_chain(uint32_t start, uint64_t length, bool data_only)
+    // and sectors shared by two chains fail, and the chain must cover length. A stream's chain (exact)
+    // ends with the sector that holds its last byte: a longer one tells a size cut short.
+    std::vector<BYTE> read_chain(uint32_t start, uint64_t length, bool data_only, bool exact = false)
     {
         std::vector<BYTE> bytes;
         uint64_t covered = 0;
@@ -154,6 +156,8 @@ private:
             }
             covered += sector_size_;
             sector = fat_[sector];
+            if (exact && covered >= length && sector != kEndOfChain)
+                throw Damaged();
             if (sector == kFree || (sector > kLastRegular && sector != kEndOfChain))
                 throw Damaged();
         }
@@ -171,8 +175,11 @@ private:
                 throw Damaged();
             mini_used_[sector] = true;
             covered += 64;
-            if (covered >= length)
+            if (covered >= length) {
+                if (mini_fat_[sector] != kEndOfChain)
+                    throw Damaged();
                 return;
+            }
             sector = mini_fat_[sector];
         }
     }
@@ -229,11 +236,16 @@ private:
         // Walks the tree from the root; every entry is reached at most once. Entries of the root storage
         // itself (not of a storage below it) are the database's streams.
         std::vector<bool> reached(count, false);
-        std::vector<std::pair<uint32_t, bool>> pending = {{root_id, false}};
+        // Each entry with the storage it belongs to.
+        std::vector<std::pair<uint32_t, uint32_t>> pending = {{root_id, kFree}};
         std::vector<detail::RootStream> streams;
+        // Structured storage finds one entry by a name: a second one of that name (names compare without
+        // case) hides one of them.
+        std::set<std::pair<uint32_t, std::wstring>> names;
         while (!pending.empty()) {
             uint32_t id = pending.back().first;
-            bool in_root = pending.back().second;
+            uint32_t parent = pending.back().second;
+            bool in_root = parent == root_id;
             pending.pop_back();
             if (id == kFree)
                 continue;
@@ -257,11 +269,15 @@ private:
                 (type == 5) != (id == root_id))
                 throw Damaged();
             if (id != root_id) {
-                pending.push_back({u32(entry + 0x44), in_root});
-                pending.push_back({u32(entry + 0x48), in_root});
+                pending.push_back({u32(entry + 0x44), parent});
+                pending.push_back({u32(entry + 0x48), parent});
+                if (!names.emplace(parent, folded_name(entry)).second)
+                    throw Damaged();
             }
             if (type != 2) {
-                pending.push_back({u32(entry + 0x4C), id == root_id});
+                pending.push_back({u32(entry + 0x4C), id});
+                if (in_root)
+                    streams.push_back(root_stream(entry, 0, true, true));
                 continue;
             }
             // Sizes above 4 GB do not occur in a database; a high word read as one makes tables vanish.
@@ -274,7 +290,7 @@ private:
             if (size != 0 && size < mini_cutoff_)
                 check_mini_chain(u32(entry + 0x74), size, mini_stream_size);
             else if (size != 0)
-                read_chain(u32(entry + 0x74), size, true);
+                read_chain(u32(entry + 0x74), size, true, true);
             if (in_root)
                 streams.push_back(root_stream(entry, size, true));
         }
@@ -301,14 +317,34 @@ private:
         }
     }
 
-    detail::RootStream root_stream(const BYTE* entry, uint64_t size, bool reached)
+    static std::wstring entry_name(const BYTE* entry)
     {
-        detail::RootStream stream;
+        std::wstring name;
         size_t units = std::min<size_t>(u16(entry + 0x40) / 2, 32);
         for (size_t at = 0; at < units && (entry[at * 2] || entry[at * 2 + 1]); ++at)
-            stream.element += static_cast<wchar_t>(u16(entry + at * 2));
+            name += static_cast<wchar_t>(u16(entry + at * 2));
+        return name;
+    }
+
+    static std::wstring folded_name(const BYTE* entry)
+    {
+        std::wstring name = entry_name(entry);
+        if (!name.empty())
+            CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+        return name;
+    }
+
+    detail::RootStream root_stream(const BYTE* entry, uint64_t size, bool reached, bool storage = false)
+    {
+        detail::RootStream stream;
+        stream.element = entry_name(entry);
         stream.size = size;
         stream.reached = reached;
+        stream.storage = storage;
+        if (storage) {
+            stream.read = [] { return std::vector<BYTE>(); };
+            return stream;
+        }
         uint32_t start = u32(entry + 0x74);
         stream.read = [this, start, size] { return read_stream(start, size); };
         return stream;
@@ -419,26 +455,30 @@ DWORD code_of(FileCheck problem)
         return ERROR_INSTALL_PACKAGE_INVALID;
     case FileCheck::Damaged:
         return ERROR_FILE_CORRUPT;
+    case FileCheck::InUse:
+        return ERROR_SHARING_VIOLATION;
     default:
         return ERROR_READ_FAULT;
     }
 }
 
-const wchar_t* text_of(FileCheck problem)
+const wchar_t* reason_of(FileCheck problem)
 {
     switch (problem) {
     case FileCheck::Missing:
-        return L"The file does not exist: ";
+        return L"The file does not exist";
     case FileCheck::Folder:
-        return L"The path names a folder, not a file: ";
+        return L"The path names a folder, not a file";
     case FileCheck::AccessDenied:
-        return L"Access to the file is denied: ";
+        return L"Access to the file is denied";
+    case FileCheck::InUse:
+        return L"The file is in use by another program";
     case FileCheck::NotCompound:
-        return L"The file is not an installer database: ";
+        return L"The file is not an installer database";
     case FileCheck::Damaged:
-        return L"The file is damaged or is not an installer database: ";
+        return L"The file is damaged or is not an installer database";
     default:
-        return L"The file could not be read: ";
+        return L"The file could not be read";
     }
 }
 
@@ -446,15 +486,21 @@ const wchar_t* text_of(FileCheck problem)
 
 DatabaseFileError::DatabaseFileError(FileCheck problem, const std::wstring& path)
     : tfc::Win32Error(code_of(problem), L"MsiOpenDatabase"), problem_(problem),
-      message_(text_of(problem) + path)
+      message_(reason_of(problem) + std::wstring(L": ") + path)
 {
 }
 
-void RequireSoundDatabaseFile(const std::wstring& path)
+std::wstring DatabaseFileError::reason() const
+{
+    return reason_of(problem_) + std::wstring(L".");
+}
+
+FileCheck RequireSoundDatabaseFile(const std::wstring& path)
 {
     FileCheck problem = CheckCompoundFile(path);
     if (problem != FileCheck::Sound && problem != FileCheck::InUse)
         throw DatabaseFileError(problem, path);
+    return problem;
 }
 
 } // namespace msi

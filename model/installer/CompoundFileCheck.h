@@ -49,13 +49,15 @@ public:
     std::wstring system_message() const override { return message_; }
     std::wstring description() const override { return message_; }
     FileCheck problem() const { return problem_; }
+    // What is wrong, as a sentence without the path: what a refused open shows beneath its own line.
+    std::wstring reason() const;
 
 private:
     FileCheck problem_;
     std::wstring message_;
 };
 
-// Throws DatabaseFileError for every answer of CheckCompoundFile but Sound and InUse.
-void RequireSoundDatabaseFile(const std::wstring& path);
+// Throws DatabaseFileError for every answer of CheckCompoundFile but Sound and InUse; returns that answer.
+FileCheck RequireSoundDatabaseFile(const std::wstring& path);
 
 } // namespace msi

@@ -1,4 +1,6 @@
 #include "model/installer/DatabaseStreamsCheck.h"
+#include "model/installer/SummaryStreamCheck.h"
+#include "model/installer/TransformStreamNames.h"
 
 #include <map>
 #include <set>
@@ -6,14 +8,6 @@
 namespace msi {
 namespace detail {
 namespace {
-
-const wchar_t kTablePrefix = 0x4840;
-
-wchar_t packed_char(unsigned value)
-{
-    static const wchar_t kChars[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-    return kChars[value & 63];
-}
 
 unsigned u16(const std::vector<BYTE>& bytes, size_t at)
 {
@@ -39,6 +33,8 @@ public:
         require(pool.size() >= 4 && pool.size() % 4 == 0);
         width_ = (pool[3] & 0x80) ? 3 : 2;
         unsigned code_page = u16(pool, 0) | ((u16(pool, 2) & 0x7FFF) << 16);
+        // The library makes no string table for a code page the system does not know, and then faults.
+        require(code_page == 0 || IsValidCodePage(code_page));
         texts_.emplace_back();
         used_.push_back(false);
         uint64_t offset = 0;
@@ -106,21 +102,35 @@ unsigned column_width(unsigned type, unsigned string_width)
     return (type & 0xFF) <= 2 ? 2 : 4;
 }
 
+bool is_catalog(const std::wstring& name)
+{
+    return name == L"_StringPool" || name == L"_StringData" || name == L"_Tables" || name == L"_Columns";
+}
+
 void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* unlisted)
 {
     // Table streams the library finds, by name.
     std::map<std::wstring, const RootStream*> tables;
-    std::set<std::wstring> unreached; // holding rows
+    std::set<std::wstring> unreached;      // holding rows
+    std::set<std::wstring> table_storages; // storages that carry a table's mark
     for (const RootStream& stream : streams) {
         bool table_stream = false;
         std::wstring name = UnpackStreamName(stream.element, table_stream);
+        if (stream.element == L"\005SummaryInformation" && stream.reached && !stream.storage)
+            require(SummaryStreamSound(stream.read()));
         if (!table_stream)
             continue;
-        if (stream.reached)
+        if (stream.storage)
+            table_storages.insert(name);
+        else if (stream.reached)
             require(tables.emplace(name, &stream).second);
         else if (stream.size != 0)
             unreached.insert(name);
     }
+    // The catalog the library reads is the one the tree reaches; one that holds rows but is not reached
+    // (a cleared directory sector) leaves every table unlisted.
+    for (const std::wstring& name : unreached)
+        require(!is_catalog(name) || tables.count(name));
     auto pool_stream = tables.find(L"_StringPool"), data_stream = tables.find(L"_StringData");
     require(pool_stream != tables.end() && data_stream != tables.end());
     StringPool pool(pool_stream->second->read(), data_stream->second->read());
@@ -134,9 +144,13 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
         for (size_t at = 0; at < bytes.size(); at += width)
             require(listed.insert(pool.name(pool.id_at(bytes, at))).second);
     }
+    for (const std::wstring& name : table_storages)
+        require(!listed.count(name) && !is_catalog(name));
 
-    // Column-major rows of (Table, Number, Name, Type); each table's columns numbered 1..n.
+    // Column-major rows of (Table, Number, Name, Type); each table's columns numbered 1..n. Rows of a
+    // table `_Tables` does not list (left by a dropped table) never make a table: the library skips them.
     std::map<std::wstring, std::map<unsigned, unsigned>> columns;
+    std::set<std::wstring> stray; // tables named only by `_Columns`
     found = tables.find(L"_Columns");
     if (found != tables.end()) {
         std::vector<BYTE> bytes = found->second->read();
@@ -148,11 +162,19 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
             unsigned number = u16(bytes, count * width + at * 2);
             pool.name(pool.id_at(bytes, count * (width + 2) + at * width));
             unsigned type = u16(bytes, count * (2 * width + 2) + at * 2);
-            require(listed.count(table) && number > 0x8000 && type != 0);
-            require(columns[table].emplace(number - 0x8000, (type + 0x8000) & 0xFFFF).second);
+            require(number > 0x8000 && type != 0);
+            if (listed.count(table))
+                require(columns[table].emplace(number - 0x8000, (type + 0x8000) & 0xFFFF).second);
+            else
+                stray.insert(table);
         }
     }
-    std::set<uint64_t> streamless; // row widths of listed tables without a stream: empty, or renamed
+    // Rows of a dropped table stay in `_Columns` (Wine leaves them) and make no table. A catalog without
+    // a table list, or one whose list lost as many tables as it keeps, was cut short: its tables are lost.
+    if (!stray.empty())
+        require(tables.count(L"_Tables") && stray.size() < listed.size());
+    // Row widths of listed tables without a stream: empty, or their stream was renamed.
+    std::map<std::wstring, uint64_t> streamless;
     for (const std::wstring& table : listed) {
         auto defined = columns.find(table);
         require(defined != columns.end() && defined->second.rbegin()->first == defined->second.size());
@@ -163,7 +185,7 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
         auto stream = tables.find(table);
         if (stream == tables.end()) {
             require(!unreached.count(table));
-            streamless.insert(row);
+            streamless.emplace(table, row);
             continue;
         }
         require(stream->second->size % row == 0);
@@ -172,38 +194,28 @@ void check(const std::vector<RootStream>& streams, std::vector<std::wstring>* un
     // dropped table, or a renamed one whose table then reads empty (when its rows fit such a table).
     for (const auto& stream : tables) {
         const std::wstring& name = stream.first;
-        if (listed.count(name) || name == L"_StringPool" || name == L"_StringData" || name == L"_Tables" ||
-            name == L"_Columns")
+        if (listed.count(name) || is_catalog(name))
             continue;
         if (unlisted) {
             unlisted->push_back(stream.second->element);
             continue;
         }
         uint64_t size = stream.second->size;
-        for (uint64_t row : streamless)
-            require(size == 0 || size % row != 0);
+        for (const auto& table : streamless)
+            require(size == 0 || size % table.second != 0);
+    }
+    // A table's mark changed into another character: the rest of the name still names the table.
+    for (const RootStream& stream : streams) {
+        if (stream.storage || !stream.reached || stream.size == 0 || stream.element.size() < 2 ||
+            stream.element[0] < kTableStreamPrefix)
+            continue;
+        bool table_stream = false;
+        auto table = streamless.find(UnpackStreamName(stream.element.substr(1), table_stream));
+        require(table == streamless.end() || stream.size % table->second != 0);
     }
 }
 
 } // namespace
-
-std::wstring UnpackStreamName(const std::wstring& element, bool& table_stream)
-{
-    table_stream = !element.empty() && element[0] == kTablePrefix;
-    std::wstring name;
-    for (size_t at = table_stream ? 1 : 0; at < element.size(); ++at) {
-        unsigned unit = element[at];
-        if (unit >= 0x3800 && unit < 0x4800) {
-            name += packed_char(unit - 0x3800);
-            name += packed_char((unit - 0x3800) >> 6);
-        } else if (unit >= 0x4800 && unit < 0x4840) {
-            name += packed_char(unit - 0x4800);
-        } else {
-            name += static_cast<wchar_t>(unit);
-        }
-    }
-    return name;
-}
 
 bool DatabaseStreamsSound(const std::vector<RootStream>& streams, std::vector<std::wstring>* unlisted)
 {

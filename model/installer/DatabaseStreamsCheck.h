@@ -3,7 +3,8 @@
 // library jumps to address 0 without a string pool, faults on a column catalog that does not hold whole
 // rows, and reads tables as empty when a table stream is missing, cut or renamed. So the streams that
 // make up the database are checked: the string pool against its data, `_Tables` and `_Columns` against
-// the pool and each other, and every table stream against the widths of its columns.
+// the pool and each other, every table stream against the widths of its columns, and the summary
+// information's property set (SummaryStreamCheck.h).
 #include <windows.h>
 #include <cstdint>
 #include <functional>
@@ -18,12 +19,10 @@ struct RootStream
 {
     std::wstring element;
     uint64_t size = 0;
-    bool reached = true; // found through the directory tree (what the library finds)
+    bool reached = true;  // found through the directory tree (what the library finds)
+    bool storage = false; // a storage entry: nothing to read
     std::function<std::vector<BYTE>()> read;
 };
-
-// The name a packed element stands for; table streams (and the string pool) set table_stream.
-std::wstring UnpackStreamName(const std::wstring& element, bool& table_stream);
 
 // True when the streams hold a database the library reads whole. Table streams that `_Tables` does not
 // list (Wine keeps the stream of a table dropped in a session) go into unlisted when it is given; else

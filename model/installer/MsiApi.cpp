@@ -54,6 +54,7 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
 {
     // An existing file is checked first: Wine's library loops forever on some damaged files and reads
     // others with tables missing.
+    FileCheck checked = FileCheck::Sound;
     if (persist != MSIDBOPEN_CREATE && persist != MSIDBOPEN_CREATEDIRECT) {
         // A file an earlier session left with links to freed entries is made whole before Wine commits
         // to it; when that fails, the file is opened as it is.
@@ -63,10 +64,14 @@ MsiHandle OpenDatabase(const std::wstring& path, const wchar_t* persist)
             } catch (const tfc::Win32Error&) {
             }
         }
-        RequireSoundDatabaseFile(path);
+        checked = RequireSoundDatabaseFile(path);
     }
     MSIHANDLE database = 0;
-    run_checked(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
+    UINT result = run(L"MsiOpenDatabase", [&] { return MsiOpenDatabaseW(path.c_str(), persist, &database); });
+    // The library's answer to a file another program holds says nothing of it (1627 under Wine).
+    if (result != ERROR_SUCCESS && checked == FileCheck::InUse)
+        throw DatabaseFileError(FileCheck::InUse, path);
+    tfc::check_status(result, L"MsiOpenDatabase");
     MsiHandle owner(database);
     // The modes are small numbers; any other value names an output file, which stream changes never use.
     ULONG_PTR mode = reinterpret_cast<ULONG_PTR>(persist);
@@ -118,7 +123,7 @@ void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::ws
 
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file)
 {
-    // Wine's import faults on an empty file.
+    // The library faults on an empty file or a short row and silently changes other rows.
     RequireTableFile(folder.empty() || folder.back() == L'\\' ? folder + file : folder + L"\\" + file);
     run_checked(L"MsiDatabaseImport",
                 [&] { return MsiDatabaseImportW(database, folder.c_str(), file.c_str()); });
@@ -341,11 +346,13 @@ void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int er
                     [&] { return MsiDatabaseApplyTransformW(database, path.c_str(), error_conditions); });
         return;
     }
+    // The conditions the transform itself says to suppress hold as well as the caller's.
+    int conditions = error_conditions | detail::StoredErrorConditions(path);
     std::set<std::wstring> before = detail::ListedTables(database);
-    detail::AppliedTransform transform(database, path);
+    detail::AppliedTransform transform(database, path, conditions);
     const std::wstring& given = transform.LibraryPath();
     run_checked(L"MsiDatabaseApplyTransform",
-                [&] { return MsiDatabaseApplyTransformW(database, given.c_str(), error_conditions); });
+                [&] { return MsiDatabaseApplyTransformW(database, given.c_str(), conditions); });
     detail::RemoveColumnsOfDroppedTables(database, before);
     transform.Finish(database);
 }

@@ -26,8 +26,8 @@ std::wstring QuoteName(const std::wstring& name);
 MsiHandle DatabaseGetPrimaryKeys(MSIHANDLE database, const std::wstring& table);
 void DatabaseExport(MSIHANDLE database, const std::wstring& table, const std::wstring& folder,
                     const std::wstring& file);
-// A file without a table file's header throws TableFileError naming it (TableFileCheck.h) before the
-// library sees it.
+// A file that is no table file, or a row that does not fit its columns, throws TableFileError naming the
+// file, line and column (TableFileCheck.h) before the library sees any of it.
 void DatabaseImport(MSIHANDLE database, const std::wstring& folder, const std::wstring& file);
 
 // Views. record may be 0 (no parameters).

@@ -2,6 +2,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiDroppedTables.h"
 #include "model/installer/MsiEmptyTables.h"
+#include "model/installer/MsiIndexedApply.h"
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
@@ -18,6 +19,12 @@ namespace {
 bool size_one(const TransformColumn& column)
 {
     return (column.type & 0x0800) == 0 && (column.type & 0xFF) == 1;
+}
+
+const std::vector<TransformColumn>& tables_schema()
+{
+    static const std::vector<TransformColumn> schema = {{L"Name", 0x2D40}};
+    return schema;
 }
 
 // _Columns as its records are stored: Table, Number, Name, Type.
@@ -56,6 +63,41 @@ std::string stream_bytes(MSIHANDLE database, const std::wstring& name)
     }
     RewindStream(database, name);
     return bytes;
+}
+
+// Whether the table holds a row with the record's keys.
+bool row_exists(MSIHANDLE database, const std::wstring& table, const std::vector<TransformColumn>& columns,
+                const TransformRow& row)
+{
+    std::wstring where;
+    std::vector<const TransformCell*> keys;
+    for (size_t i = 0; i < columns.size() && i < row.size(); ++i) {
+        if (!columns[i].IsKey())
+            continue;
+        where += (where.empty() ? L"" : L" AND ") + QuoteName(columns[i].name);
+        if (row[i].kind == TransformCell::Null) {
+            where += L" IS NULL";
+        } else {
+            where += L"=?";
+            keys.push_back(&row[i]);
+        }
+    }
+    if (where.empty())
+        return false;
+    MsiHandle params;
+    if (!keys.empty()) {
+        params = CreateRecord(static_cast<UINT>(keys.size()));
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i]->kind == TransformCell::Integer)
+                RecordSetInteger(params.get(), static_cast<UINT>(i + 1), keys[i]->integer);
+            else
+                RecordSetString(params.get(), static_cast<UINT>(i + 1), keys[i]->text);
+        }
+    }
+    MsiHandle view = DatabaseOpenView(database, L"SELECT " + QuoteName(columns[0].name) + L" FROM " +
+                                                    QuoteName(table) + L" WHERE " + where);
+    ViewExecute(view.get(), params.get());
+    return static_cast<bool>(ViewFetch(view.get()));
 }
 
 std::shared_ptr<LayerTempFile> bytes_file(const std::string& bytes)
@@ -241,7 +283,19 @@ private:
 
 } // namespace
 
-AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path) : library_path_(path)
+int StoredErrorConditions(const std::wstring& path)
+{
+    try {
+        MsiHandle summary = GetSummaryInformation(0, path.c_str(), 0);
+        SummaryValue value = SummaryInfoGetProperty(summary.get(), 16);
+        return value.type == VT_I4 ? (value.integer & 0x3F) : 0;
+    } catch (const tfc::Win32Error&) {
+        return 0;
+    }
+}
+
+AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path, int error_conditions)
+    : library_path_(path)
 {
     if (!RunningOnWine())
         return;
@@ -265,6 +319,7 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path)
         if (!record.IsDelete() && row[0].kind == TransformCell::Text && row[3].kind == TransformCell::Integer)
             columns[row[0].text].push_back({row[2].text, row[3].integer & 0xFFFF});
     }
+    find_errors(database, error_conditions, columns);
     for (const std::wstring& table : file_->Tables()) {
         auto found = columns.find(table);
         if (found == columns.end())
@@ -274,9 +329,57 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path)
             std::any_of(list.begin(), list.end(),
                         [](const TransformColumn& column) { return column.IsKey(); }))
             own_tables_.insert(table);
+        else if (AppliesIndexed(list, file_->Records(table, list).size())) {
+            own_tables_.insert(table);
+            indexed_tables_.insert(table);
+        }
     }
-    if (!own_tables_.empty())
+    if (!own_tables_.empty() || !skipped_.empty())
         write_copy();
+}
+
+void AppliedTransform::find_errors(MSIHANDLE database, int error_conditions,
+                                   const std::map<std::wstring, std::vector<TransformColumn>>& columns)
+{
+    auto meet = [&](const std::wstring& table, const TransformRecord& record, int condition) {
+        if (!(error_conditions & condition))
+            throw tfc::Win32Error(ERROR_INSTALL_TRANSFORM_FAILURE, L"MsiDatabaseApplyTransform");
+        skipped_[table].emplace_back(record.offset, record.size);
+    };
+    std::set<std::wstring> listed = ListedTables(database);
+    for (const TransformRecord& record : file_->Records(L"_Tables", tables_schema())) {
+        if (record.row[0].kind != TransformCell::Text)
+            continue;
+        bool exists = listed.count(record.row[0].text) != 0;
+        if (record.IsDelete() && !exists)
+            meet(L"_Tables", record, MSITRANSFORM_ERROR_DELMISSINGTABLE);
+        else if (record.IsInsert() && exists)
+            meet(L"_Tables", record, MSITRANSFORM_ERROR_ADDEXISTINGTABLE);
+    }
+    bool skip_updates = (error_conditions & MSITRANSFORM_ERROR_UPDATEMISSINGROW) != 0;
+    for (const std::wstring& table : file_->Tables()) {
+        auto found = columns.find(table);
+        if (table.empty() || table[0] == L'_' || !listed.count(table) || found == columns.end())
+            continue;
+        for (const TransformRecord& record : file_->Records(table, found->second)) {
+            bool update = !record.IsDelete() && !record.IsInsert();
+            if (!record.IsDelete() && !(update && skip_updates))
+                continue;
+            if (row_exists(database, table, found->second, record.row))
+                continue;
+            meet(table, record,
+                 update ? MSITRANSFORM_ERROR_UPDATEMISSINGROW : MSITRANSFORM_ERROR_DELMISSINGROW);
+        }
+    }
+}
+
+bool AppliedTransform::skipped(const std::wstring& table, const TransformRecord& record) const
+{
+    auto found = skipped_.find(table);
+    if (found == skipped_.end())
+        return false;
+    return std::find(found->second.begin(), found->second.end(),
+                     std::make_pair(record.offset, record.size)) != found->second.end();
 }
 
 AppliedTransform::~AppliedTransform()
@@ -292,11 +395,20 @@ void AppliedTransform::write_copy()
     for (const auto& stream : file_->Streams()) {
         bool table_stream = false;
         std::wstring name = UnpackStreamName(stream.first, table_stream);
+        std::vector<BYTE> bytes(stream.second.begin(), stream.second.end());
         // Kept, but empty: a table the transform only names is still made.
-        bool own = table_stream && own_tables_.count(name) != 0;
-        streams.emplace_back(stream.first,
-                             own ? std::vector<BYTE>()
-                                 : std::vector<BYTE>(stream.second.begin(), stream.second.end()));
+        if (table_stream && own_tables_.count(name))
+            bytes.clear();
+        auto skipped = table_stream ? skipped_.find(name) : skipped_.end();
+        if (skipped != skipped_.end()) {
+            // From the last record back, so that the earlier ones stay where they are.
+            std::vector<std::pair<size_t, size_t>> ranges = skipped->second;
+            std::sort(ranges.rbegin(), ranges.rend());
+            for (const auto& range : ranges)
+                if (range.first + range.second <= bytes.size())
+                    bytes.erase(bytes.begin() + range.first, bytes.begin() + range.first + range.second);
+        }
+        streams.emplace_back(stream.first, std::move(bytes));
     }
     copy_ = GlobalTempFiles().Create(std::wstring());
     WriteStorageFile(copy_, kTransformClassId, streams);
@@ -338,7 +450,16 @@ void AppliedTransform::Finish(MSIHANDLE database)
         if (!listed.count(table))
             continue;
         TableApplier applier(database, table, columns[table]);
-        for (const TransformRecord& record : file_->Records(table, columns[table]))
+        std::vector<TransformRecord> records = file_->Records(table, columns[table]);
+        records.erase(std::remove_if(records.begin(), records.end(),
+                                     [&](const TransformRecord& record) { return skipped(table, record); }),
+                      records.end());
+        if (indexed_tables_.count(table)) {
+            ApplyIndexed(database, table, columns[table], records,
+                         [&](const TransformRecord& record) { applier.Apply(record); });
+            continue;
+        }
+        for (const TransformRecord& record : records)
             applier.Apply(record);
     }
 }

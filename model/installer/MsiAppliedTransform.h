@@ -6,23 +6,39 @@
 // - integer columns declared with size 1 are stored as 2-byte ones, yet Wine's apply encodes their
 //   values as 4-byte ones: keys are not found (updates and deletes turn into stray inserts) and values
 //   are off by 0x8000. The records of the tables holding such columns are kept from the library (it
-//   gets a copy of the transform without them) and applied here through the layer's own calls.
+//   gets a copy of the transform without them) and applied here through the layer's own calls;
+// - the library finds each record's row by walking the table: tables with many records are kept from it
+//   too and applied with an index (MsiIndexedApply.h);
+// - it ignores the error conditions: a drop of a table the database lacks lists a table without
+//   columns, a delete or an update of a missing row inserts its keys. As Windows does, an operation
+//   that meets a suppressed condition changes nothing (the copy leaves it out), and a table's drop or
+//   creation or a row's delete that meets one not suppressed fails the apply (1624) before anything
+//   changes. Inserts over existing rows, and updates of missing rows where that is not suppressed, are
+//   left to the library: the program's own transforms rely on both.
 #include "model/installer/TransformReader.h"
 
 #include <windows.h>
 #include <msi.h>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace msi {
 namespace detail {
+
+// The error conditions the transform's summary information says to suppress (its Character Count's low
+// word); 0 when it has none.
+int StoredErrorConditions(const std::wstring& path);
 
 class AppliedTransform
 {
 public:
     // Reads the transform at path; a file that cannot be read is left to the library, which reports it.
-    AppliedTransform(MSIHANDLE database, const std::wstring& path);
+    // Throws Win32Error 1624 when the transform meets an error condition not in error_conditions.
+    AppliedTransform(MSIHANDLE database, const std::wstring& path, int error_conditions);
     ~AppliedTransform();
     AppliedTransform(const AppliedTransform&) = delete;
     AppliedTransform& operator=(const AppliedTransform&) = delete;
@@ -33,13 +49,20 @@ public:
     void Finish(MSIHANDLE database);
 
 private:
+    // The records that meet an error condition; columns: each table's while the transform is applied.
+    void find_errors(MSIHANDLE database, int error_conditions,
+                     const std::map<std::wstring, std::vector<TransformColumn>>& columns);
     void write_copy();
+    bool skipped(const std::wstring& table, const TransformRecord& record) const;
     void settle_streams(MSIHANDLE database);
     bool own_stream(const std::wstring& name) const;
 
     std::unique_ptr<TransformFile> file_;
     std::set<std::wstring> own_tables_;
-    std::set<std::wstring> held_; // stream cell names the database held before the apply
+    std::set<std::wstring> indexed_tables_; // of own_tables_, those applied with an index
+    std::set<std::wstring> held_;           // stream cell names the database held before the apply
+    // Records that meet a suppressed error condition, by table: where they lie in its stream.
+    std::map<std::wstring, std::vector<std::pair<size_t, size_t>>> skipped_;
     std::wstring library_path_;
     std::wstring copy_;
 };

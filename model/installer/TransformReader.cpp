@@ -13,17 +13,6 @@ unsigned read_raw(const std::string& bytes, size_t at, int width)
     return value;
 }
 
-int unpacked_char(int value)
-{
-    if (value < 10)
-        return L'0' + value;
-    if (value < 36)
-        return L'A' + value - 10;
-    if (value < 62)
-        return L'a' + value - 36;
-    return value == 62 ? L'.' : L'_';
-}
-
 std::string read_all(IStream* stream)
 {
     std::string bytes;
@@ -51,27 +40,6 @@ std::wstring decode_text(const std::string& bytes, UINT code_page)
 }
 
 } // namespace
-
-std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream)
-{
-    std::wstring name;
-    size_t start = 0;
-    table_stream = !packed.empty() && packed[0] == 0x4840;
-    if (table_stream)
-        start = 1;
-    for (size_t i = start; i < packed.size(); ++i) {
-        int unit = packed[i];
-        if (unit >= 0x3800 && unit < 0x4800) {
-            name += static_cast<wchar_t>(unpacked_char((unit - 0x3800) & 0x3F));
-            name += static_cast<wchar_t>(unpacked_char(((unit - 0x3800) >> 6) & 0x3F));
-        } else if (unit >= 0x4800 && unit < 0x4840) {
-            name += static_cast<wchar_t>(unpacked_char(unit - 0x4800));
-        } else {
-            name += packed[i];
-        }
-    }
-    return name;
-}
 
 TransformFile::TransformFile(const std::wstring& path)
 {
@@ -159,6 +127,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
     size_t at = 0;
     while (at + 2 <= bytes.size()) {
         TransformRecord record;
+        record.offset = at;
         record.mask = read_raw(bytes, at, 2);
         record.present.assign(columns.size(), false);
         if (record.IsInsert()) {
@@ -176,6 +145,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
             size += record.present[i] ? width(columns[i]) : 0;
         if (at + size > bytes.size())
             break;
+        record.size = size;
         size_t field = at + 2;
         record.row.resize(columns.size());
         std::vector<size_t> streams;

@@ -11,9 +11,6 @@
 
 namespace msi {
 
-// The unpacked name of a storage element; table_stream tells whether it carried the table prefix.
-std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream);
-
 // One change record: mask & 1 an insert (of the first mask >> 8 columns), mask 0 a delete (keys only),
 // otherwise an update of the keys and the columns whose bits are set. present tells which cells of row
 // the record holds.
@@ -22,6 +19,8 @@ struct TransformRecord
     unsigned mask = 0;
     std::vector<bool> present;
     TransformRow row;
+    size_t offset = 0; // where the record lies in its table's stream
+    size_t size = 0;
 
     bool IsInsert() const { return (mask & 1) != 0; }
     bool IsDelete() const { return mask == 0; }

@@ -27,7 +27,7 @@ std::wstring PackStreamName(const std::wstring& name, bool table_stream)
 {
     std::wstring packed;
     if (table_stream)
-        packed += wchar_t(0x4840);
+        packed += kTableStreamPrefix;
     for (size_t i = 0; i < name.size(); ++i) {
         int first = packed_value(name[i]);
         if (first < 0) {
@@ -43,6 +43,25 @@ std::wstring PackStreamName(const std::wstring& name, bool table_stream)
         }
     }
     return packed;
+}
+
+std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream)
+{
+    static const wchar_t kChars[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
+    table_stream = !packed.empty() && packed[0] == kTableStreamPrefix;
+    std::wstring name;
+    for (size_t i = table_stream ? 1 : 0; i < packed.size(); ++i) {
+        unsigned unit = packed[i];
+        if (unit >= 0x3800 && unit < 0x4800) {
+            name += kChars[(unit - 0x3800) & 63];
+            name += kChars[((unit - 0x3800) >> 6) & 63];
+        } else if (unit >= 0x4800 && unit < 0x4840) {
+            name += kChars[unit - 0x4800];
+        } else {
+            name += packed[i];
+        }
+    }
+    return name;
 }
 
 std::wstring RowStreamName(const std::wstring& table, const std::vector<std::wstring>& key_texts)

@@ -9,8 +9,12 @@ namespace msi {
 
 // The most code units a storage element name may have (the terminator not counted).
 constexpr size_t kMaxStreamNameUnits = 31;
+// The mark before a table stream's packed name.
+constexpr wchar_t kTableStreamPrefix = 0x4840;
 
 std::wstring PackStreamName(const std::wstring& name, bool table_stream);
+// The name a packed element stands for; table_stream tells whether it carried the table prefix.
+std::wstring UnpackStreamName(const std::wstring& packed, bool& table_stream);
 
 // The name Wine and Windows give a row's stream: the table, then each key's text (integers in signed
 // decimal, a null key empty), joined by ".".

@@ -98,7 +98,8 @@ std::wstring MsiDiffTableLookupBasic::ValidateFieldValue(const MsiFieldDef& def,
 {
     if (!transformed_)
         return std::wstring();
-    return DuplicateKeyProblem(transformed_->columns(), def, row, value);
+    std::wstring problem = CodePageProblem(def, value);
+    return problem.empty() ? DuplicateKeyProblem(transformed_->columns(), def, row, value) : problem;
 }
 
 void MsiDiffTableLookupBasic::AddRow(const std::vector<MsiFieldDataRef>& values)

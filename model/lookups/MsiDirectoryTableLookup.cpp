@@ -124,6 +124,18 @@ void MsiDirectoryTableLookup::DeleteRow(int sort_column, int position)
     ReloadPaths();
 }
 
+int MsiDirectoryTableLookup::DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted)
+{
+    try {
+        int count = MsiTableLookup::DeleteRows(rows, deleted);
+        ReloadPaths();
+        return count;
+    } catch (...) {
+        ReloadPaths();
+        throw;
+    }
+}
+
 void MsiDirectoryTableLookup::CommitFieldValue(const MsiFieldDef& def, RowIterator row,
                                                const MsiFieldDataRef& value, bool changed)
 {

@@ -23,6 +23,8 @@ public:
     void AddRow(const std::vector<MsiFieldDataRef>& values) override;
     void AddRowFromText(const std::vector<std::wstring>& texts) override;
     void DeleteRow(int sort_column, int position) override;
+    // The paths are read again once, after the last row.
+    int DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted) override;
     void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
                           bool changed) override;
 

@@ -38,6 +38,12 @@ public:
         }
         Lookup::DeleteRow(sort_column, position);
     }
+    // Row by row, so that each stream is asked about as above.
+    int DeleteRows(const std::vector<RowIterator>& rows,
+                   const MsiTableLookupBase::DeletedRows& deleted) override
+    {
+        return MsiTableLookupBase::DeleteRows(rows, deleted);
+    }
 
     std::shared_ptr<InPlaceEditor> CreateEditor(int column, int position, int sort_column,
                                                 EditHandler* handler) override

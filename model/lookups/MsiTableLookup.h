@@ -35,6 +35,8 @@ public:
     void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
                           bool changed) override;
     void DeleteRow(int sort_column, int position) override;
+    // Each Index loses the rows in one pass, rather than a search for each row.
+    int DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted) override;
     void AddRow(const std::vector<MsiFieldDataRef>& values) override;
     void AddRowFromText(const std::vector<std::wstring>& texts) override;
     std::wstring MakeUniqueKey(const std::wstring& text) override;

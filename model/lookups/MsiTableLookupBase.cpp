@@ -1,4 +1,5 @@
 #include "model/lookups/MsiTableLookupBase.h"
+#include "model/CodePageText.h"
 #include "model/MsiFile.h"
 
 MsiTableLookupBase::~MsiTableLookupBase() = default;
@@ -6,6 +7,24 @@ MsiTableLookupBase::~MsiTableLookupBase() = default;
 int MsiTableLookupBase::FindEditableRow(const std::vector<std::wstring>& key_values, int sort_column)
 {
     return FindRow(key_values, sort_column);
+}
+
+int MsiTableLookupBase::DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted)
+{
+    std::vector<std::vector<std::wstring>> keys;
+    for (RowIterator row : rows)
+        keys.push_back(GetRowKeyValues(row));
+    int count = 0;
+    for (const std::vector<std::wstring>& key : keys) {
+        int position = FindEditableRow(key, 0);
+        if (position == RowCount())
+            continue;
+        DeleteRow(0, position);
+        ++count;
+        if (deleted && !deleted(count))
+            break;
+    }
+    return count;
 }
 
 std::wstring MsiTableLookupBase::DuplicateKeyProblem(const MsiColumns& columns, const MsiFieldDef& def,
@@ -111,4 +130,63 @@ bool MsiTableLookupBase::ShowStreamOwnerByName(const std::wstring& stream_name)
     FindCriteria owner(owner_node_->GetOwnerPath(), stream_name.substr(0, dot), std::wstring(),
                        {stream_name.substr(dot + 1)});
     return owner_node_->SelectTable(owner);
+}
+
+UINT MsiTableLookupBase::EditedCodePage()
+{
+    MsiTable* table = GetTable();
+    return table && table->owner() ? table->owner()->GetCodepage() : 0;
+}
+
+std::wstring MsiTableLookupBase::CodePageProblem(const MsiFieldDef& def, const MsiFieldDataRef& value)
+{
+    if (def.kind() != MsiFieldKind::String || !value || value->is_null())
+        return std::wstring();
+    return CodePageRefusal(value->string(), EditedCodePage());
+}
+
+std::wstring MsiTableLookupBase::NewRowRefusal(const std::vector<MsiFieldDataRef>& values)
+{
+    MsiTable* table = GetTable();
+    return table ? RowCodePageRefusal(table->columns(), values, EditedCodePage()) : std::wstring();
+}
+
+std::wstring MsiTableLookupBase::PastedRowsRefusal(const std::vector<std::vector<std::wstring>>& rows)
+{
+    MsiTable* table = GetTable();
+    if (!table)
+        return std::wstring();
+    const std::wstring refused = L"Cannot paste the rows into the " + GetTableName() + L" table: ";
+    const MsiColumns& columns = table->columns();
+    UINT code_page = EditedCodePage();
+    for (const std::vector<std::wstring>& texts : rows) {
+        // A blank line between rows.
+        if (texts.size() == 1 && texts[0].empty() && TextColumnCount() != 1)
+            continue;
+        if (static_cast<int>(texts.size()) != TextColumnCount()) {
+            return refused + L"it has " + std::to_wstring(TextColumnCount()) + L" fields, a pasted row has " +
+                   std::to_wstring(texts.size()) + L".";
+        }
+        for (size_t column = 0; column < columns.size() && column < texts.size(); ++column) {
+            const MsiFieldDef& def = *columns[column];
+            const std::wstring& text = texts[column];
+            if (text.empty()) {
+                if (!def.nullable())
+                    return refused + L"its " + def.name() + L" field needs a value, a pasted row has none.";
+                continue;
+            }
+            if (def.kind() == MsiFieldKind::Binary) {
+                DWORD attributes = GetFileAttributesW(text.c_str());
+                if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    return refused + L"its " + def.name() +
+                           L" field holds a stream, which a row brings as the path of a file, and \"" + text +
+                           L"\" is no file.";
+            } else if (def.kind() == MsiFieldKind::String) {
+                std::wstring problem = CodePageRefusal(text, code_page);
+                if (!problem.empty())
+                    return refused + problem;
+            }
+        }
+    }
+    return std::wstring();
 }

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ public:
     // 0 unsorted, 1 ascending, 2 descending.
     virtual int GetSortDirection(int column) = 0;
     virtual void DeleteRow(int sort_column, int position) = 0;
+    // Told the count of rows deleted so far after each row; false stops the deletion there.
+    using DeletedRows = std::function<bool(int deleted)>;
+    // Deletes these rows of the table, each once; a row the lookup no longer finds is passed over. Returns
+    // how many went. Here by key and DeleteRow, one row at a time.
+    virtual int DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted);
     // One value per column, in column order.
     virtual void AddRow(const std::vector<MsiFieldDataRef>& values) = 0;
     // One text per column (pasted rows, the registry import); a first key that exists already gets a number.
@@ -105,6 +111,18 @@ public:
     TableLookupOwner* GetOwnerNode() const { return owner_node_; }
     // Whether the row is a row of the table this lookup edits (GetIndexedRow of a base-only row is not).
     bool IsEditableRow(RowIterator row);
+
+    // The code page of the edited table's database (0 without one).
+    UINT EditedCodePage();
+    // The refusal of a cell's new text that the edited database's code page cannot hold; empty when it can.
+    std::wstring CodePageProblem(const MsiFieldDef& def, const MsiFieldDataRef& value);
+    // Why a new row of these values (one per column) cannot go into the edited table: a text its
+    // database's code page cannot hold. Empty when it can.
+    std::wstring NewRowRefusal(const std::vector<MsiFieldDataRef>& values);
+    // Why pasted rows (one text per column each) cannot go into the edited table: a row of another field
+    // count, a required field left empty, a stream field whose text names no file, or a text the code page
+    // cannot hold. All are checked before any is added, so a refusal changes nothing. Empty when they can.
+    std::wstring PastedRowsRefusal(const std::vector<std::vector<std::wstring>>& rows);
 
 protected:
     // The refusal of a key cell's new value when the row's keys would then match another editable row;

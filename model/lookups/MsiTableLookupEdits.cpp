@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_set>
 
 MsiFile& MsiTableLookup::OwnerFile() const
 {
@@ -20,7 +21,8 @@ MsiFile& MsiTableLookup::OwnerFile() const
 std::wstring MsiTableLookup::ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
                                                 const MsiFieldDataRef& value)
 {
-    return DuplicateKeyProblem(GetTable()->columns(), def, row, value);
+    std::wstring problem = CodePageProblem(def, value);
+    return problem.empty() ? DuplicateKeyProblem(GetTable()->columns(), def, row, value) : problem;
 }
 
 void MsiTableLookup::CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
@@ -97,6 +99,56 @@ void MsiTableLookup::DeleteRow(int sort_column, int position)
         throw;
     }
     keys_.AfterOwnEdit();
+}
+
+int MsiTableLookup::DeleteRows(const std::vector<RowIterator>& rows, const DeletedRows& deleted)
+{
+    if (!table_->user_table() && table_->name() != L"_Streams")
+        throw tfc::ManageableError(L"This table is a schema table and cannot have rows deleted.",
+                                   L"Cannot delete row");
+    std::unordered_set<const MsiRow*> going;
+    std::vector<RowIterator> order;
+    for (RowIterator row : rows) {
+        if (going.insert(&*row).second)
+            order.push_back(row);
+    }
+    // Only rows the lookup holds: the first Index holds every one.
+    IndexPtr all = BuildIndex(0);
+    std::unordered_set<const MsiRow*> held;
+    for (RowIterator row : all->rows) {
+        if (going.count(&*row))
+            held.insert(&*row);
+    }
+    for (const IndexPtr& index : BuiltIndexes()) {
+        auto kept = std::remove_if(index->rows.begin(), index->rows.end(),
+                                   [&held](RowIterator row) { return held.count(&*row) > 0; });
+        if (kept != index->rows.end()) {
+            index->rows.erase(kept, index->rows.end());
+            index->Changed();
+        }
+    }
+    int count = 0;
+    bool stopped = false;
+    try {
+        for (RowIterator row : order) {
+            if (!held.count(&*row))
+                continue;
+            OwnerFile().DeleteRow(*table_, row);
+            ++count;
+            if (deleted && !deleted(count)) {
+                stopped = true;
+                break;
+            }
+        }
+    } catch (...) {
+        // The Indexes lost rows that may still be there: built afresh they match the table.
+        ResetIndexes();
+        throw;
+    }
+    if (stopped)
+        ResetIndexes();
+    keys_.AfterOwnEdit();
+    return count;
 }
 
 std::wstring MsiTableLookup::MakeUniqueKey(const std::wstring& text)

@@ -112,6 +112,17 @@ TEST(FileUtil, PathsAndPieces)
     EXPECT_EQ(name, L"b.msi");
     SplitPathAtLastBackslash(L"C:\\a\\", folder, name);
     EXPECT_EQ(name, L"");
+    for (const wchar_t* path : {L"C:\\a\\b.msi", L"C:/a/b.msi", L"b.msi"})
+        EXPECT_EQ(FileNameOf(path), L"b.msi") << path;
+
+    // A long path keeps its start and its file name, "..." between them; a short one stays whole.
+    std::wstring deep_path = L"C:\\" + std::wstring(90, L'f') + L"\\sub\\package.msi";
+    std::wstring shown = ShortenedPath(deep_path, 40);
+    EXPECT_LE(shown.size(), 40u) << shown;
+    EXPECT_EQ(shown.find(L"C:\\fff"), 0u) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 11), L"package.msi") << shown;
+    EXPECT_NE(shown.find(L"..."), std::wstring::npos) << shown;
+    EXPECT_EQ(ShortenedPath(L"C:\\a\\b.msi", 40), L"C:\\a\\b.msi");
     EXPECT_EQ(SplitString(L"", L'|'), std::vector<std::wstring>{L""});
     EXPECT_EQ(SplitString(L"a||b|", L'|'), (std::vector<std::wstring>{L"a", L"", L"b", L""}));
 

@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace model_testing;
 using testing_support::ScratchFolder;
@@ -550,4 +551,74 @@ TEST_F(MsiTransformTest, StreamChangesReachTheTransformedFileAndLaterSaves)
             found = found || line.find("s:edited") != std::string::npos;
         EXPECT_TRUE(found);
     }
+}
+
+// Transforms Windows made over their base: each drops a table the base lacks (`AppId`) and updates and
+// deletes rows the base lacks, with those errors suppressed in its summary information. As on Windows,
+// what meets a suppressed error changes nothing (Wine's library made a table without columns of the
+// drop, and a row of the update); the added and changed rows are there, also in the saved database.
+// The same transform without its flags does not fit the base, until the errors are suppressed.
+TEST(WindowsTransformTest, SuppressedErrorsChangeNothingAndTheRestApplies)
+{
+    std::wstring base = testing_support::TestDataPath(L"transforms\\base.msi");
+    if (base.empty())
+        GTEST_SKIP() << "no shared test data";
+    ScratchFolder folder;
+    const std::vector<std::vector<std::string>> directories = {
+        {"Added", "."}, {"Foo", "."}, {"TARGETDIR", "SourceDir"}};
+    const wchar_t* kDirectories = L"SELECT `Directory`, `DefaultDir` FROM `Directory` ORDER BY `Directory`";
+    const wchar_t* kLanguage = L"SELECT `Value` FROM `Property` WHERE `Property`='ProductLanguage'";
+    // The library returns rows in no order of their keys.
+    auto sorted = [](std::vector<std::vector<std::string>> rows) {
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    struct Case
+    {
+        const wchar_t* file;
+        const char* language;
+        int error_conditions;
+    };
+    for (const Case& test :
+         {Case{L"windows-made.mst", "1033", 0x1F}, Case{L"windows-made-1041.mst", "1041", 0x3F}}) {
+        SCOPED_TRACE(tfc::to_narrow(test.file));
+        std::wstring path = testing_support::TestDataPath(std::wstring(L"transforms\\") + test.file);
+        std::wstring saved = folder.file(std::wstring(L"saved-") + test.file + L".msi");
+        {
+            MsiTransform transform;
+            transform.Open(base, path, true, false, false);
+            EXPECT_EQ(test.error_conditions, transform.error_conditions());
+            EXPECT_FALSE(transform.FindTable(L"AppId"));
+            EXPECT_EQ(directories, sorted(SelectRows(transform.handle(), kDirectories)));
+            EXPECT_EQ(std::vector<std::vector<std::string>>{{test.language}},
+                      SelectRows(transform.handle(), kLanguage));
+            transform.SaveDatabaseAs(saved, false, std::wstring());
+        }
+        MsiFile reopened;
+        reopened.Open(saved, MSIDBOPEN_READONLY);
+        EXPECT_FALSE(reopened.FindTable(L"AppId"));
+        EXPECT_EQ(directories, sorted(SelectRows(reopened.handle(), kDirectories)));
+    }
+
+    // Its Character Count (VT_I4 0x0922001F) with the low word cleared.
+    std::vector<BYTE> bytes =
+        testing_support::ReadFileBytes(testing_support::TestDataPath(L"transforms\\windows-made.mst"));
+    const BYTE flagged[] = {3, 0, 0, 0, 0x1F, 0, 0x22, 9};
+    auto at = std::search(bytes.begin(), bytes.end(), std::begin(flagged), std::end(flagged));
+    ASSERT_NE(bytes.end(), at);
+    at[4] = 0;
+    std::wstring unflagged = folder.file(L"unflagged.mst");
+    testing_support::WriteFileBytes(unflagged, bytes);
+    MsiTransform refused;
+    try {
+        refused.Open(base, unflagged, true, false, false);
+        ADD_FAILURE() << "applied";
+    } catch (const tfc::Win32Error& error) {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_TRANSFORM_FAILURE), error.code());
+    }
+    tfc::clear_thread_messages();
+    MsiTransform suppressed;
+    suppressed.Open(base, unflagged, true, false, true);
+    EXPECT_FALSE(suppressed.FindTable(L"AppId"));
+    EXPECT_EQ(directories, sorted(SelectRows(suppressed.handle(), kDirectories)));
 }

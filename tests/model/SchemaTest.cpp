@@ -363,8 +363,9 @@ TEST_F(GeneratedSchema, OwnershipFollowsTheTrees)
               describe(L"File", L"Component_"));
     EXPECT_EQ(std::vector<std::wstring>{L"Feature.Feature_Parent IS OWNED BY Feature.Feature, optional"},
               describe(L"Feature", L"Feature_Parent"));
+    // A row that requires another goes when that one is deleted: every required link is ownership.
     EXPECT_EQ(
-        std::vector<std::wstring>{L"FeatureComponents.Component_ REFERENCES Component.Component, required"},
+        std::vector<std::wstring>{L"FeatureComponents.Component_ IS OWNED BY Component.Component, required"},
         describe(L"FeatureComponents", L"Component_"));
     EXPECT_EQ(std::vector<std::wstring>{L"ProgId.Class_ REFERENCES Class.CLSID, optional"},
               describe(L"ProgId", L"Class_"));
@@ -376,8 +377,11 @@ TEST_F(GeneratedSchema, OwnershipFollowsTheTrees)
         EXPECT_EQ(2u, relationship->pairs().size());
         EXPECT_EQ(number == 1, relationship->required());
     }
-    for (const RelationshipDefPtr& relationship : schema_->relationships())
+    for (const RelationshipDefPtr& relationship : schema_->relationships()) {
         EXPECT_NE(RelationshipKind::Owns, relationship->kind()) << relationship->Describe();
+        if (relationship->required())
+            EXPECT_EQ(RelationshipKind::IsOwnedBy, relationship->kind()) << relationship->Describe();
+    }
 }
 
 TEST_F(GeneratedSchema, DescribesEveryColumnOfTheSamplePackages)

@@ -3,6 +3,7 @@
 #include "CompoundFileCheck.h"
 #include "TransformTesting.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/MsiIndexedApply.h"
 #include "model/installer/TransformWriter.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
@@ -464,10 +465,11 @@ TEST(TransformRandomRoundTrip, SharedPackages)
         GTEST_SKIP() << "no shared test packages";
 }
 
-TEST(TransformRandomRoundTrip, GeneratedDatabase)
+namespace {
+
+// Features keyed by text and numbers keyed by two integers, 40 rows each.
+void MakeGeneratedDatabase(const std::wstring& source)
 {
-    ScratchFolder folder;
-    std::wstring source = folder.file(L"generated.msi");
     std::vector<std::wstring> statements = {
         L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Parent` CHAR(38), `Title` CHAR(64) "
         L"LOCALIZABLE, "
@@ -481,6 +483,36 @@ TEST(TransformRandomRoundTrip, GeneratedDatabase)
                              L", " + std::to_wstring(i * 100000 - 1000000) + L", 'c')");
     }
     CreateDatabase(source, statements);
+}
+
+} // namespace
+
+TEST(TransformRandomRoundTrip, GeneratedDatabase)
+{
+    ScratchFolder folder;
+    std::wstring source = folder.file(L"generated.msi");
+    MakeGeneratedDatabase(source);
     for (unsigned seed = 10; seed < 16; ++seed)
         ExpectRandomRoundTrip(source, seed);
+}
+
+// Under Wine, tables with many records are applied by the layer with an index: here every table is.
+TEST(TransformRandomRoundTrip, AppliedWithTheLayersIndex)
+{
+    struct Restore
+    {
+        size_t minimum = msi::detail::IndexedApplyMinimum();
+        ~Restore() { msi::detail::IndexedApplyMinimum() = minimum; }
+    } restore;
+    msi::detail::IndexedApplyMinimum() = 1;
+    ScratchFolder folder;
+    std::wstring source = folder.file(L"generated.msi");
+    MakeGeneratedDatabase(source);
+    for (unsigned seed = 20; seed < 26; ++seed)
+        ExpectRandomRoundTrip(source, seed);
+    std::wstring shared = testing_support::TestDataPath(L"shortcuts.msi");
+    if (!shared.empty()) {
+        for (unsigned seed : {7u, 8u, 9u})
+            ExpectRandomRoundTrip(shared, seed);
+    }
 }

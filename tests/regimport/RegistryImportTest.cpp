@@ -162,7 +162,7 @@ TEST(RegistryImportRows, AnUnknownRootOrABadValueStopsTheWholeBuild)
             << value;
 }
 
-TEST(RegistryImportFile, TheFileIsReadAsStoredAndAParseFailureNamesItsByteOffset)
+TEST(RegistryImportFile, TheFileIsReadAsStoredAndAParseFailureNamesItsLine)
 {
     testing_support::ScratchFolder folder;
     // Without a final line break the appended LF ends the last line.
@@ -171,31 +171,49 @@ TEST(RegistryImportFile, TheFileIsReadAsStoredAndAParseFailureNamesItsByteOffset
     std::vector<wchar_t> text = ReadRegFileText(path);
     EXPECT_EQ(std::wstring(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\n"), std::wstring(text.begin(), text.end()));
 
-    // An 8-bit file is no UTF-16 text: the parse stops at its very start.
+    // One line of text: the line number, what is wrong, the line itself (cut when long).
     std::string narrow = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n";
-    testing_support::WriteFileBytes(path, std::vector<BYTE>(narrow.begin(), narrow.end()));
+    const std::wstring head = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n";
+    const std::wstring lead = L"Could not completely parse the file: line ";
+    const std::wstring refusal = L"Could not import the file: line ";
+    struct
+    {
+        std::vector<std::uint8_t> file;
+        std::wstring message;
+    } cases[] = {
+        // An 8-bit file is no UTF-16 text: the parse stops at its very start.
+        {std::vector<std::uint8_t>(narrow.begin(), narrow.end()), lead + L"1 is not understood: "},
+        {Utf16Bytes(head + L"\"a\"=dword:1 ; x\r\n", false),
+         lead + L"4 is not understood: \"a\"=dword:1 ; x"},
+        {Utf16Bytes(head + L"\"v\"=\"x\"\r\n\r\n[-HKEY_CURRENT_USER\\X]\r\n", false),
+         refusal + L"6 deletes a registry key, which an import does not support: [-HKEY_CURRENT_USER\\X]"},
+        {Utf16Bytes(head + L"\"a\\\"b\"=-\r\n[HKEY_CURRENT_USER\\B]\r\n", false),
+         refusal + L"4 deletes a registry value, which an import does not support: \"a\\\"b\"=-"},
+        {Utf16Bytes(head + L"@=-\r\n", false),
+         refusal + L"4 deletes a registry value, which an import does not support: @=-"},
+        {Utf16Bytes(head + L"\"v\"=" + std::wstring(120, L'x') + L"\r\n", false),
+         lead + L"4 is not understood: \"v\"=" + std::wstring(96, L'x') + L"..."},
+    };
+    for (const auto& c : cases) {
+        testing_support::WriteFileBytes(path, c.file);
+        text = ReadRegFileText(path);
+        reg_file_parser::KeyInfoSet keys;
+        auto parsed = reg_file_parser::ParseRegFileText(text.data(), text.data() + text.size(), keys);
+        // A key deletion parses as a key; the import looks for it before anything else.
+        std::wstring message =
+            parsed.full ? RegKeyDeletionText(text, keys) : RegParseFailureText(text, parsed.stop);
+        if (c.message.back() == L' ')
+            EXPECT_EQ(0u, message.find(c.message)) << message;
+        else
+            EXPECT_EQ(c.message, message);
+        EXPECT_EQ(std::wstring::npos, message.find_first_of(L"\r\n")) << message;
+    }
+    // A file that deletes nothing has nothing to say.
+    testing_support::WriteFileBytes(path, Utf16Bytes(head, false));
     text = ReadRegFileText(path);
     reg_file_parser::KeyInfoSet keys;
-    auto parsed = reg_file_parser::ParseRegFileText(text.data(), text.data() + text.size(), keys);
-    ASSERT_FALSE(parsed.full);
-    EXPECT_EQ(
-        0u,
-        RegParseFailureText(text, parsed.stop)
-            .find(
-                L"Could not completely parse the file.\r\nFailed to parse the line at byte offset: 0:\r\n"));
-
-    // A stop further in counts bytes from the file's first byte, the byte-order mark included.
-    std::wstring body =
-        L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=dword:1 ; x\r\n";
-    testing_support::WriteFileBytes(path, Utf16Bytes(body, false));
-    text = ReadRegFileText(path);
-    parsed = reg_file_parser::ParseRegFileText(text.data(), text.data() + text.size(), keys);
-    ASSERT_FALSE(parsed.full);
-    std::wstring message = RegParseFailureText(text, parsed.stop);
-    size_t offset = body.find(L"\"a\"");
-    EXPECT_NE(std::wstring::npos,
-              message.find(L"offset: " + std::to_wstring(offset * 2) + L":\r\n\"a\"=dword:1 ; x\r\n\n"))
-        << message;
+    ASSERT_TRUE(reg_file_parser::ParseRegFileText(text.data(), text.data() + text.size(), keys).full);
+    EXPECT_EQ(L"", RegKeyDeletionText(text, keys));
 
     EXPECT_THROW(ReadRegFileText(folder.file(L"missing.reg")), tfc::ManageableError);
 }

@@ -2,6 +2,7 @@
 #include "ShellTesting.h"
 #include "support/TestSupport.h"
 
+#include "foundation/FileUtil.h"
 #include "foundation/Task.h"
 #include "resources/ShellIds.h"
 #include "views/tree/StaticNode.h"
@@ -99,6 +100,18 @@ TEST(DocumentTabTest, CloseGuardAsksForDirtyDocumentsAndRefusesDuringAJob)
     EXPECT_EQ(prompts.asked()[0].text, L"Save C:\\a\\b.msi");
     EXPECT_EQ(prompts.asked()[0].flags, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(prompts.asked()[0].owner, frame->GetWindowHandle());
+
+    // A path too long for the screen is shortened in its middle; the file's name stays in sight.
+    auto deep = frame.Open(L"C:\\" + std::wstring(200, L'd') + L"\\deep.msi");
+    deep->SetDirty(true);
+    {
+        testing_support::ScriptedPrompts asked;
+        asked.answer(IDNO);
+        EXPECT_TRUE(deep->CanClose());
+        std::wstring text = asked.asked().at(0).text;
+        EXPECT_LE(text.size(), 5 + kShownPathLength) << text;
+        EXPECT_EQ(text.substr(text.size() - 8), L"deep.msi") << text;
+    }
 
     auto task = std::make_shared<WaitingTask>();
     ASSERT_TRUE(frame->RunTasks({task}, &frame.frame(), true));

@@ -129,7 +129,14 @@ TEST(ImportRegFile, ARefusedFileAddsNothingAndLeavesTheTabClean)
          L""},
         {Utf16(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"w\"=hex(4):01,00\r\n", false), L"", L""},
         {std::vector<BYTE>(narrow.begin(), narrow.end()), L"Failed to import the Registry file",
-         L"Could not completely parse the file.\r\nFailed to parse the line at byte offset: 0:"},
+         L"Could not completely parse the file: line 1 is not understood: "},
+        // Keys before a deletion are refused with it, and the message names the line alone.
+        {Utf16(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"x\"\r\n[-HKEY_CURRENT_USER\\X]\r\n\"w\"="
+               L"\"y\"\r\n",
+               false),
+         L"Failed to import the Registry file",
+         L"Could not import the file: line 4 deletes a registry key, which an import does not support: "
+         L"[-HKEY_CURRENT_USER\\X]"},
     };
     std::wstring path = document.folder().file(L"refused.reg");
     for (const Case& c : cases) {

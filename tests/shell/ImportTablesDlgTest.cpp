@@ -1,9 +1,11 @@
 // Import Tables over a real package: tables exported as .idt files come back whole, stream cells included.
 #include "DialogDriver.h"
 #include "PackageDocument.h"
+#include "PackageTesting.h"
 #include "shell/ImportTablesDlg.h"
 
 #include "model/installer/MsiApi.h"
+#include "resources/ShellIds.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +122,7 @@ TEST(ImportTablesDlg, TablesComeBackWholeStreamsIncludedAndSkipChangesNothing)
     ScriptedPrompts prompts;
     prompts.answer(PromptAnswer{
         IDOK, {files.binary, files.registry, files.component, files.code_page, files.junk}, false});
+    prompts.answer(IDOK); // why the file that is no table cannot be imported
     ImportTablesDlg dialog(document);
     std::vector<std::vector<std::wstring>> shown;
     std::vector<std::vector<bool>> buttons;
@@ -153,6 +156,10 @@ TEST(ImportTablesDlg, TablesComeBackWholeStreamsIncludedAndSkipChangesNothing)
     std::vector<std::vector<bool>> expected_buttons = {
         {false, false, false, false}, {true, true, false, false}, {true, false, false, true}};
     EXPECT_EQ(expected_buttons, buttons);
+    ASSERT_EQ(2u, prompts.asked().size());
+    EXPECT_EQ(L"These files cannot be imported:\r\n\r\n" + files.junk +
+                  L"\r\nThe file is empty or is not a table file.",
+              prompts.asked()[1].text);
 
     EXPECT_TRUE(document.HasChanges());
     EXPECT_EQ(component, document.GetMsiFile().FindTable(L"Component").get()) << "skipped";
@@ -243,4 +250,70 @@ TEST(ImportTablesDlg, AFailureOnTheSecondFileLeavesOnlyItOffered)
     ASSERT_TRUE(replaced);
     EXPECT_NE(component, replaced.get());
     EXPECT_EQ(components, replaced->rows().size());
+}
+
+// Through the tab's command: every refused file is named with its line and column, or its missing stream
+// file, and none of them lands; the document stays unchanged.
+TEST(ImportTablesDlg, RefusedFilesAreExplainedAndNothingLands)
+{
+    testing_support::ScratchFolder folder;
+    std::vector<std::wstring> files, reasons;
+    const std::pair<const wchar_t*, const wchar_t*> shared[] = {
+        {L"short-row-4-columns.idt", L"Line 4, column \"B\": the row ends before this column: it has 1 of "
+                                     L"the table's 4 fields."},
+        {L"integer-trailing-text.idt", L"Line 4, column \"Num\": \"-214S7483647\" is not an integer."},
+        {L"i2-minimum.idt", L"Line 4, column \"Num\": -32768 is outside what a 2-byte integer column holds "
+                            L"(-32767 to 32767; -32768 stands for null)."},
+        {L"extra-fields.idt", L"Line 4: the row has 4 fields; the table has 2 columns."},
+    };
+    for (const auto& file : shared) {
+        std::wstring source = testing_support::TestDataPath(std::wstring(L"idt\\") + file.first);
+        if (source.empty())
+            GTEST_SKIP() << "the shared table files are not there";
+        files.push_back(folder.copy_in(source, file.first));
+        reasons.push_back(file.second);
+    }
+    // A table exported with its stream cells, whose stream file is then lost.
+    std::wstring package = folder.file(L"Import.msi");
+    BuildPackage(package, 1, 1, true);
+    {
+        MsiHandle database = msi::OpenDatabase(package, MSIDBOPEN_READONLY);
+        msi::DatabaseExport(database.get(), L"Binary", folder.path(), L"Binary.idt");
+    }
+    ASSERT_TRUE(DeleteFileW(folder.file(L"Binary\\Icon").c_str()));
+    files.push_back(folder.file(L"Binary.idt"));
+    reasons.push_back(L"Line 4, column \"Data\": the stream file " + folder.file(L"Binary\\Icon") +
+                      L" is missing.");
+
+    DatabaseFrame frame;
+    frame->OpenFiles({package}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    size_t tables = tab->GetMsiFile().tables().size();
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer{IDOK, files, false});
+    prompts.answer(IDOK);
+    std::vector<std::wstring> shown;
+    DialogDriver driver([&] {
+        HWND window = FindDialog(L"Import Tables");
+        if (!window)
+            return false;
+        HWND list = GetDlgItem(window, 1010);
+        for (int i = 0; i < ListView_GetItemCount(list); ++i)
+            shown.push_back(ItemText(list, i, 1));
+        PressButton(window, IDOK);
+        return true;
+    });
+    tab->OnCommand(nullptr, ID_TABLES_IMPORT);
+    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ(std::vector<std::wstring>(files.size(), L"Error"), shown);
+    ASSERT_EQ(2u, prompts.asked().size());
+    std::wstring expected = L"These files cannot be imported:";
+    for (size_t i = 0; i < files.size(); ++i)
+        expected += L"\r\n\r\n" + files[i] + L"\r\n" + reasons[i];
+    EXPECT_EQ(expected, prompts.asked()[1].text);
+    EXPECT_EQ(PromptKind::MessageBox, prompts.asked()[1].kind);
+    EXPECT_FALSE(tab->IsDirty());
+    EXPECT_EQ(tables, tab->GetMsiFile().tables().size());
+    EXPECT_TRUE(tab->GetMsiFile().change_log().empty());
 }

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 using namespace shell_testing;
@@ -149,4 +150,56 @@ TEST_F(LookTest, FindOpensOverTheFrame)
     GetWindowRect(dialog, &rect);
     EXPECT_EQ(rect.left, 10);
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Dialogs that once opened at the screen's top left or at its centre open over the frame wherever it stands.
+TEST_F(LookTest, DialogsOpenOverTheFrame)
+{
+    MoveWindow(Frame(), 40, 30, 900, 640, TRUE);
+    POINT frame = Centre(Frame());
+    struct Case
+    {
+        const wchar_t* caption;
+        std::function<void()> open;
+    } cases[] = {
+        {L"Summary Information",
+         [&] { SendMessageW(tab_->GetWindowHandle(), WM_COMMAND, ID_TABLES_SUMMARY_INFO, 0); }},
+        {L"New Row", [&] { tab_->FindTableNode(L"Property")->AddRow(); }},
+    };
+    for (const Case& c : cases) {
+        bool shown = false;
+        window_testing::ModalDriver driver([&] {
+            HWND dialog = window_testing::FindThreadDialog(c.caption);
+            if (!dialog)
+                return false;
+            shown = true;
+            POINT centre = Centre(dialog);
+            EXPECT_NEAR(centre.x, frame.x, 2) << c.caption;
+            EXPECT_NEAR(centre.y, frame.y, 2) << c.caption;
+            SaveScreenshot(Frame(), std::wstring(L"look-over-frame-") + c.caption + L".png");
+            window_testing::ClickDialogButton(dialog, IDCANCEL);
+            return true;
+        });
+        c.open();
+        EXPECT_TRUE(shown) << c.caption;
+    }
+}
+
+// A page shown for the first time shows no columns of the row another page showed.
+TEST_F(LookTest, APageShowsNoColumnsOfTheRowAnotherPageShowed)
+{
+    HWND header = ListView_GetHeader(tab_->GetTreeContext()->GetWindowHandle());
+    tab_->SelectView(MainTabCtrl::FEATURES);
+    TreeView& features = tab_->GetViewTabs().GetPage(MainTabCtrl::FEATURES);
+    ASSERT_TRUE(features.Root()->HasChildren());
+    ContainerNode* grouping = features.Root()->GetChildren().begin()->node.get();
+    ASSERT_TRUE(grouping->HasChildren());
+    ContainerNode* feature = grouping->GetChildren().begin()->node.get();
+    SendMessageW(features.GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(feature->GetItem()));
+    EXPECT_GT(Header_GetItemCount(header), 0);
+    tab_->SelectView(MainTabCtrl::COMPONENTS);
+    EXPECT_EQ(Header_GetItemCount(header), 0);
+    EXPECT_EQ(ListView_GetItemCount((*frame_)->GetLogTabs().RowLinksPane().GetListWindow()), 0);
+    SaveScreenshot(Frame(), L"look-components-after-features.png");
 }

@@ -86,7 +86,8 @@ TEST(MainWindowCommands, OpeningReportsBadFilesAndRemembersGoodOnes)
     prompts.answer(IDOK);
     frame->OpenFiles({bad, good}, false);
     ASSERT_EQ(prompts.asked().size(), 1u);
-    EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: " + bad);
+    EXPECT_EQ(prompts.asked()[0].text,
+              L"Failed to open file: " + bad + L"\r\nThe file is not an installer database.");
     EXPECT_EQ(frame->GetTabs().Documents().size(), 1u);
     EXPECT_EQ(LoadMru(recent), std::vector<std::wstring>{good});
     EXPECT_TRUE(tfc::thread_messages().empty());

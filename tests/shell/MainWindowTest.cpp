@@ -157,7 +157,8 @@ TEST_F(MainWindowTest, AFileThatFailsToOpenIsReportedAndLeavesNoTab)
         document.fail_create = document.GetPath() == L"C:\\bad.msi";
     });
     ASSERT_EQ(prompts.asked().size(), 1u);
-    EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: C:\\bad.msi");
+    // The reason the failure gives (the document's open answers "file not found") stands beneath.
+    EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: C:\\bad.msi\r\nThe file does not exist.");
     EXPECT_EQ(prompts.asked()[0].caption, L"Failed to open file");
     MDITabsParent& tabs = frame->GetTabs();
     ASSERT_EQ(tabs.Documents().size(), 2u);

@@ -7,8 +7,10 @@
 #include "foundation/Clipboard.h"
 #include "foundation/Options.h"
 #include "model/installer/WrittenDatabaseCheck.h"
+#include "resources/DialogsIds.h"
 #include "resources/ShellIds.h"
 #include "validation/ValidationWindow.h"
+#include "views/dialogs/AddTableRowDlg.h"
 #include "views/dialogs/RowLinksWindow.h"
 #include "views/tree/DialogNode.h"
 #include "views/tree/MsiTableNode.h"
@@ -16,6 +18,7 @@
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <commctrl.h>
 #include <functional>
 
@@ -210,10 +213,12 @@ TEST_F(MsiFileTabTest, ADatabaseNamedAtStartUpOpensAsFromTheMenu)
         DWORD attributes;
         bool damaged;
         const wchar_t* title;
+        bool slashes = false; // named with forward slashes
     } cases[] = {
         {L"Setup.msi", FILE_ATTRIBUTE_NORMAL, false, L"Setup.msi"},
         {L"Locked.msi", FILE_ATTRIBUTE_READONLY, false, L"Locked.msi (Read only)"},
         {L"Bad.msi", FILE_ATTRIBUTE_NORMAL, true, nullptr},
+        {L"Slashes.msi", FILE_ATTRIBUTE_NORMAL, false, L"Slashes.msi", true},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -229,16 +234,22 @@ TEST_F(MsiFileTabTest, ADatabaseNamedAtStartUpOpensAsFromTheMenu)
         before = data.ftLastWriteTime;
         ScriptedPrompts prompts;
         prompts.answer(IDOK);
+        std::wstring named = path;
+        if (test.slashes)
+            std::replace(named.begin(), named.end(), L'\\', L'/');
         {
-            DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+            DatabaseFrame frame(L"Dravnetta.exe \"" + named + L"\"");
             if (!test.title) {
                 ASSERT_EQ(prompts.asked().size(), 1u);
-                EXPECT_EQ(prompts.asked()[0].text, L"Failed to open file: " + path);
+                EXPECT_EQ(prompts.asked()[0].text,
+                          L"Failed to open file: " + path + L"\r\nThe file is not an installer database.");
                 EXPECT_EQ(frame->GetTabs().Documents().size(), 0u);
                 continue;
             }
             ASSERT_NE(frame.current(), nullptr);
             EXPECT_EQ(frame.current()->GetTitle(), test.title);
+            // The program's own form of the path, whatever form it was given in.
+            EXPECT_EQ(frame.current()->GetPath(), path);
             EXPECT_NE(frame.current()->FindTableNode(L"File"), nullptr);
             EXPECT_TRUE(prompts.asked().empty());
             if (test.attributes == FILE_ATTRIBUTE_NORMAL) {
@@ -586,16 +597,16 @@ TEST_F(MsiFileTabTest, SaveAsFromReadOnlyAddedRowsAndTreePagesLeaveNothingStale)
     ASSERT_NE(tab, nullptr);
     HMENU bar = GetMenu(frame->GetWindowHandle());
     auto greyed = [&](UINT id) { return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
-    EXPECT_TRUE(greyed(ID_TABLES_ADD));
-    EXPECT_TRUE(greyed(ID_TABLES_IMPORT));
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
+        EXPECT_TRUE(greyed(id)) << id;
     {
         ScriptedPrompts prompts;
         prompts.answer(PromptAnswer{IDOK, {folder_.file(L"Free.msi")}, false});
         frame->OnCommand(ID_FILE_SAVE_AS);
     }
     EXPECT_EQ(tab->GetTitle(), L"Free.msi");
-    EXPECT_FALSE(greyed(ID_TABLES_ADD));
-    EXPECT_FALSE(greyed(ID_TABLES_IMPORT));
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
+        EXPECT_FALSE(greyed(id)) << id;
 
     // Pasted rows count in the status bar at once.
     MsiTableNode* property = tab->FindTableNode(L"Property");
@@ -609,6 +620,25 @@ TEST_F(MsiFileTabTest, SaveAsFromReadOnlyAddedRowsAndTreePagesLeaveNothingStale)
     property->PasteRows();
     EXPECT_EQ(property->GetLookup()->RowCount(), 2);
     EXPECT_EQ(StatusText(frame.frame(), 0), L"Rows: 2");
+    // So does a row added through "New Row", and the list shows it.
+    {
+        window_testing::DialogDriver add([&](HWND dialog) {
+            auto* box = dynamic_cast<AddTableRowDlg*>(tfc::Dialog::dialog_object(dialog));
+            if (!box)
+                return false;
+            for (int column : {0, 1}) {
+                MsiFieldDefRef def = property->GetLookup()->GetFieldDef(column);
+                MsiFieldDataRef value(new MsiFieldData());
+                def->set_field_data(*value, column ? L"value" : L"Added");
+                box->CommitFieldValue(*def, RowIterator(), value, true);
+            }
+            window_testing::ClickDialogButton(dialog, IDC_ROWS_OK);
+            return true;
+        });
+        property->AddRow();
+    }
+    EXPECT_EQ(ListView_GetItemCount(tab->GetTreeContext()->GetWindowHandle()), 3);
+    EXPECT_EQ(StatusText(frame.frame(), 0), L"Rows: 3");
 
     // A tree page with nothing selected shows no columns of the table shown before.
     HWND header = ListView_GetHeader(tab->GetTreeContext()->GetWindowHandle());

@@ -5,7 +5,7 @@
 namespace shell_testing {
 
 PackageDocument::PackageDocument(const std::wstring& name, bool read_only)
-    : EditableMsiFileTab(read_only), file_(new MsiFile)
+    : TableViewsTab(read_only), file_(new MsiFile)
 {
     std::wstring source = testing_support::TestDataPath(name);
     if (source.empty())

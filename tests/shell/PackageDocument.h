@@ -3,7 +3,7 @@
 // lookup is made for a table the first time it is asked for, and the dirty mark is recorded.
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "support/TestSupport.h"
 
 #include <map>
@@ -12,7 +12,7 @@
 
 namespace shell_testing {
 
-class PackageDocument : public EditableMsiFileTab
+class PackageDocument : public TableViewsTab
 {
 public:
     // Copies ../shared/testdata/NAME into a scratch folder and opens it; ok() is false when it is absent.

@@ -144,7 +144,7 @@ TEST(PatchExtraction, OpeningAPatchAsksForAFolderAndNeverLeavesItLocked)
     prompts.answer(IDOK);
     frame->OpenFiles({patch}, false);
     ASSERT_EQ(prompts.asked().size(), 3u);
-    EXPECT_EQ(prompts.asked()[2].text, L"Failed to open file: " + patch);
+    EXPECT_EQ(prompts.asked()[2].text, L"Failed to open file: " + patch + L"\r\nFailed to open output file");
     EXPECT_TRUE(MoveFileW(patch.c_str(), moved.c_str()));
     EXPECT_TRUE(MoveFileW(moved.c_str(), patch.c_str()));
 
@@ -169,5 +169,5 @@ TEST(PatchExtraction, OpeningAPatchAsksForAFolderAndNeverLeavesItLocked)
     prompts.answer(IDOK);
     frame->OpenFiles({patch}, false);
     ASSERT_EQ(prompts.asked().size(), 6u);
-    EXPECT_EQ(prompts.asked()[5].text, L"Failed to open file: " + patch);
+    EXPECT_EQ(prompts.asked()[5].text, L"Failed to open file: " + patch + L"\r\nStgOpenStorage failed");
 }

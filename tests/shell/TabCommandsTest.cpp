@@ -10,6 +10,7 @@
 #include "resources/DocumentDialogsIds.h"
 #include "resources/ShellDialogsIds.h"
 #include "resources/ShellIds.h"
+#include "shell/ImportTablesDlg.h"
 #include "shell/MsiTransformTab.h"
 #include "shell/ReferenceDatabase.h"
 #include "views/dialogs/FindPattern.h"
@@ -330,7 +331,7 @@ TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnl
     }
     EXPECT_FALSE(tab->IsDirty());
 
-    // A read-only tab's menus grey Add and Import Tables, and the commands do nothing.
+    // A read-only tab's menus grey the commands that write, and the commands do nothing.
     ASSERT_TRUE(frame->GetTabs().CloseCurrent());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     frame->OpenFiles({path}, false);
@@ -338,7 +339,7 @@ TEST(TabCommands, CodePageAndSummaryInfoMarkTheTabDirtyOnlyWhenChangedAndReadOnl
     ASSERT_NE(tab, nullptr);
     ASSERT_TRUE(tab->IsReadOnly());
     HMENU bar = GetMenu(frame->GetWindowHandle());
-    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT})
+    for (UINT id : {ID_TABLES_ADD, ID_TABLES_IMPORT, ID_TABLES_DROP, ID_TABLES_CODE_PAGE})
         EXPECT_TRUE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
     EXPECT_FALSE(GetMenuState(bar, ID_TABLES_EXPORT, MF_BYCOMMAND) & MF_GRAYED);
     tab->OnCommand(nullptr, ID_TABLES_DROP);
@@ -388,6 +389,54 @@ TEST(TabCommands, AddTablesWhileASchemaTableIsShownShowsItsNewRows)
         EXPECT_NE(std::find(shown.begin(), shown.end(), added), shown.end());
     }
     SetReferenceDatabaseSource(previous);
+}
+
+// Import Tables cancelled after one file went in and the next failed: `_Tables`, shown, lists the table that
+// went in.
+TEST(TabCommands, ImportTablesCancelledAfterAFailureShowsTheImportedTableInTheSchema)
+{
+    ScratchFolder folder;
+    std::wstring large = folder.file(L"large.msi"), path = folder.file(L"a.msi");
+    BuildPackage(large, 2, 2, true);
+    BuildPackage(path, 0, 0);
+    {
+        MsiHandle source = msi::OpenDatabase(large, MSIDBOPEN_READONLY);
+        for (const wchar_t* table : {L"Registry", L"Binary"})
+            msi::DatabaseExport(source.get(), table, folder.path(), std::wstring(table) + L".idt");
+    }
+    DatabaseFrame frame;
+    frame->OpenFiles({path}, false);
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    ASSERT_FALSE(tab->GetMsiFile().FindTable(L"Registry") || tab->GetMsiFile().FindTable(L"Binary"));
+    MsiTableNode* tables = tab->FindTableNode(L"_Tables");
+    ASSERT_NE(tables, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(tables->GetItem()));
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer{IDOK, {folder.file(L"Registry.idt"), folder.file(L"Binary.idt")}, false});
+    prompts.answer(IDCONTINUE); // the error dialog of the failed file
+    std::wstring imported;
+    DialogDriver driver([&] {
+        HWND window = FindDialog(L"Import Tables");
+        auto* dialog = window ? dynamic_cast<ImportTablesDlg*>(tfc::Dialog::dialog_object(window)) : nullptr;
+        if (!dialog)
+            return false;
+        imported = dialog->Files().at(0)->table;
+        EXPECT_TRUE(DeleteFileW(dialog->Files().at(1)->database_path.c_str()));
+        PressButton(window, IDOK);
+        PressButton(window, IDCANCEL);
+        return true;
+    });
+    tab->OnCommand(nullptr, ID_TABLES_IMPORT);
+    EXPECT_TRUE(driver.finished());
+    ASSERT_TRUE(tab->GetMsiFile().FindTable(imported)) << imported;
+    auto lookup = tables->GetLookup();
+    EXPECT_EQ(lookup->RowCount(), ListView_GetItemCount(tab->GetTreeContext()->GetWindowHandle()));
+    std::vector<std::wstring> shown;
+    for (int position = 0; position < lookup->RowCount(); ++position)
+        shown.push_back(lookup->GetCellText(0, position, 0));
+    EXPECT_NE(std::find(shown.begin(), shown.end(), imported), shown.end());
 }
 
 // A table without a node keeps the lookup made for it until the table is dropped, by Drop Tables or by

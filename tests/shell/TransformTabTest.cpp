@@ -269,11 +269,12 @@ TEST_F(TransformTabTest, ApplyingErrorsAskAndRepeatedOpeningIsSafe)
         }
         ASSERT_EQ(prompts.asked().size(), 1u);
         EXPECT_EQ(prompts.asked()[0].caption, L"Errors while applying transform");
-        EXPECT_TRUE(frame_->GetTabs().Documents().empty());
+        // The database the transform was to apply to stays open.
+        ASSERT_EQ(frame_->GetTabs().Documents().size(), 1u);
+        EXPECT_EQ(frame_->GetTabs().CurrentTab()->GetPath(), base_);
 
         prompts.answer(IDYES);
         msi::FailCall(L"MsiDatabaseApplyTransform", 1, ERROR_INSTALL_TRANSFORM_FAILURE);
-        frame_->OpenFiles({base_}, false);
         frame_->OpenFiles({a}, true);
         ASSERT_NE(Current(), nullptr);
         EXPECT_EQ(QueryText(base_, kProductName), L"Before");

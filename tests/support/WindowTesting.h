@@ -3,6 +3,7 @@
 // work a modal loop (a dialog box, an editor, a menu) from a timer while it runs.
 #include <windows.h>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 namespace window_testing {
@@ -59,6 +60,16 @@ void SaveScreenshot(HWND window, const std::wstring& path);
 
 // A 32-bit top-down device-independent bitmap of this size, as pixel comparisons read them.
 BITMAPINFO TopDownBitmapInfo(int width, int height);
+
+// Synthesized input, as a person's keys and mouse give it to the foreground window: the keys pressed
+// in order and released in reverse (VK_CONTROL, VK_SHIFT, VK_MENU for Alt, letters as 'A'...).
+void PressKeys(std::initializer_list<WORD> keys);
+// Characters typed as a keyboard gives them, any Unicode character included.
+void TypeText(const std::wstring& text);
+// A left click at that point of the screen.
+void ClickScreen(POINT point);
+// Makes the window the foreground window (bounded); false when it did not become it.
+bool BringToForeground(HWND window);
 
 // A click on a dialog's button, as the button itself reports it.
 void ClickDialogButton(HWND dialog, int id);

@@ -170,12 +170,27 @@ TEST_F(ValidationWindowTest, FilterSortAndClosingADocument)
         pane().AddMessage(Message(kOther, L"1", L"", key));
     }
     EXPECT_EQ(6, ItemCount(list()));
+    // The first two.msi message (key b) is selected: it stays selected wherever the sort puts it.
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED;
+    SendMessageW(list(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
     pane().SortByColumn(7);
     wchar_t text[16] = {};
     ListView_GetItemText(list(), 0, 7, text, 16);
     EXPECT_STREQ(L"a", text);
     ListView_GetItemText(list(), 5, 7, text, 16);
     EXPECT_STREQ(L"C", text);
+    auto selected = [this] {
+        std::vector<ptrdiff_t> numbers;
+        for (int row = -1; (row = ListView_GetNextItem(list(), row, LVNI_SELECTED)) >= 0;)
+            numbers.push_back(pane().MessageNumberAt(row));
+        return numbers;
+    };
+    EXPECT_EQ(std::vector<ptrdiff_t>{1}, selected());
+    pane().SortByColumn(7);
+    ListView_GetItemText(list(), 0, 7, text, 16);
+    EXPECT_STREQ(L"C", text) << "the second click sorts downwards";
+    EXPECT_EQ(std::vector<ptrdiff_t>{1}, selected());
 
     // Only the active document's messages; the other document (active now) is two.msi.
     SendMessageW(pane().GetWindowHandle(), WM_COMMAND, MAKEWPARAM(ValidationWindow::kCheckBox, BN_CLICKED),
@@ -185,8 +200,12 @@ TEST_F(ValidationWindowTest, FilterSortAndClosingADocument)
                  reinterpret_cast<LPARAM>(pane().GetCheckBox()));
     EXPECT_EQ(6, ItemCount(list()));
 
+    // Refilled in the store's order; one message of each document selected.
+    SendMessageW(list(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
     frame->GetTabs().CloseCurrent();
     EXPECT_EQ(3, ItemCount(list()));
+    EXPECT_EQ(std::vector<ptrdiff_t>{0}, selected()) << "one.msi's message stays selected";
     frame->GetTabs().CloseCurrent();
     EXPECT_EQ(0, ItemCount(list()));
     pane().Refill();
@@ -220,15 +239,11 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
     for (std::thread& worker : workers)
         worker.join();
     PumpPending();
-    std::multiset<LPARAM> listed;
-    for (int i = 0; i < ItemCount(list()); ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        SendMessageW(list(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        listed.insert(item.lParam);
-    }
+    std::multiset<ptrdiff_t> listed;
+    for (int i = 0; i < ItemCount(list()); ++i)
+        listed.insert(pane().MessageNumberAt(i));
     EXPECT_EQ(static_cast<size_t>(3 * kPerThread), listed.size());
-    EXPECT_EQ(static_cast<size_t>(3 * kPerThread), std::set<LPARAM>(listed.begin(), listed.end()).size());
+    EXPECT_EQ(static_cast<size_t>(3 * kPerThread), std::set<ptrdiff_t>(listed.begin(), listed.end()).size());
+    EXPECT_EQ(0u, listed.count(-1));
     EXPECT_GT(rounds, 0);
 }

@@ -171,7 +171,8 @@ OpenPackage::OpenPackage(const std::wstring& name, bool read_only,
     std::wstring source = testing_support::TestDataPath(name);
     if (source.empty())
         return;
-    path_ = folder_.copy_in(source, name);
+    // A package of a subfolder of the test data lands in the scratch folder itself.
+    path_ = folder_.copy_in(source, name.substr(name.find_last_of(L"\\/") + 1));
     if (prepare) {
         MSIHANDLE database = 0;
         EXPECT_EQ(0u, MsiOpenDatabaseW(path_.c_str(), MSIDBOPEN_TRANSACT, &database));

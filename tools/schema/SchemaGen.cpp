@@ -1,7 +1,8 @@
 // Build tool: turns the table files in tools/schema/tables into schema.dat through the installer library.
 //   SchemaGen <tables folder> <output file>
 // The data is checked first (every related column must be described, required links must start at required
-// columns, named values must parse); any fault is reported as "file:line: text" and fails the build.
+// columns and be owned-by, named values must parse); any fault is reported as "file:line: text" and fails
+// the build.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -289,6 +290,10 @@ void checkLinks(const std::map<std::wstring, Table>& tables)
             auto other = tables.find(link.tableB);
             if (other == tables.end())
                 link.place.fail("no table file for " + narrow(link.tableB));
+            // A deletion follows ownership only: a row whose required link merely referred would be left
+            // naming a row that is gone.
+            if (link.required && link.kind != -1)
+                link.place.fail("a required link is owned-by: the row cannot outlive the row it names");
             for (size_t i = 0; i < link.columnsA.size(); ++i) {
                 const Column* a = table.find(link.columnsA[i]);
                 if (!a)

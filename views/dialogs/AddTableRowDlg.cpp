@@ -7,7 +7,7 @@
 #include "views/grid/CreateFieldEditor.h"
 
 AddTableRowDlg::AddTableRowDlg(std::shared_ptr<MsiTableLookupBase> lookup, HWND parent)
-    : Dialog(L"AddTableRowDlg"), lookup_(std::move(lookup)), parent_(parent)
+    : FormDialog(L"AddTableRowDlg"), lookup_(std::move(lookup)), parent_(parent)
 {
     MsiRow row;
     for (int column = 0; column < lookup_->ColumnCount(); ++column)
@@ -37,26 +37,14 @@ void AddTableRowDlg::AddToTable()
     lookup_->AddRow(GetNewRow());
 }
 
-INT_PTR AddTableRowDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+LRESULT AddTableRowDlg::OnNotify(NMHDR* header)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog);
-    case WM_COMMAND:
-        OnCommand(LOWORD(wparam));
-        return TRUE;
-    case WM_NOTIFY:
-        if (reinterpret_cast<NMHDR*>(lparam)->hwndFrom == list_.GetWindowHandle())
-            return list_.OnNotify(reinterpret_cast<NMHDR*>(lparam));
-        break;
-    }
-    return FALSE;
+    return header->hwndFrom == list_.GetWindowHandle() ? list_.OnNotify(header) : 0;
 }
 
-INT_PTR AddTableRowDlg::OnInitDialog(HWND dialog)
+BOOL AddTableRowDlg::OnInitDialog()
 {
-    dialog_ = dialog;
-    list_.AttachControl(GetDlgItem(dialog, IDC_NEW_ROW_LIST), nullptr);
+    list_.AttachControl(GetDlgItem(dialog_, IDC_NEW_ROW_LIST), nullptr);
     list_.SetHandler(this, {L"Field Name", L"Value"}, lookup_->ColumnCount(), -1, 0);
     HWND list = list_.GetWindowHandle();
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
@@ -121,6 +109,12 @@ InPlaceEditorPtr AddTableRowDlg::CreateEditor(ObjectWindow& list, int item, int 
     return editor;
 }
 
+std::wstring AddTableRowDlg::ValidateFieldValue(const MsiFieldDef& def, RowIterator,
+                                                const MsiFieldDataRef& value)
+{
+    return lookup_->CodePageProblem(def, value);
+}
+
 void AddTableRowDlg::CommitFieldValue(const MsiFieldDef& def, RowIterator, const MsiFieldDataRef& value,
                                       bool changed)
 {
@@ -136,19 +130,15 @@ void AddTableRowDlg::CommitFieldValue(const MsiFieldDef& def, RowIterator, const
     InvalidateRect(list_.GetWindowHandle(), nullptr, FALSE);
 }
 
-void AddTableRowDlg::OnCommand(int id)
+bool AddTableRowDlg::OnCommand(int id)
 {
-    switch (id) {
-    case IDOK:
+    if (id == IDOK)
         OnEnter();
-        break;
-    case IDCANCEL:
-        OnCancel();
-        break;
-    case IDC_ROWS_OK:
+    else if (id == IDC_ROWS_OK)
         OnOk();
-        break;
-    }
+    else
+        return false;
+    return true;
 }
 
 void AddTableRowDlg::OnEnter()
@@ -181,6 +171,11 @@ void AddTableRowDlg::OnOk()
     }
     if (!errors.empty()) {
         ShowMessageBox(dialog_, errors, DialogAppName(), MB_ICONERROR);
+        return;
+    }
+    std::wstring refusal = lookup_->NewRowRefusal(GetNewRow());
+    if (!refusal.empty()) {
+        ShowMessageBox(dialog_, refusal, DialogAppName(), MB_ICONERROR);
         return;
     }
     std::vector<std::wstring> key = lookup_->GetTable()->KeyValues(*row_);

@@ -2,7 +2,7 @@
 // "New Row": one line per column of the table, its description on the left and the new row's value on the
 // right, edited in place with the table's own editors. OK checks every field and the key; the caller then
 // adds the row through the lookup (AddRow with GetNewRow()).
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 #include "model/MsiFieldData.h"
 #include "model/MsiTable.h"
 #include "model/lookups/MsiFieldEditorHandler.h"
@@ -14,7 +14,7 @@
 
 class MsiTableLookupBase;
 
-class AddTableRowDlg : public tfc::Dialog, public ObjectBase, public MsiFieldEditorHandler
+class AddTableRowDlg : public tfc::FormDialog, public ObjectBase, public MsiFieldEditorHandler
 {
 public:
     // The lookup gives the table, its columns and the key check; parent owns the dialog.
@@ -32,28 +32,30 @@ public:
     NewRowList& GetList() { return list_; }
     bool IsEditing() const { return editing_; }
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
     // ObjectBase
     LRESULT GetDispInfo(ObjectWindow& list, NMLVDISPINFOW* info) override;
     LRESULT OnCustomDraw(ObjectWindow& list, NMLVCUSTOMDRAW* draw) override;
     InPlaceEditorPtr CreateEditor(ObjectWindow& list, int item, int column) override;
     // MsiFieldEditorHandler
+    // A text the database's code page cannot hold is refused in the cell.
+    std::wstring ValidateFieldValue(const MsiFieldDef& def, RowIterator row,
+                                    const MsiFieldDataRef& value) override;
     void CommitFieldValue(const MsiFieldDef& def, RowIterator row, const MsiFieldDataRef& value,
                           bool changed) override;
 
 private:
-    INT_PTR OnInitDialog(HWND dialog);
-    void OnCommand(int id);
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id) override;
+    LRESULT OnNotify(NMHDR* header) override;
     void OnEnter();
-    void OnCancel();
-    void OnOk();
+    void OnCancel() override;
+    // "OK": IDOK is Enter, which goes to the list.
+    void OnOk() override;
     // The lines of real columns: those that AddRow takes.
     int FieldCount() const;
 
     std::shared_ptr<MsiTableLookupBase> lookup_;
     HWND parent_;
-    HWND dialog_ = nullptr;
     NewRowList list_;
     // An editor is open.
     bool editing_ = false;

@@ -6,7 +6,7 @@
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "resources/DialogsIds.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "views/dialogs/ReferenceRewrite.h"
 
 namespace {
@@ -29,9 +29,9 @@ std::wstring DisplayText(const MsiFieldDef& def, const MsiFieldDataRef& value)
 
 } // namespace
 
-RowChangeDlg::RowChangeDlg(EditableMsiFileTab& owner, MsiTable& table, RowIterator row, int column,
+RowChangeDlg::RowChangeDlg(TableViewsTab& owner, MsiTable& table, RowIterator row, int column,
                            MsiFieldDataRef new_value, HWND parent)
-    : Dialog(L"RowChangeDlg"), owner_(owner), table_(table), row_(row), column_(column),
+    : FormDialog(L"RowChangeDlg"), owner_(owner), table_(table), row_(row), column_(column),
       new_value_(std::move(new_value)), parent_(parent)
 {
     const MsiFieldDef& def = *table_.columns().at(static_cast<size_t>(column_));
@@ -50,7 +50,7 @@ bool RowChangeDlg::DoModal()
            IDC_ROWS_OK;
 }
 
-bool RowChangeDlg::Confirm(EditableMsiFileTab& owner, MsiTable& table, RowIterator row, int column,
+bool RowChangeDlg::Confirm(TableViewsTab& owner, MsiTable& table, RowIterator row, int column,
                            const MsiFieldDataRef& new_value, HWND parent,
                            std::unique_ptr<ReferencingRowsUpdate>& update)
 {
@@ -62,26 +62,15 @@ bool RowChangeDlg::Confirm(EditableMsiFileTab& owner, MsiTable& table, RowIterat
     return true;
 }
 
-INT_PTR RowChangeDlg::dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
+LRESULT RowChangeDlg::OnNotify(NMHDR* header)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog);
-    case WM_COMMAND:
-        OnCommand(LOWORD(wparam));
-        return TRUE;
-    case WM_NOTIFY:
-        if (reinterpret_cast<NMHDR*>(lparam)->hwndFrom == list_.GetListWindow())
-            return list_.OnListNotify(reinterpret_cast<NMHDR*>(lparam));
-        break;
-    }
-    return FALSE;
+    return header->hwndFrom == list_.GetListWindow() ? list_.OnListNotify(header) : 0;
 }
 
-INT_PTR RowChangeDlg::OnInitDialog(HWND dialog)
+BOOL RowChangeDlg::OnInitDialog()
 {
-    dialog_ = dialog;
-    EditableMsiFileTab* owner = &owner_;
+    HWND dialog = dialog_;
+    TableViewsTab* owner = &owner_;
     list_.Create(dialog, GetDlgItem(dialog, IDC_ROWS_PLACEHOLDER), owner_.GetImageList(),
                  [owner]() { return owner; });
     if (table_.columns().at(static_cast<size_t>(column_))->field_schema())
@@ -96,23 +85,20 @@ INT_PTR RowChangeDlg::OnInitDialog(HWND dialog)
     return FALSE;
 }
 
-void RowChangeDlg::OnCommand(int id)
+bool RowChangeDlg::OnCommand(int id)
 {
     switch (id) {
     case IDC_SELECT_ALL:
         SelectAll();
-        break;
+        return true;
     case IDC_TOGGLE:
         Toggle();
-        break;
+        return true;
     case IDC_ROWS_OK:
-    case IDOK:
         OnOk();
-        break;
-    case IDCANCEL:
-        EndDialog(dialog_, IDCANCEL);
-        break;
+        return true;
     }
+    return false;
 }
 
 void RowChangeDlg::SelectAll()

@@ -2,7 +2,7 @@
 // "Update Referencing Rows": when a changed cell is referenced by other rows, the user ticks the rows that
 // are to follow the change. After the cell is stored, ApplyChanges writes the new value into their
 // referencing columns, or rewrites the [..] references of formatted text.
-#include "foundation/Dialog.h"
+#include "foundation/FormDialog.h"
 #include "model/MsiFieldData.h"
 #include "model/MsiTable.h"
 #include "model/lookups/TableLookupOwner.h"
@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-class EditableMsiFileTab;
+class TableViewsTab;
 
-class RowChangeDlg : public tfc::Dialog
+class RowChangeDlg : public tfc::FormDialog
 {
 public:
     // owner: the tab of the edited table (row references, lookups, status text, showing a listed row).
-    RowChangeDlg(EditableMsiFileTab& owner, MsiTable& table, RowIterator row, int column,
+    RowChangeDlg(TableViewsTab& owner, MsiTable& table, RowIterator row, int column,
                  MsiFieldDataRef new_value, HWND parent);
     ~RowChangeDlg() override;
 
@@ -30,7 +30,7 @@ public:
 
     // What TableLookupOwner::ConfirmReferencingRows does: the dialog, and on OK the rewriting of the chosen
     // rows as `update` (left empty when none was chosen).
-    static bool Confirm(EditableMsiFileTab& owner, MsiTable& table, RowIterator row, int column,
+    static bool Confirm(TableViewsTab& owner, MsiTable& table, RowIterator row, int column,
                         const MsiFieldDataRef& new_value, HWND parent,
                         std::unique_ptr<ReferencingRowsUpdate>& update);
 
@@ -43,18 +43,17 @@ public:
     const std::vector<ChosenRow>& GetChosenRows() const { return chosen_; }
     FieldRowLinksWindow& GetList() { return list_; }
 
-    INT_PTR dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) override;
-
 private:
-    INT_PTR OnInitDialog(HWND dialog);
-    void OnCommand(int id);
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id) override;
+    LRESULT OnNotify(NMHDR* header) override;
     void SelectAll();
     void Toggle();
-    void OnOk();
+    void OnOk() override;
     // The rewriting of one chosen row; true when it was written.
     bool ApplyTo(const ChosenRow& chosen);
 
-    EditableMsiFileTab& owner_;
+    TableViewsTab& owner_;
     MsiTable& table_;
     RowIterator row_;
     int column_;
@@ -63,7 +62,6 @@ private:
     std::wstring old_key_;
     std::wstring new_key_;
     HWND parent_;
-    HWND dialog_ = nullptr;
     FieldRowLinksWindow list_;
     std::vector<ChosenRow> chosen_;
 };

@@ -1,30 +1,25 @@
 #include "views/dialogs/RowDeletionsDlg.h"
 
 #include "foundation/Errors.h"
+#include "foundation/ForegroundProgress.h"
 #include "foundation/Format.h"
+#include "foundation/NoRedraw.h"
 #include "foundation/Prompt.h"
+#include "frame/FrameWindow.h"
+#include "model/CascadeRows.h"
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "resources/DialogsIds.h"
 #include "frame/DocumentTab.h"
 
-#include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
 std::wstring RowLabel(MsiTable* table, RowIterator row)
 {
     return ContainerNode::CutLabel(table->name() + L" " + table->RowKeyText(*row));
-}
-
-bool HasKind(const RelationshipSet& relationships, RelationshipKind kind)
-{
-    for (const RelationshipDefPtr& relationship : relationships) {
-        if (relationship->kind() == kind)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -70,7 +65,8 @@ void RowNode::SetChecked(bool checked)
 
 void RowNode::RestoreCheck()
 {
-    SetChecked(checked_);
+    if (IsChecked() != checked_)
+        SetChecked(checked_);
 }
 
 void RowNode::SetBranchChecked(bool checked)
@@ -134,6 +130,8 @@ LRESULT RowDeletionsDlg::OnTreeNotify(NMHDR* header)
         if (draw->nmcd.dwDrawStage == CDDS_POSTPAINT) {
             if (!checks_restored_) {
                 checks_restored_ = true;
+                // Drawn once at the end: with drawing on, each check costs the control a pass over the tree.
+                NoRedraw quiet(tree_window_);
                 RestoreChecks(*tree_.Root());
             }
             return CDRF_DODEFAULT;
@@ -170,6 +168,12 @@ void RowDeletionsDlg::MakeTree(HWND dialog)
     SetWindowPos(tree_window_, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     DestroyWindow(placeholder);
     SendMessageW(tree_window_, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    // Wine makes the check box images at the first paint and then unchecks every item, and with thousands
+    // of items shown each check put back costs a pass over them all: painted once now, while empty.
+    if (HDC dc = GetDC(tree_window_)) {
+        SendMessageW(tree_window_, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(tree_window_, dc);
+    }
     tree_.SetWindow(tree_window_);
 }
 
@@ -177,15 +181,9 @@ INT_PTR RowDeletionsDlg::OnInitDialog(HWND dialog)
 {
     dialog_ = dialog;
     MakeTree(dialog);
-    nothing_depends_ = true;
-    for (const auto& root : rows_) {
-        RowNode* node = tree_.Root()->AddChild(new RowNode(root.first, root.second));
-        node->SetChecked(true);
-        CollectDependants(*node);
-        if (node->HasChildren()) {
-            nothing_depends_ = false;
-            SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node->GetItem()));
-        }
+    if (!FillTree()) {
+        EndDialog(dialog, IDCANCEL);
+        return FALSE;
     }
     if (!tree_.Root()->GetChildren().empty())
         SendMessageW(tree_window_, TVM_ENSUREVISIBLE, 0,
@@ -204,38 +202,48 @@ INT_PTR RowDeletionsDlg::OnInitDialog(HWND dialog)
     return FALSE;
 }
 
-void RowDeletionsDlg::CollectDependants(RowNode& node)
+ProgressWindow* RowDeletionsDlg::Progress()
 {
-    SchemaRelationships& references = owner_.GetMsiFile().relationships();
-    if (!references.IsEnabled())
-        return;
-    std::vector<std::pair<MsiTable*, RowIterator>> candidates;
-    auto take = [&candidates](const SchemaRelationships::RowsByTable& rows, RelationshipKind kind) {
-        for (const auto& related : rows) {
-            for (const SchemaRelationships::LinkedRow& linked : related.second) {
-                if (HasKind(linked.relationships, kind))
-                    candidates.emplace_back(related.first.get(), linked.row);
-            }
+    FrameWindow* frame = owner_.GetMainWindow();
+    return frame ? &frame->GetProgressWindow() : nullptr;
+}
+
+bool RowDeletionsDlg::FillTree()
+{
+    HWND owner = owner_.DialogOwner();
+    ForegroundProgress progress(Progress(), owner, L"Collecting the rows to delete");
+    CascadeRows cascade;
+    bool complete = cascade.Collect(owner_.GetMsiFile().relationships(), rows_, [&progress](size_t rows) {
+        return progress.Step(0, 0, std::to_wstring(rows) + L" rows");
+    });
+    if (!complete)
+        return false;
+    const std::vector<CascadeRows::Entry>& entries = cascade.entries();
+    std::vector<RowNode*> nodes(entries.size());
+    {
+        NoRedraw quiet(tree_window_);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const CascadeRows::Entry& entry = entries[i];
+            ContainerNode* parent =
+                entry.parent < 0 ? tree_.Root() : nodes[static_cast<size_t>(entry.parent)];
+            nodes[i] = parent->AddChild(new RowNode(entry.table, entry.row));
+            nodes[i]->SetChecked(true);
+            if (i % 256 == 0 && !progress.Step(i, entries.size(),
+                                               L"Showing row " + std::to_wstring(i + 1) + L" of " +
+                                                   std::to_wstring(entries.size())))
+                return false;
         }
-    };
-    take(references.GetReferencedRows(*node.GetTable(), node.GetRow()), RelationshipKind::Owns);
-    take(references.GetReferencingRows(*node.GetTable(), node.GetRow()), RelationshipKind::IsOwnedBy);
-    for (const auto& candidate : candidates) {
-        tfc::RefersTo<RowNode> child(new RowNode(candidate.first, candidate.second));
-        // A cycle ends at a row already on the path; rows compare by table and key, never by the cut label.
-        bool on_path = false;
-        for (ContainerNode* up = &node; up && !on_path; up = up->GetParent()) {
-            auto* row = dynamic_cast<RowNode*>(up);
-            on_path = row && row->IsSameRow(*child);
+        // Owners after what they own, as each branch was built.
+        for (size_t i = entries.size(); i-- > 0;) {
+            if (nodes[i]->HasChildren())
+                SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND,
+                             reinterpret_cast<LPARAM>(nodes[i]->GetItem()));
         }
-        if (on_path)
-            continue;
-        node.AddChild(child.get());
-        child->SetChecked(true);
-        CollectDependants(*child);
-        if (child->HasChildren())
-            SendMessageW(tree_window_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(child->GetItem()));
     }
+    nothing_depends_ = true;
+    for (const ContainerNode::Child& root : tree_.Root()->GetChildren())
+        nothing_depends_ = nothing_depends_ && !root.node->HasChildren();
+    return true;
 }
 
 void RowDeletionsDlg::OnCommand(int id)
@@ -269,9 +277,9 @@ void RowDeletionsDlg::RootsOnly()
 void RowDeletionsDlg::DeleteChecked()
 {
     // Each checked row once, by table, in the order first met.
-    std::map<std::wstring, std::vector<std::vector<std::wstring>>> by_table;
-    std::set<std::pair<std::wstring, std::vector<std::wstring>>> seen;
-    std::vector<std::wstring> table_order;
+    std::vector<MsiTable*> table_order;
+    std::unordered_map<MsiTable*, std::vector<RowIterator>> by_table;
+    std::unordered_set<const MsiRow*> seen;
     std::vector<const ContainerNode*> pending{tree_.Root()};
     while (!pending.empty()) {
         const ContainerNode* parent = pending.back();
@@ -279,37 +287,40 @@ void RowDeletionsDlg::DeleteChecked()
         for (const ContainerNode::Child& child : parent->GetChildren()) {
             pending.push_back(child.node.get());
             auto* row = dynamic_cast<RowNode*>(child.node.get());
-            if (!row || !row->IsChecked())
+            if (!row || !row->IsChecked() || !seen.insert(&*row->GetRow()).second)
                 continue;
-            const std::wstring& name = row->GetTable()->name();
-            if (!seen.insert(std::make_pair(name, row->GetKey())).second)
-                continue;
-            if (!by_table.count(name))
-                table_order.push_back(name);
-            by_table[name].push_back(row->GetKey());
+            std::vector<RowIterator>& rows = by_table[row->GetTable()];
+            if (rows.empty())
+                table_order.push_back(row->GetTable());
+            rows.push_back(row->GetRow());
         }
     }
     int total = static_cast<int>(seen.size());
     int number = 0;
-    for (const std::wstring& name : table_order) {
-        std::shared_ptr<MsiTableLookupBase> lookup = owner_.GetTableLookup(name);
-        for (const std::vector<std::wstring>& key : by_table[name]) {
-            ++number;
-            if (!lookup)
-                continue;
-            int position = lookup->FindEditableRow(key, 0);
-            if (position == lookup->RowCount())
-                continue;
-            if (status_) {
-                std::wstring text;
-                tfc::Format(L"Deleting row %i of %i", text)
-                    << static_cast<long>(number) << static_cast<long>(total);
-                status_->SetStatusText(text, 0);
-            }
-            lookup->DeleteRow(0, position);
-            // Dirty at the first deletion: a later failure must not leave deleted rows unsaved unnoticed.
-            if (deleted_++ == 0)
-                owner_.SetDirty(true);
-        }
+    ForegroundProgress progress(Progress(), owner_.DialogOwner(), L"Deleting rows");
+    ULONGLONG told = 0;
+    auto counted = [&](int) {
+        ++number;
+        // Dirty at the first deletion: a later failure must not leave deleted rows unsaved unnoticed.
+        if (deleted_++ == 0)
+            owner_.SetDirty(true);
+        // Wine's status bar paints at once on every text: a few times a second is enough to read.
+        ULONGLONG now = GetTickCount64();
+        if (now - told < 100 && number != total)
+            return !progress.Cancelled();
+        told = now;
+        std::wstring text;
+        tfc::Format(L"Deleting row %i of %i", text) << static_cast<long>(number) << static_cast<long>(total);
+        if (status_)
+            status_->SetStatusText(text, 0);
+        return progress.Step(static_cast<size_t>(number), static_cast<size_t>(total), text);
+    };
+    for (MsiTable* table : table_order) {
+        std::shared_ptr<MsiTableLookupBase> lookup = owner_.GetTableLookup(table->name());
+        if (!lookup)
+            continue;
+        lookup->DeleteRows(by_table[table], counted);
+        if (progress.Cancelled())
+            break;
     }
 }

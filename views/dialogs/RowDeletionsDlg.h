@@ -1,7 +1,8 @@
 #pragma once
 // "Cascaded Deletion": the rows to delete as roots of a check-box tree, each with the rows that belong to
-// it (through owning relationships), recursively; the checked rows are deleted. When nothing belongs to
-// any of them, only "Delete Row(s)?" is asked.
+// it (through owning relationships, CascadeRows), recursively; the checked rows are deleted. When nothing
+// belongs to any of them, only "Delete Row(s)?" is asked. Collecting and deleting many rows shows the
+// frame's progress window, whose Cancel stops them.
 #include "foundation/Dialog.h"
 #include "model/MsiTable.h"
 #include "views/tree/ContainerNode.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 class EditableMsiFileTab;
+class ProgressWindow;
 class StatusBarManager;
 
 // A row in the deletion tree: "Table key|key", cut to 100 characters; no image. Its check is kept here
@@ -32,7 +34,7 @@ public:
     // The control's check when the item shows one, else the kept one.
     bool IsChecked() const;
     void SetChecked(bool checked);
-    // Shows the kept check in the control again.
+    // Shows the kept check in the control again where it shows another.
     void RestoreCheck();
     // This node and every node below it.
     void SetBranchChecked(bool checked);
@@ -70,10 +72,12 @@ private:
     void MakeTree(HWND dialog);
     LRESULT OnTreeNotify(NMHDR* header);
     void RestoreChecks(const ContainerNode& parent);
-    // Adds the rows that belong to the node's row as its children, depth first.
-    void CollectDependants(RowNode& node);
+    // The tree of the rows to delete and the rows that belong to them; false when the user cancelled.
+    bool FillTree();
     void RootsOnly();
     void DeleteChecked();
+    // The frame's progress window, or null without a frame.
+    ProgressWindow* Progress();
 
     EditableMsiFileTab& owner_;
     RowList rows_;

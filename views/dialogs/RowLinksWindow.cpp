@@ -4,7 +4,7 @@
 
 #include "model/MsiFile.h"
 #include "model/lookups/MsiTableLookupBase.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "views/grid/ObjectWindow.h"
 
 namespace {
@@ -198,7 +198,7 @@ void RowLinksWindow::ShowRowLinks(MsiTable* table, RowIterator row)
     shown_key_ = table->KeyValues(*row);
     if (check_box_ && SendMessageW(check_box_, BM_GETCHECK, 0, 0) != BST_CHECKED)
         return;
-    EditableMsiFileTab* tab = ActiveTab();
+    TableViewsTab* tab = ActiveTab();
     if (!tab)
         return;
     SchemaRelationships& references = tab->GetMsiFile().relationships();
@@ -224,7 +224,7 @@ void RowLinksWindow::ShowRowLinks(MsiTable* table, RowIterator row)
 
 void RowLinksWindow::Refresh()
 {
-    EditableMsiFileTab* tab = ActiveTab();
+    TableViewsTab* tab = ActiveTab();
     MsiTable* table = nullptr;
     RowIterator row;
     if (tab && shown_file_ == &tab->GetMsiFile()) {
@@ -243,7 +243,7 @@ void RowLinksWindow::Refresh()
 
 void RowLinksWindow::UpdateTrackingCheck()
 {
-    EditableMsiFileTab* tab = ActiveTab();
+    TableViewsTab* tab = ActiveTab();
     if (!check_box_ || !tab)
         return;
     ShowTrackingState(tab->GetMsiFile().relationships().IsEnabled());
@@ -260,7 +260,7 @@ void RowLinksWindow::ShowTrackingState(bool on)
 
 void RowLinksWindow::ToggleTracking()
 {
-    EditableMsiFileTab* tab = ActiveTab();
+    TableViewsTab* tab = ActiveTab();
     if (!check_box_ || !tab)
         return;
     bool wanted = SendMessageW(check_box_, BM_GETCHECK, 0, 0) != BST_CHECKED;
@@ -276,9 +276,12 @@ void RowLinksWindow::ToggleTracking()
                 references.Build(file, static_cast<StatusBarManager*>(tab));
             else
                 references.Clear();
+            // The build's last line is no news once it has ended.
+            tab->UpdateStatusBar();
         } catch (...) {
             // Whatever a failed build made goes, and the box says tracking is off.
             references.Clear();
+            tab->UpdateStatusBar();
             UpdateTrackingCheck();
             if (was_on && tracking_changed_)
                 tracking_changed_(*tab, false);
@@ -335,7 +338,7 @@ std::vector<std::wstring> RowLinksWindow::GetItemKey(int line) const
 void RowLinksWindow::Jump(int line)
 {
     const Line* found = LineOfItem(line);
-    EditableMsiFileTab* tab = ActiveTab();
+    TableViewsTab* tab = ActiveTab();
     if (!found || !tab)
         return;
     std::shared_ptr<MsiTableLookupBase> lookup = tab->GetTableLookup(found->table_name);

@@ -6,6 +6,7 @@
 // for "Update Referencing Rows".
 #include "foundation/Window.h"
 #include "model/MsiTable.h"
+#include "frame/FrameWindow.h"
 #include "frame/LogTabWindow.h"
 
 #include <windows.h>
@@ -15,13 +16,14 @@
 #include <vector>
 
 class EditableMsiFileTab;
+class TableViewsTab;
 class MsiFile;
 
-class RowLinksWindow : public tfc::Window, public LogTabWindow
+class RowLinksWindow : public tfc::Window, public LogTabWindow, public RowLinksPane
 {
 public:
     // The active database tab, or null: the pane asks it for the row references and shows rows in it.
-    using ActiveTabSource = std::function<EditableMsiFileTab*()>;
+    using ActiveTabSource = std::function<TableViewsTab*()>;
 
     static const int kReferredImage = 6;
     static const int kReferringImage = 5;
@@ -36,7 +38,7 @@ public:
     HWND GetCheckBox() const { return check_box_; }
 
     // Fills the pane for one row; a null table empties it. Nothing is listed while tracking is off.
-    void ShowRowLinks(MsiTable* table, RowIterator row);
+    void ShowRowLinks(MsiTable* table, RowIterator row) override;
     // Shows the remembered row again, or empties the pane when that row or its table is gone.
     void Refresh();
     // Told after the check box's command turned the active database's tracking on or off (the document
@@ -85,7 +87,7 @@ protected:
     void AddLine(Line line);
     void FitColumns();
     const Line* LineOfItem(int item) const;
-    EditableMsiFileTab* ActiveTab() const { return active_tab_ ? active_tab_() : nullptr; }
+    TableViewsTab* ActiveTab() const { return active_tab_ ? active_tab_() : nullptr; }
 
     std::vector<Line> lines_;
     HWND list_ = nullptr;

@@ -7,7 +7,7 @@
 #include "views/tree/ImportRegFile.h"
 #include "views/tree/TreeView.h"
 
-ComponentNode::ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
+ComponentNode::ComponentNode(TableViewsTab* tab, const std::wstring& table_name, RowIterator row)
     : RowElementNode(tab, table_name, row)
 {
     if (MsiTable* directory = GetFile().FindTable(L"Directory").get()) {

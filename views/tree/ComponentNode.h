@@ -10,7 +10,7 @@ class ComponentFolders;
 class ComponentNode : public RowElementNode
 {
 public:
-    ComponentNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row);
+    ComponentNode(TableViewsTab* tab, const std::wstring& table_name, RowIterator row);
     ~ComponentNode() override;
 
     int GetIconId() override { return 1008; }

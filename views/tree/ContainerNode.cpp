@@ -40,14 +40,64 @@ ContainerNode* ContainerNode::AddChild(ContainerNode* child)
     return child;
 }
 
-HTREEITEM ContainerNode::InsertItemFor(Children::iterator position)
+void ContainerNode::AddChildren(const std::vector<ContainerNode*>& children)
+{
+    if (!children_.empty() || !GivesItems()) {
+        for (ContainerNode* child : children)
+            AddChild(child);
+        return;
+    }
+    for (ContainerNode* child : children) {
+        tfc::RefersTo<ContainerNode> held(child);
+        child->position_ = children_.insert(Child{child->label_, held});
+        child->parent_ = this;
+        child->tree_ = tree_;
+    }
+    try {
+        for (const Child& child : children_)
+            if (child.node->HasItem())
+                child.node->item_ = tree_->InsertNode(item_, TVI_LAST, child.node.get(), false);
+    } catch (...) {
+        // No half-added children: the set, the nodes and the control agree again.
+        std::vector<tfc::RefersTo<ContainerNode>> added;
+        for (const Child& child : children_)
+            added.push_back(child.node);
+        for (const auto& child : added) {
+            if (child->item_ != TVI_ROOT)
+                SendMessageW(tree_->GetWindow(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(child->item_));
+            children_.erase(child->position_);
+            child->parent_ = nullptr;
+            child->item_ = TVI_ROOT;
+        }
+        throw;
+    }
+    for (ContainerNode* child : children)
+        OnChildAdded(*child);
+    if (!children.empty() && item_ != TVI_ROOT) {
+        RECT rect = {};
+        if (TreeView::GetItemRect(tree_->GetWindow(), item_, false, rect))
+            InvalidateRect(tree_->GetWindow(), &rect, FALSE);
+    }
+}
+
+bool ContainerNode::GivesItems() const
 {
     // A removed branch has no items: inserting under TVI_ROOT would show the child at the top.
-    if (IsDetached() || (item_ == TVI_ROOT && parent_))
+    return tree_ && !IsDetached() && !(item_ == TVI_ROOT && parent_);
+}
+
+HTREEITEM ContainerNode::InsertItemFor(Children::iterator position)
+{
+    if (!GivesItems() || !position->node->HasItem())
         return TVI_ROOT;
     HTREEITEM after = TVI_FIRST;
-    if (position != children_.begin())
-        after = std::prev(position)->node->item_;
+    for (auto before = position; before != children_.begin();) {
+        --before;
+        if (before->node->item_ != TVI_ROOT) {
+            after = before->node->item_;
+            break;
+        }
+    }
     return tree_->InsertNode(item_, after, position->node.get());
 }
 
@@ -57,8 +107,14 @@ void ContainerNode::RemoveChild(ContainerNode* child)
         return;
     // Held until the end: the control may call back into it while its item is deleted.
     tfc::RefersTo<ContainerNode> held(child);
-    if (child->item_ != TVI_ROOT && tree_ && tree_->GetWindow())
+    if (child->item_ != TVI_ROOT && tree_ && tree_->GetWindow()) {
         SendMessageW(tree_->GetWindow(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(child->item_));
+    } else if (item_ != TVI_ROOT && tree_ && tree_->GetWindow()) {
+        // Nothing in the control went: its expand button may have to.
+        RECT rect = {};
+        if (TreeView::GetItemRect(tree_->GetWindow(), item_, false, rect))
+            InvalidateRect(tree_->GetWindow(), &rect, FALSE);
+    }
     OnChildRemoved(*child);
     children_.erase(child->position_);
     child->parent_ = nullptr;

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <set>
 #include <string>
+#include <vector>
 
 class ObjectWindow;
 class TreeView;
@@ -28,6 +29,9 @@ public:
     virtual void OnDeselected();
     // True refuses the expansion (or the collapse: both ask).
     virtual bool OnExpanding();
+    // False for a node that stands in its parent's children without an item of its own (a placeholder
+    // that only gives its parent an expand button, which the item asks its node for).
+    virtual bool HasItem() const { return true; }
 
     // Puts the child under this node, in label order (equal labels keep insertion order), and inserts
     // its item into the control after its predecessor. This node must belong to a tree.
@@ -37,6 +41,9 @@ public:
         AddChild(static_cast<ContainerNode*>(child));
         return child;
     }
+    // Adds each child as AddChild does. Into a node without children, the items are inserted in order,
+    // each after the last: a fill of many children then costs Wine's control no search per item.
+    void AddChildren(const std::vector<ContainerNode*>& children);
     // Deletes the child's item (and its descendants') and lets go of the child.
     void RemoveChild(ContainerNode* child);
     void RemoveAllChildren();
@@ -80,6 +87,9 @@ protected:
     virtual void OnChildRemoved(ContainerNode&) {}
 
 private:
+    // Null where the child gets no item: a node without one (removed, or the root's owner), or a child
+    // without one of its own.
+    bool GivesItems() const;
     HTREEITEM InsertItemFor(Children::iterator position);
     void ForgetItems();
     // Removed from its parent (or never added), as opposed to the tree's root.

@@ -81,8 +81,9 @@ bool FeatureComponentsNode::IsRelatedRow(MsiTable& table, RowIterator row)
         for (const auto& linked : entry.second) {
             if (&*linked.row != &*row)
                 continue;
+            // The link's own column, not a [$Component] in some text.
             for (const RelationshipDefPtr& relationship : linked.relationships) {
-                if (relationship->kind() == RelationshipKind::References)
+                if (relationship->kind() != RelationshipKind::Formatted)
                     return true;
             }
         }

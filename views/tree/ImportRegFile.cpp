@@ -3,6 +3,7 @@
 #include "foundation/Errors.h"
 #include "foundation/FileDialogs.h"
 #include "foundation/Prompt.h"
+#include "model/CodePageText.h"
 #include "model/lookups/MsiTableLookupBase.h"
 #include "regimport/RegistryImport.h"
 #include "frame/DocumentTab.h"
@@ -38,6 +39,11 @@ void ImportRegFile(EditableMsiFileTab& tab, HWND owner, const std::wstring& comp
                        MB_OK);
         return;
     }
+    std::wstring deletion = RegKeyDeletionText(text, keys);
+    if (!deletion.empty()) {
+        ShowMessageBox(owner, deletion, L"Failed to import the Registry file", MB_OK);
+        return;
+    }
 
     std::wstring base = lookup->MakeUniqueKey(component + L"_reg");
     std::vector<RegistryRow> rows;
@@ -48,6 +54,11 @@ void ImportRegFile(EditableMsiFileTab& tab, HWND owner, const std::wstring& comp
         return;
     }
     std::wstring refusal = CheckRegistryRows(*lookup, rows);
+    if (refusal.empty() && lookup->GetTable()) {
+        UINT code_page = lookup->EditedCodePage();
+        for (size_t at = 0; refusal.empty() && at < rows.size(); ++at)
+            refusal = RowCodePageRefusal(lookup->GetTable()->columns(), rows[at], code_page);
+    }
     if (!refusal.empty()) {
         ShowMessageBox(owner, refusal, kCannotImport, MB_OK);
         return;

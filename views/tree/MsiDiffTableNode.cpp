@@ -4,13 +4,13 @@
 #include "model/lookups/CellAppearance.h"
 #include "model/lookups/MsiDiffTableLookupBasic.h"
 #include "resources/NodesIds.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"
 
 #include <stdexcept>
 
-MsiDiffTableNode::MsiDiffTableNode(EditableMsiFileTab* tab, std::shared_ptr<MsiTableLookupBase> lookup)
+MsiDiffTableNode::MsiDiffTableNode(TableViewsTab* tab, std::shared_ptr<MsiTableLookupBase> lookup)
     : MsiTableNode(tab, lookup), diff_(dynamic_cast<MsiDiffTableLookupBasic*>(lookup.get()))
 {
     if (!diff_)

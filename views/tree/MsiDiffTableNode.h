@@ -10,7 +10,7 @@ class MsiDiffTableNode : public MsiTableNode
 {
 public:
     // The lookup must be a comparison lookup.
-    MsiDiffTableNode(EditableMsiFileTab* tab, std::shared_ptr<MsiTableLookupBase> lookup);
+    MsiDiffTableNode(TableViewsTab* tab, std::shared_ptr<MsiTableLookupBase> lookup);
 
     void OnTreeContextMenu(int x, int y) override;
     LRESULT OnCustomDraw(NMTVCUSTOMDRAW* draw) override;

@@ -2,7 +2,7 @@
 #include "foundation/NoRedraw.h"
 
 #include "foundation/Prompt.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "foundation/Options.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/RowChangeDlg.h"
@@ -36,7 +36,7 @@ std::wstring NamedValueText(const MsiFieldSchema& schema, uint32_t value)
 
 } // namespace
 
-MsiTableNode::MsiTableNode(EditableMsiFileTab* tab, std::shared_ptr<MsiTableLookupBase> lookup)
+MsiTableNode::MsiTableNode(TableViewsTab* tab, std::shared_ptr<MsiTableLookupBase> lookup)
     : ContainerNode(CutLabel(lookup->GetTableName())), tab_(tab), lookup_(std::move(lookup))
 {
     lookup_->SetOwnerNode(this);
@@ -351,14 +351,14 @@ void MsiTableNode::GetToolTipText(NMTTDISPINFOW* info)
     info->lpszText = const_cast<wchar_t*>(tooltip_text_.c_str());
 }
 
-RowLinksWindow* MsiTableNode::LinksPane(EditableMsiFileTab* tab)
+RowLinksPane* MsiTableNode::LinksPane(TableViewsTab* tab)
 {
     return tab ? tab->GetRowLinksPane() : nullptr;
 }
 
 void MsiTableNode::ShowRowInLinksPane(MsiTable* table, RowIterator row)
 {
-    if (RowLinksWindow* pane = LinksPane(tab_))
+    if (RowLinksPane* pane = LinksPane(tab_))
         pane->ShowRowLinks(table, row);
 }
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-class EditableMsiFileTab;
+class TableViewsTab;
 class ObjectWindow;
-class RowLinksWindow;
+class RowLinksPane;
 struct FindPattern;
 
 class MsiTableNode : public ContainerNode, public ObjectBase, public EditHandler, public TableLookupOwner
@@ -25,7 +25,7 @@ public:
     // Whether a cell's display text matches the find pattern; may throw for a pattern too complex to run.
     using CellMatcher = std::function<bool(const std::wstring& text)>;
 
-    MsiTableNode(EditableMsiFileTab* tab, std::shared_ptr<MsiTableLookupBase> lookup);
+    MsiTableNode(TableViewsTab* tab, std::shared_ptr<MsiTableLookupBase> lookup);
     ~MsiTableNode() override;
 
     // ContainerNode.
@@ -92,14 +92,14 @@ public:
     virtual bool OnListCommand(UINT id, POINT point);
 
     const std::shared_ptr<MsiTableLookupBase>& GetLookup() const { return lookup_; }
-    EditableMsiFileTab* GetTab() const { return tab_; }
+    TableViewsTab* GetTab() const { return tab_; }
     bool IsModified() const { return modified_; }
     const std::vector<int>& GetSavedWidths() const { return widths_; }
     int GetSavedSortColumn() const { return sort_column_; }
     const FindCriteria& GetSavedLocation() const { return location_; }
 
     // The row-relationship pane of the tab's main window, or null.
-    static RowLinksWindow* LinksPane(EditableMsiFileTab* tab);
+    static RowLinksPane* LinksPane(TableViewsTab* tab);
 
 protected:
     // The tab's list, whether this node shows in it or not.
@@ -125,7 +125,7 @@ private:
     void ShowRowInLinksPane(MsiTable* table, RowIterator row);
     bool RunCascadeDeletion(const std::vector<RowIterator>& rows);
 
-    EditableMsiFileTab* tab_;
+    TableViewsTab* tab_;
     std::shared_ptr<MsiTableLookupBase> lookup_;
     bool modified_ = false;
     std::vector<int> widths_;

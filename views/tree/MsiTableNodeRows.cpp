@@ -6,7 +6,7 @@
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
 #include "resources/NodesIds.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "foundation/CsvText.h"
 #include "frame/ValidationStore.h"
 #include "views/dialogs/AddTableRowDlg.h"
@@ -356,6 +356,11 @@ void MsiTableNode::AddPastedRows(const std::wstring& text)
     ObjectWindow* list = List();
     CsvRowList rows;
     ParseCsvText(text, rows);
+    std::wstring refusal = lookup_->PastedRowsRefusal(rows);
+    if (!refusal.empty()) {
+        ShowMessageBox(GetOwnerWindow(), refusal, L"Cannot paste rows", MB_OK | MB_ICONERROR);
+        return;
+    }
     std::vector<int> added;
     // Rows added before a failure stay: the view must show them and the tab must know it changed.
     auto show_added = [&]() {

@@ -22,6 +22,15 @@ namespace {
 
 const wchar_t kPlaceholder[] = L"Dummy";
 
+// Stands in for the children until the first expansion. No item: one per row of a large page would cost
+// Wine's control a search through all items each, and the row's item asks its node for its button.
+class PlaceholderNode : public StaticNode
+{
+public:
+    PlaceholderNode() : StaticNode(kPlaceholder) {}
+    bool HasItem() const override { return false; }
+};
+
 bool HasKind(const RelationshipSet& relationships, int kind)
 {
     return std::any_of(relationships.begin(), relationships.end(),
@@ -37,7 +46,7 @@ bool IsTreeShown(TreeView* tree)
 
 } // namespace
 
-RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)
+RowElementNode::RowElementNode(TableViewsTab* tab, const std::wstring& table_name, RowIterator row)
     : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name)),
       row_(row), has_row_(true)
 {
@@ -46,7 +55,7 @@ RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& tabl
     Subscribe();
 }
 
-RowElementNode::RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, TreeView* tree)
+RowElementNode::RowElementNode(TableViewsTab* tab, const std::wstring& table_name, TreeView* tree)
     : TableLookupProvider(tab, table_name), file_(&tab->GetMsiFile()), table_(file_->FindTable(table_name))
 {
     SetTree(tree);
@@ -86,7 +95,7 @@ void RowElementNode::UpdateLabel()
 
 void RowElementNode::AddPlaceholderChild()
 {
-    AddChild(new StaticNode(kPlaceholder));
+    AddChild(new PlaceholderNode());
 }
 
 bool RowElementNode::IsPopulated() const
@@ -267,7 +276,7 @@ void RowElementNode::OnSelected(ObjectWindow* list)
 
 void RowElementNode::ShowInLinksPane()
 {
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(tab_))
+    if (RowLinksPane* pane = MsiTableNode::LinksPane(tab_))
         pane->ShowRowLinks(has_row_ ? table_.get() : nullptr, row_);
 }
 

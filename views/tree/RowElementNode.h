@@ -37,9 +37,9 @@ public:
 
     // A node for a row of the table. Its label is set by UpdateLabel (CreateRowElementNode calls it, so
     // that the classes that override MakeLabel get theirs).
-    RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row);
+    RowElementNode(TableViewsTab* tab, const std::wstring& table_name, RowIterator row);
     // A root owner: no row, never inserted, the invisible owner of a tree's top-level groupings.
-    RowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name, TreeView* tree);
+    RowElementNode(TableViewsTab* tab, const std::wstring& table_name, TreeView* tree);
     ~RowElementNode() override;
 
     // ContainerNode.

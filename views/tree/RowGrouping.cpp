@@ -112,6 +112,27 @@ RowElementNode* RowGrouping::AddRowNode(RowIterator row)
     return node.get();
 }
 
+void RowGrouping::AddRowNodes(const std::vector<RowIterator>& rows)
+{
+    RowGroupingNode* grouping_node = EnsureNode();
+    if (!grouping_node)
+        return;
+    std::vector<tfc::RefersTo<RowElementNode>> nodes;
+    std::vector<ContainerNode*> children;
+    for (RowIterator row : rows) {
+        if (FindRowNode(row))
+            continue;
+        nodes.push_back(CreateRowElementNode(tab_, table_name_, row));
+        children.push_back(nodes.back().get());
+    }
+    grouping_node->AddChildren(children);
+    for (const auto& node : nodes)
+        node->AddPlaceholderChild();
+    if (TreeView* tree = grouping_node->GetTree())
+        SendMessageW(tree->GetWindow(), TVM_EXPAND, TVE_EXPAND,
+                     reinterpret_cast<LPARAM>(grouping_node->GetItem()));
+}
+
 RowGroupingNode::RowGroupingNode(RowGrouping* grouping)
     : NodePainter(CutLabel(grouping->GetName())), grouping_(grouping)
 {
@@ -176,6 +197,6 @@ void RowGroupingNode::OnSelected(ObjectWindow* list)
     list->SetSelection({});
 
     // A grouping is no row: the pane shows none.
-    if (RowLinksWindow* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
+    if (RowLinksPane* pane = MsiTableNode::LinksPane(grouping_->GetTab()))
         pane->ShowRowLinks(nullptr, RowIterator());
 }

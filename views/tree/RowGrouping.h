@@ -10,6 +10,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class RowElementNode;
 class RowGrouping;
@@ -44,6 +45,8 @@ public:
     RowElementNode* FindRowNode(RowIterator row) const;
     // A node for the row under the grouping item (made when missing), with its placeholder.
     RowElementNode* AddRowNode(RowIterator row);
+    // The same for many rows at once (a page's fill): one expansion of the grouping item at the end.
+    void AddRowNodes(const std::vector<RowIterator>& rows);
     // The grouping item goes when it has no rows left.
     void RemoveNodeIfEmpty();
     // Subscribes to another table's events too (groupings that follow a second table).

@@ -1,6 +1,6 @@
 #include "views/tree/RowNodeFactory.h"
 
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "views/tree/TreeView.h"
 
 #include <map>
@@ -9,7 +9,7 @@ namespace {
 
 template <typename Node> RowNodeMaker MakeNode()
 {
-    return [](EditableMsiFileTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
+    return [](TableViewsTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
         return new Node(tab, table, row);
     };
 }
@@ -125,7 +125,7 @@ RowGroupingMaker RegisterRowGroupingClass(const std::wstring& name, bool accept_
     return previous;
 }
 
-tfc::RefersTo<RowElementNode> CreateRowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name,
+tfc::RefersTo<RowElementNode> CreateRowElementNode(TableViewsTab* tab, const std::wstring& table_name,
                                                    RowIterator row)
 {
     auto found = NodeMakers().find(table_name);

@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-class EditableMsiFileTab;
+class TableViewsTab;
 
 using RowNodeMaker =
-    std::function<RowElementNode*(EditableMsiFileTab* tab, const std::wstring& table_name, RowIterator row)>;
+    std::function<RowElementNode*(TableViewsTab* tab, const std::wstring& table_name, RowIterator row)>;
 using RowGroupingMaker =
     std::function<RowGrouping*(const std::wstring& table_name, RowElementNode* owner, bool accept_all)>;
 
@@ -24,7 +24,7 @@ void RegisterRowNodeClass(const std::wstring& table_name, RowNodeMaker maker);
 RowGroupingMaker RegisterRowGroupingClass(const std::wstring& name, bool accept_all, RowGroupingMaker maker);
 
 // A node for the row with its label set (no placeholder yet).
-tfc::RefersTo<RowElementNode> CreateRowElementNode(EditableMsiFileTab* tab, const std::wstring& table_name,
+tfc::RefersTo<RowElementNode> CreateRowElementNode(TableViewsTab* tab, const std::wstring& table_name,
                                                    RowIterator row);
 RowGrouping* CreateRowGrouping(const std::wstring& table_name, RowElementNode* owner, bool accept_all);
 // The node's grouping of that name; else a new one when the database has the table; else null.

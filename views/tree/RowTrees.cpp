@@ -1,6 +1,6 @@
 #include "views/tree/RowTrees.h"
 
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 #include "views/tree/ClassNodes.h"
 #include "views/tree/ComponentNode.h"
 #include "views/tree/DialogNode.h"
@@ -13,7 +13,7 @@ namespace {
 
 template <typename Node> RowNodeMaker Maker()
 {
-    return [](EditableMsiFileTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
+    return [](TableViewsTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
         return new Node(tab, table, row);
     };
 }
@@ -42,8 +42,7 @@ void RegisterRowTreeClasses()
                              });
 }
 
-tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree,
-                                           const std::wstring& table_name)
+tfc::RefersTo<RowElementNode> FillTreeView(TableViewsTab& tab, TreeView& tree, const std::wstring& table_name)
 {
     RegisterRowTreeClasses();
     MsiTable* table = tab.GetMsiFile().FindTable(table_name).get();
@@ -57,9 +56,11 @@ tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tr
     if (!grouping)
         return tfc::RefersTo<RowElementNode>();
     AddRowGroupingNode(grouping);
+    std::vector<RowIterator> rows;
     for (RowIterator row = table->rows().begin(); row != table->rows().end(); ++row) {
         if (grouping->AcceptRow(*table, row))
-            grouping->AddRowNode(row);
+            rows.push_back(row);
     }
+    grouping->AddRowNodes(rows);
     return root;
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-class EditableMsiFileTab;
+class TableViewsTab;
 class TreeView;
 
 // The row node and grouping classes of the row trees take over from the plain ones.
@@ -14,5 +14,5 @@ void RegisterRowTreeClasses();
 // Fills the tree with the rows of the table ("Dialog", "Component" or "Feature"; for Feature only the
 // features without a parent) under one expanded grouping item. Returns the invisible root owner, which the
 // tab keeps while the tree shows it; null when the database lacks the table or the tree already shows it.
-tfc::RefersTo<RowElementNode> FillTreeView(EditableMsiFileTab& tab, TreeView& tree,
+tfc::RefersTo<RowElementNode> FillTreeView(TableViewsTab& tab, TreeView& tree,
                                            const std::wstring& table_name);

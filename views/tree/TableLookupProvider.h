@@ -1,7 +1,7 @@
 #pragma once
 // The document tab, a table name and that table's lookup, fetched from the tab on first use and kept.
 #include "model/lookups/MsiTableLookupBase.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 
 #include <memory>
 #include <string>
@@ -9,12 +9,12 @@
 class TableLookupProvider
 {
 public:
-    TableLookupProvider(EditableMsiFileTab* tab, std::wstring table_name)
+    TableLookupProvider(TableViewsTab* tab, std::wstring table_name)
         : tab_(tab), table_name_(std::move(table_name))
     {
     }
 
-    EditableMsiFileTab* GetTab() const { return tab_; }
+    TableViewsTab* GetTab() const { return tab_; }
     const std::wstring& GetTableName() const { return table_name_; }
     // Null when the tab has no lookup for the table.
     const std::shared_ptr<MsiTableLookupBase>& GetLookup()
@@ -25,7 +25,7 @@ public:
     }
 
 protected:
-    EditableMsiFileTab* tab_;
+    TableViewsTab* tab_;
     std::wstring table_name_;
     std::shared_ptr<MsiTableLookupBase> lookup_;
 };

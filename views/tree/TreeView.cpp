@@ -35,22 +35,23 @@ TreeView::~TreeView()
     window_ = nullptr;
 }
 
-HTREEITEM TreeView::InsertNode(HTREEITEM parent, HTREEITEM insert_after, ContainerNode* node)
+HTREEITEM TreeView::InsertNode(HTREEITEM parent, HTREEITEM insert_after, ContainerNode* node, bool invalidate)
 {
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = insert_after;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
     insert.item.pszText = LPSTR_TEXTCALLBACKW;
     insert.item.iImage = I_IMAGECALLBACK;
     insert.item.iSelectedImage = I_IMAGECALLBACK;
+    insert.item.cChildren = I_CHILDRENCALLBACK;
     insert.item.lParam = reinterpret_cast<LPARAM>(node);
     auto item = reinterpret_cast<HTREEITEM>(
         SendMessageW(window_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (!item)
         tfc::throw_last_error(L"TreeView_InsertItem");
     RECT rect = {};
-    if (GetItemRect(window_, item, false, rect))
+    if (invalidate && GetItemRect(window_, item, false, rect))
         InvalidateRect(window_, &rect, FALSE);
     return item;
 }

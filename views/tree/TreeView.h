@@ -30,8 +30,12 @@ public:
     // The invisible root: its children are the top-level items.
     ContainerNode* Root() const { return root_.get(); }
 
-    // Failure throws Win32Error "TreeView_InsertItem".
-    HTREEITEM InsertNode(HTREEITEM parent, HTREEITEM insert_after, ContainerNode* node);
+    // Failure throws Win32Error "TreeView_InsertItem". The item asks its node whether it has children, so
+    // a node whose children have no items yet still shows its expand button. Without `invalidate` the
+    // item's row is not redrawn (a parent that is collapsed shows nothing of it): Wine checks the item
+    // asked for by a search through all items.
+    HTREEITEM InsertNode(HTREEITEM parent, HTREEITEM insert_after, ContainerNode* node,
+                         bool invalidate = true);
     ContainerNode* NodeFromItem(HTREEITEM item) const;
     ContainerNode* GetSelectedNode() const;
     // The last top-level node (where a backward search starts), or null.

@@ -3,13 +3,18 @@
 // would make it loop or read a table empty.
 #include "model/installer/CompoundFileCheck.h"
 #include "model/installer/DatabaseStreamsCheck.h"
+#include "model/installer/MsiApi.h"
+#include "model/installer/TransformStorage.h"
+#include "model/installer/TransformStreamNames.h"
 #include "model/MsiFile.h"
+#include "model/MsiQuery.h"
 #include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "support/TestSupport.h"
 #include "tools/ModelDump.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -184,7 +189,7 @@ std::wstring EntryName(const std::vector<BYTE>& bytes, size_t entry)
     for (size_t at = 0; at + 2 < (bytes[entry + 0x40] | (bytes[entry + 0x41] << 8)); at += 2)
         packed += static_cast<wchar_t>(bytes[entry + at] | (bytes[entry + at + 1] << 8));
     bool table = false;
-    std::wstring name = msi::detail::UnpackStreamName(packed, table);
+    std::wstring name = msi::UnpackStreamName(packed, table);
     return table ? L"!" + name : name;
 }
 
@@ -192,6 +197,27 @@ void SetU32(std::vector<BYTE>& bytes, size_t at, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+// Takes the entry out of the directory tree (its subtrees stay, in order); the entry itself stays in use.
+void Unlink(std::vector<BYTE>& bytes, size_t entry)
+{
+    const uint32_t kNone = 0xFFFFFFFF;
+    std::vector<size_t> entries = DirectoryEntries(bytes);
+    uint32_t index =
+        static_cast<uint32_t>(std::find(entries.begin(), entries.end(), entry) - entries.begin());
+    uint32_t left = U32(bytes, entry + 0x44), right = U32(bytes, entry + 0x48);
+    uint32_t replacement = left == kNone ? right : left;
+    if (left != kNone && right != kNone) {
+        uint32_t last = left;
+        while (U32(bytes, entries[last] + 0x48) != kNone)
+            last = U32(bytes, entries[last] + 0x48);
+        SetU32(bytes, entries[last] + 0x48, right);
+    }
+    for (size_t other : entries)
+        for (size_t link : {0x44, 0x48, 0x4C})
+            if (bytes[other + 0x42] != 0 && U32(bytes, other + link) == index)
+                SetU32(bytes, other + link, replacement);
 }
 
 } // namespace
@@ -234,6 +260,8 @@ TEST_P(DamagedPackageTest, DamagedDatabaseStreamsAreRefused)
          [](std::vector<BYTE>& bytes, size_t entry) { SetU32(bytes, entry + 0x7C, 1); }},
         {"table stream entry freed", table,
          [](std::vector<BYTE>& bytes, size_t entry) { bytes[entry + 0x42] = 0; }},
+        // Its rows would be lost: the library reads a table whose stream it does not reach as empty.
+        {"table stream unlinked", table, Unlink},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
@@ -274,6 +302,160 @@ TEST_P(DamagedPackageTest, UnreachedEntriesArePassedOver)
     EXPECT_EQ(whole_, OpenOutcome(path));
 }
 
+// Wine may keep the stream of a table dropped in a session (where it did not, the stream is put back): the
+// table list no longer names it, so the library passes it over and the rest of the file reads whole.
+TEST_P(DamagedPackageTest, AStreamKeptOfADroppedTableIsPassedOver)
+{
+    MsiFile original;
+    original.Open(source_, MSIDBOPEN_READONLY);
+    std::wstring dropped;
+    for (auto& entry : original.tables())
+        if (dropped.empty() && entry.first[0] != L'_' && !entry.second->rows().empty())
+            dropped = entry.first;
+    ASSERT_FALSE(dropped.empty());
+    std::wstring path = folder_.copy_in(source_, L"dropped.msi");
+    {
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_TRANSACT);
+        MsiQuery::OpenAndExecute(database.get(), L"DROP TABLE `" + dropped + L"`", 0);
+        msi::DatabaseCommit(database.get());
+    }
+    std::wstring expected = OpenOutcome(path);
+    ASSERT_EQ(std::wstring::npos, expected.find(kDamaged));
+    ASSERT_EQ(std::wstring::npos, expected.find(L"[" + dropped + L"]\n"));
+    // The stream as it stood before the drop, where the library left none.
+    std::wstring name = msi::PackStreamName(dropped, true);
+    std::string rows;
+    {
+        msi::ComRef<IStorage> source;
+        msi::ComRef<IStream> stream;
+        ASSERT_EQ(S_OK, StgOpenStorage(source_.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr,
+                                       0, source.receive()));
+        ASSERT_EQ(S_OK, source->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                           stream.receive()));
+        char block[4096];
+        ULONG read = 0;
+        while (SUCCEEDED(stream->Read(block, sizeof(block), &read)) && read > 0)
+            rows.append(block, read);
+    }
+    {
+        msi::ComRef<IStorage> copy;
+        msi::ComRef<IStream> stream;
+        ASSERT_EQ(S_OK, StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
+                                       0, copy.receive()));
+        if (copy->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.receive()) !=
+            S_OK) {
+            ASSERT_EQ(S_OK, copy->CreateStream(name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                               0, 0, stream.receive()));
+            ULONG written = 0;
+            ASSERT_EQ(S_OK, stream->Write(rows.data(), static_cast<ULONG>(rows.size()), &written));
+            ASSERT_EQ(S_OK, copy->Commit(STGC_DEFAULT));
+        }
+    }
+
+    EXPECT_EQ(expected, OpenOutcome(path));
+}
+
 INSTANTIATE_TEST_SUITE_P(SharedPackages, DamagedPackageTest,
                          ::testing::Values(L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi",
                                            L"two-saves.msi"));
+
+// Every file of the shared test data opens as its note says: the damaged copies are refused as damaged
+// (one used to stop the program, the others opened with tables or rows missing), and the files other
+// writers made open with the tables they hold.
+TEST(SharedTestDataTest, DamagedCopiesAreRefusedAndOtherWritersFilesOpen)
+{
+    struct Case
+    {
+        const wchar_t* file;
+        const wchar_t* table; // a table the open shows; none: refused as damaged
+    };
+    const Case cases[] = {
+        {L"damaged\\stringpool-codepage.msi", nullptr},
+        {L"damaged\\suminfo-property-offset.msi", nullptr},
+        {L"damaged\\directory-sector-zeroed.msi", nullptr},
+        {L"damaged\\duplicate-stream-name.msi", nullptr},
+        {L"damaged\\table-stream-made-storage.msi", nullptr},
+        {L"damaged\\table-stream-renamed.msi", nullptr},
+        {L"shortcuts.msi", L"Shortcut"},
+        {L"MergeModule1.msm", L"ModuleSignature"},
+        {L"OldClassTableDef.msi", L"Class"},
+        {L"two-saves.msi", L"Property"},
+        {L"saves\\ice-suite.cub", L"_TemplateGUIDs"},
+        {L"saves\\with-dialogs.msi", L"Dialog"},
+        {L"transforms\\base.msi", L"Directory"},
+        {L"transforms\\dropped-table-columns-left.msi", L"Property"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(tfc::to_narrow(test.file));
+        std::wstring path = testing_support::TestDataPath(test.file);
+        if (path.empty())
+            GTEST_SKIP() << "no shared test data";
+        if (!test.table) {
+            EXPECT_EQ(kDamaged + path, OpenOutcome(path).substr(0, 300));
+            continue;
+        }
+        MsiFile file;
+        try {
+            file.Open(path, MSIDBOPEN_READONLY);
+        } catch (const tfc::Win32Error& error) {
+            ADD_FAILURE() << tfc::to_narrow(error.description());
+        }
+        EXPECT_TRUE(file.FindTable(test.table));
+    }
+    // The column definitions a dropped table left behind make no table.
+    std::wstring left = testing_support::TestDataPath(L"transforms\\dropped-table-columns-left.msi");
+    MsiFile file;
+    file.Open(left, MSIDBOPEN_READONLY);
+    EXPECT_FALSE(file.FindTable(L"Registry"));
+}
+
+// Packages another writer made (tools/testpackages) open whole, and so does one with a nested storage.
+TEST(OtherWriterPackagesTest, OpenWhole)
+{
+    std::wstring strings = testing_support::BuildPath(L"testpackages\\strings-and-columns.msi");
+    std::wstring streams = testing_support::BuildPath(L"testpackages\\streams.msi");
+    if (GetFileAttributesW(strings.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no packages made by msitools";
+    {
+        // 3-byte string references, 45 columns, an empty table, code page 65001.
+        MsiFile file;
+        file.Open(strings, MSIDBOPEN_READONLY);
+        ASSERT_TRUE(file.FindTable(L"Many"));
+        EXPECT_EQ(70000u, file.FindTable(L"Many")->rows().size());
+        ASSERT_TRUE(file.FindTable(L"Wide"));
+        EXPECT_EQ(45u, file.FindTable(L"Wide")->columns().size());
+        EXPECT_EQ(3u, file.FindTable(L"Wide")->rows().size());
+        ASSERT_TRUE(file.FindTable(L"Empty"));
+        EXPECT_NE(std::wstring::npos, model_dump::DumpDatabase(file, false)
+                                          .find(L"\u017dlu\u0165ou\u010dk\u00fd k\u016f\u0148 \u2603"));
+    }
+    // `_Streams` rows, one of 50 MB; then the same with a storage that holds a stream.
+    testing_support::ScratchFolder folder;
+    std::wstring nested = folder.file(L"nested.msi");
+    ASSERT_TRUE(CopyFileW(streams.c_str(), nested.c_str(), FALSE));
+    {
+        IStorage* root = nullptr;
+        ASSERT_EQ(S_OK, StgOpenStorage(nested.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                       nullptr, 0, &root));
+        IStorage* inner = nullptr;
+        ASSERT_EQ(S_OK, root->CreateStorage(L"Inner", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                            0, &inner));
+        IStream* stream = nullptr;
+        ASSERT_EQ(S_OK, inner->CreateStream(L"Data", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                            0, &stream));
+        ULONG written = 0;
+        stream->Write("inner bytes", 11, &written);
+        stream->Release();
+        inner->Release();
+        root->Release();
+    }
+    for (const std::wstring& path : {streams, nested}) {
+        SCOPED_TRACE(tfc::to_narrow(path));
+        MsiFile file;
+        file.Open(path, MSIDBOPEN_READONLY);
+        MsiTableRef table = file.FindTable(L"_Streams");
+        ASSERT_TRUE(table);
+        EXPECT_LE(2u, table->rows().size());
+        EXPECT_TRUE(file.FindTable(L"Empty"));
+    }
+}

@@ -136,7 +136,7 @@ TEST_F(CellAppearanceTest, TipsJoinTheColumnChecksAndRequiredRelationships)
     EXPECT_EQ(L"", lookup_.GetCellTipText(2, 1, 0));
     database_.file().relationships().Build(database_.file());
     EXPECT_EQ(
-        L"Required relationship not satisfied: \r\n\tComponent.Directory_ REFERENCES Directory.Directory, "
+        L"Required relationship not satisfied: \r\n\tComponent.Directory_ IS OWNED BY Directory.Directory, "
         L"required\r\n",
         lookup_.GetCellTipText(2, 1, 0));
     EXPECT_EQ(L"", lookup_.GetCellTipText(2, 0, 0));

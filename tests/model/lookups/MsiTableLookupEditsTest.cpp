@@ -146,7 +146,7 @@ TEST_F(MsiTableLookupEditsTest, KeyChangeKeepsRowReferencesAndRequiredRelationsh
     MsiTable& component_table = database_.table(L"Component");
     EXPECT_TRUE(
         file.relationships().GetReferencingRows(component_table, components.GetIndexedRow(0, 0)).empty());
-    EXPECT_EQ(L"Required relationship not satisfied: \r\n\tFeatureComponents.Component_ REFERENCES "
+    EXPECT_EQ(L"Required relationship not satisfied: \r\n\tFeatureComponents.Component_ IS OWNED BY "
               L"Component.Component, required\r\n",
               features.GetCellTipText(1, 0, 0));
 

@@ -3,7 +3,7 @@
 // lookup per table and an owner node that records what it is asked to show and puts "Update Referencing
 // Rows" in front of key changes, as the table nodes do.
 #include "model/lookups/MsiTableLookupBase.h"
-#include "frame/DocumentTab.h"
+#include "views/tree/TableViewsTab.h"
 
 #include "views/GridTesting.h"
 
@@ -14,7 +14,7 @@
 
 namespace dialog_testing {
 
-class PackageTab : public EditableMsiFileTab
+class PackageTab : public TableViewsTab
 {
 public:
     explicit PackageTab(grid_testing::OpenPackage& package) : PackageTab(package.file(), package.path()) {}

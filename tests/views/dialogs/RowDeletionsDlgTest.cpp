@@ -3,6 +3,7 @@
 #include "views/dialogs/RowDeletionsDlg.h"
 #include "model/MsiFile.h"
 #include "model/MsiSchema.h"
+#include "model/installer/MsiApi.h"
 #include "resources/DialogsIds.h"
 
 #include "DialogTesting.h"
@@ -88,8 +89,9 @@ TEST_F(RowDeletionsDlgTest, OwnedRowsFormTheTreeAndOkDeletesThemOnce)
         grid_testing::ClickButton(window, IDC_ROWS_OK);
     }));
     // Tree items are in label order; the cycle ends at the row already on the path.
-    // The file's hash belongs to two roots: it is shown under both and deleted once.
+    // The file's hash and the feature's link belong to two roots: each is shown under both and deleted once.
     EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  FeatureComponents ProductFeature|ShortcutComp\n"
               L"  File test.txt\n"
               L"    MsiFileHash test.txt\n"
               L"  Shortcut AdvtShortcut\n"
@@ -122,13 +124,14 @@ TEST_F(RowDeletionsDlgTest, RootsOnlyDeletesOnlyTheRowsAskedFor)
     ASSERT_TRUE(Run(dialog, [&](HWND window) {
         // A right click on a node turns its whole branch the other way.
         auto* root = static_cast<RowNode*>(dialog.GetTree().Root()->GetChildren().begin()->node.get());
-        root->GetChildren().begin()->node->OnContextMenu(0, 0);
+        root->FindChild(L"File test.txt")->OnContextMenu(0, 0);
         Picture(*dialog.GetTree().Root(), toggled);
         grid_testing::ClickButton(window, IDC_ROOTS_ONLY);
         Picture(*dialog.GetTree().Root(), roots_only);
         grid_testing::ClickButton(window, IDC_ROWS_OK);
     }));
     EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  FeatureComponents ProductFeature|ShortcutComp\n"
               L"  File test.txt (off)\n"
               L"    MsiFileHash test.txt (off)\n"
               L"  Shortcut AdvtShortcut\n"
@@ -136,6 +139,7 @@ TEST_F(RowDeletionsDlgTest, RootsOnlyDeletesOnlyTheRowsAskedFor)
               L"  Shortcut FileTargetShortcut\n",
               toggled);
     EXPECT_EQ(L"Component ShortcutComp\n"
+              L"  FeatureComponents ProductFeature|ShortcutComp (off)\n"
               L"  File test.txt (off)\n"
               L"    MsiFileHash test.txt (off)\n"
               L"  Shortcut AdvtShortcut (off)\n"
@@ -160,6 +164,51 @@ TEST_F(RowDeletionsDlgTest, ARowNothingBelongsToIsOnlyAskedAbout)
         EXPECT_EQ(answer == IDYES ? L"(no row)" : L"1", tab_->Cell(L"Property", L"ALLUSERS", L"Value"));
         EXPECT_EQ(answer == IDYES, tab_->IsDirty());
     }
+}
+
+// A feature's link to a component requires the component: deleting the component takes the link, and the
+// saved file, read by the installer library, has no link naming a component that is gone.
+TEST(RowDeletionsRequiredTest, DeletingAComponentTakesTheFeatureLinksThatNameIt)
+{
+    OpenPackage package(L"transforms\\base.msi");
+    if (!package.ok())
+        GTEST_SKIP() << "shared test data absent";
+    package.file().relationships().Build(package.file());
+    {
+        PackageTab tab(package);
+        MsiTable& components = package.table(L"Component");
+        RowDeletionsDlg dialog(tab, {{&components, grid_testing::FindRowByKey(components, L"Registry")}},
+                               nullptr);
+        std::vector<std::wstring> labels;
+        grid_testing::ModalDriver driver([&]() {
+            HWND window = dialog_testing::FindDialog(L"Cascaded Deletion");
+            if (!window)
+                return false;
+            for (const ContainerNode::Child& child :
+                 dialog.GetTree().Root()->GetChildren().begin()->node->GetChildren())
+                labels.push_back(child.node->GetLabel());
+            grid_testing::ClickButton(window, IDC_ROWS_OK);
+            return true;
+        });
+        ASSERT_TRUE(dialog.DoModal());
+        EXPECT_EQ((std::vector<std::wstring>{L"FeatureComponents TEST|Registry",
+                                             L"Registry reg302A797C45AD3AD1EC816DDC58DF65F3"}),
+                  labels);
+        EXPECT_EQ(3, dialog.DeletedCount());
+    }
+    package.SaveAndReopen();
+    EXPECT_EQ(1u, package.table(L"FeatureComponents").rows().size());
+    // Wine opens no file that a transacted handle holds: the library reads a copy.
+    std::wstring copy = package.folder().file(L"read.msi");
+    ASSERT_TRUE(CopyFileW(package.path().c_str(), copy.c_str(), FALSE));
+    MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_READONLY);
+    MsiHandle view =
+        msi::DatabaseOpenView(database.get(), L"SELECT `Feature_`, `Component_` FROM `FeatureComponents`");
+    msi::ViewExecute(view.get(), 0);
+    std::vector<std::wstring> links;
+    while (MsiHandle record = msi::ViewFetch(view.get()))
+        links.push_back(msi::RecordGetString(record.get(), 1) + L"|" + msi::RecordGetString(record.get(), 2));
+    EXPECT_EQ(std::vector<std::wstring>{L"TEST|File"}, links);
 }
 
 // Two tables whose rows own each other, under a schema of their own.

@@ -25,7 +25,7 @@ protected:
                                 700, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         RECT rect = {0, 0, 680, 260};
         PackageTab* tab = tab_.get();
-        pane_.Create(host_, rect, nullptr, [tab]() -> EditableMsiFileTab* { return tab; });
+        pane_.Create(host_, rect, nullptr, [tab]() -> TableViewsTab* { return tab; });
     }
     void TearDown() override
     {

@@ -122,7 +122,7 @@ void RegisterPlainRowClasses()
 {
     auto plain = [](auto* sample) {
         using Node = std::remove_pointer_t<decltype(sample)>;
-        return [](EditableMsiFileTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
+        return [](TableViewsTab* tab, const std::wstring& table, RowIterator row) -> RowElementNode* {
             return new Node(tab, table, row);
         };
     };
@@ -138,6 +138,29 @@ void RegisterPlainRowClasses()
     RegisterRowNodeClass(L"IniFile",
                          plain(static_cast<ElementNodeIcon<1012, NoDependenciesRowElementNode>*>(nullptr)));
     RegisterRowNodeClass(L"Registry", plain(static_cast<ElementNodeIcon<1013, RowElementNode>*>(nullptr)));
+}
+
+// The control's items under parent (null: the top), as Shape writes nodes, but "+" for an item without child
+// items that still shows an expand button (a row not expanded yet: its placeholder has no item).
+std::wstring ItemShape(HWND tree, HTREEITEM parent)
+{
+    std::wstring text;
+    for (auto item = reinterpret_cast<HTREEITEM>(SendMessageW(
+             tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, reinterpret_cast<LPARAM>(parent)));
+         item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+        wchar_t label[256] = {};
+        TVITEMW info = {};
+        info.mask = TVIF_TEXT | TVIF_CHILDREN;
+        info.hItem = item;
+        info.pszText = label;
+        info.cchTextMax = 256;
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+        std::wstring below = ItemShape(tree, item);
+        text += (text.empty() ? L"" : L",") + std::wstring(label) +
+                (!below.empty() ? L"{" + below + L"}" : (info.cChildren ? L"+" : L""));
+    }
+    return text;
 }
 
 class RowTreesTest : public ::testing::Test
@@ -207,6 +230,9 @@ TEST_F(RowTreesTest, EachPageShowsItsTableUnderOneGroupingAndFeaturesOnlyAtTheir
     EXPECT_EQ(L"Features{Other{Dummy},ProductFeature{Components{" + std::wstring(kShortcutPath) +
                   L"{Dummy}},Feature{Sub{Dummy}}}}",
               Shape(*features.Root()));
+    EXPECT_EQ(L"Features{Other+,ProductFeature{Components{" + std::wstring(kShortcutPath) +
+                  L"+},Feature{Sub+}}}",
+              ItemShape(features.GetWindow(), nullptr));
     EXPECT_FALSE(FillTreeView(*tab_, features, L"Feature")) << "filled once";
     Screenshot(L"features-tree.png");
 
@@ -223,6 +249,8 @@ TEST_F(RowTreesTest, EachPageShowsItsTableUnderOneGroupingAndFeaturesOnlyAtTheir
     TreeView& tree = Fill(2, L"Component");
     EXPECT_EQ(L"Component{Second    TARGETDIR{Dummy}," + std::wstring(kShortcutPath) + L"{Dummy}}",
               Shape(*tree.Root()));
+    EXPECT_EQ(L"Component{Second    TARGETDIR+," + std::wstring(kShortcutPath) + L"+}",
+              ItemShape(tree.GetWindow(), nullptr));
     Screenshot(L"components-tree.png");
     TreeView& dialogs = Fill(1, L"Dialog");
     EXPECT_EQ(L"Dialog{WelcomeDlg{Dummy}}", Shape(*dialogs.Root()));

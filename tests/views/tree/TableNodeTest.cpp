@@ -92,7 +92,7 @@ TEST_F(TableNodeTest, ReselectingATableRestoresWidthsSortAndCurrentRow)
     EXPECT_EQ(1, list.GetCurrentColumn());
 }
 
-TEST_F(TableNodeTest, CopiedRowsPasteBackAndAFailedPasteKeepsWhatItAdded)
+TEST_F(TableNodeTest, CopiedRowsPasteBackAndARefusedPasteAddsNothing)
 {
     auto tab = Open({});
     if (!tab)
@@ -123,15 +123,24 @@ TEST_F(TableNodeTest, CopiedRowsPasteBackAndAFailedPasteKeepsWhatItAdded)
     EXPECT_TRUE(tab->IsDirty());
     EXPECT_EQ(3u, list.GetSelectedItems().size());
 
-    // The second row's Value is empty but required: the first row stays and the clipboard is free.
+    // The second row's Value is empty but required: the paste is refused before any row goes in, with
+    // the table named, and the clipboard is free.
     tab->SetDirty(false);
     PutClipboard(L"PastedOne\tone\r\nPastedTwo\t\r\nPastedThree\tthree\r\n");
-    EXPECT_ANY_THROW(node->PasteRows());
-    tfc::clear_thread_messages();
-    EXPECT_EQ(rows + 4, lookup->RowCount());
-    EXPECT_LT(lookup->FindRow({L"PastedOne"}, 0), lookup->RowCount());
+    {
+        testing_support::ScriptedPrompts prompts;
+        prompts.answer(IDOK);
+        node->PasteRows();
+        ASSERT_EQ(prompts.asked().size(), 1u);
+        EXPECT_EQ(
+            prompts.asked()[0].text,
+            L"Cannot paste the rows into the Property table: its Value field needs a value, a pasted row "
+            L"has none.");
+    }
+    EXPECT_EQ(rows + 3, lookup->RowCount());
+    EXPECT_EQ(lookup->FindRow({L"PastedOne"}, 0), lookup->RowCount());
     EXPECT_EQ(lookup->RowCount(), list.GetItemCount());
-    EXPECT_TRUE(tab->IsDirty());
+    EXPECT_FALSE(tab->IsDirty());
     ASSERT_TRUE(OpenClipboard(frame.frame().GetWindowHandle())) << "the paste left the clipboard open";
     CloseClipboard();
 }
