@@ -133,6 +133,8 @@ private:
     // Writes the database as edited into written, a file of its own (MsiFileSave.cpp).
     void WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
                          const std::wstring& saved_by);
+    // Makes every logged change again on database; target names the file in a failure's message.
+    void ReplayChangeLog(const MsiHandle& database, const std::wstring& target) const;
     // The save in place, with the change lock held.
     void SaveOwnFile(bool stamp, const std::wstring& saved_by);
 

@@ -71,6 +71,23 @@ bool MsiFile::OwnFileChanged() const
     return !read_only_ && !SameFileStamp(own_stamp_, ReadFileStamp(path_));
 }
 
+void MsiFile::ReplayChangeLog(const MsiHandle& database, const std::wstring& target) const
+{
+    ViewCache cache;
+    cache.Bind(database);
+    unsigned long number = 0;
+    for (const std::shared_ptr<MsiModification>& entry : change_log_) {
+        ++number;
+        try {
+            entry->Apply(database.get(), &cache);
+        } catch (...) {
+            tfc::Format(L"Failed to repeat change %i of %i in %s")
+                << number << static_cast<unsigned long>(change_log_.size()) << target;
+            throw;
+        }
+    }
+}
+
 void MsiFile::WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
                               const std::wstring& saved_by)
 {
@@ -84,21 +101,7 @@ void MsiFile::WriteEditedCopy(const std::wstring& written, const std::wstring& t
     // left behind in it goes first.
     msi::TidyDatabaseFile(written);
     MsiHandle copy = msi::OpenDatabase(written, MSIDBOPEN_TRANSACT);
-    {
-        ViewCache cache;
-        cache.Bind(copy);
-        unsigned long number = 0;
-        for (const std::shared_ptr<MsiModification>& entry : change_log_) {
-            ++number;
-            try {
-                entry->Apply(copy.get(), &cache);
-            } catch (...) {
-                tfc::Format(L"Failed to repeat change %i of %i in %s")
-                    << number << static_cast<unsigned long>(change_log_.size()) << target;
-                throw;
-            }
-        }
-    }
+    ReplayChangeLog(copy, target);
     MsiSummaryInfo::Persist(copy.get(), summary_, stamp, saved_by);
     msi::DatabaseCommit(copy.get());
     // Closed before it is read back; streams the library could not rewrite go in then.
@@ -156,7 +159,12 @@ void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
     // still to save, or else a read-only copy of what was written.
     try {
         database_ = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        // The original came back without the edits: the handle gets them again, so that what reads it
+        // (exports, the preview, lookups) sees what the tab shows, and the log still holds them to save.
+        if (!placed)
+            ReplayChangeLog(database_, path_);
     } catch (const tfc::Win32Error& error) {
+        const std::wstring own = path_;
         std::wstring spare = GlobalTempFiles().Create(std::wstring());
         if (CopyFileW(written.path().c_str(), spare.c_str(), FALSE)) {
             // Save As copies from the own path: the spare holds every change.
@@ -165,8 +173,8 @@ void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
             change_log_.clear();
         }
         read_only_ = true;
-        std::wstring what = placed ? L"The changes were saved to " + path_ + L", but the file"
-                                   : L"The changes were not saved, and " + path_;
+        std::wstring what = placed ? L"The changes were saved to " + own + L", but the file"
+                                   : L"The changes were not saved, and " + own;
         throw tfc::ManageableError(what + L" could not be opened again (" + error.description() +
                                        L"). The tab shows the changes read-only; use Save As to keep them.",
                                    L"Unable to open the saved file");
