@@ -392,6 +392,10 @@ TEST_F(SaveSequencesTest, FailedSaveInPlaceLeavesTheFileByteForByte)
             EXPECT_TRUE(failed);
             EXPECT_NE(0u, file_->handle());
             EXPECT_EQ(1u, file_->change_log().size());
+            // The handle the tab goes on with holds the edit, as the tab shows it.
+            EXPECT_EQ((std::vector<std::vector<std::string>>{{"Edited"}}),
+                      SelectRows(file_->handle(),
+                                 L"SELECT `Value` FROM `Property` WHERE `Property`='ProductName'"));
             std::string unix = UnixPath(hostile.path());
             std::vector<BYTE> after = testing_support::ReadFileBytes(hostile.path());
             EXPECT_TRUE(before == after);
