@@ -45,6 +45,7 @@ void MsiFile::Reset()
     path_.clear();
     read_only_ = true;
     saved_time_ = FILETIME{0, 0};
+    own_stamp_ = FileStamp();
 }
 
 bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
@@ -57,6 +58,7 @@ bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
     database_ = std::move(opened.database);
     read_only_ = opened.read_only;
     saved_time_ = opened.saved_time;
+    own_stamp_ = ReadFileStamp(path);
     try {
         LoadTables(database_.get());
         MsiSummaryInfo::Load(database_.get(), summary_);
@@ -146,6 +148,7 @@ void MsiFile::SwitchToPath(const std::wstring& path)
     read_only_ = false;
     // The file there was just saved: its time is not the one the old path had when it was opened.
     saved_time_ = FILETIME{0, 0};
+    own_stamp_ = ReadFileStamp(path);
     change_log_.clear();
 }
 
@@ -155,4 +158,6 @@ void MsiFile::SetHandle(const MsiHandle& database, bool read_only)
     view_cache_.Unbind();
     database_ = database;
     read_only_ = read_only;
+    // A transform's working copy: only the program writes it.
+    own_stamp_ = FileStamp();
 }

@@ -8,6 +8,7 @@
 #include "model/SchemaRelationships.h"
 #include "model/SummaryInfo.h"
 #include "model/ViewCache.h"
+#include "foundation/UserFileReplace.h"
 
 #include <windows.h>
 #include <msiquery.h>
@@ -79,16 +80,23 @@ public:
     // A table that cannot be merged names itself in the trail.
     void MergeTables(MsiFile& other);
 
-    // Saving (MsiFileSave.cpp). To the own file (any path that names it) commits and then empties the
-    // change log; to another path the file is copied beside the target, the log replayed on the copy,
-    // which is committed and then takes the target's place, so a failure leaves an existing target as it
-    // was. Streams the library could not rewrite are written once the file is closed (MsiStreamChanges.h):
-    // a save in place closes and reopens the database for that.
+    // Saving (MsiFileSave.cpp). The own file is copied, the log replayed on the copy, which is committed,
+    // closed (streams the library could not rewrite go in then, MsiStreamChanges.h), read back
+    // (CheckWritten) and only then takes the target's place (ReplaceUserFile), so a failure leaves an
+    // existing target byte for byte as it was. In place (any path that names the own file) the database is
+    // closed for the move and opened again; a file another program replaced or rewrote since the open is
+    // refused with a ManageableError that offers Save As. The log is emptied once the own file holds it.
     // stamp sets "Last Saved By" (saved_by), the save time and the creating application.
     virtual void Save(const std::wstring& target, bool stamp, const std::wstring& saved_by);
     virtual void SaveInPlace(bool stamp, const std::wstring& saved_by);
     virtual void SaveDatabaseAs(const std::wstring& target, bool stamp, const std::wstring& saved_by);
 
+    // Whether the file at the own path is no longer the one the open or the last save left there: another
+    // program replaced or rewrote it. A save in place refuses then.
+    bool OwnFileChanged() const;
+    // Throws ManageableError unless the file at path reads back in the library with the tables and row
+    // counts memory holds.
+    void CheckWritten(const std::wstring& path) const;
     // Reopens at another path, transacted and writable, with an empty change log; tables stay in memory.
     void SwitchToPath(const std::wstring& path);
     // Takes another database handle (transforms).
@@ -122,6 +130,13 @@ private:
     void ApplyAndLog(const std::shared_ptr<MsiModification>& entry);
     // The table that holds the column, or a runtime error.
     MsiTable& TableOfColumn(const MsiFieldDef& column);
+    // Writes the database as edited into written, a file of its own (MsiFileSave.cpp).
+    void WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
+                         const std::wstring& saved_by);
+    // Makes every logged change again on database; target names the file in a failure's message.
+    void ReplayChangeLog(const MsiHandle& database, const std::wstring& target) const;
+    // The save in place, with the change lock held.
+    void SaveOwnFile(bool stamp, const std::wstring& saved_by);
 
     std::wstring path_;
     MsiHandle database_;
@@ -138,4 +153,6 @@ private:
     TableEventEngine table_events_;
     FileEventEngine file_events_;
     FILETIME saved_time_ = {0, 0};
+    // The own file as the open or the last save left it.
+    FileStamp own_stamp_;
 };

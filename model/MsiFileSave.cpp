@@ -1,13 +1,14 @@
-// Saving an open database. The database is open transacted, so the own file holds only what was
-// committed: saving in place commits; saving elsewhere copies the file and replays the change log on the
-// copy. The log is emptied only once a commit to the own file worked, and a target only ever changes by
-// being replaced with a complete, committed copy.
+// Saving an open database. The database is open transacted and its own file holds only what the open
+// found: every save copies the file, replays the change log on the copy, commits and closes it, reads it
+// back, and only then lets it take the target's place. The log is emptied only once the own file holds it.
 #include "model/MsiFile.h"
 #include "model/installer/MsiApi.h"
 #include "model/MsiModification.h"
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/DatabaseFileTidy.h"
+#include "model/installer/WrittenDatabaseCheck.h"
 #include "foundation/Errors.h"
+#include "foundation/FileUtil.h"
 #include "foundation/Format.h"
 #include "foundation/TempFiles.h"
 
@@ -15,30 +16,14 @@
 
 namespace {
 
-std::wstring FullPath(const std::wstring& path)
-{
-    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        tfc::throw_last_error(L"GetFullPathName");
-    std::vector<wchar_t> buffer(size);
-    DWORD length = GetFullPathNameW(path.c_str(), size, buffer.data(), nullptr);
-    if (length == 0 || length >= size)
-        tfc::throw_last_error(L"GetFullPathName");
-    return std::wstring(buffer.data(), length);
-}
-
 // The volume and index of an existing file; false when they cannot be read.
 bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& identity)
 {
-    // No data access, and every sharing: the installer library holds the own file open.
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool known = GetFileInformationByHandle(file, &identity) != FALSE;
-    CloseHandle(file);
-    return known;
+    FileStamp stamp = ReadFileStamp(path);
+    identity.dwVolumeSerialNumber = stamp.volume;
+    identity.nFileIndexHigh = stamp.index_high;
+    identity.nFileIndexLow = stamp.index_low;
+    return stamp.known;
 }
 
 // Whether target names the own file, in any form of its path (relative, short names, letter case).
@@ -48,103 +33,157 @@ bool IsSameFile(const std::wstring& target, const std::wstring& own)
     if (FileIdentity(target, a) && FileIdentity(own, b))
         return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
                a.nFileIndexLow == b.nFileIndexLow;
-    return lstrcmpiW(target.c_str(), own.c_str()) == 0;
+    return lstrcmpiW(FullPathOf(target).c_str(), FullPathOf(own).c_str()) == 0;
 }
 
-// A file in the target's folder that takes the target's place only when it is complete; deleted when
-// it does not get there.
-class PendingTarget
+// A temporary file beside the target, deleted when this ends.
+class WrittenCopy
 {
 public:
-    explicit PendingTarget(const std::wstring& target) : target_(target)
+    explicit WrittenCopy(const std::wstring& target)
     {
-        // With its backslash, so that a target at a drive's root gets that root, not the drive's current
-        // folder.
-        path_ = NewTempFile(target.substr(0, target.rfind(L'\\') + 1), L"DRV");
+        std::wstring folder, name;
+        SplitPathAtLastBackslash(FinalFilePath(target), folder, name);
+        path_ = NewTempFile(folder + L"\\", L"DRV");
     }
-    ~PendingTarget()
-    {
-        if (!placed_)
-            DeleteFileW(path_.c_str());
-    }
-    PendingTarget(const PendingTarget&) = delete;
-    PendingTarget& operator=(const PendingTarget&) = delete;
-
+    ~WrittenCopy() { DeleteFileW(path_.c_str()); }
+    WrittenCopy(const WrittenCopy&) = delete;
+    WrittenCopy& operator=(const WrittenCopy&) = delete;
     const std::wstring& path() const { return path_; }
-    void Place()
-    {
-        if (!MoveFileExW(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            tfc::throw_last_error(L"MoveFileEx");
-        placed_ = true;
-    }
 
 private:
-    std::wstring target_;
     std::wstring path_;
-    bool placed_ = false;
 };
 
 } // namespace
+
+void MsiFile::CheckWritten(const std::wstring& path) const
+{
+    msi::TableRowCounts expected;
+    for (const auto& entry : tables_)
+        if (entry.second->user_table())
+            expected[entry.first] = entry.second->rows().size();
+    msi::CheckWrittenDatabase(path, expected);
+}
+
+bool MsiFile::OwnFileChanged() const
+{
+    return !read_only_ && !SameFileStamp(own_stamp_, ReadFileStamp(path_));
+}
+
+void MsiFile::ReplayChangeLog(const MsiHandle& database, const std::wstring& target) const
+{
+    ViewCache cache;
+    cache.Bind(database);
+    unsigned long number = 0;
+    for (const std::shared_ptr<MsiModification>& entry : change_log_) {
+        ++number;
+        try {
+            entry->Apply(database.get(), &cache);
+        } catch (...) {
+            tfc::Format(L"Failed to repeat change %i of %i in %s")
+                << number << static_cast<unsigned long>(change_log_.size()) << target;
+            throw;
+        }
+    }
+}
+
+void MsiFile::WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
+                              const std::wstring& saved_by)
+{
+    if (!CopyFileW(path_.c_str(), written.c_str(), FALSE))
+        tfc::throw_last_error(L"CopyFile");
+    // Committed streams the library could not rewrite reach the own file only when it closes.
+    msi::WriteCommittedStreamChanges(database_.get(), written);
+    if (read_only_)
+        return;
+    // The copy holds the open's file; the log brings it up to the open database. What an earlier commit
+    // left behind in it goes first.
+    msi::TidyDatabaseFile(written);
+    MsiHandle copy = msi::OpenDatabase(written, MSIDBOPEN_TRANSACT);
+    ReplayChangeLog(copy, target);
+    MsiSummaryInfo::Persist(copy.get(), summary_, stamp, saved_by);
+    msi::DatabaseCommit(copy.get());
+    // Closed before it is read back; streams the library could not rewrite go in then.
+    msi::CloseDatabase(copy);
+}
 
 void MsiFile::Save(const std::wstring& target, bool stamp, const std::wstring& saved_by)
 {
     std::lock_guard<std::mutex> hold(change_lock_);
     if (IsSameFile(target, path_)) {
-        view_cache_.Clear();
-        if (!read_only_) {
-            MsiSummaryInfo::Persist(database_.get(), summary_, stamp, saved_by);
-            // A failed commit writes nothing: the log keeps the changes for a later save.
-            msi::DatabaseCommit(database_.get());
-            ClearSavedTime();
-            change_log_.clear();
-            // Streams the library could not rewrite go into the file while it is closed; when that
-            // fails they wait for the next save. What the commit left behind goes then too, before a
-            // later commit builds on it; while another part of the program holds the database, that
-            // waits for the close.
-            bool due = msi::StreamChangesAwaitClose(database_.get());
-            if (due || msi::DatabaseFileNeedsTidying(path_)) {
-                view_cache_.Unbind();
-                if (due || database_.use_count() == 1)
-                    msi::CloseDatabase(database_, MSIDBOPEN_TRANSACT);
-            }
-        }
+        SaveOwnFile(stamp, saved_by);
+        return;
+    }
+    view_cache_.Clear();
+    WrittenCopy written(target);
+    WriteEditedCopy(written.path(), target, stamp, saved_by);
+    ReplaceUserFile(written.path(), target, [this](const std::wstring& placed) { CheckWritten(placed); });
+    if (!read_only_)
+        ClearSavedTime();
+}
+
+void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
+{
+    view_cache_.Clear();
+    if (read_only_) {
         change_log_.clear();
         return;
     }
-
-    std::wstring full_target = FullPath(target);
-    PendingTarget pending(full_target);
-    if (!CopyFileW(path_.c_str(), pending.path().c_str(), FALSE))
-        tfc::throw_last_error(L"CopyFile");
-    // Committed streams the library could not rewrite reach the own file only when it closes.
-    msi::WriteCommittedStreamChanges(database_.get(), pending.path());
-    if (!read_only_) {
-        // The copy holds the last commit; the log brings it up to the open database. What an earlier
-        // commit left behind in it goes first.
-        msi::TidyDatabaseFile(pending.path());
-        MsiHandle copy = msi::OpenDatabase(pending.path(), MSIDBOPEN_TRANSACT);
-        {
-            ViewCache cache;
-            cache.Bind(copy);
-            unsigned long number = 0;
-            for (const std::shared_ptr<MsiModification>& entry : change_log_) {
-                ++number;
-                try {
-                    entry->Apply(copy.get(), &cache);
-                } catch (...) {
-                    tfc::Format(L"Failed to repeat change %i of %i in %s")
-                        << number << static_cast<unsigned long>(change_log_.size()) << full_target;
-                    throw;
-                }
-            }
-        }
-        MsiSummaryInfo::Persist(copy.get(), summary_, stamp, saved_by);
-        msi::DatabaseCommit(copy.get());
-        // Closed before the file moves; streams the library could not rewrite go in then.
-        msi::CloseDatabase(copy);
-        ClearSavedTime();
+    if (OwnFileChanged())
+        throw tfc::ManageableError(L"The file " + path_ +
+                                       L" was changed or replaced by another program since it was opened. "
+                                       L"Saving over it would lose those changes, and the file there does "
+                                       L"not hold yours.\r\nUse Save As to save your changes to a file.",
+                                   L"File changed on disk");
+    WrittenCopy written(path_);
+    WriteEditedCopy(written.path(), path_, stamp, saved_by);
+    CheckWritten(written.path());
+    // The library holds the own file; it lets go for the move. Any other part of the program holding the
+    // database would keep it.
+    view_cache_.Unbind();
+    if (database_.use_count() > 1)
+        throw tfc::ManageableError(L"The database is in use (a validation may be running); it was not saved. "
+                                   L"Try again once it is done.",
+                                   L"Unable to save");
+    database_.reset();
+    std::exception_ptr failure;
+    bool placed = false;
+    try {
+        ReplaceUserFile(written.path(), path_, [this](const std::wstring& copy) { CheckWritten(copy); });
+        placed = true;
+    } catch (...) {
+        failure = std::current_exception();
     }
-    pending.Place();
+    // The tab goes on with a handle in every case: the saved file, or the untouched original with the log
+    // still to save, or else a read-only copy of what was written.
+    try {
+        database_ = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        // The original came back without the edits: the handle gets them again, so that what reads it
+        // (exports, the preview, lookups) sees what the tab shows, and the log still holds them to save.
+        if (!placed)
+            ReplayChangeLog(database_, path_);
+    } catch (const tfc::Win32Error& error) {
+        const std::wstring own = path_;
+        std::wstring spare = GlobalTempFiles().Create(std::wstring());
+        if (CopyFileW(written.path().c_str(), spare.c_str(), FALSE)) {
+            // Save As copies from the own path: the spare holds every change.
+            database_ = msi::OpenDatabase(spare, MSIDBOPEN_READONLY);
+            path_ = spare;
+            change_log_.clear();
+        }
+        read_only_ = true;
+        std::wstring what = placed ? L"The changes were saved to " + own + L", but the file"
+                                   : L"The changes were not saved, and " + own;
+        throw tfc::ManageableError(what + L" could not be opened again (" + error.description() +
+                                       L"). The tab shows the changes read-only; use Save As to keep them.",
+                                   L"Unable to open the saved file");
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    own_stamp_ = ReadFileStamp(path_);
+    ClearSavedTime();
+    change_log_.clear();
 }
 
 void MsiFile::SaveInPlace(bool stamp, const std::wstring& saved_by)

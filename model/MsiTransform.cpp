@@ -2,6 +2,7 @@
 #include "model/installer/MsiApi.h"
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/TransformStorage.h"
+#include "model/installer/WrittenDatabaseCheck.h"
 #include "foundation/Errors.h"
 #include "foundation/Options.h"
 
@@ -162,10 +163,13 @@ void MsiTransform::Save(const std::wstring& target, bool, const std::wstring&)
             SetHandle(MsiHandle(), read_only());
             closed = true;
         }
-        if (!CopyFileW(generated.c_str(), target.c_str(), FALSE))
+        try {
+            ReplaceUserFile(generated, target, msi::CheckWrittenTransform);
+        } catch (const tfc::Win32Error&) {
             throw tfc::ManageableError(L"Could not copy the saved transform to the target: " + target +
                                            L"\r\nCheck that the file is not in use and the file is writeable",
                                        L"Could not save transform");
+        }
     } catch (...) {
         first = std::current_exception();
     }

@@ -11,6 +11,9 @@
 #include "foundation/Prompt.h"
 #include "model/MsiFile.h"
 #include "model/SummaryInfo.h"
+#include "model/installer/WrittenDatabaseCheck.h"
+#include "foundation/TempFiles.h"
+#include "foundation/UserFileReplace.h"
 #include "model/installer/OpenFailureReason.h"
 #include "foundation/Options.h"
 #include "shell/PatchExtraction.h"
@@ -52,20 +55,26 @@ void MainWindow::OnOpen()
 
 void MainWindow::CreateFromTemplate(const std::wstring& template_path, const std::wstring& path)
 {
-    if (!CopyFileW(template_path.c_str(), path.c_str(), FALSE))
-        tfc::throw_last_error(L"CopyFile");
-    // CopyFileW copies the template's read-only attribute, which would open the new file read-only.
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-        !SetFileAttributesW(path.c_str(), attributes & 0x26))
-        tfc::throw_last_error(L"SetFileAttributes");
+    // Made in a temporary file and read back before it takes the chosen path: a failure leaves a file
+    // that was there as it was.
+    std::wstring written = GlobalTempFiles().Create(std::wstring());
     try {
-        MsiSummaryInfo::MarkAsNewPackage(path, GenerateGuidString());
+        if (!CopyFileW(template_path.c_str(), written.c_str(), FALSE))
+            tfc::throw_last_error(L"CopyFile");
+        // CopyFileW copies the template's read-only attribute, which would open the new file read-only.
+        if (!SetFileAttributesW(written.c_str(), FILE_ATTRIBUTE_NORMAL))
+            tfc::throw_last_error(L"SetFileAttributes");
+        MsiSummaryInfo::MarkAsNewPackage(written, GenerateGuidString());
+        msi::TableRowCounts counts = msi::DatabaseRowCounts(template_path);
+        ReplaceUserFile(written, path,
+                        [&counts](const std::wstring& copy) { msi::CheckWrittenDatabase(copy, counts); });
     } catch (...) {
-        // A copy that still carries the template's package code is no new package: it does not stay.
-        DeleteFileW(path.c_str());
+        GlobalTempFiles().Release(written);
+        DeleteFileW(written.c_str());
         throw;
     }
+    GlobalTempFiles().Release(written);
+    DeleteFileW(written.c_str());
     OpenFiles({path}, false);
 }
 

@@ -5,7 +5,9 @@
 #include "foundation/FileDialogs.h"
 #include "foundation/FileUtil.h"
 #include "foundation/Options.h"
+#include "foundation/Prompt.h"
 #include "shell/SaveNames.h"
+#include "foundation/UserFileReplace.h"
 #include "views/tree/TreeView.h"
 
 namespace {
@@ -13,35 +15,24 @@ namespace {
 const wchar_t kSaveFilter[] = L"Windows Installer Files\0*.msi;*.wsi;*.msm\0Msi Files (*.msi)\0*.msi\0"
                               L"Wsi Files (*.wsi)\0*.wsi\0Merge Module (*.msm)\0*.msm\0";
 
-// A temporary file in the target's folder, deleted unless it took the target's place.
-class FolderTempFile
-{
-public:
-    FolderTempFile(TempFiles& files, const std::wstring& folder) : files_(files)
-    {
-        path_ = files_.Create(std::wstring(), folder);
-    }
-    ~FolderTempFile()
-    {
-        files_.Release(path_);
-        if (!placed_)
-            DeleteFileW(path_.c_str());
-    }
-    FolderTempFile(const FolderTempFile&) = delete;
-    FolderTempFile& operator=(const FolderTempFile&) = delete;
-    const std::wstring& path() const { return path_; }
-    void Placed() { placed_ = true; }
-
-private:
-    TempFiles& files_;
-    std::wstring path_;
-    bool placed_ = false;
-};
-
 } // namespace
 
 void MsiFileTab::Save()
 {
+    if (file_.OwnFileChanged()) {
+        // Saving would go into a file that is no longer the one at the path.
+        if (ShowMessageBox(DialogOwner(),
+                           L"The file " + path_ +
+                               L" was changed or replaced by another program since it was opened, and it "
+                               L"does not hold your changes.\r\n\r\nSave your changes under another name?",
+                           L"File changed on disk", MB_YESNO | MB_ICONWARNING) == IDYES)
+            SaveAs();
+        // Whoever asked for the save (closing the tab) must not go on as if it were done.
+        if (IsDirty())
+            throw tfc::ManageableError(L"Your changes were not saved; they are still open in the tab.",
+                                       L"File changed on disk");
+        return;
+    }
     std::wstring name;
     bool stamp = LastSavedByName(name);
     file_.SaveInPlace(stamp, name);
@@ -63,14 +54,10 @@ std::wstring MsiFileTab::MakeSaveRequest()
 void MsiFileTab::SaveToFile(const std::wstring& target, bool reopen)
 {
     std::wstring full_target = FullPathOf(target);
-    std::wstring copy = MakeSaveRequest();
-    // The copy is moved in from the target's own folder: one replacing move on one volume, so the target
-    // is either the old file or the whole new one.
-    FolderTempFile pending(GetTempFiles(), FolderOfPath(full_target));
-    if (!CopyFileW(copy.c_str(), pending.path().c_str(), FALSE))
-        tfc::throw_last_error(L"CopyFile");
-    ReplaceWithFile(pending.path(), full_target);
-    pending.Placed();
+    std::wstring name;
+    bool stamp = LastSavedByName(name);
+    // Written beside the target and read back before it takes the target's place.
+    file_.Save(full_target, stamp, name);
     if (reopen) {
         file_.SwitchToPath(full_target);
         read_only_ = file_.read_only();

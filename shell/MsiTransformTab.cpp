@@ -6,6 +6,8 @@
 #include "foundation/FileUtil.h"
 #include "foundation/MessageTrail.h"
 #include "foundation/Prompt.h"
+#include "foundation/UserFileReplace.h"
+#include "model/installer/WrittenDatabaseCheck.h"
 #include "model/lookups/MsiDiffStreamsTableLookup.h"
 #include "resources/ShellIds.h"
 #include "shell/MDITabsParent.h"
@@ -293,18 +295,8 @@ void MsiTransformTab::SaveToFile(const std::wstring& target)
     std::wstring name;
     bool stamp = LastSavedByName(name);
     transform_->Save(generated, stamp, name);
-    // Moved in from the target's folder in one replacing move: the target is the old file or the new one.
-    std::wstring pending = GetTempFiles().Create(std::wstring(), FolderOfPath(target));
-    try {
-        if (!CopyFileW(generated.c_str(), pending.c_str(), FALSE))
-            tfc::throw_last_error(L"CopyFile");
-        ReplaceWithFile(pending, target);
-    } catch (...) {
-        GetTempFiles().Release(pending);
-        DeleteFileW(pending.c_str());
-        throw;
-    }
-    GetTempFiles().Release(pending);
+    // Read back beside the target, then one replacing move: the target is the old file or the new one.
+    ReplaceUserFile(generated, target, msi::CheckWrittenTransform);
 }
 
 void MsiTransformTab::SaveAs()

@@ -97,21 +97,3 @@ std::wstring GetCurrentUserName()
     }
     return std::wstring(buffer.data());
 }
-
-void ReplaceWithFile(const std::wstring& source, const std::wstring& target)
-{
-    DWORD attributes = GetFileAttributesW(target.c_str());
-    bool cleared = false;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        // Hidden, system and archive stay; read-only would make the move fail on Windows.
-        if (!SetFileAttributesW(target.c_str(), attributes & 0x26))
-            tfc::throw_last_error(L"SetFileAttributes");
-        cleared = true;
-    }
-    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = GetLastError();
-        if (cleared)
-            SetFileAttributesW(target.c_str(), attributes);
-        throw tfc::Win32Error(error, L"MoveFileEx");
-    }
-}

@@ -1,6 +1,6 @@
 #pragma once
-// Names and file moves of saving: numbered backup names, the save dialog's default extension, the
-// user name for "Last Saved By", and putting a finished copy in a target's place.
+// Names of saving: numbered backup names, the save dialog's default extension and the user name for
+// "Last Saved By".
 #include <string>
 
 // The next backup name of a path, before looking at the disk: the extension starts at the last dot of
@@ -21,6 +21,3 @@ std::wstring FolderOfPath(const std::wstring& path);
 bool LastSavedByName(std::wstring& name);
 // The Windows user name; throws Win32Error "GetLastError" when it cannot be read.
 std::wstring GetCurrentUserName();
-// Moves `source` onto `target` in one replacing move, clearing a read-only target first. When the move
-// fails the target keeps its bytes and its attributes, and Win32Error "MoveFileEx" is thrown.
-void ReplaceWithFile(const std::wstring& source, const std::wstring& target);

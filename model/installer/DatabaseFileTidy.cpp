@@ -4,6 +4,7 @@
 #include "model/installer/TransformStorage.h"
 #include "foundation/Errors.h"
 #include "foundation/TempFiles.h"
+#include "foundation/UserFileReplace.h"
 
 #include <vector>
 
@@ -26,6 +27,12 @@ void TidyDatabaseFile(const std::wstring& path, bool only_hazards)
     if (!detail::RunningOnWine() || !FindLeftovers(path, found) ||
         !(only_hazards ? found.hazardous : found.any))
         return;
+    RewriteDatabaseFile(path, found.stale_streams);
+}
+
+void RewriteDatabaseFile(const std::wstring& path, std::vector<std::wstring> excluded,
+                         const std::function<void(IStorage* fresh)>& add_streams)
+{
     std::wstring fresh_path = NewTempFile(path.substr(0, path.rfind(L'\\') + 1), L"DRV");
     try {
         {
@@ -39,27 +46,25 @@ void TidyDatabaseFile(const std::wstring& path, bool only_hazards)
                                           STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DIRECT,
                                           0, fresh.receive()),
                          L"StgCreateDocfile");
-            std::vector<wchar_t*> excluded;
-            for (std::wstring& name : found.stale_streams)
-                excluded.push_back(&name[0]);
-            excluded.push_back(nullptr);
-            CheckHresult(
-                source->CopyTo(0, nullptr, excluded.size() > 1 ? excluded.data() : nullptr, fresh.get()),
-                L"IStorage::CopyTo");
+            std::vector<wchar_t*> names;
+            for (std::wstring& name : excluded)
+                names.push_back(&name[0]);
+            names.push_back(nullptr);
+            CheckHresult(source->CopyTo(0, nullptr, names.size() > 1 ? names.data() : nullptr, fresh.get()),
+                         L"IStorage::CopyTo");
+            if (add_streams)
+                add_streams(fresh.get());
             CheckHresult(fresh->SetClass(about.clsid), L"IStorage::SetClass");
             CheckHresult(fresh->Commit(STGC_DEFAULT), L"IStorage::Commit");
         }
-        // The fresh file takes the old one's attributes (hidden, archive...) with its place.
-        DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            SetFileAttributesW(fresh_path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        if (!MoveFileExW(fresh_path.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            tfc::throw_last_error(L"MoveFileEx");
+        // The file may hold what Wine's commit left behind, which the structure check refuses: the fresh
+        // copy takes its place as it is (the save's own read-back follows).
+        ReplaceUserFile(fresh_path, path);
     } catch (...) {
         DeleteFileW(fresh_path.c_str());
         throw;
     }
+    DeleteFileW(fresh_path.c_str());
 }
 
 } // namespace msi

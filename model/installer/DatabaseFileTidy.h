@@ -5,7 +5,11 @@
 // stale table stream looks like damage. So a file the layer committed is rewritten without them once the
 // library has let go of it, and so is a copy before the library commits it: structured storage copies
 // every element into a fresh file, which then takes the file's place. Only under Wine.
+#include <windows.h>
+#include <objidl.h>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace msi {
 
@@ -16,5 +20,10 @@ bool DatabaseFileNeedsTidying(const std::wstring& path);
 // file as it was. only_hazards: only when Wine's next commit could wreck it (an earlier session's file
 // opened for editing).
 void TidyDatabaseFile(const std::wstring& path, bool only_hazards = false);
+// Rewrites the file (closed by the library) through a fresh one: every element but the excluded names is
+// copied, then add_streams puts in what it wants; the fresh file then takes the file's place
+// (ReplaceUserFile). Failures throw Win32Error and leave the file as it was.
+void RewriteDatabaseFile(const std::wstring& path, std::vector<std::wstring> excluded,
+                         const std::function<void(IStorage* fresh)>& add_streams = nullptr);
 
 } // namespace msi

@@ -13,19 +13,6 @@ namespace {
 
 const wchar_t kMsidump[] = L"Z:\\usr\\bin\\msidump";
 
-std::string unix_path(const std::wstring& path)
-{
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!to_unix)
-        return std::string();
-    char* name = to_unix(path.c_str());
-    std::string result = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 std::vector<std::wstring> split(const std::wstring& text, wchar_t separator)
 {
     std::vector<std::wstring> parts;
@@ -39,44 +26,17 @@ std::vector<std::wstring> split(const std::wstring& text, wchar_t separator)
     }
 }
 
-// Every table as msitools export it, and every stream (msidump itself splits names at blanks). A Unix
-// program gives Wine no process handle to wait on: the script marks its end with a file.
+// Every table as msitools export it, and every stream (msidump itself splits names at blanks).
 bool run_msitools(const std::wstring& folder, const std::wstring& path)
 {
-    std::wstring done = folder + L"\\done";
-    std::string out = unix_path(folder), file = unix_path(path);
+    std::string out = testing_support::UnixPath(folder), file = testing_support::UnixPath(path);
     std::string script = "msidump -t -d '" + out + "' '" + file + "' >/dev/null 2>&1\n" + "mkdir '" + out +
                          "/_Streams'\n" + "msiinfo streams '" + file + "' | while IFS= read -r name; do\n" +
                          "  msiinfo extract '" + file + "' \"$name\" > '" + out +
-                         "/_Streams/'\"$(printf %s \"$name\" | tr '/\\\\|:*?<>' _)\"\n" + "done\n" +
-                         "touch '" + out + "/done'\n";
-    std::wstring script_path = folder + L"\\dump.sh";
-    testing_support::WriteFileBytes(script_path, std::vector<BYTE>(script.begin(), script.end()));
-    std::wstring line = L"/bin/sh \"" + tfc::to_wide(unix_path(script_path)) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        ADD_FAILURE() << "msidump could not be started: " << GetLastError();
-        return false;
-    }
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    // A bound against a tool that never ends, far beyond a dump of these small files.
-    for (DWORD start = GetTickCount(); GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES;) {
-        if (GetTickCount() - start > 60000) {
-            ADD_FAILURE() << "msidump did not finish";
-            return false;
-        }
-        Sleep(10);
-    }
-    return true;
+                         "/_Streams/'\"$(printf %s \"$name\" | tr '/\\\\|:*?<>' _)\"\n" + "done\n";
+    return testing_support::RunUnixScript(folder, script);
 }
 
-// One table file: rows sorted, stream cells read from the dumped stream named by table and keys.
 std::wstring table_picture(const std::wstring& folder, const std::wstring& table)
 {
     std::vector<BYTE> bytes = testing_support::ReadFileBytes(folder + L"\\" + table + L".idt");
@@ -139,7 +99,7 @@ std::wstring StreamDigest(const std::vector<BYTE>& bytes)
 
 bool MsitoolsPicture(const std::wstring& path, std::wstring& picture)
 {
-    if (GetFileAttributesW(kMsidump) == INVALID_FILE_ATTRIBUTES || unix_path(path).empty())
+    if (GetFileAttributesW(kMsidump) == INVALID_FILE_ATTRIBUTES || testing_support::UnixPath(path).empty())
         return false;
     testing_support::ScratchFolder folder;
     if (!run_msitools(folder.path(), path))

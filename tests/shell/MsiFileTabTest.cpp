@@ -1,15 +1,18 @@
 // The database tab on real files: open, tables and lookups, editing, save, save as, backup, closing.
 #include "PackageTesting.h"
 #include "ShellTesting.h"
+#include "DialogDriver.h"
 #include "support/TestSupport.h"
 
 #include "foundation/Clipboard.h"
 #include "foundation/Options.h"
+#include "model/installer/WrittenDatabaseCheck.h"
 #include "resources/DialogsIds.h"
 #include "resources/ShellIds.h"
 #include "validation/ValidationWindow.h"
 #include "views/dialogs/AddTableRowDlg.h"
 #include "views/dialogs/RowLinksWindow.h"
+#include "views/tree/DialogNode.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/grid/ObjectWindow.h"
 #include "views/tree/TreeView.h"
@@ -645,4 +648,83 @@ TEST_F(MsiFileTabTest, SaveAsFromReadOnlyAddedRowsAndTreePagesLeaveNothingStale)
     tab->SelectView(MainTabCtrl::TABLES);
     EXPECT_EQ(Header_GetItemCount(header), 2);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A dialog previewed from the Dialogs tree changes its row just for the preview: the next Save keeps
+// every table of the package (once the saved file listed only `_Validation`).
+TEST_F(MsiFileTabTest, DialogPreviewThenEditAndSaveKeepsEveryTable)
+{
+    std::wstring shared = TestDataPath(L"saves/with-dialogs.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    std::wstring path = folder_.copy_in(shared, L"Dialogs.msi");
+    msi::TableRowCounts before = msi::DatabaseRowCounts(path);
+    DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        tab->SelectView(MainTabCtrl::DIALOGS);
+        ContainerNode* group = tab->GetViewTabs().GetPage(MainTabCtrl::DIALOGS).Root()->FindChild(L"Dialog");
+        auto* node = dynamic_cast<DialogNode*>(group ? group->FindChild(L"WelcomeForm") : nullptr);
+        ASSERT_TRUE(node);
+        {
+            DialogDriver driver([&] {
+                HWND dialog = FindDialog(L"Dialog Preview");
+                if (!dialog)
+                    return false;
+                PressButton(dialog, round == 0 ? IDOK : IDCANCEL);
+                return true;
+            });
+            node->Preview();
+            EXPECT_TRUE(driver.finished());
+        }
+        tab->SelectView(MainTabCtrl::TABLES);
+        EditCell(*tab, L"Property", L"ProductName", L"Value", round == 0 ? L"Edited" : L"Edited again");
+        frame->OnCommand(ID_FILE_SAVE);
+        EXPECT_EQ(tab->GetTitle(), L"Dialogs.msi");
+        std::wstring copy = folder_.file(L"read.msi");
+        ASSERT_TRUE(CopyFileW(path.c_str(), copy.c_str(), FALSE));
+        EXPECT_EQ(before, msi::DatabaseRowCounts(copy));
+        DeleteFileW(copy.c_str());
+        EXPECT_EQ(QueryText(path, kProductName), round == 0 ? L"Edited" : L"Edited again");
+    }
+}
+
+// Another program replaced the file while the tab had it open: Save says so and offers Save As; the file
+// at the path is left as that program made it, and the edits go where the user chooses.
+TEST_F(MsiFileTabTest, SaveOfAFileReplacedOnDiskOffersSaveAs)
+{
+    std::wstring shared = TestDataPath(L"shortcuts.msi"), other = TestDataPath(L"two-saves.msi");
+    if (shared.empty() || other.empty())
+        GTEST_SKIP() << "no shared test data";
+    std::wstring path = folder_.copy_in(shared, L"Setup.msi");
+    std::wstring replacement = folder_.copy_in(other, L"replacement.msi");
+    std::vector<BYTE> replaced = ReadFileBytes(replacement);
+    DatabaseFrame frame(L"Dravnetta.exe \"" + path + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    EditCell(*tab, L"Property", L"ProductName", L"Value", L"Edited");
+    // As a Linux tool does it: a new file renamed over the open one.
+    ASSERT_TRUE(
+        RunUnixScript(folder_.path(), "mv -f '" + UnixPath(replacement) + "' '" + UnixPath(path) + "'\n"));
+
+    // Declined: nothing is saved, the edits stay, and the caller (closing, say) learns it was not saved.
+    ScriptedPrompts prompts;
+    prompts.answer(IDNO);
+    EXPECT_THROW(frame->OnCommand(ID_FILE_SAVE), tfc::ManageableError);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].caption, L"File changed on disk");
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
+    EXPECT_EQ(ReadFileBytes(path), replaced);
+
+    // Accepted: Save As to a new file, which gets the edits; the replaced file stays as it is.
+    prompts.answer(IDYES);
+    PromptAnswer save_as;
+    std::wstring saved = folder_.file(L"Mine.msi");
+    save_as.paths = {saved};
+    prompts.answer(save_as);
+    frame->OnCommand(ID_FILE_SAVE);
+    EXPECT_EQ(tab->GetTitle(), L"Mine.msi");
+    EXPECT_EQ(QueryText(saved, kProductName), L"Edited");
+    EXPECT_EQ(ReadFileBytes(path), replaced);
 }

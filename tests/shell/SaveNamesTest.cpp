@@ -1,4 +1,4 @@
-// Backup names, the save dialog's default extension, the user name and replacing a target file.
+// Backup names, the save dialog's default extension and the user name.
 #include "support/TestSupport.h"
 
 #include "foundation/Errors.h"
@@ -58,30 +58,4 @@ TEST(SaveNames, NextFreeBackupSkipsExistingFiles)
     EXPECT_EQ(NextFreeBackupName(setup), folder.file(L"Setup_V3.msi"));
     EXPECT_EQ(NextFreeBackupName(folder.file(L"Setup_V1.msi")), folder.file(L"Setup_V3.msi"));
     EXPECT_FALSE(GetCurrentUserName().empty());
-}
-
-TEST(SaveNames, ReplacingATargetIsOneMoveThatLeavesAFailedTargetAlone)
-{
-    ScratchFolder folder;
-    std::wstring target = folder.file(L"target.msi"), source = folder.file(L"new.tmp");
-
-    // A read-only target is replaced; hidden stays.
-    WriteFileBytes(target, {1, 2, 3});
-    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    WriteFileBytes(source, {9, 9});
-    ReplaceWithFile(source, target);
-    EXPECT_EQ(ReadFileBytes(target), (std::vector<BYTE>{9, 9}));
-    EXPECT_EQ(GetFileAttributesW(source.c_str()), INVALID_FILE_ATTRIBUTES);
-
-    // A target held open stays byte for byte and keeps its read-only attribute.
-    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE held =
-        CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    WriteFileBytes(source, {7});
-    EXPECT_THROW(ReplaceWithFile(source, target), tfc::Win32Error);
-    CloseHandle(held);
-    EXPECT_EQ(ReadFileBytes(target), (std::vector<BYTE>{9, 9}));
-    EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

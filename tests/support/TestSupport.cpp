@@ -1,4 +1,5 @@
 #include "support/TestSupport.h"
+#include "foundation/Convert.h"
 #include "foundation/Errors.h"
 #include "foundation/RegKey.h"
 
@@ -158,6 +159,53 @@ void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
     CloseHandle(file);
     if (!ok)
         tfc::throw_last_error(L"WriteFile");
+}
+
+std::string UnixPath(const std::wstring& path)
+{
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!to_unix)
+        return std::string();
+    char* name = to_unix(path.c_str());
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// A Unix program gives Wine no process handle to wait on: the script marks its end with a file.
+bool RunUnixScript(const std::wstring& folder, const std::string& script)
+{
+    std::wstring done = folder + L"\\done";
+    DeleteFileW(done.c_str());
+    std::string text = script + "touch '" + UnixPath(folder) + "/done'\n";
+    std::wstring script_path = folder + L"\\script.sh";
+    testing_support::WriteFileBytes(script_path, std::vector<BYTE>(text.begin(), text.end()));
+    std::wstring line = L"/bin/sh \"" + tfc::to_wide(UnixPath(script_path)) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        ADD_FAILURE() << "/bin/sh could not be started: " << GetLastError();
+        return false;
+    }
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    // A bound against a tool that never ends, far beyond what the scripts do.
+    for (DWORD start = GetTickCount(); GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES;) {
+        if (GetTickCount() - start > 60000) {
+            ADD_FAILURE() << "the script did not finish";
+            return false;
+        }
+        Sleep(10);
+    }
+    DeleteFileW(done.c_str());
+    DeleteFileW(script_path.c_str());
+    return true;
 }
 
 } // namespace testing_support

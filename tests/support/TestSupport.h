@@ -71,4 +71,10 @@ private:
 std::vector<BYTE> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
 
+// The Unix name of a path under Wine; empty elsewhere.
+std::string UnixPath(const std::wstring& path);
+// Runs a /bin/sh script (Wine's Unix side) and waits for it, bounded; false (a failure added) when it
+// did not start or end. The folder gets the script and an end mark, both removed.
+bool RunUnixScript(const std::wstring& folder, const std::string& script);
+
 } // namespace testing_support

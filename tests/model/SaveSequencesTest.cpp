@@ -1,0 +1,453 @@
+// Sequences that once destroyed the user's file on saving: the edits a user made to an ICE suite (streams
+// replaced, a table emptied, added and dropped), and a dialog preview before an edit. Every file written
+// must reopen, in the program, in msi.dll and in msitools, holding what memory held.
+#include "model/installer/MsiDialogPreview.h"
+#include "model/installer/WrittenDatabaseCheck.h"
+#include "foundation/Errors.h"
+#include "foundation/Convert.h"
+#include "ChangesTesting.h"
+#include "CompoundFileCheck.h"
+#include "MsitoolsPicture.h"
+
+#include <iostream>
+
+using namespace model_testing;
+using changes_testing::FilePicture;
+using testing_support::RunUnixScript;
+using testing_support::UnixPath;
+
+namespace {
+
+class SaveSequencesTest : public ::testing::Test
+{
+protected:
+    // Opens a copy of a shared package transacted; false when the shared data is missing.
+    bool open(const wchar_t* package)
+    {
+        std::wstring source = testing_support::TestDataPath(package);
+        if (source.empty())
+            return false;
+        path_ = folder_.copy_in(source, L"own" + std::wstring(wcsrchr(package, L'.')));
+        file_.reset(new MsiFile());
+        file_->Open(path_, MSIDBOPEN_TRANSACT);
+        return true;
+    }
+
+    MsiTable& table(const wchar_t* name)
+    {
+        MsiTableRef found = file_->FindTable(name);
+        if (!found)
+            throw std::runtime_error("no table " + tfc::to_narrow(name));
+        return *found;
+    }
+
+    RowIterator row(const wchar_t* table_name, const std::wstring& key)
+    {
+        MsiTable& found = table(table_name);
+        for (RowIterator it = found.rows().begin(); it != found.rows().end(); ++it)
+            if (found.RowKeyText(*it) == key)
+                return it;
+        throw std::runtime_error("no row " + tfc::to_narrow(key));
+    }
+
+    static MsiFieldDataRef text(const std::wstring& value)
+    {
+        return MsiFieldDataRef(new MsiFieldData(value));
+    }
+
+    // A file of count bytes made from the seed.
+    std::wstring stream_file(size_t count, unsigned seed)
+    {
+        std::vector<BYTE> bytes(count);
+        for (size_t at = 0; at < count; ++at)
+            bytes[at] = static_cast<BYTE>((seed = seed * 1103515245 + 12345) >> 16);
+        std::wstring path = folder_.file(L"stream" + std::to_wstring(seed) + L".bin");
+        testing_support::WriteFileBytes(path, bytes);
+        return path;
+    }
+
+    void replace_stream(const wchar_t* table_name, const std::wstring& key, size_t count, unsigned seed)
+    {
+        MsiTable& found = table(table_name);
+        const MsiFieldDef& data = *found.FindColumn(L"Data");
+        MsiFieldDataRef cell(new MsiFieldData());
+        data.set_field_data(*cell, stream_file(count, seed));
+        file_->ModifyRow(data, row(table_name, key), cell);
+    }
+
+    // The edits of saves/ice-suite-edits.txt, in their order.
+    void ice_suite_edits(unsigned mask = ~0u)
+    {
+        MsiTable& action = table(L"_Action");
+        if (mask & 1)
+            file_->ModifyRow(*action.FindColumn(L"Required"), row(L"_Action", L"RegisterFonts"),
+                             MakeIntegerFieldData(6273));
+        if (mask & 2)
+            file_->DeleteRow(table(L"Property"), row(L"Property", L"ProductCode"));
+        MsiTable& pub = table(L"_MSIPubProps");
+        if (mask & 4)
+            file_->ModifyRow(*pub.columns()[0], row(L"_MSIPubProps", L"x64"), text(L"x64_2035"));
+        MsiTable& exclusion = table(L"_SetExclusion");
+        if (mask & 8)
+            file_->ModifyRow(*exclusion.FindColumn(L"Action"), row(L"_SetExclusion", L"ForceReboot|1"),
+                             text(L"ForceReboo_855"));
+        if (mask & 16)
+            replace_stream(L"Binary", L"msiice15.dll", 3978, 1);
+        if (mask & 32)
+            replace_stream(L"Binary", L"msiice11.dll", 3854, 2);
+        if (mask & 64)
+            replace_stream(L"Binary", L"ice09.vbs", 5515, 3);
+        MsiTable& binary = table(L"Binary");
+        MsiRow copy;
+        RowIterator original = row(L"Binary", L"ice61.vbs");
+        for (const MsiFieldDefRef& column : binary.columns()) {
+            binary.ExtractCell(*original, *column);
+            copy.push_back(column->clone_data(*(*original)[column->column_index()]));
+        }
+        copy[0] = text(L"ice61.vbs_8501");
+        if (mask & 128) {
+            file_->AddRow(binary, copy);
+            replace_stream(L"Binary", L"ice61.vbs_8501", 1860, 4);
+        }
+        MsiTable& bad = table(L"_BadProperties");
+        while ((mask & 256) && !bad.rows().empty())
+            file_->DeleteRow(bad, bad.rows().begin());
+        MsiTable added(L"MT105p1", nullptr);
+        MsiTable& guids = table(L"_TemplateGUIDs");
+        for (const MsiFieldDefRef& column : guids.columns())
+            added.columns().push_back(MakeFieldDef(column->name(), column->is_key(), column->type_text(),
+                                                   column->column_index(), nullptr));
+        for (MsiRow& source : guids.rows()) {
+            MsiRow line;
+            for (const MsiFieldDefRef& column : guids.columns())
+                line.push_back(column->clone_data(*source[column->column_index()]));
+            AppendRow(added.rows(), line);
+        }
+        if (mask & 512)
+            file_->AddTableWithRows(added);
+        if (mask & 1024)
+            file_->DropTable(table(L"_Reqact"));
+    }
+
+    // Every table with its row count, as msi.dll lists them.
+    static std::wstring table_counts(const std::wstring& path)
+    {
+        std::wstring counts;
+        for (auto& entry : msi::DatabaseRowCounts(path))
+            counts += entry.first + L" " + std::to_wstring(entry.second) + L"\n";
+        return counts;
+    }
+
+    // The tables msitools list, each line "[Table]" (row lines end in a tab).
+    static std::wstring msitools_tables(const std::wstring& path)
+    {
+        std::wstring picture, tables;
+        if (!MsitoolsPicture(path, picture))
+            return L"no msitools";
+        size_t start = 0;
+        for (size_t end = picture.find(L'\n'); end != std::wstring::npos; end = picture.find(L'\n', start)) {
+            std::wstring line = picture.substr(start, end - start);
+            if (!line.empty() && line[0] == L'[' && line.back() == L']')
+                tables += line + L"\n";
+            start = end + 1;
+        }
+        return tables;
+    }
+
+    // The tables `_Tables` lists, each line "[Table]", for comparison with msitools.
+    static std::wstring listed_tables(const std::wstring& path)
+    {
+        std::wstring tables;
+        for (auto& entry : msi::DatabaseRowCounts(path))
+            tables += L"[" + entry.first + L"]\n";
+        return tables;
+    }
+
+    // ProductName as the library reads it from a file.
+    static std::string product_name(const std::wstring& path)
+    {
+        MsiHandle database = msi::OpenDatabase(path, MSIDBOPEN_READONLY);
+        auto rows =
+            SelectRows(database.get(), L"SELECT `Value` FROM `Property` WHERE `Property`='ProductName'");
+        return rows.size() == 1 ? rows[0][0] : std::string("<no row>");
+    }
+
+    // An edit of the Property table: ProductName gets a new value.
+    void edit_product_name(const std::wstring& value)
+    {
+        MsiTable& property = table(L"Property");
+        file_->ModifyRow(*property.FindColumn(L"Value"), row(L"Property", L"ProductName"), text(value));
+    }
+
+    testing_support::ScratchFolder folder_;
+    std::wstring path_;
+    std::unique_ptr<MsiFile> file_;
+};
+
+} // namespace
+
+// Wine's commit of these edits (streams replaced and a table dropped in one session) still leaves a file
+// no reader opens: the saves must say so and leave the target and the own file as they were, with the
+// edits still open. A save that works must leave a file every reader lists alike.
+TEST_F(SaveSequencesTest, IceSuiteEditsSavedElsewhereThenInPlace)
+{
+    if (!open(L"saves/ice-suite.cub"))
+        GTEST_SKIP() << "no shared test data";
+    std::vector<BYTE> original = testing_support::ReadFileBytes(path_);
+    ice_suite_edits();
+    std::wstring copy = folder_.file(L"copy.cub");
+    size_t changes = file_->change_log().size();
+    for (bool in_place : {false, true}) {
+        SCOPED_TRACE(in_place ? "in place" : "elsewhere");
+        bool saved = true;
+        try {
+            if (in_place)
+                file_->SaveInPlace(true, L"Tester");
+            else
+                file_->SaveDatabaseAs(copy, true, L"Tester");
+        } catch (const tfc::ManageableError&) {
+            saved = false;
+        } catch (const tfc::Win32Error&) {
+            saved = false;
+        }
+        std::wstring written = in_place ? path_ : copy;
+        if (saved) {
+            if (in_place)
+                file_.reset();
+            EXPECT_EQ("", CompoundFileFault(written));
+            std::wstring counts = table_counts(written);
+            EXPECT_NE(std::wstring::npos, counts.find(L"MT105p1 160\n"));
+            EXPECT_EQ(std::wstring::npos, counts.find(L"_Reqact"));
+            std::wstring outside = msitools_tables(written);
+            if (outside != L"no msitools") {
+                EXPECT_EQ(listed_tables(written), outside);
+            }
+        } else {
+            EXPECT_EQ(changes, file_->change_log().size());
+            EXPECT_NE(0u, file_->handle());
+            if (in_place)
+                EXPECT_TRUE(original == testing_support::ReadFileBytes(path_));
+            else
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+        }
+    }
+}
+
+TEST_F(SaveSequencesTest, DialogPreviewThenEditAndSaveInPlaceKeepsEveryTable)
+{
+    if (!open(L"saves/with-dialogs.msi"))
+        GTEST_SKIP() << "no shared test data";
+    std::wstring before = table_counts(
+        folder_.copy_in(testing_support::TestDataPath(L"saves/with-dialogs.msi"), L"before.msi"));
+    {
+        msi::DialogPreview preview(file_->handle());
+        preview.Show(L"WelcomeForm");
+        preview.Remove();
+    }
+    edit_product_name(L"Edited");
+    file_->SaveInPlace(true, L"Tester");
+    // Twice: the second save builds on the file the first one left.
+    edit_product_name(L"Edited again");
+    file_->SaveInPlace(true, L"Tester");
+    file_.reset();
+    EXPECT_EQ("", CompoundFileFault(path_));
+    EXPECT_EQ(before, table_counts(path_));
+    std::wstring outside = msitools_tables(path_);
+    if (outside != L"no msitools") {
+        EXPECT_EQ(listed_tables(path_), outside);
+    }
+    MsiFile reopened;
+    reopened.Open(path_, MSIDBOPEN_READONLY);
+    EXPECT_NE(std::wstring::npos, changes_testing::DatabasePicture(reopened).find(L"Edited again"));
+}
+
+// Another program replaces the file (a rename over it) or rewrites it while the database is open: a
+// save in place refuses and leaves that file alone; the edits stay and a save elsewhere carries them.
+TEST_F(SaveSequencesTest, FileChangedUnderTheOpenDatabaseIsNotSavedInto)
+{
+    for (const char* how : {"mv -f", "cat >"}) {
+        SCOPED_TRACE(how);
+        if (!open(L"saves/with-dialogs.msi"))
+            GTEST_SKIP() << "no shared test data";
+        edit_product_name(L"Edited");
+        std::wstring other = folder_.copy_in(testing_support::TestDataPath(L"two-saves.msi"), L"other.msi");
+        std::vector<BYTE> replaced = testing_support::ReadFileBytes(other);
+        std::string command = std::string(how) + " '" + UnixPath(other) + "' '" + UnixPath(path_) + "'\n";
+        if (std::string(how) == "cat >")
+            command = "cat '" + UnixPath(other) + "' > '" + UnixPath(path_) + "'\n";
+        ASSERT_TRUE(RunUnixScript(folder_.path(), command));
+        EXPECT_TRUE(file_->OwnFileChanged());
+        try {
+            file_->SaveInPlace(true, L"Tester");
+            ADD_FAILURE() << "saved into the changed file";
+        } catch (const tfc::ManageableError& error) {
+            EXPECT_NE(std::wstring::npos, error.message.find(L"Save As"));
+        }
+        EXPECT_EQ(replaced, testing_support::ReadFileBytes(path_));
+        EXPECT_EQ(1u, file_->change_log().size());
+        // A save elsewhere starts from the file at the own path, which is now the other program's: the
+        // read-back refuses what the replay made of it, or it holds the edit.
+        std::wstring copy = folder_.file(L"rescued.msi");
+        try {
+            file_->SaveDatabaseAs(copy, true, L"Tester");
+            EXPECT_EQ("Edited", product_name(copy));
+        } catch (const tfc::ManageableError&) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+        } catch (const tfc::Win32Error&) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));
+        }
+        file_.reset();
+        DeleteFileW(copy.c_str());
+    }
+}
+
+namespace {
+
+// A folder of the scratch folder that a save cannot write into: made immutable, or a file system too
+// small for another copy. Put back when this ends. Empty path when the system does not allow it.
+class HostileFolder
+{
+public:
+    HostileFolder(const testing_support::ScratchFolder& scratch, const std::string& kind,
+                  const std::wstring& source)
+        : scratch_(scratch), kind_(kind)
+    {
+        folder_ = scratch.file(L"hostile");
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        std::string unix = UnixPath(folder_);
+        if (kind == "full disk") {
+            // Room for the file and a little more, not for a second copy.
+            HANDLE file = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+            DWORD size = GetFileSize(file, nullptr);
+            CloseHandle(file);
+            RunUnixScript(scratch.path(), "mount -t tmpfs -o size=" + std::to_string(size + 64 * 1024) +
+                                              " tmpfs '" + unix + "' && touch '" + unix + "/mounted'\n");
+            if (GetFileAttributesW((folder_ + L"\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES)
+                folder_.clear();
+        }
+        if (!folder_.empty())
+            path_ = scratch.copy_in(source, L"hostile\\own.msi");
+        if (kind == "read-only folder") {
+            RunUnixScript(scratch.path(), "chattr +i '" + unix + "' && touch '" + unix + "/../immutable'\n");
+            if (GetFileAttributesW(scratch.file(L"immutable").c_str()) == INVALID_FILE_ATTRIBUTES)
+                path_.clear();
+        }
+    }
+    ~HostileFolder()
+    {
+        std::string unix = UnixPath(scratch_.file(L"hostile"));
+        if (kind_ == "read-only folder")
+            RunUnixScript(scratch_.path(), "chattr -i '" + unix + "'\n");
+        if (kind_ == "full disk" && !folder_.empty())
+            RunUnixScript(scratch_.path(), "umount '" + unix + "'\n");
+    }
+    HostileFolder(const HostileFolder&) = delete;
+    HostileFolder& operator=(const HostileFolder&) = delete;
+    // The package in the folder, empty when the folder could not be made hostile.
+    const std::wstring& path() const { return path_; }
+
+private:
+    const testing_support::ScratchFolder& scratch_;
+    std::string kind_;
+    std::wstring folder_, path_;
+};
+
+} // namespace
+
+// A save that cannot be done (no room, a folder nothing can be written into, a file another program
+// holds) says so, leaves the file byte for byte and keeps the edits and the handle for a later save.
+TEST_F(SaveSequencesTest, FailedSaveInPlaceLeavesTheFileByteForByte)
+{
+    std::wstring source = testing_support::TestDataPath(L"saves/with-dialogs.msi");
+    if (source.empty())
+        GTEST_SKIP() << "no shared test data";
+    for (const char* kind : {"read-only folder", "locked file", "full disk"}) {
+        SCOPED_TRACE(kind);
+        std::vector<BYTE> before;
+        {
+            HostileFolder hostile(folder_, kind, source);
+            if (hostile.path().empty()) {
+                std::cout << "skipped: " << kind << " cannot be made here\n";
+                continue;
+            }
+            before = testing_support::ReadFileBytes(hostile.path());
+            file_.reset(new MsiFile());
+            file_->Open(hostile.path(), MSIDBOPEN_TRANSACT);
+            edit_product_name(L"Edited");
+            HANDLE held = INVALID_HANDLE_VALUE;
+            if (std::string(kind) == "locked file")
+                held = CreateFileW(hostile.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            bool failed = false;
+            try {
+                file_->SaveInPlace(true, L"Tester");
+            } catch (const tfc::ManageableError&) {
+                failed = true;
+            } catch (const tfc::Win32Error&) {
+                failed = true;
+            }
+            if (held != INVALID_HANDLE_VALUE)
+                CloseHandle(held);
+            EXPECT_TRUE(failed);
+            EXPECT_NE(0u, file_->handle());
+            EXPECT_EQ(1u, file_->change_log().size());
+            // The handle the tab goes on with holds the edit, as the tab shows it.
+            EXPECT_EQ((std::vector<std::vector<std::string>>{{"Edited"}}),
+                      SelectRows(file_->handle(),
+                                 L"SELECT `Value` FROM `Property` WHERE `Property`='ProductName'"));
+            std::string unix = UnixPath(hostile.path());
+            std::vector<BYTE> after = testing_support::ReadFileBytes(hostile.path());
+            EXPECT_TRUE(before == after);
+            std::wstring copy = folder_.file(L"rescued.msi");
+            file_->SaveDatabaseAs(copy, true, L"Tester");
+            file_.reset();
+            EXPECT_EQ("Edited", product_name(copy));
+            DeleteFileW(copy.c_str());
+        }
+    }
+}
+
+// Saving keeps what the user had: a symbolic link (its target gets the new bytes),
+// and a path given with forward slashes or as a bare name works as any other.
+TEST_F(SaveSequencesTest, SavesKeepModeAndLinksAndTakeAnyFormOfPath)
+{
+    std::wstring source = testing_support::TestDataPath(L"two-saves.msi");
+    if (source.empty() || UnixPath(folder_.path()).empty())
+        GTEST_SKIP() << "no shared test data or not under Wine";
+    std::string unix = UnixPath(folder_.path());
+    CreateDirectoryW(folder_.file(L"real").c_str(), nullptr);
+    std::wstring real = folder_.copy_in(source, L"real\\own.msi");
+    std::wstring other = folder_.copy_in(source, L"other.msi");
+    ASSERT_TRUE(RunUnixScript(folder_.path(), "cd '" + unix +
+                                                  "' && chmod 640 real/own.msi other.msi && "
+                                                  "ln -s real/own.msi link.msi\n"));
+    std::wstring link = folder_.file(L"link.msi");
+    file_.reset(new MsiFile());
+    file_->Open(link, MSIDBOPEN_TRANSACT);
+    edit_product_name(L"Edited");
+    file_->SaveInPlace(true, L"Tester");
+    // Onto an existing file, named with forward slashes; then a new one, named bare.
+    std::wstring slashed = other;
+    for (wchar_t& c : slashed)
+        if (c == L'\\')
+            c = L'/';
+    file_->SaveDatabaseAs(slashed, true, L"Tester");
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(folder_.path().c_str());
+    file_->SaveDatabaseAs(L"bare.msi", true, L"Tester");
+    SetCurrentDirectoryW(current);
+    file_.reset();
+    ASSERT_TRUE(RunUnixScript(folder_.path(), "cd '" + unix +
+                                                  "' && { stat -c %a real/own.msi other.msi; "
+                                                  "readlink link.msi; } > about.txt\n"));
+    std::vector<BYTE> about = testing_support::ReadFileBytes(folder_.file(L"about.txt"));
+    // Wine gives a new file the umask's mode: no Win32 call carries 0640 (see UserFileReplace.h).
+    std::string lines(about.begin(), about.end());
+    EXPECT_EQ("real/own.msi\n", lines.substr(lines.rfind('\n', lines.size() - 2) + 1));
+    EXPECT_EQ("Edited", product_name(real));
+    EXPECT_EQ("Edited", product_name(link));
+    EXPECT_EQ(table_counts(real), table_counts(other));
+    EXPECT_EQ(table_counts(real), table_counts(folder_.file(L"bare.msi")));
+}
