@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include "foundation/Clipboard.h"
+#include "foundation/MessageTrail.h"
 #include "foundation/Options.h"
 #include "model/installer/WrittenDatabaseCheck.h"
 #include "resources/DialogsIds.h"
@@ -717,14 +718,16 @@ TEST_F(MsiFileTabTest, SaveOfAFileReplacedOnDiskOffersSaveAs)
     EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
     EXPECT_EQ(ReadFileBytes(path), replaced);
 
-    // Accepted: Save As to a new file, which gets the edits; the replaced file stays as it is.
+    // Accepted: Save As starts from the file at the path, which is no longer the one the edits were made
+    // on; the read-back refuses what that gives, so nothing is written and the edits stay.
     prompts.answer(IDYES);
     PromptAnswer save_as;
     std::wstring saved = folder_.file(L"Mine.msi");
     save_as.paths = {saved};
     prompts.answer(save_as);
-    frame->OnCommand(ID_FILE_SAVE);
-    EXPECT_EQ(tab->GetTitle(), L"Mine.msi");
-    EXPECT_EQ(QueryText(saved, kProductName), L"Edited");
+    EXPECT_ANY_THROW(frame->OnCommand(ID_FILE_SAVE));
+    tfc::clear_thread_messages();
+    EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
+    EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(ReadFileBytes(path), replaced);
 }
