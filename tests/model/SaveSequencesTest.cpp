@@ -138,28 +138,45 @@ protected:
         return counts;
     }
 
-    // The tables msitools list, each line "[Table]" (row lines end in a tab).
-    static std::wstring msitools_tables(const std::wstring& path)
+    // The tables of an msitools picture, each line "[Table]", with counts " rows" added. The picture splits a
+    // text with line breaks over several lines: only tables without such texts can be counted.
+    static std::wstring picture_tables(const std::wstring& picture, bool counts)
     {
-        std::wstring picture, tables;
-        if (!MsitoolsPicture(path, picture))
-            return L"no msitools";
-        size_t start = 0;
+        std::wstring tables, table;
+        size_t rows = 0, start = 0;
+        auto close_table = [&] {
+            if (!table.empty())
+                tables += table + (counts ? L" " + std::to_wstring(rows) : L"") + L"\n";
+        };
         for (size_t end = picture.find(L'\n'); end != std::wstring::npos; end = picture.find(L'\n', start)) {
             std::wstring line = picture.substr(start, end - start);
-            if (!line.empty() && line[0] == L'[' && line.back() == L']')
-                tables += line + L"\n";
             start = end + 1;
+            if (!line.empty() && line[0] == L'[' && line.back() == L']') {
+                close_table();
+                table = line;
+                rows = 0;
+            } else if (!line.empty()) {
+                ++rows;
+            }
         }
+        close_table();
         return tables;
     }
 
-    // The tables `_Tables` lists, each line "[Table]", for comparison with msitools.
-    static std::wstring listed_tables(const std::wstring& path)
+    // The tables msitools list.
+    static std::wstring msitools_tables(const std::wstring& path)
+    {
+        std::wstring picture;
+        return MsitoolsPicture(path, picture) ? picture_tables(picture, false) : L"no msitools";
+    }
+
+    // The tables `_Tables` lists, for comparison with picture_tables.
+    static std::wstring listed_tables(const std::wstring& path, bool counts = false)
     {
         std::wstring tables;
         for (auto& entry : msi::DatabaseRowCounts(path))
-            tables += L"[" + entry.first + L"]\n";
+            tables +=
+                L"[" + entry.first + L"]" + (counts ? L" " + std::to_wstring(entry.second) : L"") + L"\n";
         return tables;
     }
 
@@ -222,7 +239,7 @@ TEST_F(SaveSequencesTest, IceSuiteEditsSaveElsewhereAndInPlace)
             EXPECT_EQ(160u, reopened.FindTable(L"MT105p1")->rows().size());
             std::wstring picture;
             if (MsitoolsPicture(written, picture)) {
-                EXPECT_EQ(listed_tables(written), msitools_tables(written));
+                EXPECT_EQ(listed_tables(written, true), picture_tables(picture, true));
                 EXPECT_NE(std::wstring::npos, picture.find(StreamDigest(bytes)));
             }
         }
