@@ -1,6 +1,8 @@
 #include "model/installer/MsiStreamChanges.h"
 #include "model/installer/MsiApi.h"
+#include "model/installer/CompoundFileCheck.h"
 #include "model/installer/DatabaseFileTidy.h"
+#include "model/installer/MsiEmptyTables.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
 #include "foundation/Errors.h"
@@ -65,30 +67,62 @@ void copy_file_into(const std::wstring& source, IStream* stream)
     CloseHandle(file);
 }
 
+std::wstring element_name(const std::wstring& name)
+{
+    std::wstring element = PackStreamName(name, false);
+    if (element.size() > kMaxStreamNameUnits)
+        throw std::runtime_error("A stream name is too long for the file");
+    return element;
+}
+
+void write_stream(IStorage* storage, const std::wstring& element, const std::wstring& bytes)
+{
+    ComRef<IStream> stream;
+    CheckHresult(storage->CreateStream(element.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                       stream.receive()),
+                 L"IStorage::CreateStream");
+    copy_file_into(bytes, stream.get());
+    CheckHresult(stream->Commit(STGC_DEFAULT), L"IStream::Commit");
+}
+
+// Wine's commit can leave links to freed entries, and a transacted commit of such a file then leaves its
+// root leading to a freed entry (a table emptied row by row and a stream changed in one session did). So
+// such a file is rewritten through a fresh one with the changes in, never committed over.
+bool write_changes_fresh(const std::wstring& path, const Changes& changes)
+{
+    FileLeftovers found;
+    if (!detail::RunningOnWine() || !FindLeftovers(path, found) || !found.any)
+        return false;
+    std::vector<std::wstring> excluded = found.stale_streams;
+    for (const auto& change : changes)
+        excluded.push_back(element_name(change.first));
+    RewriteDatabaseFile(path, excluded, [&changes](IStorage* fresh) {
+        for (const auto& change : changes)
+            if (change.second)
+                write_stream(fresh, element_name(change.first), change.second->path());
+    });
+    return true;
+}
+
 // All or nothing: the storage is opened transacted and committed once every change is in.
 void write_changes(const std::wstring& path, const Changes& changes)
 {
+    if (write_changes_fresh(path, changes))
+        return;
     ComRef<IStorage> storage;
     CheckHresult(StgOpenStorage(path.c_str(), nullptr,
                                 STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_TRANSACTED, nullptr, 0,
                                 storage.receive()),
                  L"StgOpenStorage");
     for (const auto& change : changes) {
-        std::wstring element = PackStreamName(change.first, false);
-        if (element.size() > kMaxStreamNameUnits)
-            throw std::runtime_error("A stream name is too long for the file");
+        std::wstring element = element_name(change.first);
         if (!change.second) {
             HRESULT result = storage->DestroyElement(element.c_str());
             if (result != STG_E_FILENOTFOUND)
                 CheckHresult(result, L"IStorage::DestroyElement");
             continue;
         }
-        ComRef<IStream> stream;
-        CheckHresult(storage->CreateStream(element.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
-                                           0, 0, stream.receive()),
-                     L"IStorage::CreateStream");
-        copy_file_into(change.second->path(), stream.get());
-        CheckHresult(stream->Commit(STGC_DEFAULT), L"IStream::Commit");
+        write_stream(storage.get(), element, change.second->path());
     }
     CheckHresult(storage->Commit(STGC_DEFAULT), L"IStorage::Commit");
 }
