@@ -46,6 +46,7 @@ void MsiFile::Reset()
     read_only_ = true;
     saved_time_ = FILETIME{0, 0};
     own_stamp_ = FileStamp();
+    original_.Forget();
 }
 
 bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
@@ -59,6 +60,7 @@ bool MsiFile::Open(const std::wstring& path, const wchar_t* mode)
     read_only_ = opened.read_only;
     saved_time_ = opened.saved_time;
     own_stamp_ = ReadFileStamp(path);
+    original_.Hold(path);
     try {
         LoadTables(database_.get());
         MsiSummaryInfo::Load(database_.get(), summary_);
@@ -135,7 +137,7 @@ void MsiFile::SetCodepage(UINT code_page)
             L"Unable to change the code page");
     }
     // Logged, so that a save to another path carries the code page too.
-    change_log_.push_back(std::make_shared<MsiCodepageModification>(code_page));
+    Log(std::make_shared<MsiCodepageModification>(code_page));
 }
 
 void MsiFile::SwitchToPath(const std::wstring& path)
@@ -149,6 +151,7 @@ void MsiFile::SwitchToPath(const std::wstring& path)
     // The file there was just saved: its time is not the one the old path had when it was opened.
     saved_time_ = FILETIME{0, 0};
     own_stamp_ = ReadFileStamp(path);
+    original_.Hold(path);
     change_log_.clear();
 }
 
@@ -160,4 +163,5 @@ void MsiFile::SetHandle(const MsiHandle& database, bool read_only)
     read_only_ = read_only;
     // A transform's working copy: only the program writes it.
     own_stamp_ = FileStamp();
+    original_.Forget();
 }

@@ -5,6 +5,7 @@
 #include "model/EventEngine.h"
 #include "model/installer/MsiHandle.h"
 #include "model/MsiTable.h"
+#include "model/OriginalFile.h"
 #include "model/SchemaRelationships.h"
 #include "model/SummaryInfo.h"
 #include "model/ViewCache.h"
@@ -83,10 +84,12 @@ public:
     // Saving (MsiFileSave.cpp). The own file is copied, the log replayed on the copy, which is committed,
     // closed (streams the library could not rewrite go in then, MsiStreamChanges.h), read back
     // (CheckWritten) and only then takes the target's place (ReplaceUserFile), so a failure leaves an
-    // existing target byte for byte as it was. In place (any path that names the own file) the database is
-    // closed for the move and opened again; a file another program replaced or rewrote since the open is
-    // refused with a ManageableError that offers Save As. The log is emptied once the own file holds it.
-    // stamp sets "Last Saved By" (saved_by), the save time and the creating application.
+    // existing target byte for byte as it was. When another program replaced or rewrote the own file, a
+    // save elsewhere starts from the bytes the open read (OriginalFile.h), which the log was made on. In
+    // place (any path that names the own file) the database is closed for the move and opened again; a file
+    // another program replaced or rewrote since the open is refused with a ManageableError that offers Save
+    // As. The log is emptied once the own file holds it. stamp sets "Last Saved By" (saved_by), the save time
+    // and the creating application.
     virtual void Save(const std::wstring& target, bool stamp, const std::wstring& saved_by);
     virtual void SaveInPlace(bool stamp, const std::wstring& saved_by);
     virtual void SaveDatabaseAs(const std::wstring& target, bool stamp, const std::wstring& saved_by);
@@ -133,6 +136,8 @@ private:
     // Writes the database as edited into written, a file of its own (MsiFileSave.cpp).
     void WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
                          const std::wstring& saved_by);
+    // Logs a change made on the open database; the first one keeps the original bytes for a save elsewhere.
+    void Log(const std::shared_ptr<MsiModification>& entry);
     // Makes every logged change again on database; target names the file in a failure's message.
     void ReplayChangeLog(const MsiHandle& database, const std::wstring& target) const;
     // The save in place, with the change lock held.
@@ -153,6 +158,7 @@ private:
     TableEventEngine table_events_;
     FileEventEngine file_events_;
     FILETIME saved_time_ = {0, 0};
-    // The own file as the open or the last save left it.
+    // The own file as the open or the last save left it, and its bytes.
     FileStamp own_stamp_;
+    OriginalFile original_;
 };

@@ -40,6 +40,13 @@ void MsiFile::ApplyAndLog(const std::shared_ptr<MsiModification>& entry)
     std::lock_guard<std::mutex> hold(change_lock_);
     view_cache_.Bind(database_);
     entry->Apply(database_.get(), &view_cache_);
+    Log(entry);
+}
+
+void MsiFile::Log(const std::shared_ptr<MsiModification>& entry)
+{
+    if (change_log_.empty())
+        original_.KeepCopy();
     change_log_.push_back(entry);
 }
 

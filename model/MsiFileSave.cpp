@@ -91,7 +91,10 @@ void MsiFile::ReplayChangeLog(const MsiHandle& database, const std::wstring& tar
 void MsiFile::WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
                               const std::wstring& saved_by)
 {
-    if (!CopyFileW(path_.c_str(), written.c_str(), FALSE))
+    // The log was made on what the open read: when another program replaced or rewrote the file since,
+    // the copy starts from those bytes (a save in place refused already).
+    bool replaced = !SameFileStamp(own_stamp_, ReadFileStamp(path_));
+    if (!(replaced && original_.CopyTo(written)) && !CopyFileW(path_.c_str(), written.c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
     // Committed streams the library could not rewrite reach the own file only when it closes.
     msi::WriteCommittedStreamChanges(database_.get(), written);
@@ -147,6 +150,7 @@ void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
                                    L"Try again once it is done.",
                                    L"Unable to save");
     database_.reset();
+    original_.LetGo();
     std::exception_ptr failure;
     bool placed = false;
     try {
@@ -159,17 +163,23 @@ void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
     // still to save, or else a read-only copy of what was written.
     try {
         database_ = msi::OpenDatabase(path_, MSIDBOPEN_TRANSACT);
+        original_.Hold(path_);
         // The original came back without the edits: the handle gets them again, so that what reads it
         // (exports, the preview, lookups) sees what the tab shows, and the log still holds them to save.
-        if (!placed)
+        if (!placed) {
             ReplayChangeLog(database_, path_);
+            if (!change_log_.empty())
+                original_.KeepCopy();
+        }
     } catch (const tfc::Win32Error& error) {
         const std::wstring own = path_;
+        original_.Forget();
         std::wstring spare = GlobalTempFiles().Create(std::wstring());
         if (CopyFileW(written.path().c_str(), spare.c_str(), FALSE)) {
             // Save As copies from the own path: the spare holds every change.
             database_ = msi::OpenDatabase(spare, MSIDBOPEN_READONLY);
             path_ = spare;
+            original_.Hold(spare);
             change_log_.clear();
         }
         read_only_ = true;

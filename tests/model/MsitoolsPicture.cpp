@@ -41,7 +41,15 @@ std::wstring table_picture(const std::wstring& folder, const std::wstring& table
 {
     std::vector<BYTE> bytes = testing_support::ReadFileBytes(folder + L"\\" + table + L".idt");
     std::wstring text = tfc::to_wide(std::string(bytes.begin(), bytes.end()), CP_UTF8);
-    std::vector<std::wstring> lines = split(text, L'\n');
+    // msidump writes a cell's line breaks as they are (no escapes) and ends a row with CR LF: a row goes on
+    // over the next line until it has a field for every column.
+    std::vector<std::wstring> lines;
+    for (const std::wstring& piece : split(text, L'\n')) {
+        if (lines.size() > 3 && split(lines.back(), L'\t').size() < split(lines[0], L'\t').size())
+            lines.back() += L"\n" + piece;
+        else
+            lines.push_back(piece);
+    }
     for (std::wstring& line : lines)
         if (!line.empty() && line.back() == L'\r')
             line.pop_back();
@@ -54,6 +62,12 @@ std::wstring table_picture(const std::wstring& folder, const std::wstring& table
         if (lines[at].empty())
             continue;
         std::vector<std::wstring> cells = split(lines[at], L'\t');
+        // A tab in a text comes out as it is too: the row reads as ours once the surplus fields are
+        // joined again (into the last cell; where the tab was does not change the row's text).
+        while (cells.size() > names.size()) {
+            cells[cells.size() - 2] += L"\t" + cells.back();
+            cells.pop_back();
+        }
         cells.resize(names.size());
         std::wstring row;
         for (size_t column = 0; column < names.size(); ++column) {

@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 
 #include "foundation/Clipboard.h"
-#include "foundation/MessageTrail.h"
 #include "foundation/Options.h"
 #include "model/installer/WrittenDatabaseCheck.h"
 #include "resources/DialogsIds.h"
@@ -718,16 +717,17 @@ TEST_F(MsiFileTabTest, SaveOfAFileReplacedOnDiskOffersSaveAs)
     EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
     EXPECT_EQ(ReadFileBytes(path), replaced);
 
-    // Accepted: Save As starts from the file at the path, which is no longer the one the edits were made
-    // on; the read-back refuses what that gives, so nothing is written and the edits stay.
+    // Accepted: Save As writes the edits onto the package the tab opened; the replaced file stays as it is.
     prompts.answer(IDYES);
     PromptAnswer save_as;
     std::wstring saved = folder_.file(L"Mine.msi");
     save_as.paths = {saved};
     prompts.answer(save_as);
-    EXPECT_ANY_THROW(frame->OnCommand(ID_FILE_SAVE));
-    tfc::clear_thread_messages();
-    EXPECT_EQ(tab->GetTitle(), L"Setup.msi*");
-    EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
+    frame->OnCommand(ID_FILE_SAVE);
+    EXPECT_EQ(tab->GetTitle(), L"Mine.msi");
+    EXPECT_EQ(QueryText(saved, kProductName), L"Edited");
+    // Read from a copy: the tab holds the saved file.
+    std::wstring copy = folder_.copy_in(saved, L"MineCopy.msi");
+    EXPECT_EQ(msi::DatabaseRowCounts(copy), msi::DatabaseRowCounts(shared));
     EXPECT_EQ(ReadFileBytes(path), replaced);
 }
