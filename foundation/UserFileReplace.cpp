@@ -149,7 +149,12 @@ FileStamp ReadFileStamp(const std::wstring& path)
     FileHandle file(
         CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION about;
-    if (file.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.get(), &about))
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        stamp.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return stamp;
+    }
+    if (!GetFileInformationByHandle(file.get(), &about))
         return stamp;
     stamp.known = true;
     stamp.volume = about.dwVolumeSerialNumber;
@@ -161,6 +166,8 @@ FileStamp ReadFileStamp(const std::wstring& path)
 
 bool SameFileStamp(const FileStamp& a, const FileStamp& b)
 {
+    if ((a.known && b.missing) || (a.missing && b.known))
+        return false;
     if (!a.known || !b.known)
         return true;
     return a.volume == b.volume && a.index_high == b.index_high && a.index_low == b.index_low &&

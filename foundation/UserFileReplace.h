@@ -25,6 +25,8 @@ void ReplaceUserFile(const std::wstring& written, const std::wstring& target,
 struct FileStamp
 {
     bool known = false;
+    // Not there at all (removed by another program), as against unreadable.
+    bool missing = false;
     DWORD volume = 0;
     DWORD index_high = 0;
     DWORD index_low = 0;
@@ -32,5 +34,5 @@ struct FileStamp
 };
 // Unknown (known false) when the file cannot be read.
 FileStamp ReadFileStamp(const std::wstring& path);
-// False only when both are known and differ.
+// False only when both are known and differ, or a known file is missing now.
 bool SameFileStamp(const FileStamp& a, const FileStamp& b);

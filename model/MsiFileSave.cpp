@@ -134,11 +134,12 @@ void MsiFile::SaveOwnFile(bool stamp, const std::wstring& saved_by)
         return;
     }
     if (OwnFileChanged())
-        throw tfc::ManageableError(L"The file " + path_ +
-                                       L" was changed or replaced by another program since it was opened. "
-                                       L"Saving over it would lose those changes, and the file there does "
-                                       L"not hold yours.\r\nUse Save As to save your changes to a file.",
-                                   L"File changed on disk");
+        throw tfc::ManageableError(
+            L"The file " + path_ +
+                L" was changed, replaced or removed by another program since it was opened. "
+                L"Saving over it would lose those changes, and the file there does "
+                L"not hold yours.\r\nUse Save As to save your changes to a file.",
+            L"File changed on disk");
     WrittenCopy written(path_);
     WriteEditedCopy(written.path(), path_, stamp, saved_by);
     CheckWritten(written.path());

@@ -331,6 +331,10 @@ void MDITabsParent::SetTabText(const MDIChild* document, const std::wstring& tex
         SendMessageW(tabs_.GetWindowHandle(), TCM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
         // A shorter text (" (Read only)" gone after Save As) leaves the longer one's end behind under Wine.
         InvalidateRect(tabs_.GetWindowHandle(), nullptr, TRUE);
+        // A save elsewhere from inside the document (the answer to a prompt) renames it without the frame's
+        // own command: the title follows the name shown.
+        if (owner_ && static_cast<int>(i) == CurrentIndex())
+            owner_->SetTitle(FileNameOf(documents_[i]->GetPath()));
         return;
     }
 }

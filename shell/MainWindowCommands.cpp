@@ -153,7 +153,6 @@ void MainWindow::OnSaveAs()
 {
     if (MDIChild* current = tabs_.CurrentTab()) {
         current->SaveAs();
-        SetTitle(current->GetTitle());
     }
 }
 

@@ -21,11 +21,12 @@ void MsiFileTab::Save()
 {
     if (file_.OwnFileChanged()) {
         // Saving would go into a file that is no longer the one at the path.
-        if (ShowMessageBox(DialogOwner(),
-                           L"The file " + path_ +
-                               L" was changed or replaced by another program since it was opened, and it "
-                               L"does not hold your changes.\r\n\r\nSave your changes under another name?",
-                           L"File changed on disk", MB_YESNO | MB_ICONWARNING) == IDYES)
+        if (ShowMessageBox(
+                DialogOwner(),
+                L"The file " + path_ +
+                    L" was changed, replaced or removed by another program since it was opened, and it "
+                    L"does not hold your changes.\r\n\r\nSave your changes under another name?",
+                L"File changed on disk", MB_YESNO | MB_ICONWARNING) == IDYES)
             SaveAs();
         // Whoever asked for the save (closing the tab) must not go on as if it were done.
         if (IsDirty())

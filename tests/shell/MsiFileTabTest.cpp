@@ -725,6 +725,7 @@ TEST_F(MsiFileTabTest, SaveOfAFileReplacedOnDiskOffersSaveAs)
     prompts.answer(save_as);
     frame->OnCommand(ID_FILE_SAVE);
     EXPECT_EQ(tab->GetTitle(), L"Mine.msi");
+    EXPECT_EQ(FrameTitle(frame.frame()), L"Mine.msi - Dravnetta - Varnock");
     EXPECT_EQ(QueryText(saved, kProductName), L"Edited");
     // Read from a copy: the tab holds the saved file.
     std::wstring copy = folder_.copy_in(saved, L"MineCopy.msi");
