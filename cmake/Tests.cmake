@@ -6,7 +6,7 @@ add_subdirectory(${DRAVNETTA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUD
 
 get_filename_component(DRAVNETTA_SHARED ${CMAKE_SOURCE_DIR}/../shared ABSOLUTE)
 string(REPLACE "/" "\\" DRAVNETTA_SHARED_WIN "Z:${DRAVNETTA_SHARED}")
-set(DRAVNETTA_TEST_TIMEOUT 600 CACHE STRING "Seconds one test program may run")
+set(DRAVNETTA_TEST_TIMEOUT 900 CACHE STRING "Seconds one test program may run")
 
 file(GLOB_RECURSE support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(testsupport STATIC ${support_sources})

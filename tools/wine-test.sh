@@ -6,7 +6,7 @@ export DRAVNETTA_SETTINGS_KEY="${DRAVNETTA_SETTINGS_KEY:-Software\\Varnock\\Drav
 # Wine's services and desktop, when this program starts them, inherit its output and outlive it: through a
 # pipe, the caller would wait for them to end. Through a file it waits only for the program.
 out=$(mktemp "${TMPDIR:-/tmp}/wine-test.XXXXXX")
-timeout -k 10 "${DRAVNETTA_TEST_TIMEOUT:-600}" "$WINE64" "$@" >"$out" 2>&1
+timeout -k 10 "${DRAVNETTA_TEST_TIMEOUT:-900}" "$WINE64" "$@" >"$out" 2>&1
 rc=$?
 cat "$out"
 rm -f "$out"

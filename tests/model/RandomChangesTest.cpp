@@ -278,14 +278,14 @@ void RunRandomChanges(const wchar_t* package, unsigned seed)
     EXPECT_EQ(memory, RandomChanges(reopened, folder, 0).memory_picture());
 }
 
-// Every package of the shared test data (.msi and .msm, and the .msi files of saves), by name.
+// Every package of the shared test data (.msi and .msm, and the .msi and .cub files of saves), by name.
 std::vector<std::wstring> SharedPackages()
 {
     std::vector<std::wstring> names;
     std::wstring folder = testing_support::TestDataPath(L"");
     if (folder.empty())
         return names;
-    for (const wchar_t* pattern : {L"*.msi", L"*.msm", L"saves\\*.msi"}) {
+    for (const wchar_t* pattern : {L"*.msi", L"*.msm", L"saves\\*.msi", L"saves\\*.cub"}) {
         std::wstring sub(pattern);
         sub.resize(sub.rfind(L'*'));
         WIN32_FIND_DATAW found;
