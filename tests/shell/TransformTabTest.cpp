@@ -11,14 +11,18 @@
 #include "resources/ShellIds.h"
 #include "shell/MsiTransformTab.h"
 #include "foundation/Options.h"
+#include "model/lookups/CellAppearance.h"
+#include "resources/NodesIds.h"
 #include "shell/ReferenceDatabase.h"
 #include "views/grid/ObjectWindow.h"
+#include "views/tree/MsiDiffTableNode.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <functional>
+#include <map>
 #include <msiquery.h>
 
 using namespace shell_testing;
@@ -86,6 +90,39 @@ void StampSummary(const std::wstring& path)
     EXPECT_EQ(MsiDatabaseCommit(database), 0u);
     MsiCloseHandle(database);
 }
+
+// What the list's cells are painted with while it lives: for each cell drawn, its text by column and the
+// first fill under it.
+class PaintedCells : public CellPainter
+{
+public:
+    PaintedCells() { previous_ = SetCellPainter(this); }
+    ~PaintedCells() override { SetCellPainter(previous_); }
+    void Fill(HDC, unsigned flags, const RECT&) override
+    {
+        if (!fill_)
+            fill_ = flags;
+    }
+    void Text(HDC, HWND, int column, const std::wstring& text, const RECT&) override
+    {
+        if (column == 0)
+            key_ = text;
+        fills[{key_, column}] = fill_;
+        fill_ = 0;
+    }
+    // The list drawn afresh, with every cell in view.
+    void Paint(HWND list)
+    {
+        fills.clear();
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+    std::map<std::pair<std::wstring, int>, unsigned> fills;
+
+private:
+    CellPainter* previous_;
+    unsigned fill_ = 0;
+    std::wstring key_;
+};
 
 std::wstring StatusText(MainWindow& frame)
 {
@@ -453,4 +490,37 @@ TEST_F(TransformTabTest, FreshTabsShowTheirFirstTableAtOnce)
         if (std::string(test.name) != "new transform")
             ASSERT_TRUE(frame_->GetTabs().CloseCurrent()) << test.name;
     }
+}
+
+// The comparison list paints a changed cell, an added row and a row only in the base each with its own
+// fill; cells left as they were with the plain one.
+TEST_F(TransformTabTest, ChangedAddedAndRemovedRowsArePaintedWithTheirFills)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    MsiTableNode* node = tab->FindTableNode(L"File");
+    ASSERT_NE(node, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    ObjectWindow& list = *tab->GetTreeContext();
+    auto lookup = node->GetLookup();
+    ASSERT_EQ(lookup->RowCount(), 2);
+    std::wstring changed = lookup->GetCellText(0, 0, 0), removed = lookup->GetCellText(0, 1, 0);
+    InPlaceEditorPtr editor = node->CreateEditor(list, 0, 1);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(L"changed.txt"));
+    lookup->DeleteRow(0, lookup->FindRow({removed}, 0));
+    lookup->AddRowFromText({L"added", L"added.txt"});
+    node->Reload();
+    ASSERT_EQ(ListView_GetItemCount(list.GetWindowHandle()), 3);
+
+    PaintedCells painted;
+    painted.Paint(list.GetWindowHandle());
+    EXPECT_EQ(painted.fills,
+              (std::map<std::pair<std::wstring, int>, unsigned>{{{changed, 0}, CELL_FILL_VALID},
+                                                                {{changed, 1}, CELL_FILL_DIFFERENT},
+                                                                {{removed, 0}, CELL_FILL_BASE_ONLY},
+                                                                {{removed, 1}, CELL_FILL_BASE_ONLY},
+                                                                {{L"added", 0}, CELL_FILL_DIFFERENT},
+                                                                {{L"added", 1}, CELL_FILL_DIFFERENT}}));
 }
