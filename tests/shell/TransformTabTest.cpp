@@ -20,6 +20,7 @@
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <commctrl.h>
 #include <functional>
 #include <map>
@@ -523,4 +524,69 @@ TEST_F(TransformTabTest, ChangedAddedAndRemovedRowsArePaintedWithTheirFills)
                                                                 {{removed, 1}, CELL_FILL_BASE_ONLY},
                                                                 {{L"added", 0}, CELL_FILL_DIFFERENT},
                                                                 {{L"added", 1}, CELL_FILL_DIFFERENT}}));
+}
+
+// A transform over a package with dialogs: its Dialogs page lists every dialog of the transformed
+// database, and a dialog's row shows which of its cells the transform changed.
+TEST_F(TransformTabTest, TheDialogsPageListsTheDialogsWithTheirChanges)
+{
+    std::wstring shared = TestDataPath(L"saves/with-dialogs.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    frame_->OpenFiles({folder_.copy_in(shared, L"Dialogs.msi")}, false);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L"d.mst")}));
+        frame_->GetTabs().CurrentTab()->OnCommand(nullptr, ID_TRANSFORM_NEW);
+    }
+    MsiTransformTab* tab = Current();
+    ASSERT_NE(tab, nullptr);
+    MsiTableNode* table = tab->FindTableNode(L"Dialog");
+    ASSERT_NE(table, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(table->GetItem()));
+    auto lookup = table->GetLookup();
+    int title = lookup->FindColumn(L"Title");
+    int cancel = lookup->FindRow({L"Cancel"}, 0);
+    ASSERT_GE(title, 0);
+    ASSERT_GE(cancel, 0);
+    InPlaceEditorPtr editor = table->CreateEditor(*tab->GetTreeContext(), cancel, title);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(L"Changed by the transform"));
+    std::vector<std::wstring> dialogs;
+    for (int row = 0; row < lookup->RowCount(); ++row)
+        dialogs.push_back(lookup->GetCellText(0, row, 0));
+    std::sort(dialogs.begin(), dialogs.end());
+
+    tab->OnCommand(nullptr, ID_VIEW_DIALOGS);
+    TreeView& tree = tab->GetViewTabs().GetPage(MainTabCtrl::DIALOGS);
+    ContainerNode* top = tree.Root()->FindChild(L"Dialog");
+    ASSERT_NE(top, nullptr);
+    std::vector<std::wstring> listed;
+    for (const auto& child : top->GetChildren())
+        listed.push_back(child.node->GetLabel());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, dialogs);
+
+    HWND list = tab->GetTreeContext()->GetWindowHandle();
+    {
+        PaintedCells painted;
+        struct Case
+        {
+            std::wstring dialog;
+            unsigned title_fill;
+        } cases[] = {{L"ErrorDialog", CELL_FILL_VALID}, {L"Cancel", CELL_FILL_DIFFERENT}};
+        for (const Case& test : cases) {
+            SCOPED_TRACE(std::string(test.dialog.begin(), test.dialog.end()));
+            ContainerNode* node = top->FindChild(test.dialog);
+            ASSERT_NE(node, nullptr);
+            SendMessageW(tree.GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                         reinterpret_cast<LPARAM>(node->GetItem()));
+            painted.Paint(list);
+            std::pair<std::wstring, int> key(test.dialog, 0), changed(test.dialog, title);
+            EXPECT_EQ(painted.fills[key], static_cast<unsigned>(CELL_FILL_VALID));
+            EXPECT_EQ(painted.fills[changed], test.title_fill);
+        }
+    }
+    SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab-dialogs.png");
 }
