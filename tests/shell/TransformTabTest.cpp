@@ -99,10 +99,11 @@ class PaintedCells : public CellPainter
 public:
     PaintedCells() { previous_ = SetCellPainter(this); }
     ~PaintedCells() override { SetCellPainter(previous_); }
-    void Fill(HDC, unsigned flags, const RECT&) override
+    void Fill(HDC, unsigned flags, const RECT& rect) override
     {
         if (!fill_)
             fill_ = flags;
+        areas.push_back({rect, flags});
     }
     void Text(HDC, HWND, int column, const std::wstring& text, const RECT&) override
     {
@@ -115,9 +116,22 @@ public:
     void Paint(HWND list)
     {
         fills.clear();
+        areas.clear();
         RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    // The fills of the tree items drawn, with the rectangles they were given.
+    std::vector<unsigned> FillsOf(HWND tree, HTREEITEM item) const
+    {
+        RECT text = {};
+        std::vector<unsigned> flags;
+        if (TreeView::GetItemRect(tree, item, true, text))
+            for (const auto& area : areas)
+                if (EqualRect(&area.first, &text))
+                    flags.push_back(area.second);
+        return flags;
+    }
     std::map<std::pair<std::wstring, int>, unsigned> fills;
+    std::vector<std::pair<RECT, unsigned>> areas;
 
 private:
     CellPainter* previous_;
@@ -589,4 +603,73 @@ TEST_F(TransformTabTest, TheDialogsPageListsTheDialogsWithTheirChanges)
         }
     }
     SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab-dialogs.png");
+}
+
+// Revert To Base, chosen in the menu of a table the transform gave another shape: the table is made
+// anew as the base has it, and the `_Columns` listing follows.
+TEST_F(TransformTabTest, RevertToBaseOfATableOfAnotherShapeListsItsColumnsAnew)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    // Property with a third column, imported in place of the transformed database's own.
+    std::string idt = "Property\tValue\tExtra\r\ns72\ts0\tS10\r\nProperty\tProperty\r\nProductName\tA\tx\r\n";
+    std::wstring file = folder_.file(L"Property.idt");
+    WriteFileBytes(file, std::vector<BYTE>(idt.begin(), idt.end()));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer{IDOK, {file}, false});
+        DialogDriver import([] {
+            HWND window = FindDialog(L"Import Tables");
+            if (!window)
+                return false;
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_IMPORT);
+        EXPECT_TRUE(import.finished());
+    }
+    MsiTableNode* columns = tab->FindTableNode(L"_Columns");
+    auto* property = dynamic_cast<MsiDiffTableNode*>(tab->FindTableNode(L"Property"));
+    ASSERT_TRUE(columns && property);
+    auto property_columns = [&] {
+        auto lookup = columns->GetLookup();
+        int count = 0;
+        for (int row = 0; row < lookup->RowCount(); ++row)
+            count += lookup->GetCellText(0, row, 0) == L"Property";
+        return count;
+    };
+    ASSERT_EQ(property_columns(), 3);
+    ASSERT_EQ(property->GetLookup()->ColumnCount(), 3);
+
+    // The table's menu from the keyboard, its last item chosen.
+    HWND tree = tab->GetTablesTree()->GetWindow();
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(property->GetItem()));
+    bool reverting = false;
+    window_testing::ModalDriver menu([&] {
+        HWND window = FindWindowW(L"#32768", nullptr);
+        auto popup = window ? reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0)) : nullptr;
+        if (!popup)
+            return false;
+        reverting = !(GetMenuState(popup, ID_REVERT_TO_BASE, MF_BYCOMMAND) & MF_GRAYED);
+        for (int item = 0; item < GetMenuItemCount(popup); ++item)
+            if (!(GetMenuState(popup, item, MF_BYPOSITION) & MF_SEPARATOR))
+                PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    });
+    // The table's item shows it differs from the base, and after the revert it shows it does not.
+    PaintedCells painted;
+    painted.Paint(tree);
+    EXPECT_EQ(painted.FillsOf(tree, property->GetItem()),
+              (std::vector<unsigned>{CELL_FILL_DIFFERENT, CELL_FILL_SELECTED}));
+    painted.areas.clear();
+    tab->GetTablesTree()->OnContextMenu(-1, -1);
+    ASSERT_TRUE(menu.finished());
+    EXPECT_TRUE(reverting);
+    EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(tree, nullptr, FALSE); }));
+    EXPECT_EQ(painted.FillsOf(tree, property->GetItem()),
+              (std::vector<unsigned>{CELL_FILL_VALID, CELL_FILL_SELECTED}));
+    EXPECT_EQ(property->GetLookup()->ColumnCount(), 2);
+    EXPECT_EQ(property_columns(), 2);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(tab->GetTreeContext()->GetWindowHandle())), 2);
 }
