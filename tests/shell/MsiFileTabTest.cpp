@@ -732,3 +732,103 @@ TEST_F(MsiFileTabTest, SaveOfAFileReplacedOnDiskOffersSaveAs)
     EXPECT_EQ(msi::DatabaseRowCounts(copy), msi::DatabaseRowCounts(shared));
     EXPECT_EQ(ReadFileBytes(path), replaced);
 }
+
+namespace {
+
+// The captions the list's header holds; none while the header is hidden.
+std::vector<std::wstring> HeaderCaptions(HWND list)
+{
+    HWND header = ListView_GetHeader(list);
+    std::vector<std::wstring> captions;
+    if (!IsWindowVisible(header))
+        return captions;
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+        wchar_t text[128] = {};
+        HDITEMW item = {};
+        item.mask = HDI_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 128;
+        Header_GetItem(header, i, &item);
+        captions.push_back(text);
+    }
+    return captions;
+}
+
+// The dark pixels the screen shows over the list, once it has painted: text of any kind.
+int DarkPixelsShown(HWND list)
+{
+    HWND header = ListView_GetHeader(list);
+    EXPECT_TRUE(PumpUntil([&] {
+        return !GetUpdateRect(list, nullptr, FALSE) && !GetUpdateRect(header, nullptr, FALSE) &&
+               window_testing::ScreenShowsWindow(list);
+    }));
+    RECT client = {};
+    GetClientRect(list, &client);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    int dark = 0;
+    for (DWORD pixel : window_testing::ScreenPixels(client))
+        dark += (pixel & 0xFF) < 0x80 && ((pixel >> 8) & 0xFF) < 0x80 && ((pixel >> 16) & 0xFF) < 0x80;
+    return dark;
+}
+
+} // namespace
+
+// A row page's list is headed by what its own node shows, never by what was shown before: a grouping
+// shows no columns at all (the captions of the row shown before once stayed on the screen above it).
+TEST_F(MsiFileTabTest, RowPageGroupingsShowNoCaptionsOfWhatWasShownBefore)
+{
+    std::wstring shared = TestDataPath(L"saves/with-dialogs.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    DatabaseFrame frame(L"Dravnetta.exe \"" + folder_.copy_in(shared, L"Dialogs.msi") + L"\"");
+    MsiFileTab* tab = frame.current();
+    ASSERT_NE(tab, nullptr);
+    HWND list = tab->GetTreeContext()->GetWindowHandle();
+    auto select = [&](int page, ContainerNode* node) {
+        SendMessageW(tab->GetViewTabs().GetPage(page).GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                     reinterpret_cast<LPARAM>(node->GetItem()));
+    };
+    auto columns_of = [&](const wchar_t* table) {
+        std::vector<std::wstring> names;
+        auto lookup = tab->GetTableLookup(table);
+        for (int column = 0; lookup && column < lookup->ColumnCount(); ++column)
+            names.push_back(lookup->GetFieldDef(column)->name());
+        return names;
+    };
+    struct Case
+    {
+        UINT view;
+        int page;
+        const wchar_t* top;
+        const wchar_t* table;    // of the row shown first
+        const wchar_t* grouping; // under that row; none: the top grouping itself
+    } cases[] = {{ID_VIEW_FEATURES, MainTabCtrl::FEATURES, L"Features", L"Feature", L"Components"},
+                 {ID_VIEW_DIALOGS, MainTabCtrl::DIALOGS, L"Dialog", L"Dialog", nullptr}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.table);
+        // The Feature table first, on the screen.
+        SendMessageW(tab->GetWindowHandle(), WM_COMMAND, ID_VIEW_TABLES, 0);
+        select(MainTabCtrl::TABLES, tab->FindTableNode(L"Feature"));
+        EXPECT_EQ(HeaderCaptions(list), columns_of(L"Feature"));
+        EXPECT_GT(DarkPixelsShown(list), 0);
+
+        SendMessageW(tab->GetWindowHandle(), WM_COMMAND, test.view, 0);
+        TreeView& tree = tab->GetViewTabs().GetPage(test.page);
+        ContainerNode* top = tree.Root()->FindChild(test.top);
+        ASSERT_TRUE(top && top->HasChildren());
+        ContainerNode* row = top->GetChildren().begin()->node.get();
+        select(test.page, row);
+        EXPECT_EQ(HeaderCaptions(list), columns_of(test.table));
+        EXPECT_GT(DarkPixelsShown(list), 0);
+        ContainerNode* grouping = top;
+        if (test.grouping) {
+            SendMessageW(tree.GetWindow(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(row->GetItem()));
+            grouping = row->FindChild(test.grouping);
+            ASSERT_NE(grouping, nullptr);
+        }
+        select(test.page, grouping);
+        EXPECT_TRUE(HeaderCaptions(list).empty());
+        EXPECT_EQ(DarkPixelsShown(list), 0);
+        SaveScreenshot(frame->GetWindowHandle(), std::wstring(L"row-page-grouping-") + test.top + L".png");
+    }
+}

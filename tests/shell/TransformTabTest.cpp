@@ -11,14 +11,19 @@
 #include "resources/ShellIds.h"
 #include "shell/MsiTransformTab.h"
 #include "foundation/Options.h"
+#include "model/lookups/CellAppearance.h"
+#include "resources/NodesIds.h"
 #include "shell/ReferenceDatabase.h"
 #include "views/grid/ObjectWindow.h"
+#include "views/tree/MsiDiffTableNode.h"
 #include "views/tree/MsiTableNode.h"
 #include "views/tree/TreeView.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <commctrl.h>
 #include <functional>
+#include <map>
 #include <msiquery.h>
 
 using namespace shell_testing;
@@ -86,6 +91,53 @@ void StampSummary(const std::wstring& path)
     EXPECT_EQ(MsiDatabaseCommit(database), 0u);
     MsiCloseHandle(database);
 }
+
+// What the list's cells are painted with while it lives: for each cell drawn, its text by column and the
+// first fill under it.
+class PaintedCells : public CellPainter
+{
+public:
+    PaintedCells() { previous_ = SetCellPainter(this); }
+    ~PaintedCells() override { SetCellPainter(previous_); }
+    void Fill(HDC, unsigned flags, const RECT& rect) override
+    {
+        if (!fill_)
+            fill_ = flags;
+        areas.push_back({rect, flags});
+    }
+    void Text(HDC, HWND, int column, const std::wstring& text, const RECT&) override
+    {
+        if (column == 0)
+            key_ = text;
+        fills[{key_, column}] = fill_;
+        fill_ = 0;
+    }
+    // The list drawn afresh, with every cell in view.
+    void Paint(HWND list)
+    {
+        fills.clear();
+        areas.clear();
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+    // The fills of the tree items drawn, with the rectangles they were given.
+    std::vector<unsigned> FillsOf(HWND tree, HTREEITEM item) const
+    {
+        RECT text = {};
+        std::vector<unsigned> flags;
+        if (TreeView::GetItemRect(tree, item, true, text))
+            for (const auto& area : areas)
+                if (EqualRect(&area.first, &text))
+                    flags.push_back(area.second);
+        return flags;
+    }
+    std::map<std::pair<std::wstring, int>, unsigned> fills;
+    std::vector<std::pair<RECT, unsigned>> areas;
+
+private:
+    CellPainter* previous_;
+    unsigned fill_ = 0;
+    std::wstring key_;
+};
 
 std::wstring StatusText(MainWindow& frame)
 {
@@ -453,4 +505,171 @@ TEST_F(TransformTabTest, FreshTabsShowTheirFirstTableAtOnce)
         if (std::string(test.name) != "new transform")
             ASSERT_TRUE(frame_->GetTabs().CloseCurrent()) << test.name;
     }
+}
+
+// The comparison list paints a changed cell, an added row and a row only in the base each with its own
+// fill; cells left as they were with the plain one.
+TEST_F(TransformTabTest, ChangedAddedAndRemovedRowsArePaintedWithTheirFills)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    MsiTableNode* node = tab->FindTableNode(L"File");
+    ASSERT_NE(node, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    ObjectWindow& list = *tab->GetTreeContext();
+    auto lookup = node->GetLookup();
+    ASSERT_EQ(lookup->RowCount(), 2);
+    std::wstring changed = lookup->GetCellText(0, 0, 0), removed = lookup->GetCellText(0, 1, 0);
+    InPlaceEditorPtr editor = node->CreateEditor(list, 0, 1);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(L"changed.txt"));
+    lookup->DeleteRow(0, lookup->FindRow({removed}, 0));
+    lookup->AddRowFromText({L"added", L"added.txt"});
+    node->Reload();
+    ASSERT_EQ(ListView_GetItemCount(list.GetWindowHandle()), 3);
+
+    PaintedCells painted;
+    painted.Paint(list.GetWindowHandle());
+    EXPECT_EQ(painted.fills,
+              (std::map<std::pair<std::wstring, int>, unsigned>{{{changed, 0}, CELL_FILL_VALID},
+                                                                {{changed, 1}, CELL_FILL_DIFFERENT},
+                                                                {{removed, 0}, CELL_FILL_BASE_ONLY},
+                                                                {{removed, 1}, CELL_FILL_BASE_ONLY},
+                                                                {{L"added", 0}, CELL_FILL_DIFFERENT},
+                                                                {{L"added", 1}, CELL_FILL_DIFFERENT}}));
+}
+
+// A transform over a package with dialogs: its Dialogs page lists every dialog of the transformed
+// database, and a dialog's row shows which of its cells the transform changed.
+TEST_F(TransformTabTest, TheDialogsPageListsTheDialogsWithTheirChanges)
+{
+    std::wstring shared = TestDataPath(L"saves/with-dialogs.msi");
+    if (shared.empty())
+        GTEST_SKIP() << "no shared test data";
+    frame_->OpenFiles({folder_.copy_in(shared, L"Dialogs.msi")}, false);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Paths({folder_.file(L"d.mst")}));
+        frame_->GetTabs().CurrentTab()->OnCommand(nullptr, ID_TRANSFORM_NEW);
+    }
+    MsiTransformTab* tab = Current();
+    ASSERT_NE(tab, nullptr);
+    MsiTableNode* table = tab->FindTableNode(L"Dialog");
+    ASSERT_NE(table, nullptr);
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(table->GetItem()));
+    auto lookup = table->GetLookup();
+    int title = lookup->FindColumn(L"Title");
+    int cancel = lookup->FindRow({L"Cancel"}, 0);
+    ASSERT_GE(title, 0);
+    ASSERT_GE(cancel, 0);
+    InPlaceEditorPtr editor = table->CreateEditor(*tab->GetTreeContext(), cancel, title);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->EndEdit(L"Changed by the transform"));
+    std::vector<std::wstring> dialogs;
+    for (int row = 0; row < lookup->RowCount(); ++row)
+        dialogs.push_back(lookup->GetCellText(0, row, 0));
+    std::sort(dialogs.begin(), dialogs.end());
+
+    tab->OnCommand(nullptr, ID_VIEW_DIALOGS);
+    TreeView& tree = tab->GetViewTabs().GetPage(MainTabCtrl::DIALOGS);
+    ContainerNode* top = tree.Root()->FindChild(L"Dialog");
+    ASSERT_NE(top, nullptr);
+    std::vector<std::wstring> listed;
+    for (const auto& child : top->GetChildren())
+        listed.push_back(child.node->GetLabel());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, dialogs);
+
+    HWND list = tab->GetTreeContext()->GetWindowHandle();
+    {
+        PaintedCells painted;
+        struct Case
+        {
+            std::wstring dialog;
+            unsigned title_fill;
+        } cases[] = {{L"ErrorDialog", CELL_FILL_VALID}, {L"Cancel", CELL_FILL_DIFFERENT}};
+        for (const Case& test : cases) {
+            SCOPED_TRACE(std::string(test.dialog.begin(), test.dialog.end()));
+            ContainerNode* node = top->FindChild(test.dialog);
+            ASSERT_NE(node, nullptr);
+            SendMessageW(tree.GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                         reinterpret_cast<LPARAM>(node->GetItem()));
+            painted.Paint(list);
+            std::pair<std::wstring, int> key(test.dialog, 0), changed(test.dialog, title);
+            EXPECT_EQ(painted.fills[key], static_cast<unsigned>(CELL_FILL_VALID));
+            EXPECT_EQ(painted.fills[changed], test.title_fill);
+        }
+    }
+    SaveScreenshot(frame_->GetWindowHandle(), L"transform-tab-dialogs.png");
+}
+
+// Revert To Base, chosen in the menu of a table the transform gave another shape: the table is made
+// anew as the base has it, and the `_Columns` listing follows.
+TEST_F(TransformTabTest, RevertToBaseOfATableOfAnotherShapeListsItsColumnsAnew)
+{
+    MsiTransformTab* tab = MakeTransform(folder_.file(L"a.mst"), L"A");
+    ASSERT_NE(tab, nullptr);
+    // Property with a third column, imported in place of the transformed database's own.
+    std::string idt = "Property\tValue\tExtra\r\ns72\ts0\tS10\r\nProperty\tProperty\r\nProductName\tA\tx\r\n";
+    std::wstring file = folder_.file(L"Property.idt");
+    WriteFileBytes(file, std::vector<BYTE>(idt.begin(), idt.end()));
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer{IDOK, {file}, false});
+        DialogDriver import([] {
+            HWND window = FindDialog(L"Import Tables");
+            if (!window)
+                return false;
+            PressButton(window, IDOK);
+            return true;
+        });
+        tab->OnCommand(nullptr, ID_TABLES_IMPORT);
+        EXPECT_TRUE(import.finished());
+    }
+    MsiTableNode* columns = tab->FindTableNode(L"_Columns");
+    auto* property = dynamic_cast<MsiDiffTableNode*>(tab->FindTableNode(L"Property"));
+    ASSERT_TRUE(columns && property);
+    auto property_columns = [&] {
+        auto lookup = columns->GetLookup();
+        int count = 0;
+        for (int row = 0; row < lookup->RowCount(); ++row)
+            count += lookup->GetCellText(0, row, 0) == L"Property";
+        return count;
+    };
+    ASSERT_EQ(property_columns(), 3);
+    ASSERT_EQ(property->GetLookup()->ColumnCount(), 3);
+
+    // The table's menu from the keyboard, its last item chosen.
+    HWND tree = tab->GetTablesTree()->GetWindow();
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(property->GetItem()));
+    bool reverting = false;
+    window_testing::ModalDriver menu([&] {
+        HWND window = FindWindowW(L"#32768", nullptr);
+        auto popup = window ? reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0)) : nullptr;
+        if (!popup)
+            return false;
+        reverting = !(GetMenuState(popup, ID_REVERT_TO_BASE, MF_BYCOMMAND) & MF_GRAYED);
+        for (int item = 0; item < GetMenuItemCount(popup); ++item)
+            if (!(GetMenuState(popup, item, MF_BYPOSITION) & MF_SEPARATOR))
+                PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    });
+    // The table's item shows it differs from the base, and after the revert it shows it does not.
+    PaintedCells painted;
+    painted.Paint(tree);
+    EXPECT_EQ(painted.FillsOf(tree, property->GetItem()),
+              (std::vector<unsigned>{CELL_FILL_DIFFERENT, CELL_FILL_SELECTED}));
+    painted.areas.clear();
+    tab->GetTablesTree()->OnContextMenu(-1, -1);
+    ASSERT_TRUE(menu.finished());
+    EXPECT_TRUE(reverting);
+    EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(tree, nullptr, FALSE); }));
+    EXPECT_EQ(painted.FillsOf(tree, property->GetItem()),
+              (std::vector<unsigned>{CELL_FILL_VALID, CELL_FILL_SELECTED}));
+    EXPECT_EQ(property->GetLookup()->ColumnCount(), 2);
+    EXPECT_EQ(property_columns(), 2);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(tab->GetTreeContext()->GetWindowHandle())), 2);
 }

@@ -245,6 +245,15 @@ bool ScreenShowsWindow(HWND window)
     return drawn == shown;
 }
 
+std::vector<DWORD> ScreenPixels(const RECT& rect)
+{
+    HDC screen = GetDC(nullptr);
+    std::vector<DWORD> pixels =
+        CopyPixels(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 void SaveScreenshot(HWND window, const std::wstring& path)
 {
     EnsureGdiplus();

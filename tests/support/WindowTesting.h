@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace window_testing {
 
@@ -57,6 +58,9 @@ bool ScreenShowsWindow(HWND window);
 // What the screen shows of the window, as a PNG file (written whole, then moved in place), once the screen
 // has caught up with the window's drawing (bounded).
 void SaveScreenshot(HWND window, const std::wstring& path);
+
+// What the screen shows in that rectangle (screen coordinates): top-down rows of 0x00RRGGBB pixels.
+std::vector<DWORD> ScreenPixels(const RECT& rect);
 
 // A 32-bit top-down device-independent bitmap of this size, as pixel comparisons read them.
 BITMAPINFO TopDownBitmapInfo(int width, int height);

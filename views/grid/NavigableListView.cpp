@@ -77,6 +77,14 @@ void NavigableListView::DestroyControl()
 
 void NavigableListView::SetColumns(const std::vector<std::wstring>& captions)
 {
+    // Under Wine a header without items paints nothing, so the captions it last drew stay on the screen:
+    // a list without columns shows no header at all.
+    LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    LONG_PTR wanted = captions.empty() ? style | LVS_NOCOLUMNHEADER : style & ~LVS_NOCOLUMNHEADER;
+    if (wanted != style && (captions.empty() || header_hidden_)) {
+        SetWindowLongPtrW(window_, GWL_STYLE, wanted);
+        header_hidden_ = captions.empty();
+    }
     for (int i = GetColumnCount() - 1; i >= 0; --i)
         SendMessageW(window_, LVM_DELETECOLUMN, i, 0);
     for (size_t i = 0; i < captions.size(); ++i) {

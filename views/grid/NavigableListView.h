@@ -28,7 +28,7 @@ public:
     int GetCurrentColumn() const { return current_column_; }
     void SetCurrentColumn(int column) { current_column_ = column; }
 
-    // Deletes every column, then one column per caption, 100 pixels wide each.
+    // Deletes every column, then one column per caption, 100 pixels wide each; no captions hide the header.
     void SetColumns(const std::vector<std::wstring>& captions);
     int GetColumnCount() const;
     // Column indices in the header's display order.
@@ -111,6 +111,8 @@ private:
     static const int kFitTextLength = 259;
     // While a long list is fitted: the rows the control is shown, by the item it asks for.
     std::vector<int> fit_rows_;
+    // SetColumns hid the header of a list left without columns.
+    bool header_hidden_ = false;
 
     int current_column_ = -1;
     bool clicked_item_was_focused_ = false;

@@ -49,9 +49,10 @@ LRESULT MsiDiffTableNode::OnCustomDraw(NMTVCUSTOMDRAW* draw)
         return 0;
     HWND window = tree->GetWindow();
     HDC dc = draw->nmcd.hdc;
-    FillCellGradient(dc, TableStateFlag(), rect);
+    CellPainter& painter = CurrentCellPainter();
+    painter.Fill(dc, TableStateFlag(), rect);
     if (reinterpret_cast<HTREEITEM>(SendMessageW(window, TVM_GETNEXTITEM, TVGN_CARET, 0)) == GetItem())
-        FillCellGradient(dc, CELL_FILL_SELECTED, rect);
+        painter.Fill(dc, CELL_FILL_SELECTED, rect);
     auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     HGDIOBJ old_font = font ? SelectObject(dc, font) : nullptr;
     int old_mode = SetBkMode(dc, TRANSPARENT);
