@@ -242,7 +242,9 @@ void NavigableListView::SetSelection(const std::vector<int>& items)
     LVITEMW state = {};
     state.stateMask = LVIS_SELECTED;
     state.state = 0;
-    SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    // Only the selected items: the control clears every item one by one, asking the owner about each.
+    for (int item : GetSelectedItems())
+        SendMessageW(window_, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
     state.state = LVIS_SELECTED;
     for (int item : items)
         SendMessageW(window_, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
