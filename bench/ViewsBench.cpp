@@ -2,8 +2,11 @@
 // filled (n components in n / 10 folders), a transform tab opened and painted (n changed File rows and 100
 // Binary rows left alone), and the validation results refilled and sorted (n messages). Prints one line
 // per figure; asserts nothing. Beside the transform tab, the installer library's own apply of the same
-// transform, on its own (raw_apply_transform_ms). Needs a display (tools/bench.sh starts Xvfb when there is
-// none). Usage: bench_ViewsBench [folder for the scratch databases [n...]]
+// transform, on its own (raw_apply_transform_ms). In the File database: Shift+PageDown with 19% of the
+// rows selected, and 1,000 rows deleted with tracking off beside the library deleting them. Needs a display
+// (tools/bench.sh starts Xvfb when there is none). Usage: bench_ViewsBench [folder for the scratch databases
+// [n...]]; BENCH_ONLY=select,delete (any of components, transform, validation, cascade, select, delete) runs
+// only those.
 #include "BenchSupport.h"
 #include "WindowedRun.h"
 
@@ -26,6 +29,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -304,6 +308,124 @@ void CascadeDelete(MainWindow& frame, const std::wstring& folder, int files)
     CloseAll(frame);
     DeleteFileW(path.c_str());
 }
+
+// Opens the File database of `files` rows and shows its File table; the table's node.
+MsiTableNode* ShowFileTable(MainWindow& frame, const std::wstring& path, MsiFileTabBase*& tab)
+{
+    frame.OpenFiles({path}, false);
+    Pump();
+    tab = CurrentTab(frame);
+    if (!tab)
+        throw std::runtime_error("the File database did not open");
+    MsiTableNode* node = nullptr;
+    for (MsiTableNode* table : tab->TableNodes()) {
+        if (table->GetLookup()->GetTableName() == L"File")
+            node = table;
+    }
+    if (!node)
+        throw std::runtime_error("no File table node");
+    SendMessageW(tab->GetTablesTree()->GetWindow(), TVM_SELECTITEM, TVGN_CARET,
+                 reinterpret_cast<LPARAM>(node->GetItem()));
+    Pump();
+    return node;
+}
+
+// Shift+PageDown in the File table with the first 19% of its rows selected, against a plain PageDown:
+// one figure per key press.
+void ExtendSelection(MainWindow& frame, const std::wstring& folder, int files)
+{
+    std::wstring path = folder + L"\\views-bench-select.msi";
+    MakeDatabase(folder, path, files);
+    MsiFileTabBase* tab = nullptr;
+    ShowFileTable(frame, path, tab);
+    HWND list = tab->GetTreeContext()->GetWindowHandle();
+    SetFocus(list);
+    auto press = [list](WORD key, bool shift) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageW(list, WM_KEYDOWN, key, 1);
+        SendMessageW(list, WM_KEYUP, key, 0xC0000001);
+        Pump();
+    };
+    int selected = files * 19 / 100;
+    tab->GetTreeContext()->FocusItem(0);
+    std::vector<int> first(static_cast<size_t>(selected));
+    for (int i = 0; i < selected; ++i)
+        first[static_cast<size_t>(i)] = i;
+    tab->GetTreeContext()->SetSelection(first);
+    tab->GetTreeContext()->FocusItem(selected - 1);
+    SendMessageW(list, LVM_SETSELECTIONMARK, 0, 0);
+    Pump();
+    const int presses = 10;
+    Stopwatch extend;
+    for (int i = 0; i < presses; ++i)
+        press(VK_NEXT, true);
+    Report(files, "shift_page_down_ms", extend.milliseconds() / presses, "ms");
+    int count = static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
+    if (count <= selected)
+        std::printf("rows=%d shift_page_down_selected=%d\n", files, count);
+    Stopwatch plain;
+    for (int i = 0; i < presses; ++i)
+        press(VK_NEXT, false);
+    Report(files, "page_down_ms", plain.milliseconds() / presses, "ms");
+    press(VK_SHIFT, false);
+    CloseAll(frame);
+    DeleteFileW(path.c_str());
+}
+
+// 1,000 File rows spread over the table, deleted with tracking off ("Delete Row(s)?" answered Yes);
+// beside it the installer library deleting the same rows by key.
+void PlainDelete(MainWindow& frame, const std::wstring& folder, int files)
+{
+    std::wstring path = folder + L"\\views-bench-delete.msi";
+    MakeDatabase(folder, path, files);
+    std::vector<int> picked;
+    for (int i = 0; i < 1000; ++i)
+        picked.push_back(static_cast<int>(static_cast<long long>(i) * files / 1000));
+    {
+        std::wstring raw_path = Copy(path, L"-raw");
+        MsiHandle database = msi::OpenDatabase(raw_path, MSIDBOPEN_TRANSACT);
+        MsiHandle file_rows = msi::DatabaseOpenView(database.get(), L"DELETE FROM `File` WHERE `File`=?");
+        MsiHandle record = msi::CreateRecord(1);
+        Stopwatch raw;
+        for (int file : picked) {
+            msi::RecordSetString(record.get(), 1, WideName(L"File", file));
+            msi::ViewExecute(file_rows.get(), record.get());
+            msi::ViewClose(file_rows.get());
+        }
+        Report(files, "raw_delete_1000_ms", raw.milliseconds(), "ms");
+        file_rows.reset();
+        database.reset();
+        DeleteFileW(raw_path.c_str());
+    }
+    MsiFileTabBase* tab = nullptr;
+    MsiTableNode* node = ShowFileTable(frame, path, tab);
+    MsiFile& file = tab->GetMsiFile();
+    if (file.relationships().IsEnabled())
+        file.relationships().Clear();
+    std::vector<int> positions;
+    for (int picked_file : picked)
+        positions.push_back(node->GetLookup()->FindRow({WideName(L"File", picked_file)}, 0));
+    tab->GetTreeContext()->SetSelection(positions);
+    size_t before = file.FindTable(L"File")->rows().size();
+    PromptResponder previous = SetPromptResponder([](const PromptRequest& request) {
+        PromptAnswer answer;
+        answer.result = request.caption == L"Delete Row(s)?" ? IDYES : IDNO;
+        return answer;
+    });
+    Stopwatch deletion;
+    node->DeleteSelectedRows();
+    Pump();
+    Report(files, "delete_1000_ms", deletion.milliseconds(), "ms");
+    SetPromptResponder(previous);
+    size_t after = file.FindTable(L"File")->rows().size();
+    if (before - after != 1000)
+        std::printf("rows=%d deleted_rows=%d\n", files, static_cast<int>(before - after));
+    CloseAll(frame);
+    DeleteFileW(path.c_str());
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -320,11 +442,22 @@ int main(int argc, char** argv)
         ShowWindow(frame->GetWindowHandle(), SW_SHOW);
         Pump();
         for (int n : arguments.sizes) {
-            ComponentsPage(*frame, arguments.folder, n);
-            TransformTab(*frame, arguments.folder, n);
-            RawApplyTransform(arguments.folder, n);
-            ValidationRefill(*frame, n);
-            CascadeDelete(*frame, arguments.folder, n);
+            const char* only = std::getenv("BENCH_ONLY");
+            auto run = [only](const char* name) { return !only || std::strstr(only, name); };
+            if (run("components"))
+                ComponentsPage(*frame, arguments.folder, n);
+            if (run("transform")) {
+                TransformTab(*frame, arguments.folder, n);
+                RawApplyTransform(arguments.folder, n);
+            }
+            if (run("validation"))
+                ValidationRefill(*frame, n);
+            if (run("cascade"))
+                CascadeDelete(*frame, arguments.folder, n);
+            if (run("select"))
+                ExtendSelection(*frame, arguments.folder, n);
+            if (run("delete"))
+                PlainDelete(*frame, arguments.folder, n);
         }
         frame.reset();
         Pump();

@@ -12,6 +12,49 @@ namespace {
 
 const DWORD kBlockSize = 4096;
 
+// A row's stream open for reading from its start.
+class OpenStream
+{
+public:
+    explicit OpenStream(const MsiBinaryData::Location& at) : where_(*at.where)
+    {
+        std::wstring sql = L"SELECT " + MsiQuery::QuoteName(at.column) + L" FROM " +
+                           MsiQuery::QuoteName(at.table) + L" WHERE " + where_.text;
+        view_ = MsiQuery::OpenAndExecute(at.database, sql, where_.params.get());
+        record_ = msi::ViewFetch(view_.get());
+        if (!record_)
+            throw std::runtime_error("Failed to find the specified binary record");
+    }
+    ~OpenStream()
+    {
+        // Back at its start before the next commit, as Extract leaves a stream (Wine).
+        record_.reset();
+        MsiViewClose(view_.get());
+        if (MsiViewExecute(view_.get(), where_.params.get()) == ERROR_SUCCESS) {
+            MSIHANDLE record = 0;
+            if (MsiViewFetch(view_.get(), &record) == ERROR_SUCCESS)
+                MsiCloseHandle(record);
+        }
+    }
+    OpenStream(const OpenStream&) = delete;
+    OpenStream& operator=(const OpenStream&) = delete;
+
+    UINT Size() const { return msi::RecordDataSize(record_.get(), 1); }
+    DWORD Read(char* buffer, DWORD size)
+    {
+        try {
+            return msi::RecordReadStream(record_.get(), 1, buffer, size);
+        } catch (const tfc::Win32Error&) {
+            throw std::runtime_error("Failed to read the specified binary record");
+        }
+    }
+
+private:
+    const SqlCondition& where_;
+    MsiHandle view_;
+    MsiHandle record_;
+};
+
 } // namespace
 
 MsiBinaryData::MsiBinaryData(const MsiFieldData& cell)
@@ -95,6 +138,22 @@ void MsiBinaryData::Extract(MsiFieldData& cell, MSIHANDLE database, const SqlCon
     msi::ViewFetch(view.get());
 
     MsiBinaryData(hash.Digest(), path).StoreInto(cell);
+}
+
+bool MsiBinaryData::SameContent(const Location& first, const Location& second)
+{
+    OpenStream one(first), other(second);
+    if (one.Size() != other.Size())
+        return false;
+    std::vector<char> block(kBlockSize), other_block(kBlockSize);
+    for (;;) {
+        DWORD read = one.Read(block.data(), kBlockSize);
+        DWORD other_read = other.Read(other_block.data(), kBlockSize);
+        if (read != other_read || std::memcmp(block.data(), other_block.data(), read) != 0)
+            return false;
+        if (read != kBlockSize)
+            return true;
+    }
 }
 
 MsiBinaryData FileMd5(const std::wstring& path)

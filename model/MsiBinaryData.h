@@ -33,6 +33,18 @@ public:
     static void Extract(MsiFieldData& cell, MSIHANDLE database, const SqlCondition& where,
                         const std::wstring& table, const std::wstring& column);
 
+    // One row's stream where it lies in a database.
+    struct Location
+    {
+        MSIHANDLE database;
+        const SqlCondition* where;
+        std::wstring table;
+        std::wstring column;
+    };
+    // Whether two streams not extracted hold the same bytes: read side by side, nothing written or kept
+    // (a comparison of many rows costs no temporary files).
+    static bool SameContent(const Location& first, const Location& second);
+
     State state = NotExtracted;
     std::shared_ptr<const std::vector<BYTE>> digest;
     std::wstring path;

@@ -246,6 +246,27 @@ void MsiTable::ExtractCell(MsiRow& row, const MsiFieldDef& column)
     MsiBinaryData::Extract(cell, database_handle(), KeyWhereClause(row), name_, column.name());
 }
 
+bool MsiTable::SameStream(MsiRow& row, const MsiFieldDef& column, MsiTable& other, MsiRow& other_row,
+                          const MsiFieldDef& other_column)
+{
+    MsiFieldData& cell = *row[column.column_index()];
+    MsiFieldData& other_cell = *other_row[other_column.column_index()];
+    if (cell.is_null() || other_cell.is_null())
+        return cell.is_null() == other_cell.is_null();
+    if (MsiBinaryData(cell).state != MsiBinaryData::Extracted &&
+        MsiBinaryData(other_cell).state != MsiBinaryData::Extracted) {
+        SqlCondition where = KeyWhereClause(row);
+        SqlCondition other_where = other.KeyWhereClause(other_row);
+        return MsiBinaryData::SameContent(
+            {database_handle(), &where, name_, column.name()},
+            {other.database_handle(), &other_where, other.name_, other_column.name()});
+    }
+    ExtractCell(row, column);
+    other.ExtractCell(other_row, other_column);
+    MsiBinaryData data(cell), other_data(other_cell);
+    return data.digest && other_data.digest && *data.digest == *other_data.digest;
+}
+
 void MsiTable::CopyFrom(const MsiTable& other)
 {
     MsiRowList rows;

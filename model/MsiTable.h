@@ -129,6 +129,11 @@ public:
     void ExtractBinaries();
     void ExtractRowBinaries(MsiRow& row);
     void ExtractCell(MsiRow& row, const MsiFieldDef& column);
+    // Whether a stream cell of this table and one of another hold the same bytes; a cell extracted on
+    // either side is compared by digest (the other extracted too), two cells still in their databases by
+    // reading them side by side.
+    bool SameStream(MsiRow& row, const MsiFieldDef& column, MsiTable& other, MsiRow& other_row,
+                    const MsiFieldDef& other_column);
 
     // Takes the other table's columns and copies of its rows; holders of this table see the new content.
     void CopyFrom(const MsiTable& other);

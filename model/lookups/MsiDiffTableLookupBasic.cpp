@@ -326,15 +326,8 @@ bool MsiDiffTableLookupBasic::CellsEqual(int column, RowIterator base_row, RowIt
     const MsiFieldDef& def = *transformed_->columns()[column];
     MsiFieldData& base_cell = *base_row->at(column);
     MsiFieldData& cell = *row->at(column);
-    if (base_def.kind() == MsiFieldKind::Binary && def.kind() == MsiFieldKind::Binary) {
-        if (base_cell.is_null() || cell.is_null())
-            return base_cell.is_null() == cell.is_null();
-        // Compared by content: a cell not read yet has no digest.
-        base_->ExtractCell(*base_row, base_def);
-        transformed_->ExtractCell(*row, def);
-        MsiBinaryData base_data(base_cell), data(cell);
-        return base_data.digest && data.digest && *base_data.digest == *data.digest;
-    }
+    if (base_def.kind() == MsiFieldKind::Binary && def.kind() == MsiFieldKind::Binary)
+        return base_->SameStream(*base_row, base_def, *transformed_, *row, def);
     return base_def.display_str(base_cell) == def.display_str(cell);
 }
 

@@ -393,3 +393,61 @@ TEST(ListView, ALongListIsFittedAsWideAsOverEveryRow)
         EXPECT_EQ(host.list().GetColumnWidths(), sampled);
     }
 }
+
+// Shift with a cursor key selects from the mark to where the key moves the focus, whatever the selection
+// was: checked against the same keys without Shift in a list of the same size, which the control moves
+// alone.
+TEST(ListView, ShiftKeysSelectFromTheMarkToWhereTheKeyMoves)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.push_back({L"row " + std::to_wstring(i)});
+    TextHandler plain_handler({L"Name"}, rows), handler({L"Name"}, rows);
+    ListHost plain_host;
+    plain_handler.Show(plain_host.list());
+    ListHost host;
+    handler.Show(host.list());
+    ObjectWindow& plain = plain_host.list();
+    ObjectWindow& list = host.list();
+    auto range = [](int from, int to) {
+        std::vector<int> items;
+        for (int item = std::min(from, to); item <= std::max(from, to); ++item)
+            items.push_back(item);
+        return items;
+    };
+    auto top = [](ObjectWindow& view) { return SendMessageW(view.GetWindowHandle(), LVM_GETTOPINDEX, 0, 0); };
+    struct Case
+    {
+        const char* name;
+        std::vector<int> selected; // then the focus at 7 and the mark at 5
+    } cases[] = {
+        {"the range from the mark", {5, 6, 7}},
+        {"as many items, one outside the range", {2, 5, 6}},
+        {"more items than the range", {5, 6, 7, 200}},
+    };
+    const WORD keys[] = {VK_DOWN, VK_DOWN,  VK_NEXT, VK_NEXT, VK_NEXT, VK_UP,   VK_PRIOR,
+                         VK_END,  VK_PRIOR, VK_UP,   VK_HOME, VK_NEXT, VK_DOWN, VK_PRIOR};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (ObjectWindow* view : {&plain, &list}) {
+            view->SetSelection(c.selected);
+            view->FocusItem(7);
+            SendMessageW(view->GetWindowHandle(), LVM_SETSELECTIONMARK, 0, 5);
+            SendMessageW(view->GetWindowHandle(), LVM_ENSUREVISIBLE, 0, FALSE);
+        }
+        size_t heard = handler.keys.size();
+        for (WORD key : keys) {
+            SCOPED_TRACE(key);
+            DefaultKeyTarget = [&plain] { return plain.GetWindowHandle(); };
+            PressKey(key);
+            DefaultKeyTarget = [&list] { return list.GetWindowHandle(); };
+            PressKey(key, false, true);
+            ASSERT_EQ(plain.GetFocusedItem(), list.GetFocusedItem());
+            EXPECT_EQ(top(plain), top(list));
+            EXPECT_EQ(range(5, list.GetFocusedItem()), list.GetSelectedItems());
+            EXPECT_EQ(5, SendMessageW(list.GetWindowHandle(), LVM_GETSELECTIONMARK, 0, 0));
+        }
+        DefaultKeyTarget = nullptr;
+        EXPECT_EQ(heard + std::size(keys), handler.keys.size()) << "the owner hears of every key";
+    }
+}

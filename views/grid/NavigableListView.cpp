@@ -250,7 +250,9 @@ void NavigableListView::SetSelection(const std::vector<int>& items)
     LVITEMW state = {};
     state.stateMask = LVIS_SELECTED;
     state.state = 0;
-    SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    // Only the selected items: the control clears every item one by one, asking the owner about each.
+    for (int item : GetSelectedItems())
+        SendMessageW(window_, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
     state.state = LVIS_SELECTED;
     for (int item : items)
         SendMessageW(window_, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
@@ -390,6 +392,8 @@ LRESULT NavigableListView::OnNotify(NMHDR* header)
     case LVN_COLUMNCLICK:
         return OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
     case LVN_ITEMCHANGED:
+        if (extending_)
+            return 0;
         return OnItemChanged(reinterpret_cast<NMLISTVIEW*>(header));
     case NM_CUSTOMDRAW:
         return OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
@@ -495,8 +499,36 @@ POINT NavigableListView::message_point() const
 LRESULT NavigableListView::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
         // Keys reach the cursor as LVN_KEYDOWN, which the control sends from here.
+        auto key = static_cast<WORD>(wparam);
+        bool extension = (key == VK_PRIOR || key == VK_NEXT || key == VK_END || key == VK_HOME ||
+                          key == VK_UP || key == VK_DOWN) &&
+                         GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0;
+        if (extension && ExtendSelection(key))
+            return 0;
+        int focused = extension ? GetFocusedItem() : -1;
+        extent_.valid = false;
+        LRESULT result = call_previous_proc(window, message, wparam, lparam);
+        if (extension)
+            RecordExtent(focused);
+        return result;
+    }
+    case LVM_SETITEMSTATE:
+    case LVM_SETITEMW:
+    case LVM_SETITEMA:
+    case LVM_INSERTITEMW:
+    case LVM_INSERTITEMA:
+    case LVM_DELETEITEM:
+    case LVM_DELETEALLITEMS:
+    case LVM_SETITEMCOUNT:
+    case LVM_SETSELECTIONMARK:
+    case WM_CHAR:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (!extending_)
+            extent_.valid = false;
         return call_previous_proc(window, message, wparam, lparam);
     case WM_TIMER:
         return OnTimer(wparam) ? call_previous_proc(window, message, wparam, lparam) : 0;
@@ -510,6 +542,7 @@ LRESULT NavigableListView::window_proc(HWND window, UINT message, WPARAM wparam,
 
 LRESULT NavigableListView::OnLButtonDown(HWND window, WPARAM wparam, LPARAM lparam)
 {
+    extent_.valid = false;
     RecordButtonDown(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
     // The control runs its own mouse loop in here and reports NM_CLICK before it returns.
     return call_previous_proc(window, WM_LBUTTONDOWN, wparam, lparam);

@@ -107,6 +107,31 @@ private:
     // `keep` of them, in ascending order.
     std::vector<int> WidestRows(int column, int rows, size_t keep);
 
+    // Shift with a cursor key extends the selection from the selection mark to the item the key reaches.
+    // The control does it item by item over the whole new range, asking the owner about each; when the
+    // selection is the range from the mark to the focus (as the last extension left it, or as the
+    // control's search finds), only the items between the old and the new end change here. False: the
+    // control does it (and what it leaves is recorded).
+    bool ExtendSelection(WORD key);
+    void RecordExtent(int focused_before);
+    // The item a cursor key moves the focus to in the report view, as the control moves it; -1 for none.
+    int KeyTarget(WORD key, int focused) const;
+    void SetItemSelected(int item, bool selected);
+
+    struct Extent
+    {
+        bool valid = false;
+        int mark = -1;
+        int focus = -1;
+        int items = 0;
+    };
+    // The selection is exactly [mark, focus] (either order) while valid; anything else that may change
+    // the selection makes it invalid.
+    Extent extent_;
+    // Set while this class changes item states itself: their change notifications are not passed on,
+    // as the control passes on none of a range it selects.
+    bool extending_ = false;
+
     // The most of a text the control takes to measure it.
     static const int kFitTextLength = 259;
     // While a long list is fitted: the rows the control is shown, by the item it asks for.

@@ -3,7 +3,9 @@
 
 #include "foundation/PopupMenu.h"
 #include "foundation/Clipboard.h"
+#include "foundation/ForegroundProgress.h"
 #include "foundation/Prompt.h"
+#include "frame/FrameWindow.h"
 #include "model/MsiFile.h"
 #include "resources/NodesIds.h"
 #include "views/tree/TableViewsTab.h"
@@ -209,12 +211,12 @@ void MsiTableNode::DeleteSelectedRows()
     if (selected.empty())
         return;
     int sort = SortColumn();
+    std::vector<RowIterator> rows;
+    for (int position : selected) {
+        if (RowExists(position))
+            rows.push_back(lookup_->GetIndexedRow(position, sort));
+    }
     if (tab_->GetMsiFile().relationships().IsEnabled()) {
-        std::vector<RowIterator> rows;
-        for (int position : selected) {
-            if (RowExists(position))
-                rows.push_back(lookup_->GetIndexedRow(position, sort));
-        }
         if (!rows.empty() && RunCascadeDeletion(rows)) {
             list->SetSelection({});
             Refresh(true);
@@ -224,31 +226,32 @@ void MsiTableNode::DeleteSelectedRows()
     if (ShowMessageBox(GetOwnerWindow(), L"Do you wish to permanently delete the selected row(s)?",
                        L"Delete Row(s)?", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    // Positions move up as rows go; a comparison view keeps a row that the base still has (shown removed),
-    // so the count of deletions, not the drop in rows, says whether anything was deleted.
-    int offset = 0;
+    if (rows.empty()) {
+        ShowMessageBox(GetOwnerWindow(), L"None of the selected rows exist in the file being edited.",
+                       L"Rows already deleted", MB_OK);
+        return;
+    }
+    // In one go, so that the lookup's Indexes are mended once, not once a row. A comparison view keeps a
+    // row that the base still has (shown removed), so the count of deletions, not the drop in rows, says
+    // whether anything was deleted.
+    FrameWindow* frame = tab_->GetMainWindow();
+    ForegroundProgress progress(frame ? &frame->GetProgressWindow() : nullptr, GetOwnerWindow(),
+                                L"Deleting rows");
+    int total = static_cast<int>(rows.size());
     int deleted = 0;
     try {
-        for (int position : selected) {
-            int at = position - offset;
-            if (!RowExists(at))
-                continue;
-            int before = lookup_->RowCount();
-            lookup_->DeleteRow(sort, at);
-            ++deleted;
-            offset += before - lookup_->RowCount();
-        }
+        lookup_->DeleteRows(rows, [&](int count) {
+            deleted = count;
+            return progress.Step(static_cast<size_t>(count), static_cast<size_t>(total),
+                                 L"Deleting row " + std::to_wstring(count) + L" of " +
+                                     std::to_wstring(total));
+        });
     } catch (...) {
         if (deleted) {
             list->SetSelection({});
             Refresh(true);
         }
         throw;
-    }
-    if (!deleted) {
-        ShowMessageBox(GetOwnerWindow(), L"None of the selected rows exist in the file being edited.",
-                       L"Rows already deleted", MB_OK);
-        return;
     }
     list->SetSelection({});
     Refresh(true);

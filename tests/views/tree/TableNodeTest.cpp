@@ -3,6 +3,7 @@
 #include "NodeTesting.h"
 
 #include "foundation/Clipboard.h"
+#include "model/MsiModification.h"
 #include "model/lookups/MsiDiffTableLookupBasic.h"
 #include "resources/NodesIds.h"
 #include "shell/MDITabsParent.h"
@@ -277,6 +278,90 @@ TEST_F(TableNodeTest, DeletingInAComparisonViewCountsWhatWasDeleted)
         if (tab->IsDirty())
             prompts.answer(IDNO); // "Save ...?"
         frame.frame().GetTabs().CloseCurrent();
+    }
+}
+
+// With tracking off the selected rows go in one deletion: it must leave exactly what deleting them one
+// at a time left (the rows, the change log, the list), in sorted lists, the Directory view that keeps
+// paths, and a comparison view where a selected row exists only in the base.
+TEST_F(TableNodeTest, DeletingSelectedRowsLeavesWhatDeletingThemOneByOneLeft)
+{
+    struct Case
+    {
+        const wchar_t* table;
+        int sort;
+        std::vector<int> positions;
+        bool comparison;
+    } cases[] = {
+        {L"Property", 0, {0, 2, 3, 6}, false},
+        {L"Property", 1, {1, 4, 5}, false},
+        {L"InstallExecuteSequence", 2, {0, 1, 6, 12, 13, 20}, false},
+        {L"Directory", 0, {0, 2}, false},
+        {L"Property", 0, {0, 1, 2, 3, 4, 5, 6, 7}, true},
+    };
+    struct Left
+    {
+        std::vector<std::wstring> rows;
+        std::vector<std::wstring> log;
+        int items = 0;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::wstring(c.table) + L" sorted by " + std::to_wstring(c.sort) +
+                     (c.comparison ? L" compared" : L""));
+        Left left[2];
+        for (bool batch : {true, false}) {
+            auto tab = Open({L"", false, c.comparison, false, &DropProductName});
+            if (!tab)
+                GTEST_SKIP() << "shared test data absent";
+            tab->ShowTable(c.table);
+            MsiTableNode* node = tab->FindTableNode(c.table);
+            ObjectWindow& list = List(*tab);
+            auto lookup = node->GetLookup();
+            if (c.sort > 0) {
+                NMLISTVIEW click = {};
+                click.hdr.hwndFrom = list.GetWindowHandle();
+                click.hdr.code = LVN_COLUMNCLICK;
+                click.iSubItem = c.sort;
+                SendMessageW(tab->GetWindowHandle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+            }
+            ASSERT_EQ(c.sort, std::max(0, list.GetSortColumn()));
+            ASSERT_LT(c.positions.back(), lookup->RowCount());
+            if (batch) {
+                list.SetSelection(c.positions);
+                prompts.answer(IDYES);
+                node->DeleteSelectedRows();
+            } else {
+                // As the node deleted before: position by position, each moved up by the rows gone.
+                int offset = 0;
+                for (int position : c.positions) {
+                    int at = position - offset;
+                    if (!lookup->IsEditableRow(lookup->GetIndexedRow(at, c.sort)))
+                        continue;
+                    int before = lookup->RowCount();
+                    lookup->DeleteRow(c.sort, at);
+                    offset += before - lookup->RowCount();
+                }
+                list.SetItemCount(lookup->RowCount());
+            }
+            Left& result = left[batch ? 0 : 1];
+            for (int row = 0; row < lookup->RowCount(); ++row)
+                result.rows.push_back(lookup->GetRowClipboardText(row, c.sort));
+            for (const auto& entry : tab->GetMsiFile().change_log()) {
+                auto* sql = dynamic_cast<MsiSqlModification*>(entry.get());
+                ASSERT_NE(sql, nullptr);
+                std::wstring text = sql->sql();
+                for (const LoggedCell& cell : sql->params())
+                    text += L" | " + cell.column->display_str(*cell.value);
+                result.log.push_back(text);
+            }
+            result.items = list.GetItemCount();
+            tab->SetDirty(false);
+            frame.frame().GetTabs().CloseCurrent();
+        }
+        EXPECT_FALSE(left[0].log.empty());
+        EXPECT_EQ(left[1].rows, left[0].rows);
+        EXPECT_EQ(left[1].log, left[0].log);
+        EXPECT_EQ(left[1].items, left[0].items);
     }
 }
 
