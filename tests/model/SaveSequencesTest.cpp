@@ -189,6 +189,22 @@ protected:
         return rows.size() == 1 ? rows[0][0] : std::string("<no row>");
     }
 
+    // Every reader gets the written file whole: the structure, msi.dll's tables and row counts, msitools'
+    // table list, and our own open holding the edited text.
+    static void expect_read_whole(const std::wstring& path, const std::wstring& counts,
+                                  const std::wstring& edited)
+    {
+        EXPECT_EQ("", CompoundFileFault(path));
+        EXPECT_EQ(counts, table_counts(path));
+        std::wstring outside = msitools_tables(path);
+        if (outside != L"no msitools") {
+            EXPECT_EQ(listed_tables(path), outside);
+        }
+        MsiFile reopened;
+        reopened.Open(path, MSIDBOPEN_READONLY);
+        EXPECT_NE(std::wstring::npos, changes_testing::DatabasePicture(reopened).find(edited));
+    }
+
     // An edit of the Property table: ProductName gets a new value.
     void edit_product_name(const std::wstring& value)
     {
@@ -263,18 +279,10 @@ TEST_F(SaveSequencesTest, DialogPreviewThenEditAndSaveInPlaceKeepsEveryTable)
     edit_product_name(L"Edited again");
     file_->SaveInPlace(true, L"Tester");
     file_.reset();
-    EXPECT_EQ("", CompoundFileFault(path_));
-    EXPECT_EQ(before, table_counts(path_));
-    std::wstring outside = msitools_tables(path_);
-    if (outside != L"no msitools") {
-        EXPECT_EQ(listed_tables(path_), outside);
-    }
-    MsiFile reopened;
-    reopened.Open(path_, MSIDBOPEN_READONLY);
-    EXPECT_NE(std::wstring::npos, changes_testing::DatabasePicture(reopened).find(L"Edited again"));
+    expect_read_whole(path_, before, L"Edited again");
 }
 
-// Another program replaces the file (a rename over it) or rewrites it while the database is open: a
+// Another program replaces the file (a rename over it), rewrites or removes it while the database is open: a
 // save in place refuses and leaves that file alone; a save elsewhere writes the edits onto what the open
 // read, and every reader gets that file whole.
 TEST_F(SaveSequencesTest, FileChangedUnderTheOpenDatabaseIsSavedElsewhereWithTheEdits)
@@ -314,16 +322,7 @@ TEST_F(SaveSequencesTest, FileChangedUnderTheOpenDatabaseIsSavedElsewhereWithThe
         file_.reset();
         EXPECT_EQ(replaced, at_path());
         EXPECT_EQ("Edited", product_name(copy));
-        EXPECT_EQ(before, table_counts(copy));
-        std::wstring outside = msitools_tables(copy);
-        if (outside != L"no msitools") {
-            EXPECT_EQ(listed_tables(copy), outside);
-        }
-        {
-            MsiFile reopened;
-            reopened.Open(copy, MSIDBOPEN_READONLY);
-            EXPECT_NE(std::wstring::npos, changes_testing::DatabasePicture(reopened).find(L"Edited"));
-        }
+        expect_read_whole(copy, before, L"Edited");
         DeleteFileW(copy.c_str());
     }
 }
