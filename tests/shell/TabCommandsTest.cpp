@@ -458,20 +458,7 @@ TEST(TabCommands, AKeptLookupGoesWithItsTableWhateverDropsIt)
         std::function<void()> run;
         bool table_after;
     } cases[] = {
-        {"import replacing it",
-         [&] {
-             ScriptedPrompts prompts;
-             prompts.answer(PromptAnswer{IDOK, {folder.file(L"Feature.idt")}, false});
-             DialogDriver driver([&] {
-                 HWND window = FindDialog(L"Import Tables");
-                 if (!window)
-                     return false;
-                 PressButton(window, IDOK);
-                 return true;
-             });
-             tab->OnCommand(nullptr, ID_TABLES_IMPORT);
-             EXPECT_TRUE(driver.finished());
-         },
+        {"import replacing it", [&] { EXPECT_TRUE(ImportThroughCommand(*tab, folder.file(L"Feature.idt"))); },
          true},
         {"drop tables",
          [&] {

@@ -615,19 +615,7 @@ TEST_F(TransformTabTest, RevertToBaseOfATableOfAnotherShapeListsItsColumnsAnew)
     std::string idt = "Property\tValue\tExtra\r\ns72\ts0\tS10\r\nProperty\tProperty\r\nProductName\tA\tx\r\n";
     std::wstring file = folder_.file(L"Property.idt");
     WriteFileBytes(file, std::vector<BYTE>(idt.begin(), idt.end()));
-    {
-        ScriptedPrompts prompts;
-        prompts.answer(PromptAnswer{IDOK, {file}, false});
-        DialogDriver import([] {
-            HWND window = FindDialog(L"Import Tables");
-            if (!window)
-                return false;
-            PressButton(window, IDOK);
-            return true;
-        });
-        tab->OnCommand(nullptr, ID_TABLES_IMPORT);
-        EXPECT_TRUE(import.finished());
-    }
+    EXPECT_TRUE(ImportThroughCommand(*tab, file));
     MsiTableNode* columns = tab->FindTableNode(L"_Columns");
     auto* property = dynamic_cast<MsiDiffTableNode*>(tab->FindTableNode(L"Property"));
     ASSERT_TRUE(columns && property);
