@@ -190,8 +190,9 @@ void MainWindow::OnCreate(HWND window)
         CommandLinePaths(has_command_line_ ? command_line_.c_str() : GetCommandLineW());
     SetFocus(log_tabs_.GetWindowHandle());
     RestorePlacement();
-    OpenFiles(paths, false);
+    // Before the files: an opened document's path and table count stay on show.
     SetStatusParts({});
+    OpenFiles(paths, false);
 }
 
 std::vector<FindableDocument*> MainWindow::GetFindDocuments()

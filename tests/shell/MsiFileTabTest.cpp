@@ -133,6 +133,8 @@ TEST_F(MsiFileTabTest, MainRoadOpenEditSaveSaveAsAndBackUp)
     EXPECT_EQ(tab->GetTitle(), L"Setup.msi");
     EXPECT_EQ(FrameTitle(frame.frame()), L"Setup.msi - Dravnetta - Varnock");
     std::vector<std::wstring> tables = TableNodes(*tab);
+    EXPECT_EQ(frame->GetStatusPercentages(), (std::vector<int>{80, 20}));
+    EXPECT_EQ(StatusText(frame.frame(), 1), L"Tables: " + std::to_wstring(tables.size()));
     for (const wchar_t* name : {L"Component", L"Directory", L"File", L"Property", L"_Columns", L"_Tables"})
         EXPECT_NE(std::find(tables.begin(), tables.end(), name), tables.end()) << name;
     SaveScreenshot(frame->GetWindowHandle(), L"tab-1-opened.png");
