@@ -318,11 +318,16 @@ void MsiTableNode::GetFieldTip(std::wstring& text, int item, int column)
     const MsiFieldSchema* schema = def->field_schema().get();
     if (!schema)
         return;
-    if (def->kind() == MsiFieldKind::Integer && RowExists(item)) {
+    // Only a column with named values has names to give: a plain number (a size, a sequence) is not
+    // "Unknown".
+    if (def->kind() == MsiFieldKind::Integer && !schema->named_values.empty() && RowExists(item)) {
         RowIterator row = lookup_->GetIndexedRow(item, SortColumn());
         const MsiFieldData& cell = *(*row)[def->column_index()];
+        std::wstring names;
         if (!cell.is_null())
-            text += L"\r\n| " + NamedValueText(*schema, static_cast<uint32_t>(def->integer_value(cell)));
+            names = NamedValueText(*schema, static_cast<uint32_t>(def->integer_value(cell)));
+        if (!names.empty())
+            text += L"\r\n| " + names;
     }
     if (gOptions.field_tips) {
         if (!text.empty() && !schema->description.empty())

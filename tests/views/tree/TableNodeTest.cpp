@@ -504,5 +504,8 @@ TEST_F(TableNodeTest, CellTipsNameTheValuesFlagsAndAChangedCellsBaseValue)
     std::wstring tip;
     node->GetFieldTip(tip, 0, 6);
     EXPECT_EQ(L"\r\n| Vital", tip);
+    // The sequence is a plain number: no names, so no tip without the descriptions.
+    node->GetFieldTip(tip, 0, 7);
+    EXPECT_EQ(L"", tip);
     gOptions.field_tips = tips;
 }
