@@ -41,21 +41,7 @@ std::vector<std::wstring> ComboEntries(HWND dialog)
     return entries;
 }
 
-class ValidationDialogs : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        suite_ = TestCubPath(L"TestSuite.cub");
-        if (suite_.empty())
-            GTEST_SKIP() << "the test ICE suites were not built";
-    }
-    void TearDown() override
-    {
-        tfc::DeleteRegistryTree(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath());
-    }
-    std::wstring suite_;
-};
+using ValidationDialogs = StoredProfilesTest;
 
 } // namespace
 

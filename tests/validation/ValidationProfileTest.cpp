@@ -12,21 +12,7 @@ using namespace validation_testing;
 
 namespace {
 
-class Profiles : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        suite_ = TestCubPath(L"TestSuite.cub");
-        if (suite_.empty())
-            GTEST_SKIP() << "the test ICE suites were not built";
-    }
-    void TearDown() override
-    {
-        tfc::DeleteRegistryTree(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath());
-    }
-    std::wstring suite_;
-};
+using Profiles = StoredProfilesTest;
 
 } // namespace
 

@@ -112,6 +112,18 @@ void StoreProfile(const std::wstring& profile, const std::vector<StoredCub>& cub
     }
 }
 
+void StoredProfilesTest::SetUp()
+{
+    suite_ = TestCubPath(L"TestSuite.cub");
+    if (suite_.empty())
+        GTEST_SKIP() << "the test ICE suites were not built";
+}
+
+void StoredProfilesTest::TearDown()
+{
+    tfc::DeleteRegistryTree(HKEY_CURRENT_USER, ValidationProfile::ProfilesKeyPath());
+}
+
 bool ProfileKeyExists(const std::wstring& profile)
 {
     tfc::RegKey key;

@@ -3,6 +3,7 @@
 // settings key, and running a validator as a job.
 #include "foundation/JobRunner.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <memory>
 #include <string>
@@ -35,6 +36,15 @@ struct StoredCub
 // Writes a profile's key as the profile dialog saves it.
 void StoreProfile(const std::wstring& profile, const std::vector<StoredCub>& cubs);
 bool ProfileKeyExists(const std::wstring& profile);
+
+// Tests of stored profiles: `suite_` is TestSuite.cub (they skip without it); the profiles go after each.
+class StoredProfilesTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::wstring suite_;
+};
 
 // The results file as text (UTF-16LE without a byte-order mark).
 std::wstring ReadUtf16File(const std::wstring& path);
