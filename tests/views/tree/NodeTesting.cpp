@@ -122,4 +122,17 @@ std::shared_ptr<NodeTab> NodeFrame::Open(const NodeTab::Setup& setup)
     return tab;
 }
 
+std::wstring Shape(const ContainerNode& node)
+{
+    std::wstring text;
+    for (const auto& child : node.GetChildren()) {
+        if (!text.empty())
+            text += L",";
+        text += child.node->GetLabel();
+        if (child.node->HasChildren())
+            text += L"{" + Shape(*child.node) + L"}";
+    }
+    return text;
+}
+
 } // namespace node_testing

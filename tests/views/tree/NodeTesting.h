@@ -75,4 +75,8 @@ private:
     std::unique_ptr<MainWindow> frame_;
 };
 
+// Labels of the node's children, each with its own children in braces: "a{b,c{}}"; "Dummy" for a
+// placeholder.
+std::wstring Shape(const ContainerNode& node);
+
 } // namespace node_testing

@@ -23,21 +23,6 @@ public:
     bool AcceptRow(MsiTable&, RowIterator row) override { return (*row)[1]->is_null(); }
 };
 
-// Labels of the node's children, each with its own children in braces: "a{b,c{}}"; "Dummy" for a
-// placeholder.
-std::wstring Shape(const ContainerNode& node)
-{
-    std::wstring text;
-    for (const auto& child : node.GetChildren()) {
-        if (!text.empty())
-            text += L",";
-        text += child.node->GetLabel();
-        if (child.node->HasChildren())
-            text += L"{" + Shape(*child.node) + L"}";
-    }
-    return text;
-}
-
 void AddCycle(MSIHANDLE database)
 {
     RunSql(database, L"INSERT INTO `Feature` (`Feature`, `Feature_Parent`, `Level`, `Attributes`) "

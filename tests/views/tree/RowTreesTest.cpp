@@ -18,20 +18,6 @@ using namespace node_testing;
 
 namespace {
 
-// Labels of the node's children, each with its own children in braces; "Dummy" for a placeholder.
-std::wstring Shape(const ContainerNode& node)
-{
-    std::wstring text;
-    for (const auto& child : node.GetChildren()) {
-        if (!text.empty())
-            text += L",";
-        text += child.node->GetLabel();
-        if (child.node->HasChildren())
-            text += L"{" + Shape(*child.node) + L"}";
-    }
-    return text;
-}
-
 // A second root feature, a sub-feature, a second component in another folder, and a dialog the installer
 // can show without a loop of its own (Attributes 1).
 void AddRows(MSIHANDLE database)
