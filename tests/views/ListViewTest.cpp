@@ -72,6 +72,11 @@ public:
         keys.push_back({key->wVKey, list.GetCurrentColumn()});
         return 0;
     }
+    LRESULT OnItemChanged(ObjectWindow&, NMLISTVIEW* change) override
+    {
+        changes.push_back(*change);
+        return 0;
+    }
     void Show(ObjectWindow& list) { list.SetHandler(this, captions, static_cast<int>(rows.size()), -1, 0); }
 
     std::vector<std::wstring> captions;
@@ -80,6 +85,7 @@ public:
     std::vector<std::vector<int>> sorts;
     std::vector<std::pair<int, int>> edits;
     std::vector<std::pair<WORD, int>> keys;
+    std::vector<NMLISTVIEW> changes;
     std::shared_ptr<ProbeEditor> editor;
 };
 
@@ -449,5 +455,90 @@ TEST(ListView, ShiftKeysSelectFromTheMarkToWhereTheKeyMoves)
         }
         DefaultKeyTarget = nullptr;
         EXPECT_EQ(heard + std::size(keys), handler.keys.size()) << "the owner hears of every key";
+    }
+}
+
+// A cursor key without Shift selects only the item it moves the focus to, however many items were selected:
+// checked against the same key given to the control's own procedure in a list of the same size and
+// selection, down to what the owners hear.
+TEST(ListView, PlainKeysSelectOnlyWhereTheKeyMoves)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.push_back({L"row " + std::to_wstring(i)});
+    TextHandler plain_handler({L"Name"}, rows), handler({L"Name"}, rows);
+    ListHost plain_host;
+    plain_handler.Show(plain_host.list());
+    ListHost host;
+    handler.Show(host.list());
+    ObjectWindow& plain = plain_host.list();
+    ObjectWindow& list = host.list();
+    auto range = [](int from, int to, int step) {
+        std::vector<int> items;
+        for (int item = from; item <= to; item += step)
+            items.push_back(item);
+        return items;
+    };
+    auto top = [](ObjectWindow& view) { return SendMessageW(view.GetWindowHandle(), LVM_GETTOPINDEX, 0, 0); };
+    auto mark = [](ObjectWindow& view) {
+        return SendMessageW(view.GetWindowHandle(), LVM_GETSELECTIONMARK, 0, 0);
+    };
+    auto heard = [](const TextHandler& owner) {
+        std::vector<std::vector<int>> changes;
+        for (const NMLISTVIEW& change : owner.changes)
+            changes.push_back({change.iItem, static_cast<int>(change.uChanged),
+                               static_cast<int>(change.uOldState), static_cast<int>(change.uNewState)});
+        return changes;
+    };
+    auto control_key = [](HWND window, WORD key) {
+        BYTE modifiers[256];
+        GetKeyboardState(modifiers);
+        modifiers[VK_SHIFT] = modifiers[VK_CONTROL] = 0;
+        SetKeyboardState(modifiers);
+        auto procedure = reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC));
+        CallWindowProcW(procedure, window, WM_KEYDOWN, key, 1);
+        CallWindowProcW(procedure, window, WM_KEYUP, key, 0xC0000001);
+        PumpPending();
+    };
+    struct Case
+    {
+        const char* name;
+        std::vector<int> selected;
+        int focus;
+        int shown_before; // made visible before the focus: the focus ends at the top or the bottom of the
+                          // page
+    } cases[] = {
+        {"the focused item alone", {60}, 60, 0},
+        {"the range up to the focus, at the bottom", range(0, 120, 1), 120, 0},
+        {"every other item, the focus not selected, at the top", range(0, 298, 2), 151, 299},
+        {"the range from the focus, at the first item", range(0, 80, 1), 0, 299},
+        {"the range up to the focus, at the last item", range(200, 299, 1), 299, 0},
+        {"none", {}, 150, 299},
+    };
+    const WORD keys[] = {VK_NEXT, VK_PRIOR, VK_DOWN, VK_UP, VK_HOME, VK_END};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (WORD key : keys) {
+            SCOPED_TRACE(key);
+            for (ObjectWindow* view : {&plain, &list}) {
+                view->SetSelection(c.selected);
+                view->FocusItem(c.shown_before);
+                view->FocusItem(c.focus);
+            }
+            ASSERT_EQ(top(plain), top(list));
+            size_t keys_heard = handler.keys.size();
+            plain_handler.changes.clear();
+            handler.changes.clear();
+            control_key(plain.GetWindowHandle(), key);
+            DefaultKeyTarget = [&list] { return list.GetWindowHandle(); };
+            PressKey(key);
+            DefaultKeyTarget = nullptr;
+            ASSERT_EQ(plain.GetFocusedItem(), list.GetFocusedItem());
+            EXPECT_EQ(top(plain), top(list));
+            EXPECT_EQ(mark(plain), mark(list));
+            EXPECT_EQ(plain.GetSelectedItems(), list.GetSelectedItems());
+            EXPECT_EQ(heard(plain_handler), heard(handler));
+            EXPECT_EQ(keys_heard + 1, handler.keys.size()) << "the owner hears of the key";
+        }
     }
 }

@@ -502,10 +502,13 @@ LRESULT NavigableListView::window_proc(HWND window, UINT message, WPARAM wparam,
     case WM_KEYDOWN: {
         // Keys reach the cursor as LVN_KEYDOWN, which the control sends from here.
         auto key = static_cast<WORD>(wparam);
-        bool extension = (key == VK_PRIOR || key == VK_NEXT || key == VK_END || key == VK_HOME ||
-                          key == VK_UP || key == VK_DOWN) &&
-                         GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0;
+        bool cursor = key == VK_PRIOR || key == VK_NEXT || key == VK_END || key == VK_HOME || key == VK_UP ||
+                      key == VK_DOWN;
+        bool shift = GetKeyState(VK_SHIFT) < 0, control = GetKeyState(VK_CONTROL) < 0;
+        bool extension = cursor && shift && !control;
         if (extension && ExtendSelection(key))
+            return 0;
+        if (cursor && !shift && !control && MoveSelection(key))
             return 0;
         int focused = extension ? GetFocusedItem() : -1;
         extent_.valid = false;

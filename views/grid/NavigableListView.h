@@ -114,6 +114,18 @@ private:
     // control does it (and what it leaves is recorded).
     bool ExtendSelection(WORD key);
     void RecordExtent(int focused_before);
+    // A cursor key without Shift or Control selects only the item it moves the focus to. The control
+    // clears the old selection by setting every item of the list, however few are selected; here it is
+    // cleared in one go (ClearSelection) and the target selected and focused, and the owner hears what
+    // the control tells it. False: the control does it.
+    bool MoveSelection(WORD key);
+    // Clears the whole selection without visiting the items: the owner-data control drops the selection
+    // past a shortened item count at once. The focus goes too, silently; the top row is kept. The owner
+    // hears of it as of the control's own clearing of every item: one LVN_ITEMCHANGED for item -1, none
+    // when nothing was selected (the focus then stays).
+    void ClearSelection();
+    void NotifyKeyDown(WORD key);
+    void NotifyItemChanged(int item, UINT old_state, UINT new_state);
     // The item a cursor key moves the focus to in the report view, as the control moves it; -1 for none.
     int KeyTarget(WORD key, int focused) const;
     void SetItemSelected(int item, bool selected);

@@ -1,6 +1,7 @@
-// Shift with a cursor key in a NavigableListView: the selection extended by what changes, not by what is
-// selected. The control itself sets every item of the new range one by one, asking the owner about each,
-// which in a long list costs a second a key press.
+// Cursor keys in a NavigableListView. With Shift: the selection extended by what changes, not by what is
+// selected; the control itself sets every item of the new range one by one, asking the owner about each,
+// which in a long list costs a second a key press. Without: the selection cleared in one go; the control
+// sets every item of the list to clear it.
 #include "views/grid/NavigableListView.h"
 
 #include <algorithm>
@@ -32,6 +33,17 @@ int NavigableListView::KeyTarget(WORD key, int focused) const
         break;
     }
     return target;
+}
+
+void NavigableListView::NotifyKeyDown(WORD key)
+{
+    // As the control does: the owner hears of the key first.
+    NMLVKEYDOWN press = {};
+    press.hdr.hwndFrom = window_;
+    press.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window_));
+    press.hdr.code = LVN_KEYDOWN;
+    press.wVKey = key;
+    SendMessageW(GetParent(window_), WM_NOTIFY, press.hdr.idFrom, reinterpret_cast<LPARAM>(&press));
 }
 
 void NavigableListView::SetItemSelected(int item, bool selected)
@@ -68,13 +80,7 @@ bool NavigableListView::ExtendSelection(WORD key)
     if (target < 0 || target >= count)
         return false;
 
-    // As the control does: the owner hears of the key first.
-    NMLVKEYDOWN press = {};
-    press.hdr.hwndFrom = window_;
-    press.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window_));
-    press.hdr.code = LVN_KEYDOWN;
-    press.wVKey = key;
-    SendMessageW(GetParent(window_), WM_NOTIFY, press.hdr.idFrom, reinterpret_cast<LPARAM>(&press));
+    NotifyKeyDown(key);
     if (target == focused)
         return true;
 
@@ -118,4 +124,72 @@ void NavigableListView::RecordExtent(int focused_before)
     int selected = static_cast<int>(SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0));
     extent_.valid = extent_.focus >= 0 && extent_.focus != focused_before && extent_.mark >= 0 &&
                     selected == std::abs(extent_.focus - extent_.mark) + 1;
+}
+
+bool NavigableListView::MoveSelection(WORD key)
+{
+    LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    if ((style & LVS_SINGLESEL) || (style & LVS_TYPEMASK) != LVS_REPORT)
+        return false;
+    int focused = GetFocusedItem();
+    if (focused < 0)
+        return false;
+    int target = KeyTarget(key, focused);
+    // Where the focus stays the control changes nothing.
+    if (target < 0 || target >= GetItemCount() || target == focused)
+        return false;
+    NotifyKeyDown(key);
+    extent_.valid = false;
+    ClearSelection();
+    // When the focus went with the selection the owner hears of it as the control tells it, before the
+    // new item.
+    if (GetFocusedItem() != focused)
+        NotifyItemChanged(focused, LVIS_FOCUSED, 0);
+    LVITEMW state = {};
+    state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    state.state = LVIS_FOCUSED | LVIS_SELECTED;
+    SendMessageW(window_, LVM_SETITEMSTATE, target, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(window_, LVM_SETSELECTIONMARK, 0, target);
+    SendMessageW(window_, LVM_ENSUREVISIBLE, target, FALSE);
+    UpdateWindow(window_);
+    return true;
+}
+
+void NavigableListView::ClearSelection()
+{
+    if (SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
+        return;
+    int count = GetItemCount();
+    int top = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
+    SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(window_, LVM_SETITEMCOUNT, 0, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    SendMessageW(window_, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    int moved = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
+    if (moved != top) {
+        RECT row = {};
+        row.left = LVIR_BOUNDS;
+        SendMessageW(window_, LVM_GETITEMRECT, moved, reinterpret_cast<LPARAM>(&row));
+        SendMessageW(window_, LVM_SCROLL, 0, (top - moved) * (row.bottom - row.top));
+    }
+    // A control that keeps the selection past the count clears what is left item by item.
+    if (SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+        for (int item : GetSelectedItems())
+            SetItemSelected(item, false);
+    }
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, FALSE);
+    NotifyItemChanged(-1, LVIS_SELECTED, 0);
+}
+
+void NavigableListView::NotifyItemChanged(int item, UINT old_state, UINT new_state)
+{
+    NMLISTVIEW change = {};
+    change.hdr.hwndFrom = window_;
+    change.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window_));
+    change.hdr.code = LVN_ITEMCHANGED;
+    change.iItem = item;
+    change.uChanged = LVIF_STATE;
+    change.uOldState = old_state;
+    change.uNewState = new_state;
+    SendMessageW(GetParent(window_), WM_NOTIFY, change.hdr.idFrom, reinterpret_cast<LPARAM>(&change));
 }
