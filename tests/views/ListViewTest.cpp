@@ -539,6 +539,14 @@ TEST(ListView, PlainKeysSelectOnlyWhereTheKeyMoves)
             EXPECT_EQ(plain.GetSelectedItems(), list.GetSelectedItems());
             EXPECT_EQ(heard(plain_handler), heard(handler));
             EXPECT_EQ(keys_heard + 1, handler.keys.size()) << "the owner hears of the key";
+            // Shift then extends from where the key went (a key that moved nothing changed nothing).
+            int moved = list.GetFocusedItem();
+            if (list.GetSelectedItems() != std::vector<int>{moved})
+                continue;
+            DefaultKeyTarget = [&list] { return list.GetWindowHandle(); };
+            PressKey(VK_UP, false, true);
+            DefaultKeyTarget = nullptr;
+            EXPECT_EQ(moved > 0 ? range(moved - 1, moved, 1) : range(0, 0, 1), list.GetSelectedItems());
         }
     }
 }

@@ -152,6 +152,10 @@ bool NavigableListView::MoveSelection(WORD key)
     SendMessageW(window_, LVM_SETSELECTIONMARK, 0, target);
     SendMessageW(window_, LVM_ENSUREVISIBLE, target, FALSE);
     UpdateWindow(window_);
+    // The selection is the one item: a Shift key next needs no search of the list.
+    extent_.valid = SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) == 1;
+    extent_.mark = extent_.focus = target;
+    extent_.items = GetItemCount();
     return true;
 }
 
