@@ -121,6 +121,64 @@ RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)
     return ConditionOver(cells);
 }
 
+namespace {
+
+// The columns KeyCondition tests.
+bool InCondition(bool keyed, const MsiFieldDef& column)
+{
+    return keyed ? column.is_key() : column.kind() != MsiFieldKind::Binary;
+}
+
+void AppendConditionCell(std::wstring& text, wchar_t kind, const std::wstring& value)
+{
+    text += kind;
+    text += std::to_wstring(value.size());
+    text += L':';
+    text += value;
+}
+
+} // namespace
+
+std::wstring ConditionText(const MsiTable& table, const MsiRow& row)
+{
+    std::wstring text;
+    bool keyed = table.HasKeyColumns();
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (!InCondition(keyed, *column))
+            continue;
+        const MsiFieldData& cell = *row[column->column_index()];
+        if (IsNullKey(*column, cell))
+            AppendConditionCell(text, L'n', std::wstring());
+        else if (column->kind() == MsiFieldKind::Integer)
+            AppendConditionCell(text, L'i', std::to_wstring(column->integer_value(cell)));
+        else
+            AppendConditionCell(text, L's', cell.string());
+    }
+    return text;
+}
+
+std::wstring ConditionText(const MsiTable& table, MSIHANDLE record, bool all_columns)
+{
+    std::wstring text;
+    UINT field = 0;
+    bool keyed = table.HasKeyColumns();
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (all_columns)
+            field = static_cast<UINT>(column->column_index() + 1);
+        if (!InCondition(keyed, *column))
+            continue;
+        if (!all_columns)
+            ++field;
+        if (msi::RecordIsNull(record, field))
+            AppendConditionCell(text, L'n', std::wstring());
+        else if (column->kind() == MsiFieldKind::Integer)
+            AppendConditionCell(text, L'i', std::to_wstring(msi::RecordGetInteger(record, field)));
+        else
+            AppendConditionCell(text, L's', msi::RecordGetString(record, field));
+    }
+    return text;
+}
+
 MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition)
 {
     if (cells.empty())

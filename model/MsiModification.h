@@ -37,6 +37,11 @@ struct RowCondition
     std::wstring columns;
 };
 RowCondition KeyCondition(const MsiTable& table, const MsiRow& row);
+// A text equal for two rows exactly when KeyCondition's condition of one selects the other: its cells,
+// each null and each value told apart. From a row in memory, or from a record of the table's columns
+// in table order (SELECT *) or of the condition's columns only (SELECT condition.columns).
+std::wstring ConditionText(const MsiTable& table, const MsiRow& row);
+std::wstring ConditionText(const MsiTable& table, MSIHANDLE record, bool all_columns);
 
 // A record holding the cells, field n for cells[n - 1]; empty when there are none.
 // condition: the cells are parameters of a WHERE clause (see MsiFieldDef::set_condition_data).
