@@ -32,8 +32,9 @@ std::unordered_map<std::wstring, int> RowsByCondition(MSIHANDLE database, const 
     std::unordered_map<std::wstring, int> present;
     MsiHandle view = MsiQuery::OpenAndExecute(
         database, L"SELECT " + columns + L" FROM " + MsiQuery::QuoteName(table.name()), 0);
+    ConditionTextReader reader(table, false);
     while (MsiHandle record = msi::ViewFetch(view.get()))
-        ++present[ConditionText(table, record.get(), false)];
+        ++present[reader.Read(record.get())];
     return present;
 }
 
@@ -49,13 +50,14 @@ void MsiFile::DeleteFromDatabase(MsiTable& table, const std::vector<RowIterator>
     size_t left = rows.size();
     int count = 0;
     std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table.name());
+    ConditionTextReader reader(table, true);
     // The library moves a view back a row when its fetched row is deleted; another pass finds any row a
     // library that does not would pass over.
     while (left > 0) {
         size_t before = left;
         MsiHandle view = MsiQuery::OpenAndExecute(database_.get(), sql, 0);
         while (MsiHandle record = msi::ViewFetch(view.get())) {
-            auto found = wanted.find(ConditionText(table, record.get(), true));
+            auto found = wanted.find(reader.Read(record.get()));
             if (found == wanted.end() || found->second.empty())
                 continue;
             msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());

@@ -129,12 +129,14 @@ bool InCondition(bool keyed, const MsiFieldDef& column)
     return keyed ? column.is_key() : column.kind() != MsiFieldKind::Binary;
 }
 
-void AppendConditionCell(std::wstring& text, wchar_t kind, const std::wstring& value)
+void AppendConditionCell(std::wstring& text, wchar_t kind, const wchar_t* value, size_t size)
 {
+    if (kind == L's' && size == 0)
+        kind = L'n';
     text += kind;
-    text += std::to_wstring(value.size());
+    text += std::to_wstring(size);
     text += L':';
-    text += value;
+    text.append(value, size);
 }
 
 } // namespace
@@ -147,36 +149,52 @@ std::wstring ConditionText(const MsiTable& table, const MsiRow& row)
         if (!InCondition(keyed, *column))
             continue;
         const MsiFieldData& cell = *row[column->column_index()];
-        if (IsNullKey(*column, cell))
-            AppendConditionCell(text, L'n', std::wstring());
-        else if (column->kind() == MsiFieldKind::Integer)
-            AppendConditionCell(text, L'i', std::to_wstring(column->integer_value(cell)));
-        else
-            AppendConditionCell(text, L's', cell.string());
+        if (IsNullKey(*column, cell)) {
+            AppendConditionCell(text, L'n', L"", 0);
+        } else if (column->kind() == MsiFieldKind::Integer) {
+            std::wstring number = std::to_wstring(column->integer_value(cell));
+            AppendConditionCell(text, L'i', number.data(), number.size());
+        } else {
+            const std::wstring& value = cell.string();
+            AppendConditionCell(text, L's', value.data(), value.size());
+        }
     }
     return text;
 }
 
-std::wstring ConditionText(const MsiTable& table, MSIHANDLE record, bool all_columns)
+ConditionTextReader::ConditionTextReader(const MsiTable& table, bool all_columns)
 {
-    std::wstring text;
-    UINT field = 0;
     bool keyed = table.HasKeyColumns();
+    UINT number = 0;
     for (const MsiFieldDefRef& column : table.columns()) {
         if (all_columns)
-            field = static_cast<UINT>(column->column_index() + 1);
+            number = static_cast<UINT>(column->column_index() + 1);
         if (!InCondition(keyed, *column))
             continue;
         if (!all_columns)
-            ++field;
-        if (msi::RecordIsNull(record, field))
-            AppendConditionCell(text, L'n', std::wstring());
-        else if (column->kind() == MsiFieldKind::Integer)
-            AppendConditionCell(text, L'i', std::to_wstring(msi::RecordGetInteger(record, field)));
-        else
-            AppendConditionCell(text, L's', msi::RecordGetString(record, field));
+            ++number;
+        fields_.push_back(Field{number, column->kind() == MsiFieldKind::Integer});
     }
-    return text;
+}
+
+const std::wstring& ConditionTextReader::Read(MSIHANDLE record)
+{
+    text_.clear();
+    for (const Field& field : fields_) {
+        if (field.integer) {
+            int value = msi::RecordGetInteger(record, field.number);
+            if (value == MSI_NULL_INTEGER) {
+                AppendConditionCell(text_, L'n', L"", 0);
+            } else {
+                std::wstring number = std::to_wstring(value);
+                AppendConditionCell(text_, L'i', number.data(), number.size());
+            }
+        } else {
+            size_t size = msi::RecordGetString(record, field.number, buffer_);
+            AppendConditionCell(text_, L's', buffer_.data(), size);
+        }
+    }
+    return text_;
 }
 
 MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition)
