@@ -13,6 +13,7 @@
 
 #include <windows.h>
 #include <msiquery.h>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -71,6 +72,13 @@ public:
     // Stream cells of the row must be extracted (or set from files).
     RowIterator AddRow(MsiTable& table, const MsiRow& row);
     void DeleteRow(MsiTable& table, RowIterator row);
+    // Told the count of rows deleted so far after each row; false stops the deletion there.
+    using DeletedRows = std::function<bool(int deleted)>;
+    // Deletes the rows of the table (each once; the caller passes no row twice) as DeleteRow would one
+    // after another, and in their order into the log and the announcements (MsiFileDeletions.cpp). The
+    // database deletes them in one pass over the table; a row the database no longer has fails as
+    // DeleteRow fails, after the rows before it went. Returns how many went.
+    int DeleteRows(MsiTable& table, const std::vector<RowIterator>& rows, const DeletedRows& deleted);
     // Changes one cell; the row's stream cells are extracted first. The table is found by its column.
     void ModifyRow(const MsiFieldDef& column, RowIterator row, const MsiFieldDataRef& value);
     void ModifyRow(MsiTable& table, const MsiFieldDef& column, RowIterator row, const MsiFieldDataRef& value);
@@ -136,6 +144,10 @@ private:
     // Writes the database as edited into written, a file of its own (MsiFileSave.cpp).
     void WriteEditedCopy(const std::wstring& written, const std::wstring& target, bool stamp,
                          const std::wstring& saved_by);
+    // Deletes the rows from the open database in one pass over the table, marking in gone each row
+    // (by its place in rows) that went; deleted is told as in DeleteRows. Nothing is logged or announced.
+    void DeleteFromDatabase(MsiTable& table, const std::vector<RowIterator>& rows, std::vector<bool>& gone,
+                            const DeletedRows& deleted);
     // Logs a change made on the open database; the first one keeps the original bytes for a save elsewhere.
     void Log(const std::shared_ptr<MsiModification>& entry);
     // Makes every logged change again on database; target names the file in a failure's message.

@@ -121,6 +121,82 @@ RowCondition KeyCondition(const MsiTable& table, const MsiRow& row)
     return ConditionOver(cells);
 }
 
+namespace {
+
+// The columns KeyCondition tests.
+bool InCondition(bool keyed, const MsiFieldDef& column)
+{
+    return keyed ? column.is_key() : column.kind() != MsiFieldKind::Binary;
+}
+
+void AppendConditionCell(std::wstring& text, wchar_t kind, const wchar_t* value, size_t size)
+{
+    if (kind == L's' && size == 0)
+        kind = L'n';
+    text += kind;
+    text += std::to_wstring(size);
+    text += L':';
+    text.append(value, size);
+}
+
+} // namespace
+
+std::wstring ConditionText(const MsiTable& table, const MsiRow& row)
+{
+    std::wstring text;
+    bool keyed = table.HasKeyColumns();
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (!InCondition(keyed, *column))
+            continue;
+        const MsiFieldData& cell = *row[column->column_index()];
+        if (IsNullKey(*column, cell)) {
+            AppendConditionCell(text, L'n', L"", 0);
+        } else if (column->kind() == MsiFieldKind::Integer) {
+            std::wstring number = std::to_wstring(column->integer_value(cell));
+            AppendConditionCell(text, L'i', number.data(), number.size());
+        } else {
+            const std::wstring& value = cell.string();
+            AppendConditionCell(text, L's', value.data(), value.size());
+        }
+    }
+    return text;
+}
+
+ConditionTextReader::ConditionTextReader(const MsiTable& table, bool all_columns)
+{
+    bool keyed = table.HasKeyColumns();
+    UINT number = 0;
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (all_columns)
+            number = static_cast<UINT>(column->column_index() + 1);
+        if (!InCondition(keyed, *column))
+            continue;
+        if (!all_columns)
+            ++number;
+        fields_.push_back(Field{number, column->kind() == MsiFieldKind::Integer});
+    }
+}
+
+const std::wstring& ConditionTextReader::Read(MSIHANDLE record)
+{
+    text_.clear();
+    for (const Field& field : fields_) {
+        if (field.integer) {
+            int value = msi::RecordGetInteger(record, field.number);
+            if (value == MSI_NULL_INTEGER) {
+                AppendConditionCell(text_, L'n', L"", 0);
+            } else {
+                std::wstring number = std::to_wstring(value);
+                AppendConditionCell(text_, L'i', number.data(), number.size());
+            }
+        } else {
+            size_t size = msi::RecordGetString(record, field.number, buffer_);
+            AppendConditionCell(text_, L's', buffer_.data(), size);
+        }
+    }
+    return text_;
+}
+
 MsiHandle RecordFromCells(const std::vector<LoggedCell>& cells, bool condition)
 {
     if (cells.empty())

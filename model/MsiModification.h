@@ -37,6 +37,29 @@ struct RowCondition
     std::wstring columns;
 };
 RowCondition KeyCondition(const MsiTable& table, const MsiRow& row);
+// A text equal for two rows exactly when KeyCondition's condition of one selects the other: its cells,
+// each null (an empty text is one) and each value told apart.
+std::wstring ConditionText(const MsiTable& table, const MsiRow& row);
+
+// ConditionText's text of records fetched from the table: of all its columns in table order (SELECT *),
+// or of the condition's columns only (SELECT condition.columns).
+class ConditionTextReader
+{
+public:
+    ConditionTextReader(const MsiTable& table, bool all_columns);
+    // Valid until the next read.
+    const std::wstring& Read(MSIHANDLE record);
+
+private:
+    struct Field
+    {
+        UINT number;
+        bool integer;
+    };
+    std::vector<Field> fields_;
+    std::vector<wchar_t> buffer_;
+    std::wstring text_;
+};
 
 // A record holding the cells, field n for cells[n - 1]; empty when there are none.
 // condition: the cells are parameters of a WHERE clause (see MsiFieldDef::set_condition_data).

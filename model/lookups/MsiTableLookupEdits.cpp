@@ -127,19 +127,18 @@ int MsiTableLookup::DeleteRows(const std::vector<RowIterator>& rows, const Delet
             index->Changed();
         }
     }
+    std::vector<RowIterator> deleting;
+    for (RowIterator row : order) {
+        if (held.count(&*row))
+            deleting.push_back(row);
+    }
     int count = 0;
     bool stopped = false;
     try {
-        for (RowIterator row : order) {
-            if (!held.count(&*row))
-                continue;
-            OwnerFile().DeleteRow(*table_, row);
-            ++count;
-            if (deleted && !deleted(count)) {
-                stopped = true;
-                break;
-            }
-        }
+        count = OwnerFile().DeleteRows(*table_, deleting, [&](int done) {
+            stopped = deleted && !deleted(done);
+            return !stopped;
+        });
     } catch (...) {
         // The Indexes lost rows that may still be there: built afresh they match the table.
         ResetIndexes();
