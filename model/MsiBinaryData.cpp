@@ -39,15 +39,7 @@ public:
     OpenStream(const OpenStream&) = delete;
     OpenStream& operator=(const OpenStream&) = delete;
 
-    UINT Size() const { return msi::RecordDataSize(record_.get(), 1); }
-    DWORD Read(char* buffer, DWORD size)
-    {
-        try {
-            return msi::RecordReadStream(record_.get(), 1, buffer, size);
-        } catch (const tfc::Win32Error&) {
-            throw std::runtime_error("Failed to read the specified binary record");
-        }
-    }
+    MSIHANDLE Record() const { return record_.get(); }
 
 private:
     const SqlCondition& where_;
@@ -143,12 +135,22 @@ void MsiBinaryData::Extract(MsiFieldData& cell, MSIHANDLE database, const SqlCon
 bool MsiBinaryData::SameContent(const Location& first, const Location& second)
 {
     OpenStream one(first), other(second);
-    if (one.Size() != other.Size())
+    return SameFieldContent(one.Record(), 1, other.Record(), 1);
+}
+
+bool MsiBinaryData::SameFieldContent(MSIHANDLE record, UINT field, MSIHANDLE other, UINT other_field)
+{
+    if (msi::RecordDataSize(record, field) != msi::RecordDataSize(other, other_field))
         return false;
     std::vector<char> block(kBlockSize), other_block(kBlockSize);
     for (;;) {
-        DWORD read = one.Read(block.data(), kBlockSize);
-        DWORD other_read = other.Read(other_block.data(), kBlockSize);
+        DWORD read = 0, other_read = 0;
+        try {
+            read = msi::RecordReadStream(record, field, block.data(), kBlockSize);
+            other_read = msi::RecordReadStream(other, other_field, other_block.data(), kBlockSize);
+        } catch (const tfc::Win32Error&) {
+            throw std::runtime_error("Failed to read the specified binary record");
+        }
         if (read != other_read || std::memcmp(block.data(), other_block.data(), read) != 0)
             return false;
         if (read != kBlockSize)

@@ -44,6 +44,8 @@ public:
     // Whether two streams not extracted hold the same bytes: read side by side, nothing written or kept
     // (a comparison of many rows costs no temporary files).
     static bool SameContent(const Location& first, const Location& second);
+    // Whether the stream fields of two fetched records hold the same bytes (both read to where they differ).
+    static bool SameFieldContent(MSIHANDLE record, UINT field, MSIHANDLE other, UINT other_field);
 
     State state = NotExtracted;
     std::shared_ptr<const std::vector<BYTE>> digest;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 #include <stdexcept>
 
 namespace {
@@ -39,6 +40,48 @@ MsiFieldDataRef ReadCell(MSIHANDLE record, UINT field, const MsiFieldDef& column
     }
     size_t length = msi::RecordGetString(record, field, text);
     return shared.Text(text.data(), length);
+}
+
+// A view of every row, fetched again when dropped: Wine keeps a stream where the last read left it, and a
+// commit would write it from there.
+class RewoundView
+{
+public:
+    RewoundView(MSIHANDLE database, const std::wstring& table)
+        : view_(MsiQuery::OpenAndExecute(database, L"SELECT * FROM " + MsiQuery::QuoteName(table), 0))
+    {
+    }
+    ~RewoundView()
+    {
+        MsiViewClose(view_.get());
+        if (MsiViewExecute(view_.get(), 0) != ERROR_SUCCESS)
+            return;
+        MSIHANDLE record = 0;
+        while (MsiViewFetch(view_.get(), &record) == ERROR_SUCCESS)
+            MsiCloseHandle(record);
+    }
+    RewoundView(const RewoundView&) = delete;
+    RewoundView& operator=(const RewoundView&) = delete;
+
+    MsiHandle Fetch() { return msi::ViewFetch(view_.get()); }
+
+private:
+    MsiHandle view_;
+};
+
+// The key text of a fetched row of all columns, as RowKeyText names the row.
+std::wstring RecordKeyText(const MsiTable& table, MSIHANDLE record, std::vector<wchar_t>& text)
+{
+    SharedCells cells;
+    MsiRow row(table.columns().size());
+    for (const MsiFieldDefRef& column : table.columns()) {
+        if (column->is_key()) {
+            SharedCells::Column shared(cells, true);
+            size_t at = column->column_index();
+            row[at] = ReadCell(record, static_cast<UINT>(at + 1), *column, text, shared);
+        }
+    }
+    return table.RowKeyText(row);
 }
 
 std::wstring JoinedNames(const MsiColumns& columns, bool keys_only)
@@ -265,6 +308,62 @@ bool MsiTable::SameStream(MsiRow& row, const MsiFieldDef& column, MsiTable& othe
     other.ExtractCell(other_row, other_column);
     MsiBinaryData data(cell), other_data(other_cell);
     return data.digest && other_data.digest && *data.digest == *other_data.digest;
+}
+
+size_t MsiTable::FirstStreamDifference(const MsiFieldDef& column, MsiTable& other,
+                                       const MsiFieldDef& other_column,
+                                       const std::vector<std::pair<MsiRow*, MsiRow*>>& rows)
+{
+    // Cells extracted or null on either side, and rows of tables without keys, go one by one.
+    std::unordered_map<std::wstring, size_t> mine, theirs;
+    bool keyed = HasKeyColumns() && other.HasKeyColumns();
+    for (size_t at = 0; at < rows.size(); ++at) {
+        MsiFieldData& cell = *(*rows[at].first)[column.column_index()];
+        MsiFieldData& other_cell = *(*rows[at].second)[other_column.column_index()];
+        if (keyed && !cell.is_null() && !other_cell.is_null() &&
+            MsiBinaryData(cell).state != MsiBinaryData::Extracted &&
+            MsiBinaryData(other_cell).state != MsiBinaryData::Extracted) {
+            mine.emplace(RowKeyText(*rows[at].first), at);
+            theirs.emplace(other.RowKeyText(*rows[at].second), at);
+        } else if (!SameStream(*rows[at].first, column, other, *rows[at].second, other_column)) {
+            return at;
+        }
+    }
+    if (mine.size() < 2) {
+        for (const auto& entry : mine)
+            if (!SameStream(*rows[entry.second].first, column, other, *rows[entry.second].second,
+                            other_column))
+                return entry.second;
+        return rows.size();
+    }
+    std::vector<wchar_t> text;
+    RewoundView view(database_handle(), name_);
+    // Dropped before the view is fetched again.
+    std::vector<MsiHandle> records(rows.size());
+    while (MsiHandle record = view.Fetch()) {
+        auto found = mine.find(RecordKeyText(*this, record.get(), text));
+        if (found != mine.end())
+            records[found->second] = std::move(record);
+    }
+    RewoundView other_view(other.database_handle(), other.name_);
+    UINT field = static_cast<UINT>(column.column_index() + 1);
+    UINT other_field = static_cast<UINT>(other_column.column_index() + 1);
+    size_t first = rows.size();
+    size_t compared = 0;
+    while (MsiHandle record = other_view.Fetch()) {
+        auto found = theirs.find(RecordKeyText(other, record.get(), text));
+        if (found == theirs.end() || !records[found->second])
+            continue;
+        ++compared;
+        if (!MsiBinaryData::SameFieldContent(records[found->second].get(), field, record.get(),
+                                             other_field)) {
+            first = found->second;
+            break;
+        }
+    }
+    if (first == rows.size() && compared != mine.size())
+        throw std::runtime_error("Failed to find the specified binary record");
+    return first;
 }
 
 void MsiTable::CopyFrom(const MsiTable& other)

@@ -134,6 +134,12 @@ public:
     // reading them side by side.
     bool SameStream(MsiRow& row, const MsiFieldDef& column, MsiTable& other, MsiRow& other_row,
                     const MsiFieldDef& other_column);
+    // The index of a pair of rows (this table's, the other's) whose stream cells differ as SameStream
+    // compares them, the first met, or rows.size() when none does. Cells still in their databases are read
+    // through one query per table: under Wine a query of a read-only database costs milliseconds, too much
+    // for a query per row.
+    size_t FirstStreamDifference(const MsiFieldDef& column, MsiTable& other, const MsiFieldDef& other_column,
+                                 const std::vector<std::pair<MsiRow*, MsiRow*>>& rows);
 
     // Takes the other table's columns and copies of its rows; holders of this table see the new content.
     void CopyFrom(const MsiTable& other);

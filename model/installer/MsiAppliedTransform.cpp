@@ -329,7 +329,7 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path,
             std::any_of(list.begin(), list.end(),
                         [](const TransformColumn& column) { return column.IsKey(); }))
             own_tables_.insert(table);
-        else if (AppliesIndexed(list, file_->Records(table, list).size())) {
+        else if (AppliesIndexed(list, records(table, list).size())) {
             own_tables_.insert(table);
             indexed_tables_.insert(table);
         }
@@ -361,7 +361,7 @@ void AppliedTransform::find_errors(MSIHANDLE database, int error_conditions,
         auto found = columns.find(table);
         if (table.empty() || table[0] == L'_' || !listed.count(table) || found == columns.end())
             continue;
-        for (const TransformRecord& record : file_->Records(table, found->second)) {
+        for (const TransformRecord& record : records(table, found->second)) {
             bool update = !record.IsDelete() && !record.IsInsert();
             if (!record.IsDelete() && !(update && skip_updates))
                 continue;
@@ -371,6 +371,17 @@ void AppliedTransform::find_errors(MSIHANDLE database, int error_conditions,
                  update ? MSITRANSFORM_ERROR_UPDATEMISSINGROW : MSITRANSFORM_ERROR_DELMISSINGROW);
         }
     }
+}
+
+const std::vector<TransformRecord>& AppliedTransform::records(const std::wstring& table,
+                                                              const std::vector<TransformColumn>& columns)
+{
+    auto& entry = records_[table];
+    if (entry.first != columns || entry.second.empty()) {
+        entry.first = columns;
+        entry.second = file_->Records(table, columns);
+    }
+    return entry.second;
 }
 
 bool AppliedTransform::skipped(const std::wstring& table, const TransformRecord& record) const
@@ -450,16 +461,19 @@ void AppliedTransform::Finish(MSIHANDLE database)
         if (!listed.count(table))
             continue;
         TableApplier applier(database, table, columns[table]);
-        std::vector<TransformRecord> records = file_->Records(table, columns[table]);
-        records.erase(std::remove_if(records.begin(), records.end(),
-                                     [&](const TransformRecord& record) { return skipped(table, record); }),
-                      records.end());
+        const std::vector<TransformRecord>& all = records(table, columns[table]);
+        std::vector<TransformRecord> kept;
+        if (skipped_.count(table))
+            for (const TransformRecord& record : all)
+                if (!skipped(table, record))
+                    kept.push_back(record);
+        const std::vector<TransformRecord>& applied = skipped_.count(table) ? kept : all;
         if (indexed_tables_.count(table)) {
-            ApplyIndexed(database, table, columns[table], records,
+            ApplyIndexed(database, table, columns[table], applied,
                          [&](const TransformRecord& record) { applier.Apply(record); });
             continue;
         }
-        for (const TransformRecord& record : records)
+        for (const TransformRecord& record : applied)
             applier.Apply(record);
     }
 }

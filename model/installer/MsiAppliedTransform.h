@@ -54,6 +54,9 @@ private:
                      const std::map<std::wstring, std::vector<TransformColumn>>& columns);
     void write_copy();
     bool skipped(const std::wstring& table, const TransformRecord& record) const;
+    // The table's records read with columns: read once for the same columns (a large table's take long).
+    const std::vector<TransformRecord>& records(const std::wstring& table,
+                                                const std::vector<TransformColumn>& columns);
     void settle_streams(MSIHANDLE database);
     bool own_stream(const std::wstring& name) const;
 
@@ -63,6 +66,7 @@ private:
     std::set<std::wstring> held_;           // stream cell names the database held before the apply
     // Records that meet a suppressed error condition, by table: where they lie in its stream.
     std::map<std::wstring, std::vector<std::pair<size_t, size_t>>> skipped_;
+    std::map<std::wstring, std::pair<std::vector<TransformColumn>, std::vector<TransformRecord>>> records_;
     std::wstring library_path_;
     std::wstring copy_;
 };

@@ -414,13 +414,31 @@ bool MsiDiffTableLookupBasic::EntryDiffers(const MergedRow& merged, bool streams
 bool MsiDiffTableLookupBasic::FindDifference()
 {
     modified_since_.clear();
-    for (bool streams : {false, true}) {
-        for (const auto& entry : key_map_) {
-            if (EntryDiffers(entry.second, streams)) {
-                differences_ = Differences::Some;
-                witness_ = entry.first;
-                return true;
-            }
+    for (const auto& entry : key_map_) {
+        if (EntryDiffers(entry.second, false)) {
+            differences_ = Differences::Some;
+            witness_ = entry.first;
+            return true;
+        }
+    }
+    // Every row is in both tables now; streams a column at a time, each table read once.
+    for (size_t column = 0; column < base_->columns().size(); ++column) {
+        const MsiFieldDef& base_def = *base_->columns()[column];
+        const MsiFieldDef& def = *transformed_->columns()[column];
+        if (base_def.kind() != MsiFieldKind::Binary)
+            continue;
+        std::vector<std::pair<MsiRow*, MsiRow*>> rows;
+        std::vector<const std::wstring*> keys;
+        rows.reserve(key_map_.size());
+        for (auto& entry : key_map_) {
+            rows.emplace_back(&*entry.second.base, &*entry.second.transformed);
+            keys.push_back(&entry.first);
+        }
+        size_t first = base_->FirstStreamDifference(base_def, *transformed_, def, rows);
+        if (first < rows.size()) {
+            differences_ = Differences::Some;
+            witness_ = *keys[first];
+            return true;
         }
     }
     differences_ = Differences::None;

@@ -279,6 +279,48 @@ TEST(MsiDiffRevertTest, RevertingATableWithStreamsMakesItTheBaseAgain)
     EXPECT_FALSE(check.HasDifferences());
 }
 
+// A column's streams compared at once (one query a table) agree with the rows compared one by one.
+TEST(MsiDiffStreamsTest, ComparedAtOnceAsOneByOne)
+{
+    TwoDatabases databases;
+    struct Case
+    {
+        const char* what;
+        bool with_transformed; // else the base table with itself
+        std::vector<const wchar_t*> keys;
+        const wchar_t* extracted; // the transformed row's stream read into a file first
+    } cases[] = {
+        {"the last differs", true, {L"s1", L"s2"}, nullptr},
+        {"the first differs, nulls beside", true, {L"s2", L"a", L"s1", L"b"}, nullptr},
+        {"one side extracted", true, {L"a", L"s1", L"s2"}, L"s1"},
+        {"none differs", false, {L"s1", L"b", L"s2"}, nullptr},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        MsiTable& base = *databases.base(L"Items");
+        MsiTable& other = test.with_transformed ? *databases.transformed(L"Items") : base;
+        auto row = [](MsiTable& table, const wchar_t* key) {
+            for (MsiRow& row : table.rows())
+                if (table.RowKeyText(row) == key)
+                    return &row;
+            throw std::runtime_error("no such row");
+        };
+        const MsiFieldDef& column = *base.columns()[2];
+        const MsiFieldDef& other_column = *other.columns()[2];
+        if (test.extracted)
+            other.ExtractCell(*row(other, test.extracted), other_column);
+        std::vector<std::pair<MsiRow*, MsiRow*>> rows;
+        for (const wchar_t* key : test.keys)
+            rows.emplace_back(row(base, key), row(other, key));
+        size_t first = base.FirstStreamDifference(column, other, other_column, rows);
+        size_t expected = rows.size();
+        for (size_t at = rows.size(); at-- > 0;)
+            if (!base.SameStream(*rows[at].first, column, other, *rows[at].second, other_column))
+                expected = at;
+        EXPECT_EQ(expected, first);
+    }
+}
+
 TEST(MsiDiffRevertTest, StreamsWineKeepsAreRevertedToo)
 {
     TwoDatabases databases;
