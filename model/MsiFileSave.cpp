@@ -12,6 +12,7 @@
 #include "foundation/Format.h"
 #include "foundation/TempFiles.h"
 
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -75,16 +76,33 @@ void MsiFile::ReplayChangeLog(const MsiHandle& database, const std::wstring& tar
 {
     ViewCache cache;
     cache.Bind(database);
-    unsigned long number = 0;
-    for (const std::shared_ptr<MsiModification>& entry : change_log_) {
-        ++number;
-        try {
-            entry->Apply(database.get(), &cache);
-        } catch (...) {
-            tfc::Format(L"Failed to repeat change %i of %i in %s")
-                << number << static_cast<unsigned long>(change_log_.size()) << target;
-            throw;
+    unsigned long number = 1; // of the entry at `next`
+    auto next = change_log_.begin();
+    try {
+        while (next != change_log_.end()) {
+            // A run of deletions from one table goes in one pass over it, not one search a row.
+            std::vector<const MsiDeleteModification*> run;
+            for (auto at = next; at != change_log_.end(); ++at) {
+                auto* deletion = dynamic_cast<const MsiDeleteModification*>(at->get());
+                if (!deletion || (!run.empty() && !run.back()->GoesWith(*deletion)))
+                    break;
+                run.push_back(deletion);
+            }
+            if (run.size() > 1) {
+                size_t gone = DeleteInOnePass(database.get(), run);
+                std::advance(next, gone);
+                number += static_cast<unsigned long>(gone);
+                if (gone == run.size())
+                    continue;
+            }
+            (*next)->Apply(database.get(), &cache);
+            ++next;
+            ++number;
         }
+    } catch (...) {
+        tfc::Format(L"Failed to repeat change %i of %i in %s")
+            << number << static_cast<unsigned long>(change_log_.size()) << target;
+        throw;
     }
 }
 

@@ -47,6 +47,8 @@ class ConditionTextReader
 {
 public:
     ConditionTextReader(const MsiTable& table, bool all_columns);
+    // Of records holding just the condition's cells, field n an integer when integers[n - 1] says so.
+    explicit ConditionTextReader(const std::vector<bool>& integers);
     // Valid until the next read.
     const std::wstring& Read(MSIHANDLE record);
 
@@ -121,14 +123,29 @@ public:
     MsiDeleteModification(const MsiTable& table, const MsiRow& row);
     void Apply(MSIHANDLE database, ViewCache* cache) override;
 
+    // Whether this deletion and the next, both of rows named by their keys with no stream to mind, can
+    // go together in one pass over their table (DeleteInOnePass).
+    bool GoesWith(const MsiDeleteModification& next) const;
+
 private:
+    friend size_t DeleteInOnePass(MSIHANDLE database, const std::vector<const MsiDeleteModification*>& run);
     // The first of the rows the condition selects, fetched and deleted by itself.
     void DeleteOneOfSeveral(MSIHANDLE database);
 
     std::wstring table_;
     RowCondition condition_;
     std::wstring stream_name_; // empty when the row has none
+    // For a deletion by key of a row without streams: the row's ConditionText and which of the
+    // condition's cells are integers. Empty otherwise.
+    std::wstring pass_text_;
+    std::vector<bool> integers_;
 };
+
+// Makes the deletions (all of one table, each GoesWith the next) as their Apply would one after another,
+// with one pass over the table's keys to find them and one over its rows to delete them: a DELETE
+// searches the whole table. Returns how many went: those before the first whose row the database does
+// not have (that one and those after it are left to their own Apply, which fails as it should).
+size_t DeleteInOnePass(MSIHANDLE database, const std::vector<const MsiDeleteModification*>& run);
 
 // A row found by its old key and replaced whole by the values it had after the change (a key change
 // moves it). Finding no row, or more than one, is an error.

@@ -164,3 +164,26 @@ TEST_F(MsiFileDeletionsTest, AStoppedOrFailedDeletionKeepsMemoryLogAndFileTogeth
     reopened.Open(saved, MSIDBOPEN_READONLY);
     EXPECT_EQ(expected, table_picture(reopened, L"Cased"));
 }
+
+// A save repeats a run of logged deletions in one pass: the rows before one the database lacks go, and that
+// one is left to its own deletion, which fails.
+TEST_F(MsiFileDeletionsTest, ARunOfLoggedDeletionsGoesInOnePassUpToAMissingRow)
+{
+    AddCasedTable();
+    std::vector<std::unique_ptr<MsiDeleteModification>> entries;
+    std::vector<const MsiDeleteModification*> run;
+    for (RowIterator row : rows_of(L"Cased", {{L"k", L"1"}, {L"K", L"2"}, {L"Kk", L"1"}, {L"kK", L"2"}})) {
+        entries.push_back(std::make_unique<MsiDeleteModification>(table(L"Cased"), *row));
+        run.push_back(entries.back().get());
+    }
+    ASSERT_TRUE(run[0]->GoesWith(*run[1]));
+    MSIHANDLE database = file_->handle();
+    Execute(database, L"DELETE FROM `Cased` WHERE `Name`='Kk' AND `Part`=1");
+    EXPECT_EQ(2u, DeleteInOnePass(database, run));
+    auto left = SelectRows(database, L"SELECT `Name`, `Part` FROM `Cased`");
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ((std::vector<std::vector<std::string>>{
+                  {"K", "1"}, {"Kk", "2"}, {"k", "2"}, {"kK", "1"}, {"kK", "2"}}),
+              left);
+    EXPECT_ANY_THROW(entries[2]->Apply(database, nullptr));
+}
