@@ -25,54 +25,22 @@ bool DeletesOnlyRows(const MsiTable& table)
     return true;
 }
 
-// How many rows of the table in the database have each condition text.
-std::unordered_map<std::wstring, int> RowsByCondition(MSIHANDLE database, const MsiTable& table,
-                                                      const std::wstring& columns)
-{
-    std::unordered_map<std::wstring, int> present;
-    MsiHandle view = MsiQuery::OpenAndExecute(
-        database, L"SELECT " + columns + L" FROM " + MsiQuery::QuoteName(table.name()), 0);
-    ConditionTextReader reader(table, false);
-    while (MsiHandle record = msi::ViewFetch(view.get()))
-        ++present[reader.Read(record.get())];
-    return present;
-}
-
 } // namespace
 
 void MsiFile::DeleteFromDatabase(MsiTable& table, const std::vector<RowIterator>& rows,
                                  std::vector<bool>& gone, const DeletedRows& deleted)
 {
-    // The places of the rows still to go, by condition text, first asked first.
+    // The places of the rows to go, by condition text, first asked first.
     std::unordered_map<std::wstring, std::deque<size_t>> wanted;
     for (size_t at = 0; at < rows.size(); ++at)
         wanted[ConditionText(table, *rows[at])].push_back(at);
-    size_t left = rows.size();
-    int count = 0;
-    std::wstring sql = L"SELECT * FROM " + MsiQuery::QuoteName(table.name());
     ConditionTextReader reader(table, true);
-    // The library moves a view back a row when its fetched row is deleted; another pass finds any row a
-    // library that does not would pass over.
-    while (left > 0) {
-        size_t before = left;
-        MsiHandle view = MsiQuery::OpenAndExecute(database_.get(), sql, 0);
-        while (MsiHandle record = msi::ViewFetch(view.get())) {
-            auto found = wanted.find(reader.Read(record.get()));
-            if (found == wanted.end() || found->second.empty())
-                continue;
-            msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());
-            gone[found->second.front()] = true;
-            found->second.pop_front();
-            --left;
-            ++count;
-            if (deleted && !deleted(count))
-                return;
-            if (left == 0)
-                break;
-        }
-        if (left == before)
-            throw std::runtime_error("The row to delete is no longer in the database");
-    }
+    int count = 0;
+    DeleteRowsByText(database_.get(), L"SELECT * FROM " + MsiQuery::QuoteName(table.name()), reader,
+                     std::move(wanted), [&](size_t at) {
+                         gone[at] = true;
+                         return !deleted || deleted(++count);
+                     });
 }
 
 int MsiFile::DeleteRows(MsiTable& table, const std::vector<RowIterator>& rows, const DeletedRows& deleted)
@@ -83,8 +51,12 @@ int MsiFile::DeleteRows(MsiTable& table, const std::vector<RowIterator>& rows, c
     // that row and those after it one at a time, so that a missing row fails where DeleteRow fails.
     size_t batch = 0;
     if (DeletesOnlyRows(table) && !rows.empty()) {
+        ConditionTextReader reader(table, false);
         std::unordered_map<std::wstring, int> present =
-            RowsByCondition(database_.get(), table, KeyCondition(table, *rows.front()).columns);
+            CountRowTexts(database_.get(),
+                          L"SELECT " + KeyCondition(table, *rows.front()).columns + L" FROM " +
+                              MsiQuery::QuoteName(table.name()),
+                          reader);
         while (batch < rows.size() && present[ConditionText(table, *rows[batch])]-- > 0)
             ++batch;
     }

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <unordered_set>
 
 namespace {
 
@@ -308,6 +307,46 @@ bool MsiDeleteModification::GoesWith(const MsiDeleteModification& next) const
            condition_.columns == next.condition_.columns && integers_ == next.integers_;
 }
 
+std::unordered_map<std::wstring, int> CountRowTexts(MSIHANDLE database, const std::wstring& sql,
+                                                    ConditionTextReader& reader)
+{
+    std::unordered_map<std::wstring, int> present;
+    MsiHandle view = MsiQuery::OpenAndExecute(database, sql, 0);
+    while (MsiHandle record = msi::ViewFetch(view.get()))
+        ++present[reader.Read(record.get())];
+    return present;
+}
+
+void DeleteRowsByText(MSIHANDLE database, const std::wstring& sql, ConditionTextReader& reader,
+                      std::unordered_map<std::wstring, std::deque<size_t>> wanted,
+                      const std::function<bool(size_t place)>& deleted)
+{
+    size_t left = 0;
+    for (const auto& entry : wanted)
+        left += entry.second.size();
+    // The library moves a view back a row when its fetched row is deleted; another pass finds any row a
+    // library that does not would pass over.
+    while (left > 0) {
+        size_t before = left;
+        MsiHandle view = MsiQuery::OpenAndExecute(database, sql, 0);
+        while (MsiHandle record = msi::ViewFetch(view.get())) {
+            auto found = wanted.find(reader.Read(record.get()));
+            if (found == wanted.end() || found->second.empty())
+                continue;
+            msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());
+            size_t place = found->second.front();
+            found->second.pop_front();
+            --left;
+            if (deleted && !deleted(place))
+                return;
+            if (left == 0)
+                break;
+        }
+        if (left == before)
+            throw std::runtime_error("The row to delete is no longer in the database");
+    }
+}
+
 size_t DeleteInOnePass(MSIHANDLE database, const std::vector<const MsiDeleteModification*>& run)
 {
     if (run.empty())
@@ -315,33 +354,14 @@ size_t DeleteInOnePass(MSIHANDLE database, const std::vector<const MsiDeleteModi
     const MsiDeleteModification& first = *run.front();
     std::wstring sql = L"SELECT " + first.condition_.columns + L" FROM " + MsiQuery::QuoteName(first.table_);
     ConditionTextReader reader(first.integers_);
-    // Keys are unique: a key either names one row or none.
-    std::unordered_set<std::wstring> present;
-    {
-        MsiHandle view = MsiQuery::OpenAndExecute(database, sql, 0);
-        while (MsiHandle record = msi::ViewFetch(view.get()))
-            present.insert(reader.Read(record.get()));
-    }
-    std::unordered_set<std::wstring> wanted;
+    std::unordered_map<std::wstring, int> present = CountRowTexts(database, sql, reader);
+    std::unordered_map<std::wstring, std::deque<size_t>> wanted;
     size_t going = 0;
-    while (going < run.size() && present.count(run[going]->pass_text_) &&
-           wanted.insert(run[going]->pass_text_).second)
+    while (going < run.size() && present[run[going]->pass_text_]-- > 0) {
+        wanted[run[going]->pass_text_].push_back(going);
         ++going;
-    // The library moves a view back a row when its fetched row is deleted; another pass finds any row a
-    // library that does not would pass over.
-    while (!wanted.empty()) {
-        size_t before = wanted.size();
-        MsiHandle view = MsiQuery::OpenAndExecute(database, sql, 0);
-        while (MsiHandle record = msi::ViewFetch(view.get())) {
-            if (!wanted.erase(reader.Read(record.get())))
-                continue;
-            msi::ViewModify(view.get(), MSIMODIFY_DELETE, record.get());
-            if (wanted.empty())
-                break;
-        }
-        if (wanted.size() == before)
-            throw std::runtime_error("The row to delete is no longer in the database");
     }
+    DeleteRowsByText(database, sql, reader, std::move(wanted), nullptr);
     return going;
 }
 

@@ -9,7 +9,10 @@
 
 #include <windows.h>
 #include <msiquery.h>
+#include <deque>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class ViewCache;
@@ -140,6 +143,17 @@ private:
     std::wstring pass_text_;
     std::vector<bool> integers_;
 };
+
+// How many of the rows the query selects read as each text.
+std::unordered_map<std::wstring, int> CountRowTexts(MSIHANDLE database, const std::wstring& sql,
+                                                    ConditionTextReader& reader);
+// Deletes the rows the query selects whose text is wanted: one row for each place listed under its text,
+// first listed first; `deleted` (may be empty) is told each place as its row goes and may stop it there
+// (false). The library searches the whole table for each DELETE; this is one pass over it. Throws when a
+// pass finds none of the rows still wanted.
+void DeleteRowsByText(MSIHANDLE database, const std::wstring& sql, ConditionTextReader& reader,
+                      std::unordered_map<std::wstring, std::deque<size_t>> wanted,
+                      const std::function<bool(size_t place)>& deleted);
 
 // Makes the deletions (all of one table, each GoesWith the next) as their Apply would one after another,
 // with one pass over the table's keys to find them and one over its rows to delete them: a DELETE
