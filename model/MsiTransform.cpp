@@ -99,15 +99,13 @@ bool MsiTransform::Open(const std::wstring& base_path, const std::wstring& trans
 
     // Closed by its holder when a later step throws. A read-only transform is applied to the copy all the
     // same, which is then opened read-only: the copy is what a transformed database is written from.
-    MsiHandle database = OpenBacking(backing, read_only && new_transform);
-    if (!new_transform) {
-        msi::DatabaseApplyTransform(database.get(), transform_path,
-                                    suppress_errors ? kAllErrorConditions : 0);
-        msi::DatabaseCommit(database.get());
-        if (read_only) {
-            msi::CloseDatabase(database);
-            database = OpenBacking(backing, true);
-        }
+    MsiHandle database = new_transform
+                             ? OpenBacking(backing, read_only)
+                             : msi::OpenDatabaseTransformed(backing, transform_path,
+                                                            suppress_errors ? kAllErrorConditions : 0);
+    if (!new_transform && read_only) {
+        msi::CloseDatabase(database);
+        database = OpenBacking(backing, true);
     }
 
     SetPath(transform_path);

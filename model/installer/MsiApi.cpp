@@ -337,6 +337,23 @@ void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const s
     tfc::check_status(result, L"MsiCreateTransformSummaryInfo");
 }
 
+namespace {
+
+void apply_transform(MSIHANDLE database, detail::AppliedTransform& transform, int conditions)
+{
+    std::set<std::wstring> before = detail::ListedTables(database);
+    transform.Prepare(database, conditions);
+    if (transform.LibraryHasWork()) {
+        const std::wstring& given = transform.LibraryPath();
+        run_checked(L"MsiDatabaseApplyTransform",
+                    [&] { return MsiDatabaseApplyTransformW(database, given.c_str(), conditions); });
+        detail::RemoveColumnsOfDroppedTables(database, before);
+    }
+    transform.Finish(database);
+}
+
+} // namespace
+
 void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int error_conditions)
 {
     // Only listing the operations (the view-transform flag) changes no table.
@@ -348,13 +365,22 @@ void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int er
     }
     // The conditions the transform itself says to suppress hold as well as the caller's.
     int conditions = error_conditions | detail::StoredErrorConditions(path);
-    std::set<std::wstring> before = detail::ListedTables(database);
-    detail::AppliedTransform transform(database, path, conditions);
-    const std::wstring& given = transform.LibraryPath();
-    run_checked(L"MsiDatabaseApplyTransform",
-                [&] { return MsiDatabaseApplyTransformW(database, given.c_str(), conditions); });
-    detail::RemoveColumnsOfDroppedTables(database, before);
-    transform.Finish(database);
+    detail::AppliedTransform transform(path);
+    apply_transform(database, transform, conditions);
+}
+
+MsiHandle OpenDatabaseTransformed(const std::wstring& path, const std::wstring& transform_path,
+                                  int error_conditions)
+{
+    int conditions = error_conditions | detail::StoredErrorConditions(transform_path);
+    detail::AppliedTransform transform(transform_path);
+    transform.UpdateStoredTables(path);
+    MsiHandle database = OpenDatabase(path, MSIDBOPEN_TRANSACT);
+    apply_transform(database.get(), transform, conditions);
+    // A commit rewrites the pool and the file: not when all went straight into the file.
+    if (transform.ChangesUncommitted())
+        DatabaseCommit(database.get());
+    return database;
 }
 
 INSTALLUILEVEL SetInternalUI(INSTALLUILEVEL level, HWND* window)

@@ -104,6 +104,10 @@ void CreateTransformSummaryInfo(MSIHANDLE database, MSIHANDLE reference, const s
                                 int error_conditions, int validation);
 // Under Wine the layer makes up for what the library's apply gets wrong (MsiAppliedTransform.h).
 void DatabaseApplyTransform(MSIHANDLE database, const std::wstring& path, int error_conditions);
+// The database file at path, which no handle holds, opened transacted with the transform applied and
+// committed. Under Wine the updates of large tables' rows go straight into the file first (StoredTables.h).
+MsiHandle OpenDatabaseTransformed(const std::wstring& path, const std::wstring& transform_path,
+                                  int error_conditions);
 
 // Packages and actions (validation).
 INSTALLUILEVEL SetInternalUI(INSTALLUILEVEL level, HWND* window);

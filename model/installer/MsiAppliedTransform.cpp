@@ -4,6 +4,7 @@
 #include "model/installer/MsiEmptyTables.h"
 #include "model/installer/MsiIndexedApply.h"
 #include "model/installer/MsiStreamChanges.h"
+#include "model/installer/StoredTables.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
 #include "model/installer/TransformWriter.h"
@@ -294,8 +295,7 @@ int StoredErrorConditions(const std::wstring& path)
     }
 }
 
-AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path, int error_conditions)
-    : library_path_(path)
+AppliedTransform::AppliedTransform(const std::wstring& path) : library_path_(path)
 {
     if (!RunningOnWine())
         return;
@@ -305,10 +305,53 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path,
         return;
     }
     // What the library refuses stays refused: the copy must never pass for a transform.
-    if (!IsEqualCLSID(file_->ClassId(), kTransformClassId)) {
+    if (!IsEqualCLSID(file_->ClassId(), kTransformClassId))
         file_.reset();
+}
+
+void AppliedTransform::UpdateStoredTables(const std::wstring& database_path)
+{
+    if (!file_)
+        return;
+    // Tables whose columns the transform changes keep to the library's way.
+    std::set<std::wstring> reshaped;
+    for (const TransformRecord& record : file_->Records(L"_Tables", tables_schema()))
+        if (record.row[0].kind == TransformCell::Text)
+            reshaped.insert(record.row[0].text);
+    for (const TransformRecord& record : file_->Records(L"_Columns", columns_schema()))
+        if (record.row[0].kind == TransformCell::Text)
+            reshaped.insert(record.row[0].text);
+    std::unique_ptr<StoredTables> stored;
+    std::map<std::wstring, std::set<std::pair<size_t, size_t>>> done;
+    try {
+        stored.reset(new StoredTables(database_path));
+        for (const std::wstring& table : file_->Tables()) {
+            std::vector<TransformColumn> columns = stored->Columns(table);
+            if (table.empty() || table[0] == L'_' || reshaped.count(table) || columns.empty())
+                continue;
+            const std::vector<TransformRecord>& list = records(table, columns);
+            std::vector<bool> applied;
+            if (!AppliesIndexed(columns, list.size()) || stored->Update(table, columns, list, applied) == 0)
+                continue;
+            for (size_t i = 0; i < list.size(); ++i)
+                if (applied[i])
+                    done[table].emplace(list[i].offset, list[i].size);
+        }
+    } catch (const tfc::Win32Error&) {
+        // Nothing is written yet: the library applies it all.
         return;
     }
+    if (done.empty())
+        return;
+    // A write that fails part-way fails the open: the file may no longer be whole.
+    stored->Commit();
+    left_out_ = std::move(done);
+}
+
+void AppliedTransform::Prepare(MSIHANDLE database, int error_conditions)
+{
+    if (!file_)
+        return;
     for (const auto& cell : file_->CellStreams())
         if (stream_held(database, cell.first))
             held_.insert(cell.first);
@@ -325,16 +368,18 @@ AppliedTransform::AppliedTransform(MSIHANDLE database, const std::wstring& path,
         if (found == columns.end())
             continue;
         const std::vector<TransformColumn>& list = found->second;
+        auto out = left_out_.find(table);
+        size_t remaining = records(table, list).size() - (out == left_out_.end() ? 0 : out->second.size());
         if (std::any_of(list.begin(), list.end(), size_one) &&
             std::any_of(list.begin(), list.end(),
                         [](const TransformColumn& column) { return column.IsKey(); }))
             own_tables_.insert(table);
-        else if (AppliesIndexed(list, records(table, list).size())) {
+        else if (AppliesIndexed(list, remaining)) {
             own_tables_.insert(table);
             indexed_tables_.insert(table);
         }
     }
-    if (!own_tables_.empty() || !skipped_.empty())
+    if (!own_tables_.empty() || !left_out_.empty())
         write_copy();
 }
 
@@ -344,7 +389,7 @@ void AppliedTransform::find_errors(MSIHANDLE database, int error_conditions,
     auto meet = [&](const std::wstring& table, const TransformRecord& record, int condition) {
         if (!(error_conditions & condition))
             throw tfc::Win32Error(ERROR_INSTALL_TRANSFORM_FAILURE, L"MsiDatabaseApplyTransform");
-        skipped_[table].emplace_back(record.offset, record.size);
+        left_out_[table].emplace(record.offset, record.size);
     };
     std::set<std::wstring> listed = ListedTables(database);
     for (const TransformRecord& record : file_->Records(L"_Tables", tables_schema())) {
@@ -362,6 +407,8 @@ void AppliedTransform::find_errors(MSIHANDLE database, int error_conditions,
         if (table.empty() || table[0] == L'_' || !listed.count(table) || found == columns.end())
             continue;
         for (const TransformRecord& record : records(table, found->second)) {
+            if (left_out(table, record))
+                continue;
             bool update = !record.IsDelete() && !record.IsInsert();
             if (!record.IsDelete() && !(update && skip_updates))
                 continue;
@@ -384,13 +431,10 @@ const std::vector<TransformRecord>& AppliedTransform::records(const std::wstring
     return entry.second;
 }
 
-bool AppliedTransform::skipped(const std::wstring& table, const TransformRecord& record) const
+bool AppliedTransform::left_out(const std::wstring& table, const TransformRecord& record) const
 {
-    auto found = skipped_.find(table);
-    if (found == skipped_.end())
-        return false;
-    return std::find(found->second.begin(), found->second.end(),
-                     std::make_pair(record.offset, record.size)) != found->second.end();
+    auto found = left_out_.find(table);
+    return found != left_out_.end() && found->second.count(std::make_pair(record.offset, record.size)) != 0;
 }
 
 AppliedTransform::~AppliedTransform()
@@ -402,6 +446,7 @@ AppliedTransform::~AppliedTransform()
 
 void AppliedTransform::write_copy()
 {
+    library_has_work_ = false;
     std::vector<std::pair<std::wstring, std::vector<BYTE>>> streams;
     for (const auto& stream : file_->Streams()) {
         bool table_stream = false;
@@ -410,15 +455,26 @@ void AppliedTransform::write_copy()
         // Kept, but empty: a table the transform only names is still made.
         if (table_stream && own_tables_.count(name))
             bytes.clear();
-        auto skipped = table_stream ? skipped_.find(name) : skipped_.end();
-        if (skipped != skipped_.end()) {
-            // From the last record back, so that the earlier ones stay where they are.
-            std::vector<std::pair<size_t, size_t>> ranges = skipped->second;
-            std::sort(ranges.rbegin(), ranges.rend());
-            for (const auto& range : ranges)
-                if (range.first + range.second <= bytes.size())
-                    bytes.erase(bytes.begin() + range.first, bytes.begin() + range.first + range.second);
+        auto out = table_stream ? left_out_.find(name) : left_out_.end();
+        if (out != left_out_.end()) {
+            std::vector<BYTE> kept;
+            kept.reserve(bytes.size());
+            size_t from = 0;
+            for (const auto& range : out->second) {
+                if (range.first < from || range.first + range.second > bytes.size())
+                    continue;
+                kept.insert(kept.end(), bytes.begin() + from, bytes.begin() + range.first);
+                from = range.first + range.second;
+            }
+            kept.insert(kept.end(), bytes.begin() + std::min(from, bytes.size()), bytes.end());
+            bytes = std::move(kept);
+            // All of an existing table's records are in: the library need not load it at all.
+            if (bytes.empty() && !own_tables_.count(name))
+                continue;
         }
+        bool pool = table_stream && (name == L"_StringPool" || name == L"_StringData");
+        if (table_stream ? !pool && !bytes.empty() : name.empty() || name[0] != L'\005')
+            library_has_work_ = true;
         streams.emplace_back(stream.first, std::move(bytes));
     }
     copy_ = GlobalTempFiles().Create(std::wstring());
@@ -463,11 +519,11 @@ void AppliedTransform::Finish(MSIHANDLE database)
         TableApplier applier(database, table, columns[table]);
         const std::vector<TransformRecord>& all = records(table, columns[table]);
         std::vector<TransformRecord> kept;
-        if (skipped_.count(table))
+        if (left_out_.count(table))
             for (const TransformRecord& record : all)
-                if (!skipped(table, record))
+                if (!left_out(table, record))
                     kept.push_back(record);
-        const std::vector<TransformRecord>& applied = skipped_.count(table) ? kept : all;
+        const std::vector<TransformRecord>& applied = left_out_.count(table) ? kept : all;
         if (indexed_tables_.count(table)) {
             ApplyIndexed(database, table, columns[table], applied,
                          [&](const TransformRecord& record) { applier.Apply(record); });

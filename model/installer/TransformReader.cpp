@@ -1,6 +1,7 @@
 #include "model/installer/TransformReader.h"
 #include "model/installer/TransformStorage.h"
 #include "model/installer/TransformStreamNames.h"
+#include "model/installer/TransformStringPool.h"
 
 namespace msi {
 namespace {
@@ -11,32 +12,6 @@ unsigned read_raw(const std::string& bytes, size_t at, int width)
     for (int i = 0; i < width; ++i)
         value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
     return value;
-}
-
-std::string read_all(IStream* stream)
-{
-    std::string bytes;
-    char block[65536];
-    for (;;) {
-        ULONG read = 0;
-        CheckHresult(stream->Read(block, sizeof(block), &read), L"IStream::Read");
-        if (read == 0)
-            break;
-        bytes.append(block, read);
-    }
-    return bytes;
-}
-
-std::wstring decode_text(const std::string& bytes, UINT code_page)
-{
-    if (bytes.empty())
-        return std::wstring();
-    UINT page = code_page == 0 ? CP_ACP : code_page;
-    int size = MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(size > 0 ? size : 0, L'\0');
-    if (size > 0)
-        MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
-    return text;
 }
 
 } // namespace
@@ -63,7 +38,7 @@ TransformFile::TransformFile(const std::wstring& path)
         CheckHresult(storage->OpenStream(packed.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
                                          stream.receive()),
                      L"IStorage::OpenStream");
-        std::string bytes = read_all(stream.get());
+        std::string bytes = ReadWholeStream(stream.get());
         bool table_stream = false;
         std::wstring name = UnpackStreamName(packed, table_stream);
         if (table_stream && name == L"_StringPool")
@@ -98,7 +73,7 @@ void TransformFile::read_pool(const std::string& pool, const std::string& data)
         }
         if (offset + length > data.size())
             length = offset < data.size() ? data.size() - offset : 0;
-        strings_.push_back(decode_text(data.substr(offset, length), code_page));
+        strings_.push_back(DecodeInCodePage(data.substr(offset, length), code_page));
         offset += length;
     }
 }
@@ -124,6 +99,11 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
             return string_width_;
         return column.IsStream() || column.IsShort() ? 2 : 4;
     };
+    // An update of one cell is the smallest record a table with keys holds.
+    size_t smallest = 4;
+    for (const TransformColumn& column : columns)
+        smallest += column.IsKey() ? width(column) : 0;
+    records.reserve(bytes.size() / smallest);
     size_t at = 0;
     while (at + 2 <= bytes.size()) {
         TransformRecord record;
@@ -173,7 +153,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
         }
         // A stream cell's data is named after the row's keys.
         std::vector<std::wstring> keys;
-        for (size_t i = 0; i < columns.size(); ++i)
+        for (size_t i = 0; i < columns.size() && !streams.empty(); ++i)
             if (columns[i].IsKey())
                 keys.push_back(record.row[i].KeyText());
         for (size_t i : streams) {

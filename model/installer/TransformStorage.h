@@ -39,6 +39,11 @@ private:
 
 void CheckHresult(HRESULT result, const wchar_t* function);
 
+// The stream from where it stands to its end.
+std::string ReadWholeStream(IStream* stream);
+// Creates the stream, or replaces one of that name, holding size bytes of data.
+void PutStream(IStorage* storage, const std::wstring& name, const void* data, size_t size);
+
 // A new structured-storage file at path (replacing any file there) with the class id and the streams.
 // A failure part-way deletes the file.
 void WriteStorageFile(const std::wstring& path, const CLSID& class_id,

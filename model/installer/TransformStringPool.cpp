@@ -1,5 +1,7 @@
 #include "model/installer/TransformStringPool.h"
 
+#include <algorithm>
+
 namespace msi {
 namespace {
 
@@ -46,6 +48,29 @@ bool EncodeInCodePage(const std::wstring& text, UINT code_page, std::string& byt
             return false;
     }
     return true;
+}
+
+bool AsciiReadsAsItself(UINT code_page)
+{
+    UINT page = code_page == 0 ? GetACP() : code_page;
+    return (page >= 1250 && page <= 1258) || page == 874 || page == 932 || page == 936 || page == 949 ||
+           page == 950 || page == CP_UTF8 || page == 437 || page == 850;
+}
+
+std::wstring DecodeInCodePage(const std::string& bytes, UINT code_page)
+{
+    if (bytes.empty())
+        return std::wstring();
+    UINT page = code_page == 0 ? CP_ACP : code_page;
+    // Plain ASCII reads the same in the code pages databases use; a large pool is mostly such texts.
+    if (AsciiReadsAsItself(code_page) &&
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::wstring(bytes.begin(), bytes.end());
+    int size = MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(size > 0 ? size : 0, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    return text;
 }
 
 bool TransformStringPool::Reference(const std::wstring& text, UINT& id)

@@ -11,6 +11,10 @@ namespace msi {
 // Encodes text in a code page (0 = neutral, read as the ANSI code page). False when a character has no
 // exact counterpart there: such text is never stored as '?' or a best-fit look-alike.
 bool EncodeInCodePage(const std::wstring& text, UINT code_page, std::string& bytes);
+// Whether every byte below 0x80 reads as that ASCII character in the code page (not in UTF-7 or EBCDIC).
+bool AsciiReadsAsItself(UINT code_page);
+// Decodes text stored in a code page (0 = neutral) as the library reads it.
+std::wstring DecodeInCodePage(const std::string& bytes, UINT code_page);
 
 class TransformStringPool
 {

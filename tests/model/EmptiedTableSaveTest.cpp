@@ -70,13 +70,7 @@ void ExpectEmptiedTableSaved(const std::wstring& source, const std::wstring& nam
 
 TEST(EmptiedTableSave, EveryOtherTableOfEachSharedPackageKeepsItsRows)
 {
-    int found = 0;
-    for (const wchar_t* package : {L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"}) {
-        std::wstring source = testing_support::TestDataPath(package);
-        if (source.empty())
-            continue;
-        ++found;
-        SCOPED_TRACE(tfc::to_narrow(package));
+    int found = testing_support::ForEachSamplePackage([](const std::wstring&, const std::wstring& source) {
         DatabaseText before = FileText(source);
         std::vector<std::wstring> filled;
         {
@@ -88,7 +82,7 @@ TEST(EmptiedTableSave, EveryOtherTableOfEachSharedPackageKeepsItsRows)
         }
         for (const std::wstring& name : filled)
             ExpectEmptiedTableSaved(source, name, before);
-    }
+    });
     if (found == 0)
         GTEST_SKIP() << "no shared test packages";
 }

@@ -446,21 +446,16 @@ int ExpectRandomRoundTrip(const std::wstring& source, unsigned seed)
 
 TEST(TransformRandomRoundTrip, SharedPackages)
 {
-    int found = 0;
-    for (const wchar_t* name : {L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"}) {
-        std::wstring source = testing_support::TestDataPath(name);
-        if (source.empty())
-            continue;
-        ++found;
-        SCOPED_TRACE(tfc::to_narrow(name));
-        int streams_changed = 0;
-        for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u})
-            streams_changed += ExpectRandomRoundTrip(source, seed);
-        // The merge module's Binary rows have streams to change.
-        if (std::wstring(name) == L"MergeModule1.msm") {
-            EXPECT_GT(streams_changed, 0);
-        }
-    }
+    int found =
+        testing_support::ForEachSamplePackage([](const std::wstring& name, const std::wstring& source) {
+            int streams_changed = 0;
+            for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u})
+                streams_changed += ExpectRandomRoundTrip(source, seed);
+            // The merge module's Binary rows have streams to change.
+            if (name == L"MergeModule1.msm") {
+                EXPECT_GT(streams_changed, 0);
+            }
+        });
     if (found == 0)
         GTEST_SKIP() << "no shared test packages";
 }

@@ -142,8 +142,7 @@ MsiHandle ApplyToCopy(const std::wstring& base, const std::wstring& transform, c
         *copy_path = copy;
     if (!CopyFileW(base.c_str(), copy.c_str(), FALSE))
         tfc::throw_last_error(L"CopyFile");
-    MsiHandle database = msi::OpenDatabase(copy, MSIDBOPEN_TRANSACT);
-    msi::DatabaseApplyTransform(database.get(), transform, 0);
+    MsiHandle database = msi::OpenDatabaseTransformed(copy, transform, 0);
     if (!reopen)
         return database;
     msi::DatabaseCommit(database.get());

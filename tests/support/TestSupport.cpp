@@ -48,6 +48,20 @@ std::wstring TestDataPath(const std::wstring& name)
     return SharedPath(L"testdata\\" + name);
 }
 
+int ForEachSamplePackage(const std::function<void(const std::wstring& name, const std::wstring& path)>& test)
+{
+    int found = 0;
+    for (const wchar_t* name : {L"shortcuts.msi", L"MergeModule1.msm", L"OldClassTableDef.msi"}) {
+        std::wstring path = TestDataPath(name);
+        if (path.empty())
+            continue;
+        ++found;
+        SCOPED_TRACE(tfc::to_narrow(name));
+        test(name, path);
+    }
+    return found;
+}
+
 std::wstring BuildPath(const std::wstring& relative)
 {
     std::wstring root = environment(L"DRAVNETTA_BUILD");

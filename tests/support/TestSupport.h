@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace testing_support {
 std::wstring SharedPath(const std::wstring& relative);
 // Path of ../shared/testdata/NAME; empty when absent (tests then GTEST_SKIP).
 std::wstring TestDataPath(const std::wstring& name);
+// Calls test with each sample package of the shared test data found (three writers' packages), under a
+// trace naming it; returns how many were found (none: the test skips).
+int ForEachSamplePackage(const std::function<void(const std::wstring& name, const std::wstring& path)>& test);
 // The build folder (for screenshots and generated files), a Windows path.
 std::wstring BuildPath(const std::wstring& relative);
 
