@@ -330,8 +330,8 @@ MsiTableNode* ShowFileTable(MainWindow& frame, const std::wstring& path, MsiFile
     return node;
 }
 
-// Shift+PageDown in the File table with the first 19% of its rows selected, against a plain PageDown:
-// one figure per key press.
+// Shift+PageDown in the File table with the first 19% of its rows selected, against a plain PageDown, and
+// a click on a row outside such a selection: one figure per key press or click.
 void ExtendSelection(MainWindow& frame, const std::wstring& folder, int files)
 {
     std::wstring path = folder + L"\\views-bench-select.msi";
@@ -371,6 +371,26 @@ void ExtendSelection(MainWindow& frame, const std::wstring& folder, int files)
         press(VK_NEXT, false);
     Report(files, "page_down_ms", plain.milliseconds() / presses, "ms");
     press(VK_SHIFT, false);
+    // A click on a row outside the selection selects only that row.
+    double clicks = 0;
+    for (int i = 0; i < presses; ++i) {
+        tab->GetTreeContext()->SetSelection(first);
+        Pump();
+        int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+        RECT row = {};
+        row.left = LVIR_LABEL;
+        SendMessageW(list, LVM_GETITEMRECT, top + 1 + i % 3, reinterpret_cast<LPARAM>(&row));
+        LPARAM where = MAKELPARAM(row.left + 4, (row.top + row.bottom) / 2);
+        Stopwatch click;
+        PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
+        PostMessageW(list, WM_LBUTTONUP, 0, where);
+        Pump();
+        clicks += click.milliseconds();
+    }
+    Report(files, "click_ms", clicks / presses, "ms");
+    if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) != 1)
+        std::printf("rows=%d click_left_selected=%d\n", files,
+                    static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)));
     CloseAll(frame);
     DeleteFileW(path.c_str());
 }

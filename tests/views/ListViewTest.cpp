@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <set>
 #include <stdexcept>
 
 using namespace grid_testing;
@@ -556,5 +557,84 @@ TEST(ListView, PlainKeysSelectOnlyWhereTheKeyMoves)
             DefaultKeyTarget = nullptr;
             EXPECT_EQ(moved > 0 ? range(moved - 1, moved, 1) : range(0, 0, 1), list.GetSelectedItems());
         }
+    }
+}
+
+// A plain click on an item outside a selection of several items leaves that item alone selected and
+// focused, as the control's own click does; the owner, following what it hears, ends knowing the same.
+TEST(ListView, PlainClickOutsideTheSelectionSelectsOnlyThatItem)
+{
+    TwinLists twins;
+    TextHandler &plain_handler = twins.plain_handler, &handler = twins.handler;
+    ObjectWindow &plain = twins.plain, &list = twins.list;
+    auto range = [](int from, int to, int step) {
+        std::vector<int> items;
+        for (int item = from; item <= to; item += step)
+            items.push_back(item);
+        return items;
+    };
+    // The selection and focus an owner builds from the notifications, starting from what it was shown.
+    auto known = [](const TextHandler& owner, const std::vector<int>& shown, int focus) {
+        std::set<int> selected(shown.begin(), shown.end());
+        for (const NMLISTVIEW& change : owner.changes) {
+            bool was = (change.uOldState & LVIS_SELECTED) != 0, is = (change.uNewState & LVIS_SELECTED) != 0;
+            if (change.iItem < 0) {
+                if (was && !is)
+                    selected.clear();
+                continue;
+            }
+            if (is)
+                selected.insert(change.iItem);
+            else if (was)
+                selected.erase(change.iItem);
+            if (change.uNewState & LVIS_FOCUSED)
+                focus = change.iItem;
+            else if ((change.uOldState & LVIS_FOCUSED) && focus == change.iItem)
+                focus = -1;
+        }
+        return std::make_pair(std::vector<int>(selected.begin(), selected.end()), focus);
+    };
+    struct Case
+    {
+        const char* name;
+        std::vector<int> selected;
+        int focus, clicked;
+        WPARAM keys;
+    } cases[] = {
+        {"a range, the row after it", range(0, 120, 1), 120, 121, 0},
+        {"every other item, a row between", range(0, 298, 2), 10, 11, 0},
+        {"a range, a row inside it", range(0, 120, 1), 110, 105, 0},
+        {"a range, with Control", range(0, 120, 1), 120, 122, MK_CONTROL},
+        {"the focused item alone", {60}, 60, 62, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (ObjectWindow* view : {&plain, &list}) {
+            view->SetSelection(c.selected);
+            view->FocusItem(c.focus);
+            SendMessageW(view->GetWindowHandle(), LVM_ENSUREVISIBLE, c.clicked, FALSE);
+        }
+        plain_handler.changes.clear();
+        handler.changes.clear();
+        RECT row = {};
+        row.left = LVIR_LABEL;
+        SendMessageW(plain.GetWindowHandle(), LVM_GETITEMRECT, c.clicked, reinterpret_cast<LPARAM>(&row));
+        POINT where = {row.left + 4, (row.top + row.bottom) / 2};
+        HWND window = plain.GetWindowHandle();
+        auto procedure = reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC));
+        CallWindowProcW(procedure, window, WM_LBUTTONDOWN, MK_LBUTTON | c.keys, MAKELPARAM(where.x, where.y));
+        CallWindowProcW(procedure, window, WM_LBUTTONUP, c.keys, MAKELPARAM(where.x, where.y));
+        PumpPending();
+        LPARAM at = MAKELPARAM(where.x, where.y);
+        PostMessageW(list.GetWindowHandle(), WM_LBUTTONDOWN, MK_LBUTTON | c.keys, at);
+        PostMessageW(list.GetWindowHandle(), WM_LBUTTONUP, c.keys, at);
+        PumpPending();
+        ASSERT_EQ(plain.GetFocusedItem(), list.GetFocusedItem());
+        EXPECT_EQ(c.clicked, list.GetFocusedItem());
+        EXPECT_EQ(plain.GetSelectedItems(), list.GetSelectedItems());
+        EXPECT_EQ(SendMessageW(window, LVM_GETSELECTIONMARK, 0, 0),
+                  SendMessageW(list.GetWindowHandle(), LVM_GETSELECTIONMARK, 0, 0));
+        EXPECT_EQ(known(plain_handler, c.selected, c.focus), known(handler, c.selected, c.focus));
+        EXPECT_EQ(std::make_pair(list.GetSelectedItems(), c.clicked), known(handler, c.selected, c.focus));
     }
 }

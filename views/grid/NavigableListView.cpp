@@ -546,7 +546,10 @@ LRESULT NavigableListView::window_proc(HWND window, UINT message, WPARAM wparam,
 LRESULT NavigableListView::OnLButtonDown(HWND window, WPARAM wparam, LPARAM lparam)
 {
     extent_.valid = false;
-    RecordButtonDown(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+    POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    RecordButtonDown(point);
+    if (!(wparam & (MK_SHIFT | MK_CONTROL)))
+        ClearBeforeClick(point);
     // The control runs its own mouse loop in here and reports NM_CLICK before it returns.
     return call_previous_proc(window, WM_LBUTTONDOWN, wparam, lparam);
 }

@@ -124,6 +124,10 @@ private:
     // hears of it as of the control's own clearing of every item: one LVN_ITEMCHANGED for item -1, none
     // when nothing was selected (the focus then stays).
     void ClearSelection();
+    // A plain click on an item outside a selection of several items selects only that item: the control
+    // clears the others one by one, telling the owner of each. They are cleared in one go first
+    // (ClearSelection), the owner hearing of the focus as from MoveSelection.
+    void ClearBeforeClick(POINT point);
     void NotifyKeyDown(WORD key);
     void NotifyItemChanged(int item, UINT old_state, UINT new_state);
     // The item a cursor key moves the focus to in the report view, as the control moves it; -1 for none.

@@ -159,6 +159,25 @@ bool NavigableListView::MoveSelection(WORD key)
     return true;
 }
 
+void NavigableListView::ClearBeforeClick(POINT point)
+{
+    LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    if ((style & LVS_SINGLESEL) || (style & LVS_TYPEMASK) != LVS_REPORT ||
+        SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) < 2)
+        return;
+    LVHITTESTINFO hit = {};
+    hit.pt = point;
+    int item = static_cast<int>(SendMessageW(window_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    // A click on a selected item keeps the selection until the button comes up (it may start a drag).
+    if (item < 0 || !(hit.flags & LVHT_ONITEM) ||
+        SendMessageW(window_, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0)
+        return;
+    int focused = GetFocusedItem();
+    ClearSelection();
+    if (focused >= 0 && GetFocusedItem() != focused)
+        NotifyItemChanged(focused, LVIS_FOCUSED, 0);
+}
+
 void NavigableListView::ClearSelection()
 {
     if (SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
