@@ -1,4 +1,5 @@
 #include "validation/ValidationWindow.h"
+#include "foundation/TextWidths.h"
 #include "foundation/FileUtil.h"
 #include "foundation/WindowPlace.h"
 
@@ -14,6 +15,11 @@ namespace {
 const wchar_t* const kColumnTitles[] = {L"File",  L"ICE",    L"Type", L"Description", L"Help",
                                         L"Table", L"Column", L"Key",  L"Cub"};
 const int kColumnCount = 9;
+
+// Lists this long are fitted over their widest rows only; the control's buffer for a row's text.
+const size_t kFitEveryRowUpTo = 256;
+const size_t kFitCandidates = 16;
+const size_t kFitTextLength = 259;
 
 std::wstring ColumnText(const ValidationMessage& message, int column)
 {
@@ -217,12 +223,59 @@ bool ValidationWindow::SizesColumnsAt(size_t store_count)
 void ValidationWindow::SizeColumns()
 {
     bool hide_file = DocumentCount() == 1;
-    for (int column = 0; column < kColumnCount; ++column) {
-        if (column == 0 && hide_file)
-            SendMessageW(list_, LVM_SETCOLUMNWIDTH, 0, 0);
-        else
-            SendMessageW(list_, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+    // The control fits a column by asking for and measuring every row's text. A long list is shown only
+    // its rows widest by the font's advance widths (TextWidths.h) while it fits a column, which come to
+    // the same width; only while nothing is selected or focused, which a shorter list would lose.
+    bool sampled = rows_.size() > kFitEveryRowUpTo && SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 0 &&
+                   SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) < 0;
+    std::vector<size_t> all;
+    int top = 0;
+    if (sampled) {
+        all = rows_;
+        top = static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0));
+        restoring_ = true;
     }
+    auto restore = [&] {
+        if (!sampled)
+            return;
+        rows_ = std::move(all);
+        SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        int moved = static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0));
+        if (moved != top) {
+            RECT row = {};
+            row.left = LVIR_BOUNDS;
+            SendMessageW(list_, LVM_GETITEMRECT, moved, reinterpret_cast<LPARAM>(&row));
+            SendMessageW(list_, LVM_SCROLL, 0, (top - moved) * (row.bottom - row.top));
+        }
+        restoring_ = false;
+    };
+    try {
+        std::wstring text;
+        for (int column = 0; column < kColumnCount; ++column) {
+            if (column == 0 && hide_file) {
+                SendMessageW(list_, LVM_SETCOLUMNWIDTH, 0, 0);
+                continue;
+            }
+            if (sampled) {
+                std::vector<size_t> widest =
+                    tfc::WidestTexts(list_, all.size(), kFitCandidates, kFitTextLength, [&](size_t row) {
+                        store_.Read(all[row], [&](const ValidationMessage& message) {
+                            text = ColumnText(message, column);
+                        });
+                        return text.c_str();
+                    });
+                rows_.clear();
+                for (size_t row : widest)
+                    rows_.push_back(all[row]);
+                SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+            }
+            SendMessageW(list_, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+        }
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
 }
 
 void ValidationWindow::Refill()

@@ -247,3 +247,32 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
     EXPECT_EQ(0u, listed.count(-1));
     EXPECT_GT(rounds, 0);
 }
+
+// A long list is fitted over its widest rows only: the widths come out as fitting over every row does,
+// and the list keeps its rows and where it was scrolled to.
+TEST_F(ValidationWindowTest, LongListsAreFittedAsOverEveryRow)
+{
+    frame.Open(kDoc);
+    frame.Open(kOther);
+    for (int i = 0; i < 400; ++i)
+        pane().Store().Add(Message(i % 2 ? kDoc : kOther, std::to_wstring(i % 4), i % 3 ? L"Value" : L"",
+                                   L"K" + std::to_wstring(i * 7919 % 400),
+                                   std::wstring(static_cast<size_t>(i % 37), L'w') + L"i" +
+                                       std::wstring(static_cast<size_t>(i % 53), L'i')));
+    pane().Refill();
+    ASSERT_EQ(400, ItemCount(list()));
+    for (int column = 0; column < 9; ++column) {
+        int fitted = ColumnWidth(list(), column);
+        SendMessageW(list(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+        EXPECT_EQ(ColumnWidth(list(), column), fitted) << "column " << column;
+    }
+
+    SendMessageW(list(), LVM_ENSUREVISIBLE, 399, FALSE);
+    LRESULT top = SendMessageW(list(), LVM_GETTOPINDEX, 0, 0);
+    int description = ColumnWidth(list(), 3);
+    for (int i = 0; i < 10; ++i)
+        pane().AddMessage(Message(kDoc, L"1", L"", L"new" + std::to_wstring(i), std::wstring(90, L'W')));
+    EXPECT_EQ(410, ItemCount(list()));
+    EXPECT_EQ(top, SendMessageW(list(), LVM_GETTOPINDEX, 0, 0));
+    EXPECT_GT(ColumnWidth(list(), 3), description) << "the tenth message refits the columns";
+}

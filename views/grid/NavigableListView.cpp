@@ -1,4 +1,5 @@
 #include "views/grid/NavigableListView.h"
+#include "foundation/TextWidths.h"
 #include "views/grid/CellCursor.h"
 #include "views/grid/HeaderWidth.h"
 
@@ -173,55 +174,23 @@ void NavigableListView::AutoFitColumns()
 
 std::vector<int> NavigableListView::WidestRows(int column, int rows, size_t keep)
 {
-    HDC dc = GetDC(window_);
-    if (!dc)
-        tfc::throw_last_error(L"GetDC");
-    HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)));
-    std::vector<int> advances(0x10000, -1);
-    auto advance = [&](wchar_t c) {
-        int& width = advances[static_cast<unsigned short>(c)];
-        if (width < 0) {
-            INT measured = 0;
-            width = GetCharWidth32W(dc, c, c, &measured) ? measured : 0;
-        }
-        return width;
-    };
-    // (width, row), the narrowest of the kept first.
-    std::vector<std::pair<int, int>> widest;
-    auto narrower = [](const std::pair<int, int>& a, const std::pair<int, int>& b) { return a > b; };
     wchar_t buffer[kFitTextLength + 1];
-    for (int row = 0; row < rows; ++row) {
-        buffer[0] = 0;
-        NMLVDISPINFOW info = {};
-        info.hdr.hwndFrom = window_;
-        info.hdr.code = LVN_GETDISPINFOW;
-        info.item.mask = LVIF_TEXT;
-        info.item.iItem = row;
-        info.item.iSubItem = column;
-        info.item.pszText = buffer;
-        info.item.cchTextMax = kFitTextLength + 1;
-        OnGetDispInfo(&info);
-        const wchar_t* text = info.item.pszText;
-        int width = 0;
-        // The control measures what its own buffer takes of a text.
-        for (int at = 0; text && text != LPSTR_TEXTCALLBACKW && at < kFitTextLength && text[at]; ++at)
-            width += advance(text[at]);
-        if (widest.size() < keep) {
-            widest.emplace_back(width, row);
-            std::push_heap(widest.begin(), widest.end(), narrower);
-        } else if (width > widest.front().first) {
-            std::pop_heap(widest.begin(), widest.end(), narrower);
-            widest.back() = std::make_pair(width, row);
-            std::push_heap(widest.begin(), widest.end(), narrower);
-        }
-    }
-    SelectObject(dc, old_font);
-    ReleaseDC(window_, dc);
-    std::vector<int> result;
-    for (const auto& entry : widest)
-        result.push_back(entry.second);
-    std::sort(result.begin(), result.end());
-    return result;
+    std::vector<size_t> widest = tfc::WidestTexts(
+        window_, static_cast<size_t>(rows), keep, kFitTextLength, [&](size_t row) -> const wchar_t* {
+            buffer[0] = 0;
+            NMLVDISPINFOW info = {};
+            info.hdr.hwndFrom = window_;
+            info.hdr.code = LVN_GETDISPINFOW;
+            info.item.mask = LVIF_TEXT;
+            info.item.iItem = static_cast<int>(row);
+            info.item.iSubItem = column;
+            info.item.pszText = buffer;
+            info.item.cchTextMax = kFitTextLength + 1;
+            OnGetDispInfo(&info);
+            // The control measures what its own buffer takes of a text.
+            return info.item.pszText == LPSTR_TEXTCALLBACKW ? nullptr : info.item.pszText;
+        });
+    return std::vector<int>(widest.begin(), widest.end());
 }
 
 int NavigableListView::GetItemCount() const
