@@ -1,4 +1,5 @@
 #include "validation/ValidationWindow.h"
+#include "foundation/ListScroll.h"
 #include "foundation/TextWidths.h"
 #include "foundation/FileUtil.h"
 #include "foundation/WindowPlace.h"
@@ -240,13 +241,7 @@ void ValidationWindow::SizeColumns()
             return;
         rows_ = std::move(all);
         SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-        int moved = static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0));
-        if (moved != top) {
-            RECT row = {};
-            row.left = LVIR_BOUNDS;
-            SendMessageW(list_, LVM_GETITEMRECT, moved, reinterpret_cast<LPARAM>(&row));
-            SendMessageW(list_, LVM_SCROLL, 0, (top - moved) * (row.bottom - row.top));
-        }
+        tfc::ScrollBackToTop(list_, top);
         restoring_ = false;
     };
     try {

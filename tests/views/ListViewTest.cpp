@@ -144,6 +144,13 @@ struct TwinLists
             rows.push_back({L"row " + std::to_wstring(i)});
         return rows;
     }
+    static std::vector<int> Range(int from, int to, int step = 1)
+    {
+        std::vector<int> items;
+        for (int item = from; item <= to; item += step)
+            items.push_back(item);
+        return items;
+    }
     TwinLists() : plain_handler({L"Name"}, Rows()), handler({L"Name"}, Rows())
     {
         plain_handler.Show(plain_host.list());
@@ -482,12 +489,7 @@ TEST(ListView, PlainKeysSelectOnlyWhereTheKeyMoves)
     TwinLists twins;
     TextHandler &plain_handler = twins.plain_handler, &handler = twins.handler;
     ObjectWindow &plain = twins.plain, &list = twins.list;
-    auto range = [](int from, int to, int step) {
-        std::vector<int> items;
-        for (int item = from; item <= to; item += step)
-            items.push_back(item);
-        return items;
-    };
+    auto range = &TwinLists::Range;
     auto top = [](ObjectWindow& view) { return SendMessageW(view.GetWindowHandle(), LVM_GETTOPINDEX, 0, 0); };
     auto mark = [](ObjectWindow& view) {
         return SendMessageW(view.GetWindowHandle(), LVM_GETSELECTIONMARK, 0, 0);
@@ -567,12 +569,7 @@ TEST(ListView, PlainClickOutsideTheSelectionSelectsOnlyThatItem)
     TwinLists twins;
     TextHandler &plain_handler = twins.plain_handler, &handler = twins.handler;
     ObjectWindow &plain = twins.plain, &list = twins.list;
-    auto range = [](int from, int to, int step) {
-        std::vector<int> items;
-        for (int item = from; item <= to; item += step)
-            items.push_back(item);
-        return items;
-    };
+    auto range = &TwinLists::Range;
     // The selection and focus an owner builds from the notifications, starting from what it was shown.
     auto known = [](const TextHandler& owner, const std::vector<int>& shown, int focus) {
         std::set<int> selected(shown.begin(), shown.end());

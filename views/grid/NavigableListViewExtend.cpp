@@ -3,6 +3,7 @@
 // which in a long list costs a second a key press. Without: the selection cleared in one go; the control
 // sets every item of the list to clear it.
 #include "views/grid/NavigableListView.h"
+#include "foundation/ListScroll.h"
 
 #include <algorithm>
 
@@ -187,13 +188,7 @@ void NavigableListView::ClearSelection()
     SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(window_, LVM_SETITEMCOUNT, 0, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     SendMessageW(window_, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    int moved = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
-    if (moved != top) {
-        RECT row = {};
-        row.left = LVIR_BOUNDS;
-        SendMessageW(window_, LVM_GETITEMRECT, moved, reinterpret_cast<LPARAM>(&row));
-        SendMessageW(window_, LVM_SCROLL, 0, (top - moved) * (row.bottom - row.top));
-    }
+    tfc::ScrollBackToTop(window_, top);
     // A control that keeps the selection past the count clears what is left item by item.
     if (SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
         for (int item : GetSelectedItems())
