@@ -14,14 +14,6 @@ namespace {
 // of every table it has loaded once its pool outgrows them, and a table written here may not be loaded.
 const size_t kShortPoolLimit = 0xA000;
 
-unsigned get(const std::string& bytes, size_t at, unsigned width)
-{
-    unsigned value = 0;
-    for (unsigned i = 0; i < width; ++i)
-        value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-    return value;
-}
-
 void put(std::string& bytes, size_t at, unsigned width, unsigned value)
 {
     for (unsigned i = 0; i < width; ++i)
@@ -81,7 +73,7 @@ void StoredTables::read_pool()
         usable_ = false;
         return;
     }
-    unsigned header = get(pool_, 0, 4);
+    unsigned header = ReadLittleEndian(pool_, 0, 4);
     string_width_ = (header & 0x80000000u) ? 3 : 2;
     code_page_ = header & 0x7FFFFFFFu;
     // A pool all ASCII is read at once.
@@ -94,10 +86,10 @@ void StoredTables::read_pool()
     ids_.reserve(slots);
     size_t offset = 0;
     for (size_t at = 4; at + 4 <= pool_.size();) {
-        size_t length = get(pool_, at, 2);
+        size_t length = ReadLittleEndian(pool_, at, 2);
         size_t count_at = at + 2;
         std::wstring_view text;
-        if (length == 0 && get(pool_, at + 2, 2) == 0) {
+        if (length == 0 && ReadLittleEndian(pool_, at + 2, 2) == 0) {
             at += 4;
         } else {
             if (length == 0) {
@@ -105,7 +97,7 @@ void StoredTables::read_pool()
                     usable_ = false;
                     return;
                 }
-                length = get(pool_, at + 4, 4);
+                length = ReadLittleEndian(pool_, at + 4, 4);
                 at += 8;
             } else {
                 at += 4;
@@ -144,10 +136,11 @@ void StoredTables::read_columns()
     const size_t rows = bytes.size() / row;
     std::map<std::wstring, std::map<unsigned, TransformColumn>> numbered;
     for (size_t r = 0; r < rows; ++r) {
-        unsigned table = get(bytes, r * string_width_, string_width_);
-        unsigned number = get(bytes, rows * string_width_ + r * 2, 2);
-        unsigned name = get(bytes, rows * (string_width_ + 2) + r * string_width_, string_width_);
-        unsigned type = get(bytes, rows * (2 * string_width_ + 2) + r * 2, 2);
+        unsigned table = ReadLittleEndian(bytes, r * string_width_, string_width_);
+        unsigned number = ReadLittleEndian(bytes, rows * string_width_ + r * 2, 2);
+        unsigned name =
+            ReadLittleEndian(bytes, rows * (string_width_ + 2) + r * string_width_, string_width_);
+        unsigned type = ReadLittleEndian(bytes, rows * (2 * string_width_ + 2) + r * 2, 2);
         if (table == 0 || table >= texts_.size() || name == 0 || name >= texts_.size() || type < 0x8000) {
             usable_ = false;
             return;
@@ -203,7 +196,7 @@ size_t StoredTables::Update(const std::wstring& table, const std::vector<Transfo
     for (size_t r = 0; r < rows; ++r) {
         key.clear();
         for (size_t c : keys)
-            append(key, 4, get(bytes, cell_at(c, r), width(columns[c])));
+            append(key, 4, ReadLittleEndian(bytes, cell_at(c, r), width(columns[c])));
         row_of.emplace(key, r);
     }
 
@@ -282,7 +275,7 @@ size_t StoredTables::Update(const std::wstring& table, const std::vector<Transfo
                 break;
             }
             size_t at = cell_at(c, r);
-            if (get(bytes, at, width(columns[c])) == raw)
+            if (ReadLittleEndian(bytes, at, width(columns[c])) == raw)
                 continue;
             put(bytes, at, width(columns[c]), raw);
             if (columns[c].IsString() && raw != 0)
@@ -324,7 +317,7 @@ size_t StoredTables::Update(const std::wstring& table, const std::vector<Transfo
     }
     for (const auto& count : counts) {
         size_t at = count_at_[count.first];
-        put(pool_, at, 2, std::min(0xFFFFu, get(pool_, at, 2) + count.second));
+        put(pool_, at, 2, std::min(0xFFFFu, ReadLittleEndian(pool_, at, 2) + count.second));
     }
     pool_changed_ = pool_changed_ || !counts.empty() || !added.empty();
     changed_[table] = std::move(bytes);

@@ -4,17 +4,6 @@
 #include "model/installer/TransformStringPool.h"
 
 namespace msi {
-namespace {
-
-unsigned read_raw(const std::string& bytes, size_t at, int width)
-{
-    unsigned value = 0;
-    for (int i = 0; i < width; ++i)
-        value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-    return value;
-}
-
-} // namespace
 
 TransformFile::TransformFile(const std::wstring& path)
 {
@@ -60,16 +49,16 @@ void TransformFile::read_pool(const std::string& pool, const std::string& data)
 {
     if (pool.size() < 4)
         return;
-    unsigned header = read_raw(pool, 0, 4);
+    unsigned header = ReadLittleEndian(pool, 0, 4);
     string_width_ = (header & 0x80000000u) ? 3 : 2;
     UINT code_page = header & 0x7FFFFFFFu;
     size_t offset = 0;
     for (size_t at = 4; at + 4 <= pool.size(); at += 4) {
-        size_t length = read_raw(pool, at, 2);
-        unsigned references = read_raw(pool, at + 2, 2);
+        size_t length = ReadLittleEndian(pool, at, 2);
+        unsigned references = ReadLittleEndian(pool, at + 2, 2);
         if (length == 0 && references != 0 && at + 8 <= pool.size()) {
             at += 4;
-            length = read_raw(pool, at, 4);
+            length = ReadLittleEndian(pool, at, 4);
         }
         if (offset + length > data.size())
             length = offset < data.size() ? data.size() - offset : 0;
@@ -108,7 +97,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
     while (at + 2 <= bytes.size()) {
         TransformRecord record;
         record.offset = at;
-        record.mask = read_raw(bytes, at, 2);
+        record.mask = ReadLittleEndian(bytes, at, 2);
         record.present.assign(columns.size(), false);
         if (record.IsInsert()) {
             size_t count = record.mask >> 8;
@@ -133,7 +122,7 @@ std::vector<TransformRecord> TransformFile::Records(const std::wstring& table,
             if (!record.present[i])
                 continue;
             const TransformColumn& column = columns[i];
-            unsigned raw = read_raw(bytes, field, width(column));
+            unsigned raw = ReadLittleEndian(bytes, field, width(column));
             field += width(column);
             TransformCell& cell = record.row[i];
             if (raw == 0)

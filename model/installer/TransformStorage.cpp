@@ -11,6 +11,14 @@ void CheckHresult(HRESULT result, const wchar_t* function)
         throw tfc::Win32Error(static_cast<DWORD>(result), function);
 }
 
+unsigned ReadLittleEndian(const std::string& bytes, size_t at, unsigned width)
+{
+    unsigned value = 0;
+    for (unsigned i = 0; i < width; ++i)
+        value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
 std::string ReadWholeStream(IStream* stream)
 {
     std::string bytes;

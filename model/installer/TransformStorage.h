@@ -39,6 +39,8 @@ private:
 
 void CheckHresult(HRESULT result, const wchar_t* function);
 
+// The little-endian number of width bytes at `at` in stream bytes (pools and tables store them so).
+unsigned ReadLittleEndian(const std::string& bytes, size_t at, unsigned width);
 // The stream from where it stands to its end.
 std::string ReadWholeStream(IStream* stream);
 // Creates the stream, or replaces one of that name, holding size bytes of data.

@@ -120,13 +120,14 @@ private:
     // the control tells it. False: the control does it.
     bool MoveSelection(WORD key);
     // Clears the whole selection without visiting the items: the owner-data control drops the selection
-    // past a shortened item count at once. The focus goes too, silently; the top row is kept. The owner
-    // hears of it as of the control's own clearing of every item: one LVN_ITEMCHANGED for item -1, none
-    // when nothing was selected (the focus then stays).
+    // past a shortened item count at once. The focus goes too; the top row is kept. The owner hears of it
+    // as of the control's own clearing of every item: one LVN_ITEMCHANGED for item -1, then one for the
+    // focused item losing the focus; none when nothing was selected (the focus then stays).
     void ClearSelection();
+    bool IsMultiSelectReport() const;
     // A plain click on an item outside a selection of several items selects only that item: the control
     // clears the others one by one, telling the owner of each. They are cleared in one go first
-    // (ClearSelection), the owner hearing of the focus as from MoveSelection.
+    // (ClearSelection).
     void ClearBeforeClick(POINT point);
     void NotifyKeyDown(WORD key);
     void NotifyItemChanged(int item, UINT old_state, UINT new_state);

@@ -127,10 +127,15 @@ void NavigableListView::RecordExtent(int focused_before)
                     selected == std::abs(extent_.focus - extent_.mark) + 1;
 }
 
-bool NavigableListView::MoveSelection(WORD key)
+bool NavigableListView::IsMultiSelectReport() const
 {
     LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
-    if ((style & LVS_SINGLESEL) || (style & LVS_TYPEMASK) != LVS_REPORT)
+    return !(style & LVS_SINGLESEL) && (style & LVS_TYPEMASK) == LVS_REPORT;
+}
+
+bool NavigableListView::MoveSelection(WORD key)
+{
+    if (!IsMultiSelectReport())
         return false;
     int focused = GetFocusedItem();
     if (focused < 0)
@@ -142,10 +147,6 @@ bool NavigableListView::MoveSelection(WORD key)
     NotifyKeyDown(key);
     extent_.valid = false;
     ClearSelection();
-    // When the focus went with the selection the owner hears of it as the control tells it, before the
-    // new item.
-    if (GetFocusedItem() != focused)
-        NotifyItemChanged(focused, LVIS_FOCUSED, 0);
     LVITEMW state = {};
     state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
     state.state = LVIS_FOCUSED | LVIS_SELECTED;
@@ -162,9 +163,7 @@ bool NavigableListView::MoveSelection(WORD key)
 
 void NavigableListView::ClearBeforeClick(POINT point)
 {
-    LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
-    if ((style & LVS_SINGLESEL) || (style & LVS_TYPEMASK) != LVS_REPORT ||
-        SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) < 2)
+    if (!IsMultiSelectReport() || SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) < 2)
         return;
     LVHITTESTINFO hit = {};
     hit.pt = point;
@@ -173,16 +172,14 @@ void NavigableListView::ClearBeforeClick(POINT point)
     if (item < 0 || !(hit.flags & LVHT_ONITEM) ||
         SendMessageW(window_, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0)
         return;
-    int focused = GetFocusedItem();
     ClearSelection();
-    if (focused >= 0 && GetFocusedItem() != focused)
-        NotifyItemChanged(focused, LVIS_FOCUSED, 0);
 }
 
 void NavigableListView::ClearSelection()
 {
     if (SendMessageW(window_, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
         return;
+    int focused = GetFocusedItem();
     int count = GetItemCount();
     int top = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
     SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
@@ -197,6 +194,10 @@ void NavigableListView::ClearSelection()
     SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, FALSE);
     NotifyItemChanged(-1, LVIS_SELECTED, 0);
+    // The focus went with the selection: the owner hears of it as the control tells it, before whatever
+    // the caller selects next.
+    if (focused >= 0 && GetFocusedItem() != focused)
+        NotifyItemChanged(focused, LVIS_FOCUSED, 0);
 }
 
 void NavigableListView::NotifyItemChanged(int item, UINT old_state, UINT new_state)
