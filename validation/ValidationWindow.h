@@ -3,6 +3,7 @@
 // them to the active document, sorts and copies them, jumps to the cell a message names, and answers the
 // table views' questions about row colours and field tips. The list holds no texts of its own (owner
 // data): its rows are message numbers of the store, in the order shown, and sorting sorts those.
+#include "foundation/TextWidths.h"
 #include "foundation/Window.h"
 #include "frame/LogTabWindow.h"
 #include "frame/ValidationStore.h"
@@ -10,6 +11,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,13 +75,22 @@ private:
     // store's count when asked (SizesColumnsAt).
     bool InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count,
                           bool size_columns = true);
+    // Tells the list of rows appended since it last heard, and fits the columns if a fit fell due since.
+    void ShowNewRows();
+    // The rows are set anew: what was due is shown with them.
+    void DropDueRows();
     void OnGetDispInfo(NMLVDISPINFOW* info);
     // Sets the rows (message numbers in the order shown); the messages selected and focused before stay
     // so where they are still listed, as they would with rows of their own.
     void SetRows(std::vector<size_t> rows, bool keep_selection);
     // While the store is small, and at every tenth message after.
     static bool SizesColumnsAt(size_t store_count);
+    // Fits the columns whose widest text grew since they were fitted, or whose width was changed since.
     void SizeColumns();
+    // Measures the rows appended since the last fit.
+    void MeasureNewRows();
+    // The rows were set anew: the next fit measures them all and fits every column.
+    void ForgetFits();
     int DocumentCount() const;
     std::wstring ActivePath(bool& has_active) const;
     bool IsChecked() const;
@@ -95,6 +106,22 @@ private:
     std::vector<bool> listed_;
     // What the list shows: message numbers by row.
     std::vector<size_t> rows_;
+    // The columns' fits, kept while rows are only appended, so that a run's fits measure each row once:
+    // how many rows are measured, and per column the widest of them (by row) and what the last fit left.
+    struct ColumnFit
+    {
+        explicit ColumnFit(size_t keep) : widest(keep) {}
+        tfc::WidestIndexes widest;
+        int fitted_text = -1;
+        int fitted_width = -1;
+    };
+    size_t measured_rows_ = 0;
+    std::vector<ColumnFit> fits_;
+    std::unique_ptr<tfc::TextAdvances> advances_;
+    // Rows a run added that the list has not been told of yet, and whether a fit fell due meanwhile: the
+    // list takes a row count a few times a second, not at every message of a run on another thread.
+    bool count_due_ = false;
+    bool fit_due_ = false;
     // While the pane itself sets the selection: that is no user's choice of a message to jump to.
     bool restoring_ = false;
     int sort_column_ = -1;

@@ -238,7 +238,8 @@ TEST_F(ValidationWindowTest, MessagesFromThreeThreadsAreListedOnceWhileThePaneRe
     PumpUntil([&] { return finished == 3; }, 60000);
     for (std::thread& worker : workers)
         worker.join();
-    PumpPending();
+    // The last rows reach the list with the next count it is told.
+    PumpUntil([&] { return ItemCount(list()) == 3 * kPerThread; }, 30000);
     std::multiset<ptrdiff_t> listed;
     for (int i = 0; i < ItemCount(list()); ++i)
         listed.insert(pane().MessageNumberAt(i));
@@ -275,4 +276,53 @@ TEST_F(ValidationWindowTest, LongListsAreFittedAsOverEveryRow)
     EXPECT_EQ(410, ItemCount(list()));
     EXPECT_EQ(top, SendMessageW(list(), LVM_GETTOPINDEX, 0, 0));
     EXPECT_GT(ColumnWidth(list(), 3), description) << "the tenth message refits the columns";
+}
+
+// A run's fits measure only the rows added since the last one, yet every tenth message leaves each column
+// as a fit over every row would: wider texts, a column the user narrowed, a selection that keeps the
+// control measuring every row.
+TEST_F(ValidationWindowTest, ARunsFitsFollowWhatItAdds)
+{
+    frame.Open(kDoc);
+    frame.Open(kOther);
+    auto add = [&](int count, size_t description, const std::wstring& column) {
+        for (int i = 0; i < count; ++i)
+            pane().AddMessage(Message(kDoc, L"1", column, L"K" + std::to_wstring(ItemCount(list())),
+                                      std::wstring(description, L'w')));
+    };
+    auto expect_as_over_every_row = [&](const char* when) {
+        for (int column = 0; column < 9; ++column) {
+            int fitted = ColumnWidth(list(), column);
+            SendMessageW(list(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+            EXPECT_EQ(ColumnWidth(list(), column), fitted) << when << ", column " << column;
+            SendMessageW(list(), LVM_SETCOLUMNWIDTH, column, fitted);
+        }
+    };
+    add(300, 20, L"Value");
+    expect_as_over_every_row("300 rows");
+    add(10, 60, L"Value");
+    expect_as_over_every_row("a wider description");
+    SendMessageW(list(), LVM_SETCOLUMNWIDTH, 6, 3);
+    add(10, 10, L"Value");
+    expect_as_over_every_row("a narrowed column");
+
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list(), LVM_SETITEMSTATE, 5, reinterpret_cast<LPARAM>(&state));
+    add(10, 10, L"ALongerColumnNameThanAnyBefore");
+    expect_as_over_every_row("a selection");
+    EXPECT_EQ(5, SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    EXPECT_EQ(330, ItemCount(list()));
+
+    // A run on its own thread: its rows reach the list a few times a second, fitted as the tenth is due.
+    std::thread run([&] {
+        for (int i = 0; i < 25; ++i)
+            pane().AddMessage(
+                Message(kDoc, L"2", L"Value", L"R" + std::to_wstring(i), std::wstring(80, L'W')));
+    });
+    PumpUntil([&] { return ItemCount(list()) == 355; }, 30000);
+    run.join();
+    PumpUntil([&] { return ItemCount(list()) == 355; }, 30000);
+    ASSERT_EQ(355, ItemCount(list()));
+    expect_as_over_every_row("a run's thread");
 }
