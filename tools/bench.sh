@@ -22,6 +22,7 @@ managed=Y
 if command -v xprop >/dev/null; then
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || managed=N
 fi
+dravnetta_x_resources
 scratch=$(realpath -m "${1:-${TMPDIR:-/tmp}/dravnetta-bench}")
 mkdir -p "$scratch"
 for src in "$here"/bench/*.cpp; do

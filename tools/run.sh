@@ -35,6 +35,7 @@ if [ -n "${DISPLAY:-}" ] && command -v xprop >/dev/null; then
   "$WINE64" reg add 'HKCU\Software\Wine\AppDefaults\Dravnetta.exe\X11 Driver' /v Managed /d "$managed" /f \
     >/dev/null 2>&1 || true
 fi
+dravnetta_x_resources
 args=()
 for f in "$@"; do
   p=$(realpath -m "$f")

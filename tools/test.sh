@@ -16,4 +16,5 @@ dravnetta_prefix
 "$here/tools/build.sh" x86_64 Debug "$here/build/x86_64" -DDRAVNETTA_TESTS=ON -DDRAVNETTA_BENCH=ON
 "$here/tools/build.sh" i686 Release "$here/build/i686" -DDRAVNETTA_HOST_BUILD="$here/build/x86_64"
 cd "$here/build/x86_64"
+dravnetta_x_resources bare
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)"
