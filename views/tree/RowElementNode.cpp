@@ -70,9 +70,11 @@ RowElementNode::~RowElementNode()
 
 void RowElementNode::Subscribe()
 {
+    // A table added to the file matters only to a row node whose children are there (notify): such a node
+    // subscribes to the file when it is populated, so that a page of many rows is not as many
+    // subscriptions to one file, to be undone one by one when the page goes.
     if (has_row_)
         table_->row_events().Subscribe(row_, this);
-    GetFile().file_events().Subscribe(&GetFile(), this);
 }
 
 void RowElementNode::Unsubscribe()
@@ -167,6 +169,7 @@ void RowElementNode::Populate()
     if (tree && !expand_all_running_)
         quiet.emplace(tree);
     RemoveAllChildren();
+    GetFile().file_events().Subscribe(&GetFile(), this);
     AddChildGroupings();
     SchemaRelationships& relationships = GetFile().relationships();
     RowsByTable referenced = relationships.GetReferencedRows(*table_, row_);
