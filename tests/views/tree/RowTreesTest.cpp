@@ -380,3 +380,21 @@ TEST_F(RowTreesTest, AModalDialogIsPreviewedLikeAnyOtherAndLeavesItsRowAsItWas)
         EXPECT_FALSE(tab_->IsDirty());
     }
 }
+
+// Only a row node whose branch is open hears of tables added to the file (it may group their rows): a page
+// of many rows is not as many subscriptions to the file.
+TEST_F(RowTreesTest, OnlyOpenBranchesListenForTablesAdded)
+{
+    if (!Open(L"shortcuts.msi"))
+        GTEST_SKIP() << "shortcuts.msi is not there";
+    size_t before = File().file_events().SubscriptionCount();
+    TreeView& tree = Fill(2, L"Component");
+    EXPECT_EQ(before, File().file_events().SubscriptionCount()) << "two closed components";
+    Expand(tree, Node(tree, {L"Component", kShortcutPath}));
+    EXPECT_EQ(before + 1, File().file_events().SubscriptionCount());
+    roots_.clear();
+    tab_->SelectView(0);
+    for (int page : {1, 2, 3})
+        tab_->GetViewTabs().GetPage(page).Root()->RemoveAllChildren();
+    EXPECT_EQ(before, File().file_events().SubscriptionCount()) << "the page gone";
+}
