@@ -14,8 +14,17 @@ RowGrouping::RowGrouping(const std::wstring& table_name, RowElementNode* owner, 
     : TableLookupProvider(owner->GetTab(), table_name), owner_(owner), accept_all_(accept_all),
       file_(&owner->GetFile())
 {
-    if (MsiTable* table = file_->FindTable(table_name).get())
+    WatchAddedTable();
+}
+
+void RowGrouping::WatchAddedTable()
+{
+    if (watches_own_table_)
+        return;
+    if (MsiTable* table = file_->FindTable(table_name_).get()) {
         Watch(table);
+        watches_own_table_ = true;
+    }
 }
 
 RowGrouping::~RowGrouping()

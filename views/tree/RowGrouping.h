@@ -51,6 +51,9 @@ public:
     void RemoveNodeIfEmpty();
     // Subscribes to another table's events too (groupings that follow a second table).
     void Watch(MsiTable* table);
+    // A grouping made before the database had its table (one the tree knows by name) follows the table
+    // once it is added.
+    void WatchAddedTable();
 
 protected:
     bool notify(MsiTable* const& table, const MsiFile::TableEventArg& arg, TableEngine& engine) override;
@@ -63,6 +66,7 @@ private:
     bool accept_all_;
     RowGroupingNode* node_ = nullptr;
     MsiFile* file_;
+    bool watches_own_table_ = false;
 };
 
 template <int IconId, typename Base = RowGrouping> class RowGroupingIcon : public Base

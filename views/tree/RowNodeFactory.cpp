@@ -148,8 +148,10 @@ RowGrouping* CreateRowGrouping(const std::wstring& table_name, RowElementNode* o
 
 RowGrouping* AddRowGrouping(RowElementNode* node, const std::wstring& table_name, bool accept_all)
 {
-    if (RowGrouping* existing = node->FindGrouping(table_name))
+    if (RowGrouping* existing = node->FindGrouping(table_name)) {
+        existing->WatchAddedTable();
         return existing;
+    }
     // A registered grouping may be named after no table ("Components"); any other needs its table.
     auto& makers = GroupingMakers();
     bool registered = makers.count(std::make_pair(table_name, accept_all)) != 0;

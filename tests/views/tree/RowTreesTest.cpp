@@ -398,3 +398,30 @@ TEST_F(RowTreesTest, OnlyOpenBranchesListenForTablesAdded)
         tab_->GetViewTabs().GetPage(page).Root()->RemoveAllChildren();
     EXPECT_EQ(before, File().file_events().SubscriptionCount()) << "the page gone";
 }
+
+// A table added while a component's branch is open (a Registry table the package lacked) shows its rows
+// there as it does under a component opened afterwards.
+TEST_F(RowTreesTest, ATableAddedShowsItsRowsInAnOpenBranch)
+{
+    if (!Open(L"shortcuts.msi"))
+        GTEST_SKIP() << "shortcuts.msi is not there";
+    TreeView& tree = Fill(2, L"Component");
+    ContainerNode* open = Node(tree, {L"Component", kShortcutPath});
+    Expand(tree, open);
+    MsiTable source(L"Registry", nullptr);
+    const wchar_t* columns[][2] = {{L"Registry", L"s72"}, {L"Root", L"i2"},  {L"Key", L"l255"},
+                                   {L"Name", L"L255"},    {L"Value", L"L0"}, {L"Component_", L"s72"}};
+    for (int at = 0; at < 6; ++at)
+        source.columns().push_back(MakeFieldDef(columns[at][0], at == 0, columns[at][1], at, nullptr));
+    File().AddTableWithRows(source);
+    auto text = [](const wchar_t* value) { return MsiFieldDataRef(new MsiFieldData(value)); };
+    for (const wchar_t* component : {L"ShortcutComp", L"Second"})
+        File().AddRow(Table(L"Registry"), {text(component), MakeIntegerFieldData(2), text(L"Software\\Test"),
+                                           text(component), text(L"1"), text(component)});
+
+    const std::wstring shown = L"Registry{HKLM\\Software\\Test: ShortcutComp => 1{Dummy}}";
+    EXPECT_NE(std::wstring::npos, Shape(*open).find(shown)) << Shape(*open);
+    ContainerNode* later = Node(tree, {L"Component", L"Second    TARGETDIR"});
+    Expand(tree, later);
+    EXPECT_EQ(L"Registry{HKLM\\Software\\Test: Second => 1{Dummy}}", Shape(*later));
+}
