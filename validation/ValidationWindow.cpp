@@ -74,7 +74,10 @@ std::string SortKey(std::wstring text)
 
 } // namespace
 
-ValidationWindow::ValidationWindow() : Window(L"ValidationWindow") {}
+ValidationWindow::ValidationWindow() : Window(L"ValidationWindow")
+{
+    ForgetFits();
+}
 
 ValidationWindow::~ValidationWindow()
 {
@@ -113,15 +116,9 @@ LRESULT ValidationWindow::window_proc(HWND window, UINT message, WPARAM wparam, 
         if (!store_.Get(static_cast<size_t>(wparam), stored) || !Passes(stored))
             return 0;
         // From a run on another thread the row is shown with those that follow it shortly.
-        bool later =
-            InSendMessage() && !count_due_ && SetTimer(window_, kNewRowsTimer, kNewRowsMilliseconds, nullptr);
-        if (later || count_due_) {
+        if (!count_due_ && InSendMessage() && SetTimer(window_, kNewRowsTimer, kNewRowsMilliseconds, nullptr))
             count_due_ = true;
-            if (InsertMessageRow(static_cast<size_t>(wparam), stored, static_cast<size_t>(lparam), false))
-                fit_due_ = fit_due_ || SizesColumnsAt(static_cast<size_t>(lparam));
-        } else {
-            InsertMessageRow(static_cast<size_t>(wparam), stored, static_cast<size_t>(lparam));
-        }
+        InsertMessageRow(static_cast<size_t>(wparam), stored, static_cast<size_t>(lparam));
         return 0;
     }
     case WM_TIMER:
@@ -232,8 +229,10 @@ bool ValidationWindow::InsertMessageRow(size_t number, const ValidationMessage& 
         listed_.resize(number + 1, false);
     listed_[number] = true;
     rows_.push_back(number);
-    if (count_due_)
+    if (count_due_) {
+        fit_due_ = fit_due_ || (size_columns && SizesColumnsAt(store_count));
         return true;
+    }
     SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     if (size_columns && SizesColumnsAt(store_count))
         SizeColumns();
@@ -273,7 +272,7 @@ void ValidationWindow::ForgetFits()
 
 void ValidationWindow::MeasureNewRows()
 {
-    if (fits_.size() != kColumnCount || measured_rows_ > rows_.size())
+    if (measured_rows_ > rows_.size())
         ForgetFits();
     if (!advances_)
         advances_ = std::make_unique<tfc::TextAdvances>(list_);

@@ -72,7 +72,7 @@ private:
     // Whether the message belongs in the list under the current filter.
     bool Passes(const ValidationMessage& message) const;
     // Lists the message unless it is hidden or listed; true when it was. The columns are sized for the
-    // store's count when asked (SizesColumnsAt).
+    // store's count when asked (SizesColumnsAt); while a run's rows are due, with them (ShowNewRows).
     bool InsertMessageRow(size_t number, const ValidationMessage& message, size_t store_count,
                           bool size_columns = true);
     // Tells the list of rows appended since it last heard, and fits the columns if a fit fell due since.
